@@ -1,0 +1,50 @@
+# Shared build settings of the launcher and its tests.
+
+# JNI declarations come from the installed JDK's jni.h; the machine-dependent part
+# (calling convention, integer widths) is our own hosting/jni/jni_md.h, found first.
+find_path(VMBOOT_JDK_INCLUDE jni.h
+    PATHS /usr/lib/jvm/default-java/include /usr/lib/jvm/java-17-openjdk-amd64/include
+    NO_CMAKE_FIND_ROOT_PATH NO_DEFAULT_PATH REQUIRED)
+set(VMBOOT_JNI_INCLUDE_DIRS ${CMAKE_SOURCE_DIR}/hosting/jni ${VMBOOT_JDK_INCLUDE})
+
+# Splits every *.cpp of the given folders into portable and Win32 (*_win32.cpp) lists.
+function(vmboot_collect_sources portable_var win32_var)
+    set(portable)
+    set(win32)
+    foreach(dir IN LISTS ARGN)
+        file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
+        foreach(source IN LISTS sources)
+            if(source MATCHES "_win32\\.cpp$")
+                list(APPEND win32 ${source})
+            else()
+                list(APPEND portable ${source})
+            endif()
+        endforeach()
+    endforeach()
+    set(${portable_var} ${portable} PARENT_SCOPE)
+    set(${win32_var} ${win32} PARENT_SCOPE)
+endfunction()
+
+function(vmboot_apply_common_flags target)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wno-unused-parameter)
+    if(WIN32)
+        target_compile_definitions(${target} PUBLIC
+            UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+        target_compile_options(${target} PRIVATE -municode -ffunction-sections -fdata-sections)
+    endif()
+    if(VMBOOT_SANITIZE AND NOT WIN32)
+        target_compile_options(${target} PUBLIC -fsanitize=address,undefined -fno-omit-frame-pointer
+            -fno-sanitize-recover=undefined)
+        target_link_options(${target} PUBLIC -fsanitize=address,undefined)
+    endif()
+endfunction()
+
+# Windows executables: Unicode entry point, static C and C++ runtimes (only system DLLs
+# are imported), unused sections dropped.
+function(vmboot_apply_executable_flags target)
+    target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++
+        -Wl,--gc-sections -Wl,--dynamicbase -Wl,--nxcompat $<$<NOT:$<CONFIG:Debug>>:-s>)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+        target_link_options(${target} PRIVATE -Wl,--high-entropy-va)
+    endif()
+endfunction()

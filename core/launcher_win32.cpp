@@ -1,0 +1,97 @@
+#include "core/launcher_win32.h"
+
+#include "config/configuration_win32.h"
+#include "core/command_line.h"
+#include "core/command_line_win32.h"
+#include "core/messages_win32.h"
+#include "discovery/discovery_win32.h"
+#include "hosting/vm_win32.h"
+#include "instance/single_instance_win32.h"
+#include "options/environment_win32.h"
+#include "options/vm_options_win32.h"
+#include "resources/resource_ids.h"
+#include "splash/splash_win32.h"
+#include "splash/splash_window_win32.h"
+
+Launcher::Launcher() = default;
+
+Launcher::~Launcher() {
+    CloseSplashWindow(*this);
+    DestroyVm(*this);
+    ShutdownSingleInstance(*this);
+    MainStartedEvent.reset();
+    PendingSplashCloseAction.Invoke();
+}
+
+bool Launcher::Initialize() {
+    ApplicationArguments = ParseCommandLine(ProcessCommandLine());
+    if (!ReadConfiguration(*this)) return false;
+    if (!InitSingleInstance(*this)) return false;
+    // A second instance only forwards its arguments; it needs no runtime.
+    if (SingleInstanceEnabled && !IsPrimaryInstance) return true;
+    if (OverrideWorkingDir) SetWorkingDirectoryToLauncherFolder(*this);
+    return DiscoverRuntime(*this);
+}
+
+int Launcher::Run() {
+    if (LaunchPairFlag) return LaunchPairProduct();
+    if (SingleInstanceEnabled && !IsPrimaryInstance) return WaitForPrimaryInstance(*this);
+    return RunInProcess();
+}
+
+int Launcher::LaunchPairProduct() {
+    NoteDecision(Decisions, "run", "hand-over", {{"pairProduct", PairProduct}});
+    if (DryRun) return PairReturnCode ? -1 : 0;
+    std::wstring commandLine = ProcessCommandLine();
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(PairProduct.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                          nullptr, nullptr, &startup, &process)) {
+        // Reporting success here would hide a launch that never happened.
+        ReportLaunchWindowsError(*this, IDS_PAIR_PRODUCT_FAILED, ::GetLastError());
+        return -1;
+    }
+    UniqueHandle processHandle(process.hProcess);
+    UniqueHandle threadHandle(process.hThread);
+    if (!PairReturnCode) return 0;
+    ::WaitForSingleObject(processHandle.get(), INFINITE);
+    DWORD exitCode = 0;
+    if (!::GetExitCodeProcess(processHandle.get(), &exitCode)) return -1;
+    return static_cast<int>(exitCode);
+}
+
+int Launcher::RunInProcess() {
+    SetupLibraryPathAndEnvironment(*this);
+    if (!HasSplashSwitch(ApplicationArguments)) {
+        if (!StartSplash(*this)) return 0;
+    }
+    if (!LoadVmLibrary(*this, VmLibraryPath)) return -1;
+    AssembleVmOptions(*this);
+    if (VmThreadStackSize == 0) QueryDefaultStackSize(*this);
+
+    DWORD result = 1;
+    // The size is a reservation, as for any Java thread: committing a large -Xss up front
+    // would fail where reserving it succeeds.
+    UniqueHandle vmThread(::CreateThread(nullptr, VmThreadStackSize, RunVmThread, this,
+                                         STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+    if (vmThread) {
+        ::WaitForSingleObject(vmThread.get(), INFINITE);
+        if (!::GetExitCodeThread(vmThread.get(), &result)) result = 1;
+    } else {
+        bool ok = CreateVm(*this) && InvokeMainClass(*this);
+        if (ok && IsServiceApplication) DestroyVm(*this);
+        result = ok ? 0 : 1;
+    }
+    if (result == 0) return 0;
+    PendingSplashCloseAction.Invoke();
+    return -1;
+}
+
+DWORD WINAPI RunVmThread(void* parameter) {
+    auto& launcher = *static_cast<Launcher*>(parameter);
+    if (!CreateVm(launcher)) return 1;
+    if (!InvokeMainClass(launcher)) return 1;
+    if (launcher.IsServiceApplication) DestroyVm(launcher);
+    return 0;
+}

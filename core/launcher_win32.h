@@ -1,0 +1,117 @@
+#pragma once
+
+#include <windows.h>
+
+#include <jni.h>
+
+#include <atomic>
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/decision_log.h"
+#include "core/pending_splash_close.h"
+#include "core/unique_handle_win32.h"
+#include "discovery/criteria.h"
+
+class SplashWindow;
+struct InstanceBlock;
+
+using CreateJavaVmFunction = jint(JNICALL*)(JavaVM**, void**, void*);
+using GetDefaultJavaVmInitArgsFunction = jint(JNICALL*)(void*);
+using FindClassFromBootLoaderFunction = jclass(JNICALL*)(JNIEnv*, const char*);
+
+/// The state of one launch. Created on the entry thread's stack; every stage reads and
+/// writes its fields. No lock guards it: each field is written before the thread that
+/// reads it starts, or only by the one thread that owns it.
+class Launcher {
+public:
+    Launcher();
+    ~Launcher();
+    Launcher(const Launcher&) = delete;
+    Launcher& operator=(const Launcher&) = delete;
+
+    /// Reads the command line and configuration, settles single-instance mode and chooses
+    /// a runtime. True when Run is to be called.
+    bool Initialize();
+    /// Hands over, waits for the primary instance, or runs the VM in this process.
+    /// Returns the process exit code.
+    int Run();
+
+    // Splash.
+    UniqueHandle SplashThread;
+    DWORD SplashThreadId = 0;
+    std::wstring SplashImagePath;
+    std::wstring SplashShadowText;
+    std::unique_ptr<SplashWindow> SplashWindowObject;
+    /// Owner of every message box: the image splash window while it exists.
+    std::atomic<HWND> OwnerWindow{nullptr};
+
+    // Runtime choice.
+    RuntimeSearchCriteria Criteria;
+    std::wstring VmLibraryPath;
+    std::wstring JrePath;
+    std::wstring PairProduct;
+
+    // Virtual machine.
+    JavaVM* JavaVmPointer = nullptr;
+    JNIEnv* JniEnvPointer = nullptr;
+    CreateJavaVmFunction CreateJavaVm = nullptr;
+    GetDefaultJavaVmInitArgsFunction GetDefaultJavaVmInitArgs = nullptr;
+    FindClassFromBootLoaderFunction FindClassFromBootLoader = nullptr;
+    std::wstring MainClassName;
+    /// Stack size in bytes of the thread that creates the VM; 0 = not known.
+    std::size_t VmThreadStackSize = 0;
+    /// IBM runtimes are allowed: the VM thread stays parked after main returns.
+    bool KeepVmThreadParked = false;
+
+    // Options.
+    std::vector<std::string> VmOptions;
+    std::wstring LibraryPath;
+    std::wstring SystemPath;
+    std::wstring OutputFile;
+    std::wstring ErrorFile;
+    bool OutputAppend = false;
+    bool ErrorAppend = false;
+    std::wstring CmdValue;
+
+    // Arguments.
+    std::vector<std::wstring> ApplicationArguments;
+
+    // Product information.
+    std::wstring ProductName;
+    std::wstring ProductCode;
+
+    // Application type.
+    bool IsServiceApplication = false;
+    bool FailureCheck = false;
+    bool OverrideWorkingDir = false;
+    bool PairReturnCode = false;
+
+    // Single instance.
+    bool SingleInstanceEnabled = false;
+    bool IsPrimaryInstance = false;
+    UniqueHandle InstanceMapping;
+    UniqueMappedView InstanceView;
+    UniqueHandle InstanceListenerThread;
+    UniqueHandle MainStartedEvent;
+
+    bool LaunchPairFlag = false;
+    PendingSplashClose PendingSplashCloseAction;
+
+    // Diagnostics: a dry run shows no dialog, writes nothing and creates no VM; decisions go
+    // to the attached log.
+    DecisionLog* Decisions = nullptr;
+    bool DryRun = false;
+
+    /// The block view as the shared layout.
+    InstanceBlock* Block() const { return static_cast<InstanceBlock*>(InstanceView.get()); }
+
+private:
+    int LaunchPairProduct();
+    int RunInProcess();
+};
+
+/// The routine of the thread that hosts the VM: 0 on success, 1 on failure.
+DWORD WINAPI RunVmThread(void* launcher);

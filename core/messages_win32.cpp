@@ -1,0 +1,69 @@
+#include "core/messages_win32.h"
+
+#include "core/format.h"
+#include "core/launcher_win32.h"
+#include "core/resources_win32.h"
+#include "resources/resource_ids.h"
+
+int ReportError(HWND owner, const std::wstring& text, const std::wstring* caption) {
+    return ::MessageBoxW(owner, text.c_str(), caption ? caption->c_str() : nullptr,
+                         MB_ICONERROR | MB_OK);
+}
+
+int ReportError(HWND owner, UINT textId, UINT captionId) {
+    std::wstring text = LoadResourceText(textId);
+    if (captionId == 0) return ReportError(owner, text);
+    std::wstring caption = LoadResourceText(captionId);
+    return ReportError(owner, text, &caption);
+}
+
+int ReportFormattedError(HWND owner, UINT templateId, std::wstring_view argument) {
+    return ReportError(owner, FormatTemplate(LoadResourceText(templateId), {argument}));
+}
+
+std::wstring WindowsErrorMessage(UINT descriptionId, DWORD error) {
+    std::wstring description = LoadResourceText(descriptionId);
+    return FormatTemplate(LoadResourceText(IDS_WINDOWS_ERROR),
+                          {std::wstring_view(description), static_cast<std::int64_t>(
+                                                               static_cast<std::int32_t>(error))});
+}
+
+UINT JniReasonTextId(int result) {
+    if (result >= -6 && result <= -1) return static_cast<UINT>(IDS_JNI_REASON_ERR - 1 - result);
+    return 0;
+}
+
+std::wstring JniErrorMessage(int result) {
+    std::wstring description = LoadResourceText(IDS_CREATE_VM_FAILED);
+    UINT reasonId = JniReasonTextId(result);
+    std::wstring reason = reasonId ? LoadResourceText(reasonId) : std::wstring();
+    return FormatTemplate(LoadResourceText(IDS_JNI_ERROR),
+                          {std::wstring_view(description), std::wstring_view(reason)});
+}
+
+int ReportLaunchError(const Launcher& launcher, const std::wstring& text) {
+    if (launcher.DryRun) {
+        NoteDecision(launcher.Decisions, "launch", "message", {{"text", text}});
+        return IDOK;
+    }
+    return ReportError(launcher.OwnerWindow.load(), text);
+}
+
+int ReportLaunchError(const Launcher& launcher, UINT textId) {
+    if (launcher.DryRun) {
+        NoteDecision(launcher.Decisions, "launch", "message",
+                     {{"id", std::to_wstring(textId)}, {"text", LoadResourceText(textId)}});
+        return IDOK;
+    }
+    return ReportError(launcher.OwnerWindow.load(), textId);
+}
+
+int ReportLaunchFormattedError(const Launcher& launcher, UINT templateId,
+                               std::wstring_view argument) {
+    return ReportLaunchError(launcher,
+                             FormatTemplate(LoadResourceText(templateId), {argument}));
+}
+
+int ReportLaunchWindowsError(const Launcher& launcher, UINT descriptionId, DWORD error) {
+    return ReportLaunchError(launcher, WindowsErrorMessage(descriptionId, error));
+}

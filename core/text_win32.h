@@ -1,0 +1,41 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+// Conversions at the system boundaries, one place each.
+
+/// UTF-16 to the thread's ANSI code page (CP_THREAD_ACP); unmappable characters become the
+/// code page's default character.
+std::string ToThreadAnsi(std::wstring_view text);
+/// The thread's ANSI code page to UTF-16.
+std::wstring FromThreadAnsi(std::string_view text);
+/// Standard UTF-8 to UTF-16; invalid sequences become U+FFFD.
+std::wstring FromUtf8(std::string_view text);
+
+/// Calls `fill(buffer, capacity)` with a buffer that doubles from `initial` characters until
+/// the text fits. `fill` returns the length written, or kGrowBuffer when the buffer was too
+/// small; anything above the capacity also asks for a larger buffer. Returns false (and an
+/// empty `out`) when `fill` reports kBufferFailed.
+inline constexpr DWORD kGrowBuffer = 0xFFFFFFFFu;
+inline constexpr DWORD kBufferFailed = 0xFFFFFFFEu;
+template <typename Fill>
+bool FillGrowingBuffer(std::wstring& out, DWORD initial, Fill fill) {
+    out.clear();
+    std::wstring buffer;
+    DWORD capacity = initial ? initial : 1;
+    for (;;) {
+        buffer.assign(capacity, L'\0');
+        DWORD written = fill(buffer.data(), capacity);
+        if (written == kBufferFailed) return false;
+        if (written != kGrowBuffer && written < capacity) {
+            buffer.resize(written);
+            out = std::move(buffer);
+            return true;
+        }
+        if (capacity > 0x3FFFFFFFu) return false;
+        capacity = (written != kGrowBuffer && written > capacity * 2) ? written + 1 : capacity * 2;
+    }
+}

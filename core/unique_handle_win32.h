@@ -1,0 +1,105 @@
+#pragma once
+
+#include <windows.h>
+
+/// Owns one Windows handle of the kind described by Traits and closes it exactly once.
+template <typename Traits>
+class UniqueAny {
+public:
+    using pointer = typename Traits::Type;
+
+    UniqueAny() noexcept = default;
+    explicit UniqueAny(pointer value) noexcept : value_(value) {}
+    UniqueAny(UniqueAny&& other) noexcept : value_(other.release()) {}
+    UniqueAny& operator=(UniqueAny&& other) noexcept {
+        if (this != &other) reset(other.release());
+        return *this;
+    }
+    UniqueAny(const UniqueAny&) = delete;
+    UniqueAny& operator=(const UniqueAny&) = delete;
+    ~UniqueAny() { reset(); }
+
+    pointer get() const noexcept { return value_; }
+    explicit operator bool() const noexcept { return value_ != Traits::Invalid(); }
+    pointer release() noexcept {
+        pointer value = value_;
+        value_ = Traits::Invalid();
+        return value;
+    }
+    void reset(pointer value = Traits::Invalid()) noexcept {
+        if (value_ != Traits::Invalid()) Traits::Close(value_);
+        value_ = value;
+    }
+    /// Closes the current value and returns its address for APIs that fill it.
+    pointer* put() noexcept {
+        reset();
+        return &value_;
+    }
+
+private:
+    pointer value_ = Traits::Invalid();
+};
+
+namespace handle_traits {
+struct Handle {
+    using Type = HANDLE;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::CloseHandle(h); }
+};
+struct FileHandle {
+    using Type = HANDLE;
+    static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(Type h) noexcept { ::CloseHandle(h); }
+};
+struct FindHandle {
+    using Type = HANDLE;
+    static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(Type h) noexcept { ::FindClose(h); }
+};
+struct HKey {
+    using Type = HKEY;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::RegCloseKey(h); }
+};
+struct HModule {
+    using Type = HMODULE;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::FreeLibrary(h); }
+};
+struct Hwnd {
+    using Type = HWND;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::DestroyWindow(h); }
+};
+struct GdiObject {
+    using Type = HGDIOBJ;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::DeleteObject(h); }
+};
+struct MemoryDc {
+    using Type = HDC;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::DeleteDC(h); }
+};
+struct MappedView {
+    using Type = void*;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type view) noexcept { ::UnmapViewOfFile(view); }
+};
+}  // namespace handle_traits
+
+using UniqueHandle = UniqueAny<handle_traits::Handle>;
+using UniqueFileHandle = UniqueAny<handle_traits::FileHandle>;
+using UniqueFindHandle = UniqueAny<handle_traits::FindHandle>;
+using UniqueHKey = UniqueAny<handle_traits::HKey>;
+using UniqueHModule = UniqueAny<handle_traits::HModule>;
+using UniqueHwnd = UniqueAny<handle_traits::Hwnd>;
+using UniqueGdiObject = UniqueAny<handle_traits::GdiObject>;
+using UniqueMemoryDc = UniqueAny<handle_traits::MemoryDc>;
+using UniqueMappedView = UniqueAny<handle_traits::MappedView>;
+
+/// Typed GetProcAddress: casts once, here.
+template <typename Fn>
+Fn GetProcAddressAs(HMODULE module, const char* name) noexcept {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
+}

@@ -1,0 +1,124 @@
+#include "options/path_utils.h"
+
+std::vector<std::wstring> SplitList(std::wstring_view text, std::wstring_view delimiter) {
+    std::vector<std::wstring> items;
+    if (text.empty()) return items;
+    if (delimiter.empty()) {
+        items.emplace_back(text);
+        return items;
+    }
+    std::size_t position = 0;
+    for (;;) {
+        std::size_t end = text.find(delimiter, position);
+        if (end == std::wstring_view::npos) {
+            items.emplace_back(text.substr(position));
+            return items;
+        }
+        items.emplace_back(text.substr(position, end - position));
+        position = end + delimiter.size();
+        if (position >= text.size()) return items;
+    }
+}
+
+std::vector<std::wstring> SplitArguments(std::wstring_view text) {
+    std::vector<std::wstring> arguments;
+    std::size_t position = 0;
+    auto skipSpaces = [&](std::size_t from) {
+        while (from < text.size() && text[from] == L' ') ++from;
+        return from;
+    };
+    while (position < text.size()) {
+        if (text[position] == L'"') {
+            ++position;
+            if (position >= text.size()) {
+                arguments.emplace_back();
+                break;
+            }
+            std::size_t close = text.find(L'"', position);
+            if (close == std::wstring_view::npos) {
+                arguments.emplace_back(text.substr(position));
+                break;
+            }
+            arguments.emplace_back(text.substr(position, close - position));
+            position = skipSpaces(close + 1);
+        } else {
+            std::size_t space = text.find(L' ', position);
+            if (space == std::wstring_view::npos) {
+                arguments.emplace_back(text.substr(position));
+                break;
+            }
+            arguments.emplace_back(text.substr(position, space - position));
+            position = skipSpaces(space);
+        }
+    }
+    return arguments;
+}
+
+std::wstring StripPathLevels(std::wstring_view path, int levels) {
+    for (int i = 0; i < levels; ++i) {
+        std::size_t slash = path.rfind(L'\\');
+        if (slash == std::wstring_view::npos) continue;
+        path = path.substr(0, slash);
+    }
+    return std::wstring(path);
+}
+
+bool HasLongPathPrefix(std::wstring_view path) { return path.substr(0, 4) == L"\\\\?\\"; }
+
+bool IsUncPath(std::wstring_view path) {
+    if (path.substr(0, 2) != L"\\\\") return false;
+    if (HasLongPathPrefix(path)) return path.substr(4, 4) == L"UNC\\";
+    return true;
+}
+
+std::wstring ToLongPathForm(std::wstring_view path) {
+    if (path.size() < kClassicPathLimit) return std::wstring(path);
+    if (IsUncPath(path)) {
+        if (path.substr(0, 8) == L"\\\\?\\UNC\\") return std::wstring(path);
+        return L"\\\\?\\UNC\\" + std::wstring(path.substr(2));
+    }
+    if (HasLongPathPrefix(path)) return std::wstring(path);
+    return L"\\\\?\\" + std::wstring(path);
+}
+
+std::vector<std::wstring> SplitPathComponents(std::wstring_view path) {
+    std::wstring_view prefix;
+    std::wstring_view rest = path;
+    if (HasLongPathPrefix(path)) {
+        if (path.substr(0, 8) == L"\\\\?\\UNC\\") {
+            prefix = path.substr(0, 8);
+            rest = path.substr(8);
+        } else {
+            prefix = path.substr(0, 4);
+            rest = path.substr(4);
+        }
+    }
+    std::size_t rootEnd;
+    if (IsUncPath(rest) && rest.size() > 2) {
+        rootEnd = rest.find(L'\\', 2);
+    } else {
+        rootEnd = rest.find(L'\\');
+    }
+    std::wstring_view root = rest;
+    std::wstring_view remainder;
+    if (rootEnd != std::wstring_view::npos) {
+        root = rest.substr(0, rootEnd);
+        remainder = rest.substr(rootEnd + 1);
+    }
+    std::vector<std::wstring> components;
+    std::wstring first = std::wstring(prefix) + std::wstring(root);
+    if (!first.empty()) components.push_back(std::move(first));
+    for (auto& item : SplitList(remainder, L"\\")) components.push_back(std::move(item));
+    return components;
+}
+
+std::wstring FolderOf(std::wstring_view path) {
+    std::size_t slash = path.rfind(L'\\');
+    return slash == std::wstring_view::npos ? std::wstring() : std::wstring(path.substr(0, slash));
+}
+
+bool IsWideSpace(wchar_t c) {
+    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
+           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
+           c == 0x205F || c == 0x3000;
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+/// Splits at every occurrence of `delimiter`. Empty inner items stay; a trailing delimiter
+/// adds no empty last item; an empty text gives no items.
+std::vector<std::wstring> SplitList(std::wstring_view text, std::wstring_view delimiter);
+
+/// Splits an argument text at spaces (not tabs). An item that starts with a double quote
+/// runs to the next double quote, without the quotes; a quote inside an item is ordinary.
+std::vector<std::wstring> SplitArguments(std::wstring_view text);
+
+/// Removes `levels` trailing "\"-separated components (a pass without a "\" changes nothing).
+std::wstring StripPathLevels(std::wstring_view path, int levels);
+
+/// True when the path starts with the long-path prefix "\\?\".
+bool HasLongPathPrefix(std::wstring_view path);
+
+/// A network path: "\\server..." or the long form "\\?\UNC\...", as PathIsUNCW decides.
+bool IsUncPath(std::wstring_view path);
+
+/// The form of `path` given to file-system calls: unchanged below 260 characters, else
+/// with the local ("\\?\") or network ("\\?\UNC\") long-path prefix, never added twice.
+std::wstring ToLongPathForm(std::wstring_view path);
+
+inline constexpr std::size_t kClassicPathLimit = 260;
+inline constexpr std::size_t kMaximumPathLength = 32766;
+
+/// Root (with any long-path prefix) followed by the folder and file names.
+std::vector<std::wstring> SplitPathComponents(std::wstring_view path);
+
+/// The folder of an executable path: everything before its last "\" (empty without one).
+std::wstring FolderOf(std::wstring_view path);
+
+/// True for the characters the launcher trims as white space.
+bool IsWideSpace(wchar_t c);

@@ -1,0 +1,37 @@
+#pragma once
+
+// String table, dialogs and other resource identifiers. Included by C++ and by the
+// resource script, so plain #defines only.
+
+#define IDS_WINDOWS_ERROR 202
+#define IDS_JNI_ERROR 203
+#define IDS_JRE_NOT_FOUND_SERVER 206
+#define IDS_JRE_NOT_FOUND 207
+#define IDS_MODULE_PATH_FAILED 208
+#define IDS_NO_CLASS_PATH 209
+#define IDS_NO_MAIN_CLASS 210
+#define IDS_LOAD_MAIN_CLASS_FAILED 211
+#define IDS_NO_CREATE_JAVA_VM 212
+#define IDS_CREATE_VM_FAILED 213
+#define IDS_BROWSE_FOR_JRE 214
+#define IDS_MAIN_CLASS_NOT_FOUND 215
+#define IDS_NO_MAIN_METHOD 216
+#define IDS_VERSION_LATEST 217
+#define IDS_VERSION_MAXIMUM 218
+#define IDS_VERSION_MINIMUM 219
+#define IDS_VERSION_EXACT 220
+#define IDS_VERSION_BETWEEN 221
+#define IDS_LOAD_VM_LIBRARY_FAILED 222
+#define IDS_JNI_REASON_ERR 225
+#define IDS_JNI_REASON_EDETACHED 226
+#define IDS_JNI_REASON_EVERSION 227
+#define IDS_JNI_REASON_ENOMEM 228
+#define IDS_JNI_REASON_EEXIST 229
+#define IDS_JNI_REASON_EINVAL 230
+// Our own addition: the pair product could not be started (shown with template 202).
+#define IDS_PAIR_PRODUCT_FAILED 240
+
+#define IDD_MISSING_RUNTIME 201
+#define IDD_UNCAUGHT_EXCEPTION 231
+
+#define IDI_VMBOOT 1
