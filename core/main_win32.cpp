@@ -1,8 +1,16 @@
 #include <windows.h>
 
+#include <cstdlib>
 #include <new>
 
 #include "core/launcher_win32.h"
+
+// The library's default terminate handler prints a demangled type name to a console the
+// launcher does not have, and pulls the whole demangler into every executable; a launcher
+// that ends up in std::terminate has nothing better to do than end.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { std::abort(); }
+}  // namespace __gnu_cxx
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     int exitCode = -1;
