@@ -2,7 +2,6 @@
 
 #include "config/configuration_win32.h"
 #include "core/command_line.h"
-#include "core/command_line_win32.h"
 #include "core/messages_win32.h"
 #include "discovery/discovery_win32.h"
 #include "hosting/vm_win32.h"
@@ -24,7 +23,7 @@ Launcher::~Launcher() {
 }
 
 bool Launcher::Initialize() {
-    ApplicationArguments = ParseCommandLine(ProcessCommandLine());
+    ApplicationArguments = ParseCommandLine(CommandLine);
     if (!ReadConfiguration(*this)) return false;
     if (!InitSingleInstance(*this)) return false;
     // A second instance only forwards its arguments; it needs no runtime.
@@ -42,7 +41,7 @@ int Launcher::Run() {
 int Launcher::LaunchPairProduct() {
     NoteDecision(Decisions, "run", "hand-over", {{"pairProduct", PairProduct}});
     if (DryRun) return PairReturnCode ? -1 : 0;
-    std::wstring commandLine = ProcessCommandLine();
+    std::wstring commandLine = CommandLine;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};

@@ -100,6 +100,13 @@ public:
     bool LaunchPairFlag = false;
     PendingSplashClose PendingSplashCloseAction;
 
+    /// The process command line (GetCommandLineW), set by the entry point; the diagnostics
+    /// tool sets the command line it explains instead.
+    std::wstring CommandLine;
+    /// The executable whose configuration is read; empty = this process's own module. Set
+    /// only by the diagnostics tool, which explains another launcher.
+    std::wstring ExecutablePathOverride;
+
     // Diagnostics: a dry run shows no dialog, writes nothing and creates no VM; decisions go
     // to the attached log.
     DecisionLog* Decisions = nullptr;

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "core/command_line_win32.h"
 #include "core/launcher_win32.h"
 
 // The library's default terminate handler prints a demangled type name to a console the
@@ -16,6 +17,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     int exitCode = -1;
     try {
         Launcher launcher;
+        launcher.CommandLine = ProcessCommandLine();
         ::SetThreadLocale(::GetSystemDefaultLCID());
         // The first user-interface calls make this a GUI thread with a message queue, which a
         // second instance needs before it posts to the primary.
