@@ -3,6 +3,7 @@
 #include "discovery/version.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 enum class JvmTypeMode { AnyVm = 0, ServerOnly = 1, FavorServer = 2 };
@@ -25,3 +26,25 @@ struct RuntimeSearchCriteria {
     ProviderPreference JRockit;
     ProviderPreference Ibm;
 };
+
+/// The raw values of the criteria keys of section "Java Runtime Environment", as the
+/// layered store reads them (an absent key is the empty string).
+struct RuntimeCriteriaKeys {
+    std::wstring JvmType;            ///< "JVM Type"
+    std::wstring JvmSource;          ///< "JVM Source"
+    std::wstring VmProvider;         ///< "VM Provider"
+    std::wstring MinimumVersion;     ///< "Minimum Version"
+    std::wstring MaximumVersion;     ///< "Maximum Version"
+    std::wstring PreferredVersions;  ///< "Preferred versions"
+};
+
+/// Turns the key values into criteria. Unknown words fall back silently: "JVM Type" to
+/// AnyVm, "VM Provider" to Sun only, "JVM Source" to no registry root at all.
+RuntimeSearchCriteria BuildSearchCriteria(const RuntimeCriteriaKeys& keys);
+
+/// IBM runtimes are allowed: the VM thread stays parked after main returns
+/// (Launcher::KeepVmThreadParked).
+bool KeepsVmThreadParked(const RuntimeSearchCriteria& criteria);
+
+/// "JVM Type": exactly "server" or "favor_server", letter case significant.
+JvmTypeMode ParseJvmType(std::wstring_view value);
