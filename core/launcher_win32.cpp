@@ -64,6 +64,15 @@ int Launcher::RunInProcess() {
     SetupLibraryPathAndEnvironment(*this);
     if (!HasSplashSwitch(ApplicationArguments)) {
         if (!StartSplash(*this)) return 0;
+    } else {
+        NoteDecision(Decisions, "splash", "skipped", {{"reason", L"-nosplash or /nosplash argument"}});
+    }
+    if (DryRun) {
+        // Explaining a launch: the options are assembled as for real, nothing is loaded.
+        NoteDecision(Decisions, "hosting", "would-load", {{"library", VmLibraryPath}});
+        AssembleVmOptions(*this);
+        NoteDecision(Decisions, "run", "in-process", {{"mainClass", MainClassName}});
+        return 0;
     }
     if (!LoadVmLibrary(*this, VmLibraryPath)) return -1;
     AssembleVmOptions(*this);

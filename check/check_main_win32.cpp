@@ -1,0 +1,122 @@
+// vmbootcheck: explains what a launcher executable would do, by running the launcher's own
+// configuration, discovery and option code in a dry run (no VM, no dialog, no file written,
+// no environment change).
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "check/report.h"
+#include "core/launcher_win32.h"
+#include "core/text_win32.h"
+
+namespace {
+std::wstring QuoteArgument(const std::wstring& argument) {
+    if (!argument.empty() && argument.find_first_of(L" \"") == std::wstring::npos) return argument;
+    return L"\"" + argument + L"\"";
+}
+
+void WriteOut(const std::string& utf8) {
+    HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (::GetConsoleMode(out, &mode)) {
+        // A console shows UTF-16 correctly whatever its code page.
+        std::wstring wide = FromUtf8(utf8);
+        DWORD written = 0;
+        ::WriteConsoleW(out, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+        return;
+    }
+    DWORD written = 0;
+    ::WriteFile(out, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+}
+
+bool HasDecision(const std::vector<Decision>& decisions, const char* stage, const char* what) {
+    for (const Decision& d : decisions) {
+        if (d.stage == stage && d.what == what) return true;
+    }
+    return false;
+}
+
+const char kUsage[] =
+    "usage: vmbootcheck [--json] <launcher.exe> [arguments the launcher would get...]\n"
+    "Explains how that launcher would start: configuration, runtime search, VM options,\n"
+    "arguments and outcome. Nothing is started, shown or written.\n";
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    bool json = false;
+    std::wstring target;
+    std::vector<std::wstring> arguments;
+    for (int i = 1; i < argc; ++i) {
+        std::wstring argument = argv[i];
+        if (target.empty() && argument == L"--json") {
+            json = true;
+        } else if (target.empty() && (argument == L"--help" || argument == L"-h")) {
+            WriteOut(kUsage);
+            return 0;
+        } else if (target.empty()) {
+            target = argument;
+        } else {
+            arguments.push_back(argument);
+        }
+    }
+    if (target.empty()) {
+        WriteOut(kUsage);
+        return 2;
+    }
+    std::wstring fullPath;
+    FillGrowingBuffer(fullPath, MAX_PATH, [&](wchar_t* buffer, DWORD capacity) -> DWORD {
+        DWORD length = ::GetFullPathNameW(target.c_str(), capacity, buffer, nullptr);
+        if (length == 0) return kBufferFailed;
+        return length >= capacity ? kGrowBuffer : length;
+    });
+    if (fullPath.empty()) fullPath = target;
+    if (::GetFileAttributesW(fullPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        WriteOut("vmbootcheck: no such launcher executable\n");
+        return 2;
+    }
+
+    ::SetThreadLocale(::GetSystemDefaultLCID());
+    CollectingDecisionLog log;
+    LaunchSummary summary;
+    summary.executable = fullPath;
+    summary.commandLine = QuoteArgument(fullPath);
+    for (const auto& argument : arguments) summary.commandLine += L" " + QuoteArgument(argument);
+    {
+        Launcher launcher;
+        launcher.DryRun = true;
+        launcher.Decisions = &log;
+        launcher.ExecutablePathOverride = fullPath;
+        launcher.CommandLine = summary.commandLine;
+        summary.initialized = launcher.Initialize();
+        summary.exitCode = summary.initialized ? launcher.Run() : -1;
+        summary.mainClass = launcher.MainClassName;
+        summary.vmLibrary = launcher.VmLibraryPath;
+        summary.launchPair = launcher.LaunchPairFlag;
+        summary.pairProduct = launcher.PairProduct;
+        summary.vmThreadStackSize = launcher.VmThreadStackSize;
+        for (const auto& option : launcher.VmOptions) summary.vmOptions.push_back(FromThreadAnsi(option));
+        summary.arguments = launcher.ApplicationArguments;
+        if (!summary.initialized) {
+            summary.outcome = HasDecision(log.decisions, "discovery", "missing-runtime-dialog")
+                                  ? L"missing-runtime-dialog"
+                                  : L"stop";
+        } else if (launcher.LaunchPairFlag) {
+            summary.outcome = L"hand-over";
+        } else if (launcher.SingleInstanceEnabled && !launcher.IsPrimaryInstance) {
+            summary.outcome = L"forward-to-primary";
+        } else {
+            summary.outcome = L"run-in-process";
+        }
+    }
+    for (const Decision& d : log.decisions) {
+        if (d.stage != "launch" || d.what != "message") continue;
+        for (const auto& [name, value] : d.fields) {
+            if (name == "text") summary.message = value;
+        }
+    }
+    WriteOut(json ? RenderJsonReport(summary, log.decisions)
+                  : RenderTextReport(summary, log.decisions));
+    return 0;
+}
