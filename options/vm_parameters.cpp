@@ -1,0 +1,72 @@
+#include "options/vm_parameters.h"
+
+std::size_t FindTokenEnd(std::wstring_view text, std::size_t start) {
+    constexpr auto npos = std::wstring_view::npos;
+    std::size_t space = text.find(L' ', start);
+    std::size_t quote = text.find(L'"', start);
+    while (quote != npos) {
+        if (space == npos) return text.size();
+        if (space < quote) return space;
+        std::size_t close = text.find(L'"', quote + 1);
+        if (close == npos) return space;
+        if (close + 1 < text.size() && text[close + 1] == L'"') ++close;
+        quote = text.find(L'"', close + 1);
+        space = text.find(L' ', close + 1);
+    }
+    return space == npos ? text.size() : space;
+}
+
+void StripQuotes(std::wstring& token) {
+    constexpr auto npos = std::wstring::npos;
+    std::size_t open = token.find(L'"');
+    if (open == npos) return;
+    // Built in one pass: each pair is handled where the previous one ended.
+    std::wstring result(token, 0, open);
+    for (;;) {
+        if (open + 1 >= token.size()) {
+            result.append(token, open);
+            break;
+        }
+        std::size_t close = token.find(L'"', open + 1);
+        if (close == npos) {
+            result.append(token, open);
+            break;
+        }
+        if (close + 1 < token.size() && token[close + 1] == L'"') ++close;
+        result.append(token, open + 1, close - open - 1);
+        std::size_t next = token.find(L'"', close + 1);
+        if (next == npos) {
+            result.append(token, close + 1);
+            break;
+        }
+        result.append(token, close + 1, next - close - 1);
+        open = next;
+    }
+    token = std::move(result);
+}
+
+void ProcessVmParameter(std::wstring token, std::vector<std::wstring>& options,
+                        VmParameterContext& context) {
+    StripQuotes(token);
+    if (IsPercentSizeOption(token)) {
+        MemoryAmounts<std::size_t> memory;
+        if (context.QueryMemory) memory = context.QueryMemory();
+        RewritePercentSize(token, memory);
+    }
+    if (token.compare(0, 4, L"-Xss") == 0) context.StackSize = ParseStackSize<std::size_t>(token);
+    if (token.empty()) return;
+    options.push_back(std::move(token));
+}
+
+void TokenizeVmParameters(std::wstring_view text, std::vector<std::wstring>& options,
+                          VmParameterContext& context) {
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t end = FindTokenEnd(text, start);
+        ProcessVmParameter(std::wstring(text.substr(start, end - start)), options, context);
+        std::size_t next = end;
+        while (next < text.size() && text[next] == L' ') ++next;
+        if (next >= text.size()) return;
+        start = next;
+    }
+}

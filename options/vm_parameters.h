@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "options/memory_options.h"
+
+// Splitting "Virtual Machine Parameters" into VM options: spaces separate, double quotes
+// group (and are removed), percentage sizes are rewritten and "-Xss" sets the stack size of
+// the thread that creates the VM.
+
+/// The end of the token that starts at `start`: the first space outside a double-quoted
+/// run. An unclosed quote does not protect the spaces after it.
+std::size_t FindTokenEnd(std::wstring_view text, std::size_t start);
+
+/// Removes each pair of double quotes, keeping what lies between; a doubled quote right
+/// after a closing quote closes the pair instead (the first of the two is content); a lone
+/// or unclosed quote stays.
+void StripQuotes(std::wstring& token);
+
+/// What processing a parameter needs from outside and what it reports back.
+struct VmParameterContext {
+    /// Asked once for every percentage option (the memory figures are not cached).
+    std::function<MemoryAmounts<std::size_t>()> QueryMemory;
+    /// The VM thread's stack size in bytes; every "-Xss" option sets it, the last wins.
+    std::size_t StackSize = 0;
+};
+
+/// Unquotes one token, rewrites a percentage size, reads "-Xss" and appends the result to
+/// `options`. An empty result is not appended: an empty option only makes the VM refuse
+/// to start.
+void ProcessVmParameter(std::wstring token, std::vector<std::wstring>& options,
+                        VmParameterContext& context);
+
+/// Splits the text at runs of spaces (U+0020) outside double quotes and processes each token.
+void TokenizeVmParameters(std::wstring_view text, std::vector<std::wstring>& options,
+                          VmParameterContext& context);

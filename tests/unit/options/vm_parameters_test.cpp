@@ -1,0 +1,110 @@
+#include "options/vm_parameters.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::vector<std::wstring> Tokenize(std::wstring_view text, VmParameterContext& context) {
+    std::vector<std::wstring> options;
+    TokenizeVmParameters(text, options, context);
+    return options;
+}
+
+std::vector<std::wstring> Tokenize(std::wstring_view text) {
+    VmParameterContext context;
+    return Tokenize(text, context);
+}
+
+}  // namespace
+
+TEST(FindTokenEnd, QuotesProtectSpaces) {
+    struct Case {
+        const wchar_t* text;
+        std::size_t start;
+        std::size_t expected;
+    } cases[] = {
+        {L"-Xmx1g -Da=b", 0, 6},
+        {L"-Xmx1g", 0, 6},
+        {L"-Da=\"x y\" z", 0, 9},
+        {L"\"a b\"", 0, 5},
+        {L"-Da=\"x y", 0, 6},          // unclosed quote does not protect
+        {L"-Da=\"x\"\" y\" z", 0, 8},  // doubled quote ends the run
+        {L"a\"b\"c d", 0, 5},
+        {L" x", 0, 0},
+        {L"x y", 2, 3},
+        {L"\"\"", 0, 2},
+        {L"a \"b c\"", 0, 1},  // space before the quote
+    };
+    for (const Case& c : cases) EXPECT_EQ(FindTokenEnd(c.text, c.start), c.expected) << c.text;
+}
+
+TEST(StripQuotes, RemovesPairsKeepsLoneQuotes) {
+    struct Case {
+        const wchar_t* token;
+        const wchar_t* expected;
+    } cases[] = {
+        {L"-Dname=\"a b\"", L"-Dname=a b"},
+        {L"\"-Dx=1\"", L"-Dx=1"},
+        {L"plain", L"plain"},
+        {L"", L""},
+        {L"a\"", L"a\""},            // final lone quote stays
+        {L"a\"bc", L"a\"bc"},        // unclosed quote stays
+        {L"\"a\"\"", L"a\""},        // doubled closing quote: the first is content
+        {L"\"a\"\"b\"", L"a\"b\""},  // ...and the second closes, leaving b"
+        {L"\"a\"x\"b\"", L"axb"},
+        {L"\"\"", L""},
+        {L"x\"\"y", L"xy"},
+        {L"\"a\"\"\"b", L"a\"\"b"},  // the quote after the doubled one is unclosed
+        {L"\"a\" \"", L"a \""},
+    };
+    for (const Case& c : cases) {
+        std::wstring token = c.token;
+        StripQuotes(token);
+        EXPECT_EQ(token, c.expected) << c.token;
+    }
+}
+
+TEST(TokenizeVmParameters, SplitsUnquotesAndKeepsOrder) {
+    struct Case {
+        const wchar_t* text;
+        std::vector<std::wstring> expected;
+    } cases[] = {
+        {L"-Xmx512m -Dapp.mode=test", {L"-Xmx512m", L"-Dapp.mode=test"}},
+        {L"-Dpath=\"C:\\Program Files\\x\"  -Dy=1", {L"-Dpath=C:\\Program Files\\x", L"-Dy=1"}},
+        {L"\"-Dwhole=a b\"", {L"-Dwhole=a b"}},
+        {L"a   b ", {L"a", L"b"}},
+        {L"-Da=\"x y", {L"-Da=\"x", L"y"}},
+        // Tabs do not separate.
+        {L"a\tb c", {L"a\tb", L"c"}},
+        // A leading space (a value read only from an append section) adds no empty option.
+        {L" -Xss1m", {L"-Xss1m"}},
+        {L"\"\" -Da", {L"-Da"}},
+        {L"-Dhome=%USERPROFILE%", {L"-Dhome=%USERPROFILE%"}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Tokenize(c.text), c.expected) << c.text;
+}
+
+TEST(TokenizeVmParameters, PercentSizesAndStackSize) {
+    int queries = 0;
+    VmParameterContext context;
+    context.QueryMemory = [&] {
+        ++queries;
+        MemoryAmounts<std::size_t> memory;
+        memory.TotalPhysical = std::size_t{1} << 30;
+        memory.AvailableVirtual = std::size_t{1} << 30;
+        return memory;
+    };
+    auto options = Tokenize(L"-Xmx50p -Xss2m -Xms25p -Xss512k -Xss10p", context);
+    EXPECT_EQ(options, (std::vector<std::wstring>{L"-Xmx524288K", L"-Xss2m", L"-Xms262144K",
+                                                  L"-Xss512k", L"-Xss104857K"}));
+    EXPECT_EQ(queries, 3);  // once per percentage option, nothing cached
+    EXPECT_EQ(context.StackSize, std::size_t{104857} * 1024);
+
+    context.StackSize = 0;
+    Tokenize(L"-Xss2m -Xss:1m", context);
+    EXPECT_EQ(context.StackSize, 0u);  // the last one wins, even when unreadable
+
+    context.StackSize = 77;
+    Tokenize(L"-Xmx1g \"-Xss1m\"", context);
+    EXPECT_EQ(context.StackSize, 1048576u);  // read after unquoting
+}
