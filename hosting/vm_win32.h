@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 class Launcher;
@@ -14,3 +16,13 @@ bool CreateVm(Launcher& launcher);
 bool InvokeMainClass(Launcher& launcher);
 /// DestroyJavaVM (waits for the program's non-daemon threads) when a VM exists.
 void DestroyVm(Launcher& launcher);
+
+using AddDllDirectoryFunction = void*(WINAPI*)(PCWSTR);
+/// AddDllDirectory of this system, or null where it is missing (Vista, 7 without update).
+AddDllDirectoryFunction ResolveAddDllDirectory();
+/// Loads a VM library so that its dependencies are found in `dependencyFolder` too: with
+/// `addDllDirectory` through the default directories plus that folder, otherwise (older
+/// systems) through the library's own folder and the process "Path". Null on failure, the
+/// thread's last error telling why.
+HMODULE LoadVmLibraryModule(const std::wstring& path, const std::wstring& dependencyFolder,
+                            AddDllDirectoryFunction addDllDirectory);
