@@ -1,0 +1,102 @@
+#include "instance/single_instance.h"
+
+#include <array>
+#include <cstring>
+
+namespace {
+
+constexpr std::size_t kBlockUnitsFromArguments = (kInstanceBlockSize - 12) / 2;
+constexpr std::size_t kScanUnits = (kArgumentScanEnd - 12) / 2;
+
+// Where wchar_t is wider than 16 bits (the native test build), a character beyond the
+// basic plane takes two units, as it does in the Windows build's strings.
+template <typename Sink>
+void ForEachUtf16Unit(const std::wstring& text, Sink sink) {
+    for (wchar_t ch : text) {
+        auto value = static_cast<std::uint32_t>(ch);
+        if constexpr (sizeof(wchar_t) > 2) {
+            if (value > 0xFFFF && value <= 0x10FFFF) {
+                value -= 0x10000;
+                sink(static_cast<std::uint16_t>(0xD800 + (value >> 10)));
+                sink(static_cast<std::uint16_t>(0xDC00 + (value & 0x3FF)));
+                continue;
+            }
+        }
+        sink(static_cast<std::uint16_t>(value));
+    }
+}
+
+std::size_t Utf16Length(const std::wstring& text) {
+    std::size_t units = 0;
+    ForEachUtf16Unit(text, [&units](std::uint16_t) { ++units; });
+    return units;
+}
+
+}  // namespace
+
+InstanceNames InstanceNamesFor(std::wstring_view modulePath) {
+    InstanceNames names;
+    names.Instance.assign(modulePath);
+    for (auto& ch : names.Instance) {
+        if (ch == L'\\') ch = L'_';
+    }
+    names.MainStartedEvent = names.Instance + L"_upr_evt";
+    names.HandOverLock = names.Instance + L"_handover_lock";
+    names.HandOverAck = names.Instance + L"_handover_ack";
+    return names;
+}
+
+SingleInstanceRequest DecideSingleInstance(std::wstring_view applicationType,
+                                           std::wstring_view singleInstance) {
+    if (applicationType == L"service") return SingleInstanceRequest::ServiceApplication;
+    if (singleInstance != L"yes") return SingleInstanceRequest::NotRequested;
+    return SingleInstanceRequest::Requested;
+}
+
+std::size_t ForwardedArgumentsBytes(const std::vector<std::wstring>& arguments) {
+    std::size_t bytes = 2;
+    for (const auto& argument : arguments) {
+        // Each length is below the address space, so one addition cannot wrap; stopping
+        // early keeps the sum from wrapping over many arguments.
+        bytes += 2 * Utf16Length(argument) + 2;
+        if (bytes > kArgumentAreaBytes) break;
+    }
+    return bytes;
+}
+
+bool ArgumentsFitBlock(const std::vector<std::wstring>& arguments) {
+    return ForwardedArgumentsBytes(arguments) <= kArgumentAreaBytes;
+}
+
+bool WriteForwardedArguments(InstanceBlock& block, const std::vector<std::wstring>& arguments) {
+    if (!ArgumentsFitBlock(arguments)) return false;
+    std::array<std::uint16_t, kArgumentAreaUnits> area{};
+    std::size_t next = 0;
+    for (const auto& argument : arguments) {
+        ForEachUtf16Unit(argument, [&](std::uint16_t unit) { area[next++] = unit; });
+        area[next++] = 0;
+    }
+    std::memcpy(block.Arguments, area.data(), sizeof(block.Arguments));
+    return true;
+}
+
+std::vector<std::wstring> ReadForwardedArguments(const InstanceBlock& block) {
+    // One copy of everything after the header: the scan runs on from the argument area into
+    // the unused area, and the copy keeps a concurrent writer from changing it mid-read.
+    std::array<std::uint16_t, kBlockUnitsFromArguments> units;
+    std::memcpy(units.data(), reinterpret_cast<const unsigned char*>(&block) + 12, sizeof(units));
+
+    std::vector<std::wstring> items;
+    std::wstring current;
+    for (std::size_t i = 0; i < kScanUnits; ++i) {
+        if (units[i] != 0) {
+            current.push_back(static_cast<wchar_t>(units[i]));
+            continue;
+        }
+        items.push_back(std::move(current));
+        current.clear();
+        if (units[i + 1] == 0) return items;
+    }
+    // No double NUL before the end: the unfinished item is dropped.
+    return items;
+}

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The single-instance protocol between launcher processes of one executable path: a named
+// shared block, a registered thread message and the names below. Every copy of the launcher
+// relies on the exact layout and names, so none of them may change.
+
+inline constexpr std::size_t kInstanceBlockSize = 2092;
+/// Bytes of the argument area: the packed arguments, their NULs and the final NUL must fit.
+inline constexpr std::size_t kArgumentAreaBytes = 1040;
+inline constexpr std::size_t kArgumentAreaUnits = kArgumentAreaBytes / 2;
+/// The reader stops before this byte offset (the last unit of the block is never read as a
+/// unit of its own, only as the one that follows).
+inline constexpr std::size_t kArgumentScanEnd = 2090;
+
+/// The shared block, 2092 bytes, little-endian, in the paging file.
+struct InstanceBlock {
+    /// Thread identifier of the primary's listener; 0 until that thread can receive messages.
+    std::uint32_t ListenerThreadId;
+    std::uint32_t PrimaryProcessId;
+    /// Identifier returned by RegisterWindowMessageW for the instance name.
+    std::uint32_t InstanceMessage;
+    /// UTF-16 units: each argument followed by one NUL, then one more NUL; the rest zero.
+    std::uint16_t Arguments[kArgumentAreaUnits];
+    /// Never written; a reader's scan may run into it.
+    std::uint16_t Unused[kArgumentAreaUnits];
+};
+
+static_assert(std::endian::native == std::endian::little, "the block is little-endian");
+static_assert(offsetof(InstanceBlock, ListenerThreadId) == 0);
+static_assert(offsetof(InstanceBlock, PrimaryProcessId) == 4);
+static_assert(offsetof(InstanceBlock, InstanceMessage) == 8);
+static_assert(offsetof(InstanceBlock, Arguments) == 12);
+static_assert(offsetof(InstanceBlock, Unused) == 1052);
+static_assert(sizeof(InstanceBlock) == kInstanceBlockSize);
+
+/// The names of the protocol's objects, all derived from the executable's own path.
+struct InstanceNames {
+    /// The module path with every "\" replaced by "_": the file mapping and the message name.
+    std::wstring Instance;
+    /// Manual-reset event the primary signals just before main.
+    std::wstring MainStartedEvent;
+    /// Mutex a second instance holds from writing the block until the primary has copied it.
+    std::wstring HandOverLock;
+    /// Registered message the primary posts to a second instance once it copied the block.
+    std::wstring HandOverAck;
+};
+
+InstanceNames InstanceNamesFor(std::wstring_view modulePath);
+
+/// Whether the configuration asks for the protocol.
+enum class SingleInstanceRequest {
+    ServiceApplication,  ///< "Application Type" is "service": never single instance
+    NotRequested,        ///< "Single Instance" is not exactly "yes"
+    Requested,
+};
+
+/// Both values compare whole and case-sensitively ("Yes" does not switch it on).
+SingleInstanceRequest DecideSingleInstance(std::wstring_view applicationType,
+                                           std::wstring_view singleInstance);
+
+/// Bytes the arguments take in the argument area: 2 per unit plus 2 per argument, plus 2 for
+/// the final NUL. Stops counting once past the limit (the result is then above it).
+std::size_t ForwardedArgumentsBytes(const std::vector<std::wstring>& arguments);
+
+bool ArgumentsFitBlock(const std::vector<std::wstring>& arguments);
+
+/// Zeroes the argument area and packs the arguments into it. False, with the block
+/// untouched, when they do not fit.
+bool WriteForwardedArguments(InstanceBlock& block, const std::vector<std::wstring>& arguments);
+
+/// The forwarded arguments: units from offset 12 up to offset 2090; each NUL ends an item,
+/// two NULs in a row end the list (the item before them is kept even when empty, so an
+/// empty argument ends the list early and no arguments read as one empty string). An item
+/// left unfinished at offset 2090 is dropped.
+std::vector<std::wstring> ReadForwardedArguments(const InstanceBlock& block);
