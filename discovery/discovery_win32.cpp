@@ -1,5 +1,127 @@
 #include "discovery/discovery_win32.h"
 
+#include "config/configuration_win32.h"
+#include "core/format.h"
 #include "core/launcher_win32.h"
+#include "core/resources_win32.h"
+#include "core/text_win32.h"
+#include "discovery/missing_runtime_dialog_win32.h"
+#include "discovery/pe_header.h"
+#include "discovery/runtime_sources_win32.h"
+#include "discovery/selection.h"
+#include "discovery/version_win32.h"
+#include "options/path_utils.h"
+#include "resources/resource_ids.h"
 
-bool DiscoverRuntime(Launcher& launcher) { return false; }
+namespace {
+
+constexpr bool kBuild64 = sizeof(void*) == 8;
+
+std::wstring LauncherFolderOfThisProcess() {
+    std::wstring path;
+    FillGrowingBuffer(path, MAX_PATH, [](wchar_t* buffer, DWORD capacity) -> DWORD {
+        DWORD length = ::GetModuleFileNameW(nullptr, buffer, capacity);
+        if (length == 0) return kBufferFailed;
+        return length < capacity ? length : kGrowBuffer;
+    });
+    return FolderOf(path);
+}
+
+std::wstring MachineText(std::uint16_t machine) {
+    wchar_t text[8];
+    const wchar_t digits[] = L"0123456789ABCDEF";
+    text[0] = L'0';
+    text[1] = L'x';
+    for (int i = 0; i < 4; ++i) text[2 + i] = digits[(machine >> (12 - 4 * i)) & 0xF];
+    text[6] = 0;
+    return text;
+}
+
+}  // namespace
+
+const wchar_t* PrivateRuntimeFolder() { return kBuild64 ? L"jre64\\" : L"jre\\"; }
+
+VmLibraryLocation LocateVmLibrary(const std::wstring& folder, JvmTypeMode mode) {
+    Win32FileProbe files;
+    return LocateVmLibrary(files, folder, mode);
+}
+
+void CheckVmLibraryMachine(Launcher& launcher) {
+    launcher.LaunchPairFlag = false;
+    if (launcher.PairProduct.empty()) {
+        NoteDecision(launcher.Decisions, "discovery", "machine",
+                     {{"library", launcher.VmLibraryPath}, {"skipped", L"no Pair Product"}});
+        return;
+    }
+    std::optional<std::uint16_t> machine = ReadImageMachine(launcher.VmLibraryPath);
+    if (!machine) {
+        NoteDecision(launcher.Decisions, "discovery", "machine",
+                     {{"library", launcher.VmLibraryPath}, {"machine", L"not a PE image"}});
+        return;
+    }
+    launcher.LaunchPairFlag = MachineNeedsPairProduct(*machine, kBuild64);
+    NoteDecision(launcher.Decisions, "discovery", "machine",
+                 {{"library", launcher.VmLibraryPath},
+                  {"machine", MachineText(*machine)},
+                  {"handOver", DecisionText(launcher.LaunchPairFlag)}});
+}
+
+bool DiscoverRuntime(Launcher& launcher) {
+    RuntimeSearchInputs inputs;
+    inputs.jrePath = launcher.JrePath;
+    inputs.launcherFolder = LauncherFolderOfThisProcess();
+    inputs.privateFolder = PrivateRuntimeFolder();
+    inputs.pairProduct = launcher.PairProduct;
+    inputs.criteria = launcher.Criteria;
+
+    Win32RegistryAccess registry;
+    Win32FileProbe files;
+    RuntimeSearchResult result = SearchRuntime(inputs, registry, files, launcher.Decisions);
+    if (!result.library.empty()) {
+        launcher.VmLibraryPath = result.library;
+        launcher.LaunchPairFlag = result.launchPair;
+        if (result.needsMachineCheck) CheckVmLibraryMachine(launcher);
+        NoteDecision(launcher.Decisions, "discovery", "outcome",
+                     {{"library", launcher.VmLibraryPath},
+                      {"handOver", DecisionText(launcher.LaunchPairFlag)}});
+        return true;
+    }
+
+    const UINT templateId = launcher.Criteria.JvmType == JvmTypeMode::ServerOnly
+                                ? IDS_JRE_NOT_FOUND_SERVER
+                                : IDS_JRE_NOT_FOUND;
+    const std::wstring requirement = DescribeVersionRequirement(launcher.Criteria.MinimumVersion,
+                                                                launcher.Criteria.MaximumVersion);
+    const std::wstring message =
+        FormatTemplate(LoadResourceText(templateId), {std::wstring_view(requirement)});
+    if (launcher.DryRun) {
+        NoteDecision(
+            launcher.Decisions, "discovery", "missing-runtime-dialog",
+            {{"message", message},
+             {"mode", DecisionText(launcher.Criteria.JvmType)},
+             {"would",
+              L"show the missing-runtime dialog; without a choice the launch ends with -1"}});
+        return false;
+    }
+
+    std::wstring chosenFolder;
+    std::wstring chosenLibrary;
+    if (!RunMissingRuntimeDialog(launcher, message, chosenFolder, chosenLibrary) ||
+        chosenLibrary.empty()) {
+        NoteDecision(launcher.Decisions, "discovery", "missing-runtime-dialog",
+                     {{"message", message}, {"result", L"cancelled"}});
+        return false;
+    }
+    NoteDecision(launcher.Decisions, "discovery", "missing-runtime-dialog",
+                 {{"message", message},
+                  {"result", L"ok"},
+                  {"folder", chosenFolder},
+                  {"library", chosenLibrary}});
+    launcher.VmLibraryPath = chosenLibrary;
+    CheckVmLibraryMachine(launcher);
+    RememberJrePath(launcher, chosenFolder);
+    NoteDecision(
+        launcher.Decisions, "discovery", "outcome",
+        {{"library", launcher.VmLibraryPath}, {"handOver", DecisionText(launcher.LaunchPairFlag)}});
+    return true;
+}

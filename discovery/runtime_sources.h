@@ -1,0 +1,108 @@
+#pragma once
+
+#include "core/decision_log.h"
+#include "discovery/criteria.h"
+#include "discovery/version.h"
+
+#include <string>
+#include <vector>
+
+/// Which registry view of HKEY_LOCAL_MACHINE: the running build's own, or the other
+/// processor's (the 32-bit view from the 64-bit build, the 64-bit view from the 32-bit one).
+enum class RegistryView { Native, Alternate };
+
+/// Read-only access to HKEY_LOCAL_MACHINE. A key that cannot be opened has no subkeys and
+/// no values.
+class RegistryAccess {
+  public:
+    virtual ~RegistryAccess() = default;
+    /// Subkey names of `path` in enumeration order, up to the first enumeration error.
+    virtual std::vector<std::wstring> SubkeyNames(const std::wstring& path, RegistryView view) = 0;
+    /// A text value, ending at its first NUL or at the end of its data. False when the key or
+    /// value is missing, unreadable or not text.
+    virtual bool ReadText(const std::wstring& path, const std::wstring& name, RegistryView view,
+                          std::wstring& text) = 0;
+};
+
+/// File-system queries of the runtime search.
+class FileProbe {
+  public:
+    virtual ~FileProbe() = default;
+    /// True when a find-first-file query on `path` succeeds.
+    virtual bool Exists(const std::wstring& path) = 0;
+};
+
+enum class RuntimeKind { DevelopmentKit, RuntimeEnvironment };
+enum class RuntimeProvider { Sun, JRockit, Ibm };
+
+/// One registry root under HKEY_LOCAL_MACHINE where runtimes register by version subkey.
+struct RuntimeRegistryRoot {
+    int number;           ///< 1 to 7, the search order
+    const wchar_t* path;  ///< ends in a backslash
+    RuntimeKind kind;
+    RuntimeProvider provider;
+    bool homeHoldsKit;      ///< JavaHome names a kit whose runtime is its "jre\" folder
+    bool favorServerAsAny;  ///< FavorServer is probed as AnyVm for runtimes of this root
+};
+
+extern const RuntimeRegistryRoot kRuntimeRegistryRoots[7];
+
+/// The root's kind is wanted and its provider allowed or favoured.
+bool IsRootSearched(const RuntimeRegistryRoot& root, const RuntimeSearchCriteria& criteria);
+/// Candidates of this root match both the wanted kind and a favoured provider.
+bool IsRootPreferred(const RuntimeRegistryRoot& root, const RuntimeSearchCriteria& criteria);
+
+/// One runtime found in the registry.
+struct RuntimeCandidate {
+    VersionNumber version;  ///< from the subkey name, fill 0
+    std::wstring home;      ///< runtime folder ending in a backslash
+    bool hasServerVm = false;
+    bool preferred = false;
+};
+
+struct VmLibraryLocation {
+    std::wstring path;  ///< empty when no VM library was found
+    bool server = false;
+};
+
+/// Probes the VM library paths of `folder` (ending in a backslash) in the order `mode` asks:
+/// AnyVm client, classic, hotspot, server, jrockit; FavorServer server first, then the AnyVm
+/// order; ServerOnly only bin\server\jvm.dll.
+VmLibraryLocation LocateVmLibrary(FileProbe& files, const std::wstring& folder, JvmTypeMode mode,
+                                  DecisionLog* log = nullptr);
+
+/// True when folder + "bin\java.dll" exists.
+bool HasRuntimeMarker(FileProbe& files, const std::wstring& folder);
+
+/// The folder to probe for a configured "JRE Path": the path with a trailing backslash.
+std::wstring JrePathFolder(const std::wstring& jrePath);
+
+/// The runtime shipped with the application: the launcher folder itself when it holds the
+/// marker, else its `privateFolder` ("jre64\" or "jre\") when that does; empty otherwise.
+std::wstring FindPrivateRuntimeFolder(FileProbe& files, const std::wstring& launcherFolder,
+                                      const std::wstring& privateFolder,
+                                      DecisionLog* log = nullptr);
+
+struct RegisteredRuntime {
+    std::wstring folder;
+    bool server = false;
+};
+
+/// Reads root + subkey "JavaHome" and finds a VM library below it. False when the value is
+/// missing or empty or the folder has no VM library.
+bool ReadRegisteredRuntime(RegistryAccess& registry, FileProbe& files,
+                           const RuntimeRegistryRoot& root, const std::wstring& subkey,
+                           RegistryView view, JvmTypeMode mode, RegisteredRuntime& runtime,
+                           DecisionLog* log = nullptr);
+
+/// Appends the runtimes of one root whose versions lie within the bounds (both inclusive).
+void ScanRegistryRoot(RegistryAccess& registry, FileProbe& files, const RuntimeRegistryRoot& root,
+                      RegistryView view, const RuntimeSearchCriteria& criteria,
+                      std::vector<RuntimeCandidate>& candidates, DecisionLog* log = nullptr);
+
+// Texts for the decision log.
+std::wstring DecisionText(bool value);
+std::wstring DecisionText(JvmTypeMode mode);
+std::wstring DecisionText(RegistryView view);
+/// All four components, e.g. "1.8.0.191".
+std::wstring DecisionText(const VersionNumber& version);
