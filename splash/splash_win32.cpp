@@ -1,7 +1,174 @@
 #include "splash/splash_win32.h"
 
+#include <memory>
+
 #include "core/launcher_win32.h"
+#include "core/text_win32.h"
+#include "core/thread_stop_win32.h"
+#include "core/unique_handle_win32.h"
+#include "options/path_utils.h"
+#include "splash/splash_settings.h"
 #include "splash/splash_window_win32.h"
 
-bool StartSplash(Launcher& launcher) { return true; }
-void CloseSplashWindow(Launcher& launcher) { launcher.SplashWindowObject.reset(); }
+namespace {
+
+constexpr wchar_t kDisplaySection[] = L"Display";
+
+// The runtime splash library's exports take narrow strings and return nothing we use.
+using SplashInitFunction = void (*)();
+using SplashLoadFileFunction = void (*)(const char*);
+using SplashSetFileJarNameFunction = void (*)(const char*, const char*);
+
+bool ConfigurationFilePath(std::wstring& path) {
+    std::wstring module;
+    bool ok = FillGrowingBuffer(module, MAX_PATH, [](wchar_t* buffer, DWORD capacity) -> DWORD {
+        DWORD length = ::GetModuleFileNameW(nullptr, buffer, capacity);
+        if (length == 0) return kBufferFailed;
+        return length < capacity ? length : kGrowBuffer;
+    });
+    if (!ok) return false;
+    std::size_t dot = module.rfind(L'.');
+    if (dot == std::wstring::npos) return false;
+    path = module.substr(0, dot + 1) + L"ini";
+    return true;
+}
+
+std::wstring ReadProfileText(const std::wstring& file, const wchar_t* section, const wchar_t* key) {
+    std::wstring value;
+    FillGrowingBuffer(value, 256, [&](wchar_t* buffer, DWORD capacity) -> DWORD {
+        DWORD length =
+            ::GetPrivateProfileStringW(section, key, L"", buffer, capacity, file.c_str());
+        // capacity - 1 means the value may have been cut.
+        return length + 1 >= capacity ? kGrowBuffer : length;
+    });
+    return value;
+}
+
+SplashSettings ReadSplashSettings(const std::wstring& configurationPath) {
+    return {ReadProfileText(configurationPath, kDisplaySection, kSplashImageKey),
+            ReadProfileText(configurationPath, kDisplaySection, kSplashShadowKey),
+            ReadProfileText(configurationPath, kDisplaySection, kNativeSplashKey)};
+}
+
+void AddLibraryFolder(const std::wstring& path) {
+    std::size_t slash = path.rfind(L'\\');
+    if (slash == std::wstring::npos) return;
+    ::AddDllDirectory(path.substr(0, slash).c_str());
+}
+
+DWORD WINAPI SplashThread(void* parameter) {
+    auto& launcher = *static_cast<Launcher*>(parameter);
+    SplashWindow& splash = *launcher.SplashWindowObject;
+    HWND window = CreateSplashWindow(splash, launcher.SplashImagePath,
+                                     IsShadowRequested(launcher.SplashShadowText));
+    launcher.OwnerWindow.store(window);
+    if (window) {
+        ::ShowWindow(window, SW_SHOWNORMAL);
+        ::UpdateWindow(window);
+    }
+    MSG message;
+    // GetMessageW gives -1 on failure; that ends the loop as WM_QUIT does.
+    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+    }
+    splash.DestroyWindow();
+    return 0;
+}
+
+const wchar_t* KindName(SplashKind kind) {
+    switch (kind) {
+        case SplashKind::Native:
+            return L"native";
+        case SplashKind::Window:
+            return L"window";
+        case SplashKind::None:
+            break;
+    }
+    return L"none";
+}
+
+}  // namespace
+
+std::wstring FindSplashLibrary(const std::wstring& vmLibraryPath) {
+    std::wstring library = SplashLibraryCandidate(vmLibraryPath);
+    if (library.empty()) return {};
+    WIN32_FIND_DATAW data;
+    UniqueFindHandle found(::FindFirstFileW(ToLongPathForm(library).c_str(), &data));
+    return found ? library : std::wstring();
+}
+
+bool ShowNativeSplash(Launcher& launcher, const std::wstring& libraryPath,
+                      const std::wstring& imagePath) {
+    // The library and its own dependencies load from the runtime's folders.
+    AddLibraryFolder(libraryPath);
+    AddLibraryFolder(launcher.VmLibraryPath);
+    UniqueHModule library(
+        ::LoadLibraryExW(libraryPath.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DEFAULT_DIRS));
+    if (!library) return false;
+    HMODULE module = library.get();
+    auto init = GetProcAddressAs<SplashInitFunction>(module, "SplashInit");
+    auto loadFile = GetProcAddressAs<SplashLoadFileFunction>(module, "SplashLoadFile");
+    auto setFileJarName =
+        GetProcAddressAs<SplashSetFileJarNameFunction>(module, "SplashSetFileJarName");
+    auto close = GetProcAddressAs<PendingSplashClose::CloseFunction>(module, "SplashClose");
+    // A splash that was never opened is not closed: its close function would act on a
+    // splash the library never set up, and the library is released here.
+    if (!init || !loadFile || !setFileJarName) return false;
+    // The splash lives until the process ends or SplashClose runs, so the library stays.
+    library.release();
+    launcher.PendingSplashCloseAction.Install(close);
+    init();
+    std::string image = ToThreadAnsi(imagePath);
+    loadFile(image.c_str());
+    setFileJarName(image.c_str(), "");
+    return true;
+}
+
+bool StartSplash(Launcher& launcher) {
+    std::wstring configurationPath;
+    if (!ConfigurationFilePath(configurationPath)) return false;
+    SplashSettings settings = ReadSplashSettings(configurationPath);
+    launcher.SplashImagePath = settings.ImagePath;
+    launcher.SplashShadowText = settings.ShadowText;
+
+    std::wstring library;
+    if (!settings.ImagePath.empty()) library = FindSplashLibrary(launcher.VmLibraryPath);
+    SplashPlan plan = PlanSplash(settings, !library.empty());
+    const wchar_t* reason = plan.Reason;
+    if (plan.Kind == SplashKind::Native && !launcher.DryRun) {
+        if (ShowNativeSplash(launcher, library, settings.ImagePath)) {
+            NoteDecision(launcher.Decisions, "splash", "choice",
+                         {{"kind", KindName(plan.Kind)},
+                          {"reason", reason},
+                          {"image", settings.ImagePath},
+                          {"library", library}});
+            return true;
+        }
+        plan.Kind = SplashKind::Window;
+        reason = L"runtime splash library unusable";
+    }
+    NoteDecision(launcher.Decisions, "splash", "choice",
+                 {{"kind", KindName(plan.Kind)},
+                  {"reason", reason},
+                  {"image", settings.ImagePath},
+                  {"library", library},
+                  {"shadow", IsShadowRequested(settings.ShadowText) ? L"true" : L"false"}});
+    if (plan.Kind != SplashKind::Window || launcher.DryRun) return true;
+
+    launcher.SplashWindowObject = std::make_unique<SplashWindow>(&launcher.OwnerWindow);
+    launcher.SplashThread.reset(
+        ::CreateThread(nullptr, 0, SplashThread, &launcher, 0, &launcher.SplashThreadId));
+    // Without a thread there is nothing to stop later; the launch goes on without a splash.
+    if (!launcher.SplashThread) launcher.SplashWindowObject.reset();
+    return true;
+}
+
+void CloseSplashWindow(Launcher& launcher) {
+    if (!launcher.SplashWindowObject) return;
+    StopMessageLoopThread(launcher.SplashThread.get(), launcher.SplashThreadId);
+    launcher.SplashThread.reset();
+    launcher.SplashThreadId = 0;
+    launcher.SplashWindowObject.reset();
+    launcher.OwnerWindow.store(nullptr);
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// The rules of the splash stage that need no window system: which splash to show, where the
+// runtime's splash library lies, and where the image window goes.
+
+inline constexpr wchar_t kSplashImageKey[] = L"Splash Screen";
+inline constexpr wchar_t kSplashShadowKey[] = L"Splash Screen Shadow";
+// The key is spelled with a double f in every shipped configuration file.
+inline constexpr wchar_t kNativeSplashKey[] = L"Preffer Native Splash Screen";
+
+/// The three splash keys of section "Display", as read.
+struct SplashSettings {
+    std::wstring ImagePath;
+    std::wstring ShadowText;
+    std::wstring NativeText;
+};
+
+/// Exactly "true" (letter case significant) gives the image window a drop shadow.
+bool IsShadowRequested(std::wstring_view shadowText);
+
+/// "Yes" in any letter case asks for the runtime's splash library.
+bool IsNativeSplashRequested(std::wstring_view nativeText);
+
+/// Where the runtime keeps "splashscreen.dll" for a VM library path: two levels up (from
+/// bin\server\jvm.dll to bin). Empty when nothing is left after stripping.
+std::wstring SplashLibraryCandidate(std::wstring_view vmLibraryPath);
+
+enum class SplashKind { None, Native, Window };
+
+/// What the splash stage tries first, and why (the reason is recorded for diagnostics).
+struct SplashPlan {
+    SplashKind Kind = SplashKind::None;
+    const wchar_t* Reason = L"";
+};
+
+/// No image: nothing. The runtime's library when asked for and present; else the window.
+SplashPlan PlanSplash(const SplashSettings& settings, bool libraryFound);
+
+struct SplashOrigin {
+    int X = 0;
+    int Y = 0;
+};
+
+/// The top-left corner that centres a width x height window on the screen; negative when
+/// the window is larger than the screen (the edges then clip it).
+SplashOrigin CenteredOrigin(int screenWidth, int screenHeight, int width, int height);

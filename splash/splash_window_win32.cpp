@@ -1,0 +1,170 @@
+#include "splash/splash_window_win32.h"
+
+#include <climits>
+#include <mutex>
+
+#include "splash/splash_settings.h"
+
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
+namespace {
+
+HINSTANCE ThisModule() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
+
+// One class per process, registered by the first splash window; its style follows that
+// window's shadow choice.
+ATOM RegisterSplashClass(WNDPROC procedure, bool shadow) {
+    static std::mutex lock;
+    static ATOM atom = 0;
+    std::lock_guard<std::mutex> guard(lock);
+    if (atom != 0) return atom;
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.style = CS_DBLCLKS | CS_SAVEBITS | (shadow ? CS_DROPSHADOW : 0);
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = ThisModule();
+    windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = kSplashWindowClass;
+    atom = ::RegisterClassExW(&windowClass);
+    if (atom == 0 && shadow) {
+        // Systems without drop shadows refuse the style; the splash is still worth showing.
+        windowClass.style &= ~CS_DROPSHADOW;
+        atom = ::RegisterClassExW(&windowClass);
+    }
+    return atom;
+}
+
+struct ImageSize {
+    int Width = 0;
+    int Height = 0;
+};
+
+// Loads and renders the image; a failure anywhere leaves 0 x 0 and no bitmap.
+ImageSize LoadAndRender(SplashWindow& splash, const std::wstring& imagePath) {
+    const GdiPlusSession* gdiPlus = GdiPlusSession::Get();
+    if (!gdiPlus) return {};
+    gdiplus::Image* image = nullptr;
+    // The path exactly as configured: a relative one is resolved against the current folder.
+    if (gdiPlus->CreateBitmapFromFile(imagePath.c_str(), &image) != gdiplus::kOk || !image) {
+        return {};
+    }
+    UINT width = 0;
+    UINT height = 0;
+    ImageSize size;
+    if (gdiPlus->GetImageWidth(image, &width) == gdiplus::kOk &&
+        gdiPlus->GetImageHeight(image, &height) == gdiplus::kOk && width <= INT_MAX &&
+        height <= INT_MAX) {
+        RECT rectangle{0, 0, static_cast<LONG>(width), static_cast<LONG>(height)};
+        // A window without a picture would show whatever lay below it; none is shown then.
+        if (splash.RenderImageToBitmap(*gdiPlus, image, rectangle)) {
+            size = {static_cast<int>(width), static_cast<int>(height)};
+        }
+    }
+    gdiPlus->DisposeImage(image);
+    return size;
+}
+
+}  // namespace
+
+bool SplashWindow::RenderImageToBitmap(const GdiPlusSession& gdiPlus, gdiplus::Image* image,
+                                       const RECT& rectangle) {
+    bitmap_.reset();
+    bitmapSize_ = {0, 0};
+    int width = rectangle.right - rectangle.left;
+    int height = rectangle.bottom - rectangle.top;
+    if (width <= 0 || height <= 0) return false;
+
+    HDC screen = ::GetDC(nullptr);
+    if (!screen) return false;
+    UniqueGdiObject bitmap(::CreateCompatibleBitmap(screen, width, height));
+    UniqueMemoryDc memory(::CreateCompatibleDC(screen));
+    ::ReleaseDC(nullptr, screen);
+    if (!bitmap || !memory) return false;
+
+    HGDIOBJ previous = ::SelectObject(memory.get(), bitmap.get());
+    bool drawn = false;
+    gdiplus::Graphics* graphics = nullptr;
+    if (gdiPlus.CreateFromHdc(memory.get(), &graphics) == gdiplus::kOk && graphics) {
+        gdiPlus.SetInterpolationMode(graphics, gdiplus::kInterpolationHighQualityBicubic);
+        gdiplus::ImageAttributes* attributes = nullptr;
+        if (gdiPlus.CreateImageAttributes(&attributes) == gdiplus::kOk && attributes) {
+            // Flipped tiling keeps the bicubic filter from pulling a dark seam in at the
+            // image's edges.
+            gdiPlus.SetImageAttributesWrapMode(attributes, gdiplus::kWrapModeTileFlipXY,
+                                               gdiplus::kOpaqueBlack, FALSE);
+            drawn = gdiPlus.DrawImageRectRectI(graphics, image, rectangle.left, rectangle.top,
+                                               width, height, rectangle.left, rectangle.top, width,
+                                               height, gdiplus::kUnitPixel, attributes, nullptr,
+                                               nullptr) == gdiplus::kOk;
+            gdiPlus.DisposeImageAttributes(attributes);
+        }
+        gdiPlus.DeleteGraphics(graphics);
+    }
+    ::SelectObject(memory.get(), previous);
+    if (!drawn) return false;
+    bitmap_ = std::move(bitmap);
+    bitmapSize_ = {width, height};
+    return true;
+}
+
+HWND CreateSplashWindow(SplashWindow& splash, const std::wstring& imagePath, bool shadow) {
+    ATOM windowClass = RegisterSplashClass(SplashWindow::WindowProcedure, shadow);
+    if (windowClass == 0) return nullptr;
+
+    ImageSize size = LoadAndRender(splash, imagePath);
+    SplashOrigin origin = CenteredOrigin(::GetSystemMetrics(SM_CXSCREEN),
+                                         ::GetSystemMetrics(SM_CYSCREEN), size.Width, size.Height);
+    // Not topmost and without a taskbar button: windows the application opens later
+    // cover it.
+    ::CreateWindowExW(WS_EX_TOOLWINDOW, MAKEINTATOM(windowClass), nullptr, WS_POPUP, origin.X,
+                      origin.Y, size.Width, size.Height, nullptr, nullptr, ThisModule(), &splash);
+    return splash.Handle();
+}
+
+LRESULT CALLBACK SplashWindow::WindowProcedure(HWND window, UINT message, WPARAM wParam,
+                                               LPARAM lParam) {
+    auto* self = reinterpret_cast<SplashWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message == WM_NCCREATE) {
+        self = static_cast<SplashWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        self->window_ = UniqueHwnd(window);
+    }
+    if (self) {
+        switch (message) {
+            case WM_PAINT:
+                self->Paint();
+                return 0;
+            case WM_ERASEBKGND:
+                // The bitmap covers the whole window; erasing first would only flicker.
+                return 1;
+            case WM_NCDESTROY:
+                self->Detach();
+                break;
+        }
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+void SplashWindow::Paint() {
+    PAINTSTRUCT paint;
+    HDC target = ::BeginPaint(window_.get(), &paint);
+    if (target && bitmap_) {
+        UniqueMemoryDc memory(::CreateCompatibleDC(target));
+        if (memory) {
+            HGDIOBJ previous = ::SelectObject(memory.get(), bitmap_.get());
+            ::BitBlt(target, 0, 0, bitmapSize_.cx, bitmapSize_.cy, memory.get(), 0, 0, SRCCOPY);
+            ::SelectObject(memory.get(), previous);
+        }
+    }
+    ::EndPaint(window_.get(), &paint);
+}
+
+void SplashWindow::Detach() {
+    HWND window = window_.release();
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    if (publishedOwner_) {
+        HWND expected = window;
+        publishedOwner_->compare_exchange_strong(expected, nullptr);
+    }
+}

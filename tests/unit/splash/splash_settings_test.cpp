@@ -1,0 +1,98 @@
+#include "splash/splash_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+TEST(SplashSettings, ShadowNeedsExactlyLowerCaseTrue) {
+    struct Case {
+        const wchar_t* text;
+        bool shadow;
+    };
+    const Case cases[] = {
+        {L"true", true},   {L"True", false}, {L"TRUE", false}, {L"", false},
+        {L"true ", false}, {L"1", false},    {L"yes", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(IsShadowRequested(c.text), c.shadow) << c.text;
+}
+
+TEST(SplashSettings, NativeKeyIsYesInAnyCase) {
+    struct Case {
+        const wchar_t* text;
+        bool native;
+    };
+    const Case cases[] = {
+        {L"Yes", true}, {L"YES", true},   {L"yes", true}, {L"yEs", true},   {L"", false},
+        {L"Y", false},  {L"Yes ", false}, {L"No", false}, {L"Yess", false}, {L"true", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(IsNativeSplashRequested(c.text), c.native) << c.text;
+}
+
+TEST(SplashSettings, LibraryLiesInTheRuntimesBinFolder) {
+    struct Case {
+        const wchar_t* vmLibrary;
+        const wchar_t* library;
+    };
+    const Case cases[] = {
+        {L"C:\\rt\\bin\\server\\jvm.dll", L"C:\\rt\\bin\\splashscreen.dll"},
+        {L"C:\\rt\\bin\\client\\jvm.dll", L"C:\\rt\\bin\\splashscreen.dll"},
+        {L"\\\\host\\share\\jre\\bin\\server\\jvm.dll",
+         L"\\\\host\\share\\jre\\bin\\splashscreen.dll"},
+        // A folder left with a trailing separator gets no second one.
+        {L"C:\\rt\\bin\\\\server\\jvm.dll", L"C:\\rt\\bin\\splashscreen.dll"},
+        {L"C:\\rt\\bin/\\server\\jvm.dll", L"C:\\rt\\bin/splashscreen.dll"},
+        // Only one level to strip: the drive is what remains.
+        {L"C:\\jvm.dll", L"C:\\splashscreen.dll"},
+        {L"jvm.dll", L"jvm.dll\\splashscreen.dll"},
+        {L"\\jvm.dll", L""},
+        {L"", L""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(SplashLibraryCandidate(c.vmLibrary), std::wstring(c.library)) << c.vmLibrary;
+    }
+}
+
+TEST(SplashSettings, PlanFollowsImageNativeKeyAndLibrary) {
+    struct Case {
+        const wchar_t* image;
+        const wchar_t* native;
+        bool libraryFound;
+        SplashKind kind;
+    };
+    const Case cases[] = {
+        {L"", L"Yes", true, SplashKind::None},
+        {L"", L"", false, SplashKind::None},
+        {L"splash.png", L"", true, SplashKind::Window},
+        {L"splash.png", L"No", true, SplashKind::Window},
+        {L"splash.png", L"YES", true, SplashKind::Native},
+        {L"splash.png", L"yes", false, SplashKind::Window},
+    };
+    for (const Case& c : cases) {
+        SplashPlan plan = PlanSplash({c.image, L"true", c.native}, c.libraryFound);
+        EXPECT_EQ(plan.Kind, c.kind) << c.image << " " << c.native << " " << c.libraryFound;
+        EXPECT_NE(std::wstring(plan.Reason), L"");
+    }
+}
+
+TEST(SplashSettings, WindowIsCentredAndMayStartOffScreen) {
+    struct Case {
+        int screenWidth, screenHeight, width, height, x, y;
+    };
+    const Case cases[] = {
+        {1920, 1080, 400, 300, 760, 390},
+        {1280, 1024, 201, 101, 539, 461},
+        {1280, 1024, 0, 0, 640, 512},
+        // Larger than the screen: negative, truncated toward zero.
+        {1280, 1024, 1301, 1025, -10, 0},
+        {1280, 1024, 1303, 1027, -11, -1},
+    };
+    for (const Case& c : cases) {
+        SplashOrigin origin = CenteredOrigin(c.screenWidth, c.screenHeight, c.width, c.height);
+        EXPECT_EQ(origin.X, c.x) << c.width;
+        EXPECT_EQ(origin.Y, c.y) << c.height;
+    }
+}
+
+}  // namespace

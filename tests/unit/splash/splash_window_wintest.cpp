@@ -1,0 +1,336 @@
+#include "splash/splash_window_win32.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdint>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "core/launcher_win32.h"
+#include "core/thread_stop_win32.h"
+#include "splash/splash_win32.h"
+
+namespace {
+
+struct Rgb {
+    std::uint8_t r, g, b;
+};
+
+std::wstring TempFolder() {
+    wchar_t buffer[MAX_PATH];
+    DWORD length = ::GetTempPathW(MAX_PATH, buffer);
+    std::wstring folder(buffer, length);
+    folder += L"vmboot-splash-" + std::to_wstring(::GetCurrentProcessId());
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+}
+
+// A 24-bit bottom-up BMP, left half `left`, right half `right`.
+void WriteTwoColourBmp(const std::wstring& path, int width, int height, Rgb left, Rgb right) {
+    int stride = (width * 3 + 3) & ~3;
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(stride) * height, 0);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            Rgb c = x < width / 2 ? left : right;
+            std::uint8_t* p = &pixels[static_cast<std::size_t>(y) * stride + x * 3];
+            p[0] = c.b;
+            p[1] = c.g;
+            p[2] = c.r;
+        }
+    }
+    BITMAPFILEHEADER file{};
+    BITMAPINFOHEADER info{};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof(file) + sizeof(info);
+    file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+    info.biSize = sizeof(info);
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    std::ofstream out(path.c_str(), std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&file), sizeof(file));
+    out.write(reinterpret_cast<const char*>(&info), sizeof(info));
+    out.write(reinterpret_cast<const char*>(pixels.data()), pixels.size());
+}
+
+Rgb PixelOf(HBITMAP bitmap, int width, int height, int x, int y) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
+    HDC screen = ::GetDC(nullptr);
+    int lines = ::GetDIBits(screen, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS);
+    ::ReleaseDC(nullptr, screen);
+    EXPECT_EQ(lines, height);
+    std::uint32_t p = pixels[static_cast<std::size_t>(y) * width + x];
+    return {static_cast<std::uint8_t>(p >> 16), static_cast<std::uint8_t>(p >> 8),
+            static_cast<std::uint8_t>(p)};
+}
+
+std::wstring ClassOf(HWND window) {
+    wchar_t name[64] = {};
+    ::GetClassNameW(window, name, 64);
+    return name;
+}
+
+class SplashWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        folder_ = TempFolder();
+        image_ = folder_ + L"\\two-colours.bmp";
+        WriteTwoColourBmp(image_, 40, 30, {255, 0, 0}, {0, 0, 255});
+    }
+    void TearDown() override {
+        ::DeleteFileW(image_.c_str());
+        ::RemoveDirectoryW(folder_.c_str());
+    }
+    std::wstring folder_;
+    std::wstring image_;
+};
+
+TEST_F(SplashWindowTest, ImageWindowIsCentredPopupWithRenderedBitmap) {
+    std::atomic<HWND> owner{nullptr};
+    SplashWindow splash(&owner);
+    HWND window = CreateSplashWindow(splash, image_, false);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(splash.Handle(), window);
+    EXPECT_EQ(ClassOf(window), kSplashWindowClass);
+    EXPECT_EQ(::GetWindowLongW(window, GWL_STYLE) & (WS_POPUP | WS_CAPTION | WS_BORDER),
+              static_cast<LONG>(WS_POPUP));
+    EXPECT_TRUE(::GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+    EXPECT_FALSE(::GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    EXPECT_FALSE(::IsWindowVisible(window));
+
+    RECT rect;
+    ASSERT_TRUE(::GetWindowRect(window, &rect));
+    int screenWidth = ::GetSystemMetrics(SM_CXSCREEN);
+    int screenHeight = ::GetSystemMetrics(SM_CYSCREEN);
+    EXPECT_EQ(rect.left, (screenWidth - 40) / 2);
+    EXPECT_EQ(rect.top, (screenHeight - 30) / 2);
+    EXPECT_EQ(rect.right - rect.left, 40);
+    EXPECT_EQ(rect.bottom - rect.top, 30);
+
+    ASSERT_NE(splash.Bitmap(), nullptr);
+    EXPECT_EQ(splash.BitmapSize().cx, 40);
+    EXPECT_EQ(splash.BitmapSize().cy, 30);
+    // Away from the seam, where the bicubic filter mixes the two colours.
+    Rgb left = PixelOf(splash.Bitmap(), 40, 30, 5, 15);
+    Rgb right = PixelOf(splash.Bitmap(), 40, 30, 34, 15);
+    EXPECT_GE(left.r, 250);
+    EXPECT_LE(left.b, 5);
+    EXPECT_GE(right.b, 250);
+    EXPECT_LE(right.r, 5);
+    // The corners keep their colour: the flipped tiling adds no dark edge.
+    Rgb corner = PixelOf(splash.Bitmap(), 40, 30, 0, 0);
+    EXPECT_GE(corner.r, 250);
+
+    owner.store(window);
+    splash.DestroyWindow();
+    EXPECT_EQ(splash.Handle(), nullptr);
+    EXPECT_EQ(owner.load(), nullptr);
+}
+
+TEST_F(SplashWindowTest, UnreadableImageGivesEmptyWindow) {
+    const std::wstring paths[] = {folder_ + L"\\missing.png", folder_};
+    // A file that is not an image at all.
+    std::wstring garbage = folder_ + L"\\garbage.png";
+    std::ofstream(garbage.c_str()) << "not an image";
+    for (const std::wstring& path : {paths[0], paths[1], garbage}) {
+        SplashWindow splash;
+        HWND window = CreateSplashWindow(splash, path, false);
+        ASSERT_NE(window, nullptr);
+        RECT rect;
+        ASSERT_TRUE(::GetWindowRect(window, &rect));
+        EXPECT_EQ(rect.right - rect.left, 0);
+        EXPECT_EQ(rect.bottom - rect.top, 0);
+        EXPECT_EQ(splash.Bitmap(), nullptr);
+        splash.DestroyWindow();
+    }
+    ::DeleteFileW(garbage.c_str());
+}
+
+TEST_F(SplashWindowTest, CloseMessageDestroysWindowAndWithdrawsOwner) {
+    std::atomic<HWND> owner{nullptr};
+    SplashWindow splash(&owner);
+    HWND window = CreateSplashWindow(splash, image_, true);
+    ASSERT_NE(window, nullptr);
+    owner.store(window);
+    ::SendMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(::IsWindow(window));
+    EXPECT_EQ(splash.Handle(), nullptr);
+    EXPECT_EQ(owner.load(), nullptr);
+    // Another owner published meanwhile is left alone.
+    SplashWindow second(&owner);
+    HWND other = CreateSplashWindow(second, image_, true);
+    ASSERT_NE(other, nullptr);
+    HWND unrelated = reinterpret_cast<HWND>(static_cast<std::intptr_t>(0x1234));
+    owner.store(unrelated);
+    second.DestroyWindow();
+    EXPECT_EQ(owner.load(), unrelated);
+}
+
+TEST(GdiPlusSessionTest, StartsOnceForTheProcess) {
+    const GdiPlusSession* first = GdiPlusSession::Get();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(GdiPlusSession::Get(), first);
+    EXPECT_NE(::GetModuleHandleW(L"gdiplus.dll"), nullptr);
+}
+
+DWORD WINAPI LateMessageLoop(void* delay) {
+    // Sleep first: posts made before the queue exists are lost and must be repeated.
+    ::Sleep(static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(delay)));
+    MSG message;
+    while (::GetMessageW(&message, nullptr, 0, 0) > 0) ::DispatchMessageW(&message);
+    return 7;
+}
+
+double CpuSeconds(HANDLE thread) {
+    FILETIME creation, exit, kernel, user;
+    ::GetThreadTimes(thread, &creation, &exit, &kernel, &user);
+    auto value = [](FILETIME t) {
+        return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    };
+    return static_cast<double>(value(kernel) + value(user)) / 1e7;
+}
+
+TEST(StopMessageLoopThreadTest, RepostsUntilTheThreadEndsWithoutSpinning) {
+    DWORD id = 0;
+    HANDLE thread = ::CreateThread(nullptr, 0, LateMessageLoop,
+                                   reinterpret_cast<void*>(std::uintptr_t{600}), 0, &id);
+    ASSERT_NE(thread, nullptr);
+    double before = CpuSeconds(::GetCurrentThread());
+    DWORD start = ::GetTickCount();
+    StopMessageLoopThread(thread, id);
+    DWORD elapsed = ::GetTickCount() - start;
+    double used = CpuSeconds(::GetCurrentThread()) - before;
+    DWORD code = 0;
+    EXPECT_TRUE(::GetExitCodeThread(thread, &code));
+    EXPECT_EQ(code, 7u);
+    EXPECT_GE(elapsed, 500u);
+    // A polling loop would have used most of the 600 ms.
+    EXPECT_LT(used, 0.1);
+    ::CloseHandle(thread);
+}
+
+TEST(FindSplashLibraryTest, LooksBesideTheVmLibrarysParentFolder) {
+    std::wstring root = TempFolder();
+    std::wstring bin = root + L"\\bin";
+    ::CreateDirectoryW(bin.c_str(), nullptr);
+    ::CreateDirectoryW((bin + L"\\server").c_str(), nullptr);
+    std::wstring vmLibrary = bin + L"\\server\\jvm.dll";
+    EXPECT_EQ(FindSplashLibrary(vmLibrary), L"");
+    std::ofstream((bin + L"\\splashscreen.dll").c_str()) << "x";
+    EXPECT_EQ(FindSplashLibrary(vmLibrary), bin + L"\\splashscreen.dll");
+    EXPECT_EQ(FindSplashLibrary(L""), L"");
+    ::DeleteFileW((bin + L"\\splashscreen.dll").c_str());
+    ::RemoveDirectoryW((bin + L"\\server").c_str());
+    ::RemoveDirectoryW(bin.c_str());
+    ::RemoveDirectoryW(root.c_str());
+}
+
+TEST(ShowNativeSplashTest, LibraryThatDoesNotLoadInstallsNoClose) {
+    Launcher launcher;
+    std::wstring root = TempFolder();
+    std::wstring fake = root + L"\\splashscreen.dll";
+    std::ofstream(fake.c_str()) << "not a library";
+    EXPECT_FALSE(ShowNativeSplash(launcher, fake, L"image.png"));
+    EXPECT_FALSE(ShowNativeSplash(launcher, root + L"\\absent.dll", L"image.png"));
+    EXPECT_FALSE(launcher.PendingSplashCloseAction.Holds());
+    ::DeleteFileW(fake.c_str());
+    ::RemoveDirectoryW(root.c_str());
+}
+
+// The whole stage on the launcher: the test executable's own configuration file names
+// the image, the splash thread shows it and publishes it as the owner of message boxes.
+class StartSplashTest : public SplashWindowTest {
+  protected:
+    void SetUp() override {
+        SplashWindowTest::SetUp();
+        wchar_t module[MAX_PATH];
+        DWORD length = ::GetModuleFileNameW(nullptr, module, MAX_PATH);
+        std::wstring path(module, length);
+        configuration_ = path.substr(0, path.rfind(L'.') + 1) + L"ini";
+    }
+    void TearDown() override {
+        ::DeleteFileW(configuration_.c_str());
+        SplashWindowTest::TearDown();
+    }
+    void Configure(const std::wstring& image, const wchar_t* shadow) {
+        ::WritePrivateProfileStringW(L"Display", L"Splash Screen", image.c_str(),
+                                     configuration_.c_str());
+        ::WritePrivateProfileStringW(L"Display", L"Splash Screen Shadow", shadow,
+                                     configuration_.c_str());
+    }
+    std::wstring configuration_;
+};
+
+HWND WaitForOwner(Launcher& launcher) {
+    for (int i = 0; i < 200 && !launcher.OwnerWindow.load(); ++i) ::Sleep(10);
+    return launcher.OwnerWindow.load();
+}
+
+TEST_F(StartSplashTest, ShowsWindowOnItsOwnThreadAndClosesIt) {
+    Configure(image_, L"true");
+    Launcher launcher;
+    ASSERT_TRUE(StartSplash(launcher));
+    ASSERT_TRUE(launcher.SplashThread);
+    HWND window = WaitForOwner(launcher);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(ClassOf(window), kSplashWindowClass);
+    EXPECT_EQ(::GetWindowThreadProcessId(window, nullptr), launcher.SplashThreadId);
+    for (int i = 0; i < 200 && !::IsWindowVisible(window); ++i) ::Sleep(10);
+    EXPECT_TRUE(::IsWindowVisible(window));
+
+    HANDLE thread = nullptr;
+    ::DuplicateHandle(::GetCurrentProcess(), launcher.SplashThread.get(), ::GetCurrentProcess(),
+                      &thread, 0, FALSE, DUPLICATE_SAME_ACCESS);
+    CloseSplashWindow(launcher);
+    EXPECT_EQ(::WaitForSingleObject(thread, 0), WAIT_OBJECT_0);
+    ::CloseHandle(thread);
+    EXPECT_FALSE(::IsWindow(window));
+    EXPECT_EQ(launcher.SplashWindowObject, nullptr);
+    EXPECT_EQ(launcher.OwnerWindow.load(), nullptr);
+    CloseSplashWindow(launcher);  // a second close finds nothing to do
+}
+
+TEST_F(StartSplashTest, OutsideCloseLeavesThreadForTheLaterStop) {
+    Configure(image_, L"");
+    Launcher launcher;
+    ASSERT_TRUE(StartSplash(launcher));
+    HWND window = WaitForOwner(launcher);
+    ASSERT_NE(window, nullptr);
+    ::PostMessageW(window, WM_CLOSE, 0, 0);
+    for (int i = 0; i < 200 && ::IsWindow(window); ++i) ::Sleep(10);
+    EXPECT_FALSE(::IsWindow(window));
+    EXPECT_EQ(launcher.OwnerWindow.load(), nullptr);
+    EXPECT_EQ(::WaitForSingleObject(launcher.SplashThread.get(), 0),
+              static_cast<DWORD>(WAIT_TIMEOUT));
+    CloseSplashWindow(launcher);
+    EXPECT_EQ(launcher.SplashWindowObject, nullptr);
+}
+
+TEST_F(StartSplashTest, NoImageOrDryRunStartsNothing) {
+    struct Case {
+        const wchar_t* image;
+        bool dryRun;
+    };
+    for (const Case& c : {Case{L"", false}, Case{L"image", true}}) {
+        Configure(c.image[0] ? image_ : std::wstring(), L"true");
+        Launcher launcher;
+        launcher.DryRun = c.dryRun;
+        EXPECT_TRUE(StartSplash(launcher));
+        EXPECT_FALSE(launcher.SplashThread);
+        EXPECT_EQ(launcher.SplashWindowObject, nullptr);
+        EXPECT_EQ(launcher.OwnerWindow.load(), nullptr);
+    }
+}
+
+}  // namespace
