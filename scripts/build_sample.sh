@@ -1,0 +1,41 @@
+#!/bin/sh
+# Assembles the sample application into dist/sample/: HelloApp.exe (a copy of the 64-bit
+# launcher), HelloApp.ini, lib\*.jar compiled for Java 8, and the splash image. Copy the folder onto a Windows machine with a Java runtime installed
+# (or put one in dist/sample/jre64) and start HelloApp.exe.
+set -eu
+repo=$(cd "$(dirname "$0")/.." && pwd)
+dist=${VMBOOT_DIST:-$repo/dist}
+out=$dist/sample
+jdk=${JAVA_HOME:-/usr/lib/jvm/java-17-openjdk-amd64}
+
+find_launcher() {
+    for candidate in "$dist/$1" "$repo/build/$2/$1"; do
+        if [ -f "$candidate" ]; then echo "$candidate"; return 0; fi
+    done
+    return 1
+}
+launcher64=$(find_launcher vmboot64.exe win64) || {
+    echo "build_sample: vmboot64.exe not found (build the win64 preset first)" >&2; exit 1; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/util" "$work/app" "$work/tools"
+
+# Java 8 class files; jars stored without compression, as any runtime reads them.
+"$jdk/bin/javac" --release 8 -nowarn -d "$work/util" $(find "$repo/sample/src/util" -name '*.java')
+"$jdk/bin/javac" --release 8 -nowarn -cp "$work/util" -d "$work/app" \
+    $(find "$repo/sample/src/app" -name '*.java')
+rm -rf "$out"
+mkdir -p "$out/lib"
+"$jdk/bin/jar" --create --no-compress --file "$out/lib/sample-util.jar" -C "$work/util" .
+"$jdk/bin/jar" --create --no-compress --file "$out/lib/hello-app.jar" \
+    --main-class com.example.hello.HelloApp -C "$work/app" .
+
+"$jdk/bin/javac" -d "$work/tools" "$repo/sample/tools/MakeSplash.java"
+"$jdk/bin/java" -Djava.awt.headless=true -cp "$work/tools" MakeSplash "$out/splash.png"
+
+cp "$launcher64" "$out/HelloApp.exe"
+# Windows reads the configuration with the profile functions: CRLF line ends.
+sed 's/$/\r/' "$repo/sample/HelloApp.ini" > "$out/HelloApp.ini"
+echo "sample assembled in $out"
+ls -l "$out" "$out/lib"
