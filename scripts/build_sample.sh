@@ -1,7 +1,8 @@
 #!/bin/sh
 # Assembles the sample application into dist/sample/: HelloApp.exe (a copy of the 64-bit
-# launcher), HelloApp.ini, lib\*.jar compiled for Java 8, and the splash image. Copy the folder onto a Windows machine with a Java runtime installed
-# (or put one in dist/sample/jre64) and start HelloApp.exe.
+# launcher), HelloApp.ini, lib\*.jar compiled for Java 8, and the splash image.
+# Copy the folder onto a Windows machine with a 64-bit Java runtime installed (or put one in
+# dist/sample/jre64) and start HelloApp.exe.
 set -eu
 repo=$(cd "$(dirname "$0")/.." && pwd)
 dist=${VMBOOT_DIST:-$repo/dist}
