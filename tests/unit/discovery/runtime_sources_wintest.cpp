@@ -1,0 +1,448 @@
+#include "discovery/runtime_sources_win32.h"
+
+#include "core/launcher_win32.h"
+#include "core/unique_handle_win32.h"
+#include "discovery/discovery_win32.h"
+#include "discovery/pe_header.h"
+#include "discovery/selection.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr REGSAM kView64 = KEY_WOW64_64KEY;
+constexpr REGSAM kView32 = KEY_WOW64_32KEY;
+#ifdef _WIN64
+constexpr REGSAM kNativeFlag = kView64;
+constexpr REGSAM kAlternateFlag = kView32;
+constexpr std::uint16_t kOwnMachine = kMachineAmd64;
+#else
+constexpr REGSAM kNativeFlag = kView32;
+constexpr REGSAM kAlternateFlag = kView64;
+constexpr std::uint16_t kOwnMachine = kMachineI386;
+#endif
+
+std::wstring Unique() {
+    return std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(::GetTickCount());
+}
+
+// HKLM keys written by the test in an explicit view. Every key that did not exist before
+// (parents included) is deleted again, deepest first; keys that existed stay.
+class RegistryFixture {
+  public:
+    ~RegistryFixture() {
+        for (auto it = created_.rbegin(); it != created_.rend(); ++it) {
+            ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, it->first.c_str(), it->second, 0);
+        }
+    }
+    UniqueHKey Create(const std::wstring& path, REGSAM flag) {
+        for (std::size_t slash = path.find(L'\\');; slash = path.find(L'\\', slash + 1)) {
+            std::wstring prefix = path.substr(0, slash);
+            HKEY existing = nullptr;
+            if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, prefix.c_str(), 0, KEY_READ | flag,
+                                &existing) == ERROR_SUCCESS) {
+                UniqueHKey closer(existing);
+            } else {
+                created_.push_back({prefix, flag});
+            }
+            if (slash == std::wstring::npos) break;
+        }
+        HKEY key = nullptr;
+        LSTATUS status = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
+                                           KEY_ALL_ACCESS | flag, nullptr, &key, nullptr);
+        EXPECT_EQ(status, ERROR_SUCCESS) << "creating a key";
+        return UniqueHKey(key);
+    }
+    void SetBytes(HKEY key, const wchar_t* name, DWORD type, const void* data, DWORD size) {
+        EXPECT_EQ(::RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size),
+                  ERROR_SUCCESS);
+    }
+    void SetText(HKEY key, const wchar_t* name, const std::wstring& text, DWORD type = REG_SZ) {
+        SetBytes(key, name, type, text.c_str(),
+                 static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    }
+
+  private:
+    std::vector<std::pair<std::wstring, REGSAM>> created_;
+};
+
+std::wstring TempFolder() {
+    wchar_t buffer[MAX_PATH + 1];
+    DWORD length = ::GetTempPathW(MAX_PATH + 1, buffer);
+    std::wstring folder(buffer, length);
+    folder += L"vmboot-discovery-" + Unique() + L"\\";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+}
+
+void RemoveTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW data;
+    UniqueFindHandle find(::FindFirstFileW((folder + L"*").c_str(), &data));
+    if (find) {
+        do {
+            std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(folder + name + L"\\");
+            } else {
+                ::DeleteFileW((folder + name).c_str());
+            }
+        } while (::FindNextFileW(find.get(), &data));
+    }
+    find.reset();
+    ::RemoveDirectoryW(folder.c_str());
+}
+
+void WriteFileBytes(const std::wstring& path, const void* data, std::size_t size) {
+    for (std::size_t slash = path.find(L'\\', 3); slash != std::wstring::npos;
+         slash = path.find(L'\\', slash + 1)) {
+        ::CreateDirectoryW(path.substr(0, slash).c_str(), nullptr);
+    }
+    UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(file) << "creating a fixture file";
+    DWORD written = 0;
+    if (size) ::WriteFile(file.get(), data, static_cast<DWORD>(size), &written, nullptr);
+}
+
+std::vector<char> ReadFileBytes(const std::wstring& path) {
+    std::vector<char> bytes;
+    UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
+    if (!file) return bytes;
+    LARGE_INTEGER size{};
+    ::GetFileSizeEx(file.get(), &size);
+    bytes.resize(static_cast<std::size_t>(size.QuadPart));
+    DWORD read = 0;
+    if (!bytes.empty()) {
+        ::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    }
+    bytes.resize(read);
+    return bytes;
+}
+
+void AddRuntime(const std::wstring& folder, std::initializer_list<const wchar_t*> vms,
+                bool marker = true) {
+    if (marker) WriteFileBytes(folder + L"bin\\java.dll", "", 0);
+    for (const wchar_t* vm : vms) WriteFileBytes(folder + L"bin\\" + vm + L"\\jvm.dll", "", 0);
+}
+
+std::wstring TestFolder() {
+    wchar_t path[MAX_PATH];
+    DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path, length);
+    return folder.substr(0, folder.rfind(L'\\') + 1);
+}
+
+class CollectingLog : public DecisionLog {
+  public:
+    void Record(Decision decision) override { decisions.push_back(std::move(decision)); }
+    const Decision* Find(const std::string& what) const {
+        for (const Decision& d : decisions) {
+            if (d.what == what) return &d;
+        }
+        return nullptr;
+    }
+    std::vector<Decision> decisions;
+};
+
+std::wstring Field(const Decision& d, const std::string& name) {
+    for (const auto& [field, value] : d.fields) {
+        if (field == name) return value;
+    }
+    return L"(missing)";
+}
+
+}  // namespace
+
+TEST(RegistryKeyReader, ValuesOfEveryShape) {
+    RegistryFixture fixture;
+    const std::wstring base = L"Software\\vmboot-tests\\reader-" + Unique();
+    UniqueHKey key = fixture.Create(base, kNativeFlag);
+    ASSERT_TRUE(key);
+    fixture.SetText(key.get(), L"plain", L"C:\\Java\\jre");
+    // Written without its terminating NUL: the text ends with the data.
+    const std::wstring unterminated = L"C:\\NoNul";
+    fixture.SetBytes(key.get(), L"unterminated", REG_SZ, unterminated.data(),
+                     static_cast<DWORD>(unterminated.size() * sizeof(wchar_t)));
+    const wchar_t embedded[] = L"C:\\first\0C:\\second";
+    fixture.SetBytes(key.get(), L"embedded", REG_SZ, embedded, sizeof(embedded));
+    fixture.SetBytes(key.get(), L"odd", REG_SZ, L"C:\\xy",
+                     7);  // 3.5 characters: "C:\" and half an "x"
+    fixture.SetBytes(key.get(), L"empty", REG_SZ, L"", 0);
+    fixture.SetText(key.get(), L"expand", L"%SystemRoot%\\java", REG_EXPAND_SZ);
+    fixture.SetText(key.get(), L"undefined", L"%VMBOOT_UNDEFINED_NAME%\\x", REG_EXPAND_SZ);
+    const DWORD number = 0x003A0043;  // "C:" if read as text
+    fixture.SetBytes(key.get(), L"dword", REG_DWORD, &number, sizeof(number));
+    fixture.SetBytes(key.get(), L"binary", REG_BINARY, L"C:\\bin", 14);
+    const wchar_t multi[] = L"C:\\one\0C:\\two\0";
+    fixture.SetBytes(key.get(), L"multi", REG_MULTI_SZ, multi, sizeof(multi));
+
+    wchar_t systemRoot[MAX_PATH];
+    DWORD length = ::GetEnvironmentVariableW(L"SystemRoot", systemRoot, MAX_PATH);
+    ASSERT_GT(length, 0u);
+
+    struct Case {
+        const wchar_t* name;
+        bool ok;
+        std::wstring text;
+    };
+    const Case cases[] = {
+        {L"plain", true, L"C:\\Java\\jre"},
+        {L"unterminated", true, L"C:\\NoNul"},
+        {L"embedded", true, L"C:\\first"},
+        {L"odd", true, L"C:\\"},
+        {L"empty", true, L""},
+        {L"expand", true, std::wstring(systemRoot, length) + L"\\java"},
+        {L"undefined", true, L"%VMBOOT_UNDEFINED_NAME%\\x"},
+        {L"dword", false, L""},
+        {L"binary", false, L""},
+        {L"multi", false, L""},
+        {L"missing", false, L""},
+    };
+    RegistryKeyReader reader(base, RegistryView::Native);
+    ASSERT_TRUE(reader.IsOpen());
+    for (const Case& c : cases) {
+        std::wstring text = L"stale";
+        EXPECT_EQ(reader.ReadText(c.name, text), c.ok)
+            << testing::PrintToString(std::wstring(c.name));
+        EXPECT_EQ(text, c.text) << testing::PrintToString(std::wstring(c.name));
+    }
+    RegistryKeyReader missing(base + L"\\absent", RegistryView::Native);
+    EXPECT_FALSE(missing.IsOpen());
+    EXPECT_TRUE(missing.SubkeyNames().empty());
+    std::wstring text;
+    EXPECT_FALSE(missing.ReadText(L"plain", text));
+}
+
+TEST(RegistryKeyReader, ViewsAreSeparate) {
+    RegistryFixture fixture;
+    const std::wstring base = L"Software\\vmboot-tests\\views-" + Unique();
+    fixture.Create(base + L"\\native-only", kNativeFlag);
+    fixture.Create(base + L"\\alternate-only", kAlternateFlag);
+    fixture.Create(base + L"\\1.8", kNativeFlag);
+    fixture.Create(base + L"\\1.7", kNativeFlag);
+
+    std::vector<std::wstring> native = RegistryKeyReader(base, RegistryView::Native).SubkeyNames();
+    std::vector<std::wstring> alternate =
+        RegistryKeyReader(base, RegistryView::Alternate).SubkeyNames();
+    std::sort(native.begin(), native.end());
+    EXPECT_EQ(native, (std::vector<std::wstring>{L"1.7", L"1.8", L"native-only"}));
+    EXPECT_EQ(alternate, std::vector<std::wstring>{L"alternate-only"});
+    EXPECT_EQ(RegistryViewAccess(RegistryView::Native), static_cast<REGSAM>(KEY_READ));
+    EXPECT_EQ(RegistryViewAccess(RegistryView::Alternate), KEY_READ | kAlternateFlag);
+}
+
+TEST(RuntimeSearch, RegisteredRuntimesInBothViews) {
+    const std::wstring folder = TempFolder();
+    AddRuntime(folder + L"native-old\\", {L"client"});
+    AddRuntime(folder + L"native-new\\", {L"server"});
+    AddRuntime(folder + L"kit\\jre\\", {L"client"});
+    AddRuntime(folder + L"alternate\\", {L"client"});
+
+    RegistryFixture fixture;
+    // Version numbers no real installation uses, so that the bounds admit only these.
+    const std::wstring jre = L"Software\\JavaSoft\\Java Runtime Environment\\";
+    const std::wstring kit = L"Software\\JavaSoft\\Java Development Kit\\";
+    fixture.SetText(fixture.Create(jre + L"9001.1", kNativeFlag).get(), L"JavaHome",
+                    folder + L"native-old");
+    fixture.SetText(fixture.Create(jre + L"9001.2", kNativeFlag).get(), L"JavaHome",
+                    folder + L"native-new\\");
+    fixture.Create(jre + L"9001.3", kNativeFlag);  // no JavaHome
+    fixture.SetText(fixture.Create(jre + L"9001.4", kNativeFlag).get(), L"JavaHome", L"");
+    fixture.SetText(fixture.Create(jre + L"9001.5", kAlternateFlag).get(), L"JavaHome",
+                    folder + L"alternate");
+    RegistryFixture kitFixture;
+    kitFixture.SetText(kitFixture.Create(kit + L"9001.0.0_7", kNativeFlag).get(), L"JavaHome",
+                       folder + L"kit");
+
+    RuntimeCriteriaKeys keys;
+    keys.MinimumVersion = L"9001";
+    keys.MaximumVersion = L"9001";
+    RuntimeSearchInputs inputs;
+    inputs.jrePath = folder + L"no-runtime-here";
+    inputs.launcherFolder = folder + L"launcher";
+    inputs.privateFolder = PrivateRuntimeFolder();
+    inputs.criteria = BuildSearchCriteria(keys);
+    Win32RegistryAccess registry;
+    Win32FileProbe files;
+
+    RuntimeSearchResult result = SearchRuntime(inputs, registry, files);
+    EXPECT_EQ(result.source, RuntimeSource::NativeRegistry);
+    EXPECT_EQ(result.folder, folder + L"native-new\\");
+    EXPECT_EQ(result.library, folder + L"native-new\\bin\\server\\jvm.dll");
+    EXPECT_FALSE(result.launchPair);
+
+    inputs.criteria.PreferredVersions = {L"9001.0.0_7"};
+    result = SearchRuntime(inputs, registry, files);
+    EXPECT_EQ(result.folder, folder + L"kit\\jre\\") << "a development kit's jre folder";
+
+    // Only the alternate view holds a runtime of this version.
+    keys.MinimumVersion = L"9001.5";
+    inputs.criteria = BuildSearchCriteria(keys);
+    result = SearchRuntime(inputs, registry, files);
+    EXPECT_EQ(result.source, RuntimeSource::None) << "no pair product";
+    inputs.pairProduct = L"pair.exe";
+    result = SearchRuntime(inputs, registry, files);
+    EXPECT_EQ(result.source, RuntimeSource::AlternateRegistry);
+    EXPECT_EQ(result.folder, folder + L"alternate\\");
+    EXPECT_TRUE(result.launchPair);
+
+    RemoveTree(folder);
+}
+
+TEST(RuntimeSearch, FoldersOnDisk) {
+    const std::wstring folder = TempFolder();
+    AddRuntime(folder + L"both\\", {L"client", L"server"});
+    AddRuntime(folder + L"jrockit\\", {L"jrockit"});
+    AddRuntime(folder + L"app\\" + PrivateRuntimeFolder(), {L"hotspot"});
+    ::CreateDirectoryW((folder + L"dir\\").c_str(), nullptr);
+
+    EXPECT_EQ(LocateVmLibrary(folder + L"both\\", JvmTypeMode::AnyVm).path,
+              folder + L"both\\bin\\client\\jvm.dll");
+    VmLibraryLocation server = LocateVmLibrary(folder + L"both\\", JvmTypeMode::FavorServer);
+    EXPECT_EQ(server.path, folder + L"both\\bin\\server\\jvm.dll");
+    EXPECT_TRUE(server.server);
+    EXPECT_EQ(LocateVmLibrary(folder + L"jrockit\\", JvmTypeMode::AnyVm).path,
+              folder + L"jrockit\\bin\\jrockit\\jvm.dll");
+    EXPECT_TRUE(LocateVmLibrary(folder + L"jrockit\\", JvmTypeMode::ServerOnly).path.empty());
+    EXPECT_TRUE(LocateVmLibrary(folder + L"missing\\", JvmTypeMode::AnyVm).path.empty());
+
+    Win32FileProbe files;
+    EXPECT_EQ(FindPrivateRuntimeFolder(files, folder + L"app", PrivateRuntimeFolder()),
+              folder + L"app\\" + PrivateRuntimeFolder());
+    AddRuntime(folder + L"app\\", {L"client"});
+    EXPECT_EQ(FindPrivateRuntimeFolder(files, folder + L"app", PrivateRuntimeFolder()),
+              folder + L"app\\");
+    EXPECT_EQ(FindPrivateRuntimeFolder(files, folder + L"dir", PrivateRuntimeFolder()), L"");
+    RemoveTree(folder);
+}
+
+TEST(ReadImageMachine, RealAndDamagedLibraries) {
+    const std::wstring tests = TestFolder();
+    const std::wstring x86 = tests + L"probe_x86.dll";
+    const std::wstring x64 = tests + L"probe_x64.dll";
+    EXPECT_EQ(ReadImageMachine(x86), kMachineI386);
+    EXPECT_EQ(ReadImageMachine(x64), kMachineAmd64);
+    wchar_t self[MAX_PATH];
+    DWORD length = ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    EXPECT_EQ(ReadImageMachine(std::wstring(self, length)), kOwnMachine);
+
+    const std::wstring folder = TempFolder();
+    std::vector<char> image = ReadFileBytes(x64);
+    ASSERT_GT(image.size(), 0x200u);
+    const std::uint32_t ntOffset =
+        static_cast<std::uint8_t>(image[0x3C]) | (static_cast<std::uint8_t>(image[0x3D]) << 8);
+    struct Case {
+        const wchar_t* name;
+        std::vector<char> bytes;
+    };
+    std::vector<Case> damaged = {
+        {L"empty.dll", {}},
+        {L"dos-only.dll", std::vector<char>(image.begin(), image.begin() + 0x40)},
+        {L"cut-in-signature.dll", std::vector<char>(image.begin(), image.begin() + ntOffset + 3)},
+        {L"garbage.dll", std::vector<char>(8192, '\x5A')},
+        {L"text.dll",
+         std::vector<char>{'M', 'Z', ' ', 'i', 's', ' ', 'n', 'o', 't', ' ', 'P', 'E'}},
+    };
+    std::vector<char> distant = image;
+    distant[0x3D] = '\x7F';  // e_lfanew points far beyond the end of the file
+    damaged.push_back({L"far-offset.dll", distant});
+    for (const Case& c : damaged) {
+        WriteFileBytes(folder + c.name, c.bytes.data(), c.bytes.size());
+        EXPECT_FALSE(ReadImageMachine(folder + c.name))
+            << testing::PrintToString(std::wstring(c.name));
+    }
+    // The machine field is the last thing read: a file that ends right after it still counts.
+    std::vector<char> tight(image.begin(), image.begin() + ntOffset + 6);
+    WriteFileBytes(folder + L"tight.dll", tight.data(), tight.size());
+    EXPECT_EQ(ReadImageMachine(folder + L"tight.dll"), kMachineAmd64);
+    EXPECT_FALSE(ReadImageMachine(folder + L"missing.dll"));
+    EXPECT_FALSE(ReadImageMachine(folder));  // a folder
+    RemoveTree(folder);
+}
+
+TEST(CheckVmLibraryMachine, HandsOverOnlyForTheOtherProcessorWithAPairProduct) {
+    const std::wstring tests = TestFolder();
+    struct Case {
+        const wchar_t* library;
+        const wchar_t* pairProduct;
+        bool handOver;
+    };
+#ifdef _WIN64
+    const Case cases[] = {
+        {L"probe_x86.dll", L"vmboot32.exe", true},
+        {L"probe_x64.dll", L"vmboot32.exe", false},
+        {L"probe_x86.dll", L"", false},
+        {L"missing.dll", L"vmboot32.exe", false},
+    };
+#else
+    const Case cases[] = {
+        {L"probe_x64.dll", L"vmboot64.exe", true},
+        {L"probe_x86.dll", L"vmboot64.exe", false},
+        {L"probe_x64.dll", L"", false},
+        {L"missing.dll", L"vmboot64.exe", false},
+    };
+#endif
+    for (const Case& c : cases) {
+        Launcher launcher;
+        CollectingLog log;
+        launcher.Decisions = &log;
+        launcher.VmLibraryPath = tests + c.library;
+        launcher.PairProduct = c.pairProduct;
+        launcher.LaunchPairFlag = true;  // cleared first
+        CheckVmLibraryMachine(launcher);
+        EXPECT_EQ(launcher.LaunchPairFlag, c.handOver)
+            << testing::PrintToString(std::wstring(c.library));
+        const Decision* machine = log.Find("machine");
+        ASSERT_NE(machine, nullptr);
+        if (!*c.pairProduct) {
+            EXPECT_EQ(Field(*machine, "skipped"), L"no Pair Product");
+        }
+    }
+}
+
+TEST(DiscoverRuntime, JrePathOfTheOtherProcessorHandsOver) {
+    const std::wstring folder = TempFolder();
+    std::vector<char> other =
+        ReadFileBytes(TestFolder() + (sizeof(void*) == 8 ? L"probe_x86.dll" : L"probe_x64.dll"));
+    WriteFileBytes(folder + L"bin\\client\\jvm.dll", other.data(), other.size());
+    Launcher launcher;
+    CollectingLog log;
+    launcher.Decisions = &log;
+    launcher.JrePath = folder.substr(0, folder.size() - 1);  // without its backslash
+    launcher.PairProduct = L"pair.exe";
+    ASSERT_TRUE(DiscoverRuntime(launcher));
+    EXPECT_EQ(launcher.VmLibraryPath, folder + L"bin\\client\\jvm.dll");
+    EXPECT_TRUE(launcher.LaunchPairFlag);
+
+    Launcher alone;
+    alone.JrePath = launcher.JrePath;
+    ASSERT_TRUE(DiscoverRuntime(alone));
+    EXPECT_FALSE(alone.LaunchPairFlag) << "without a pair product the header is not read";
+    RemoveTree(folder);
+}
+
+TEST(DiscoverRuntime, DryRunRecordsTheDialogInsteadOfShowingIt) {
+    const std::wstring folder = TempFolder();
+    Launcher launcher;
+    CollectingLog log;
+    launcher.Decisions = &log;
+    launcher.DryRun = true;
+    launcher.JrePath = folder + L"none";
+    RuntimeCriteriaKeys keys;
+    keys.JvmType = L"server";
+    keys.MinimumVersion = L"9999.1";
+    launcher.Criteria = BuildSearchCriteria(keys);
+    EXPECT_FALSE(DiscoverRuntime(launcher));
+    EXPECT_TRUE(launcher.VmLibraryPath.empty());
+    const Decision* dialog = log.Find("missing-runtime-dialog");
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(Field(*dialog, "message"),
+              L"The Java Runtime Environment (JRE) was not found. Please  download and install a "
+              L"JRE with a server JVM (minimum version 9999.1) from:");
+    RemoveTree(folder);
+}
