@@ -66,6 +66,7 @@ DWORD WINAPI SplashThread(void* parameter) {
         ::ShowWindow(window, SW_SHOWNORMAL);
         ::UpdateWindow(window);
     }
+    if (splash.ReadyEvent()) ::SetEvent(splash.ReadyEvent());
     MSG message;
     // GetMessageW gives -1 on failure; that ends the loop as WM_QUIT does.
     while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -160,7 +161,16 @@ bool StartSplash(Launcher& launcher) {
     launcher.SplashThread.reset(
         ::CreateThread(nullptr, 0, SplashThread, &launcher, 0, &launcher.SplashThreadId));
     // Without a thread there is nothing to stop later; the launch goes on without a splash.
-    if (!launcher.SplashThread) launcher.SplashWindowObject.reset();
+    if (!launcher.SplashThread) {
+        launcher.SplashWindowObject.reset();
+        return true;
+    }
+    // A message box raised before the window exists would have no owner, and the splash,
+    // shown and activated a moment later, would then cover it. The wait is bounded so that
+    // a splash that cannot be drawn in time never holds the launch up for long.
+    constexpr DWORD kSplashReadyTimeout = 5000;
+    HANDLE waits[] = {launcher.SplashWindowObject->ReadyEvent(), launcher.SplashThread.get()};
+    if (waits[0]) ::WaitForMultipleObjects(2, waits, FALSE, kSplashReadyTimeout);
     return true;
 }
 

@@ -39,6 +39,10 @@ class SplashWindow {
     /// Destroys the window if it still exists; call on the thread that created it.
     void DestroyWindow() { window_.reset(); }
 
+    /// Manual-reset event the splash thread signals once the window is shown (or could not
+    /// be made), so that the launch goes on only when message boxes can be owned by it.
+    HANDLE ReadyEvent() const { return ready_.get(); }
+
   private:
     friend HWND CreateSplashWindow(SplashWindow& splash, const std::wstring& imagePath,
                                    bool shadow);
@@ -51,6 +55,7 @@ class SplashWindow {
     UniqueGdiObject bitmap_;
     SIZE bitmapSize_{0, 0};
     std::atomic<HWND>* publishedOwner_;
+    UniqueHandle ready_{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 };
 
 /// Loads the image through GDI+, renders it, and creates the (hidden) popup centred on the

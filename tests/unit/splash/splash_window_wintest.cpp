@@ -272,21 +272,16 @@ class StartSplashTest : public SplashWindowTest {
     std::wstring configuration_;
 };
 
-HWND WaitForOwner(Launcher& launcher) {
-    for (int i = 0; i < 200 && !launcher.OwnerWindow.load(); ++i) ::Sleep(10);
-    return launcher.OwnerWindow.load();
-}
-
 TEST_F(StartSplashTest, ShowsWindowOnItsOwnThreadAndClosesIt) {
     Configure(image_, L"true");
     Launcher launcher;
     ASSERT_TRUE(StartSplash(launcher));
     ASSERT_TRUE(launcher.SplashThread);
-    HWND window = WaitForOwner(launcher);
+    // The stage returns only once the window is up: a message box raised next is owned by it.
+    HWND window = launcher.OwnerWindow.load();
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(ClassOf(window), kSplashWindowClass);
     EXPECT_EQ(::GetWindowThreadProcessId(window, nullptr), launcher.SplashThreadId);
-    for (int i = 0; i < 200 && !::IsWindowVisible(window); ++i) ::Sleep(10);
     EXPECT_TRUE(::IsWindowVisible(window));
 
     HANDLE thread = nullptr;
@@ -305,7 +300,7 @@ TEST_F(StartSplashTest, OutsideCloseLeavesThreadForTheLaterStop) {
     Configure(image_, L"");
     Launcher launcher;
     ASSERT_TRUE(StartSplash(launcher));
-    HWND window = WaitForOwner(launcher);
+    HWND window = launcher.OwnerWindow.load();
     ASSERT_NE(window, nullptr);
     ::PostMessageW(window, WM_CLOSE, 0, 0);
     // Wine without a window manager needs up to two seconds to take a shown window down.
