@@ -1,0 +1,47 @@
+#pragma once
+
+#include <string>
+
+#include "config/settings_store.h"
+
+/// A Windows profile (INI) file. Keeps no copy: every call goes to the profile functions,
+/// so other processes' changes are seen at once. Names match without regard to case;
+/// values come trimmed and unquoted, as the profile functions return them.
+class IniSettingsStore : public SettingsStore {
+  public:
+    explicit IniSettingsStore(std::wstring path) : path_(std::move(path)) {}
+
+    std::uint32_t ReadHeader(std::uint32_t& value) override;
+    /// The whole value however long (the buffer grows until it fits); empty when missing.
+    void GetString(const std::wstring& section, const std::wstring& key,
+                   std::wstring& out) override;
+    void GetSectionNames(std::vector<std::wstring>& names) override;
+    bool WriteString(const std::wstring& section, const std::wstring& key,
+                     const std::wstring& value) override;
+    bool DeleteStoreFile() override;
+
+    const std::wstring& Path() const { return path_; }
+
+    /// GetString of the file itself, whatever a derived store makes of GetString.
+    std::wstring ReadFileValue(const std::wstring& section, const std::wstring& key);
+
+  private:
+    std::wstring path_;
+};
+
+/// The in-memory document, then the file, then the file's "<section>+" append section.
+/// GetString through either base is the layered read; every other operation acts on the
+/// file through the IniSettingsStore base and on the document through the other.
+class LayeredSettingsStore : public IniSettingsStore, public SettingsDocument {
+  public:
+    /// `settingsText` fills the in-memory layer (the launcher passes an empty text).
+    LayeredSettingsStore(std::wstring path, std::wstring_view settingsText);
+
+    void GetString(const std::wstring& section, const std::wstring& key,
+                   std::wstring& out) override;
+    /// The layered value and the layer it came from, for diagnostics.
+    LayeredValue GetStringWithSource(const std::wstring& section, const std::wstring& key);
+
+    IniSettingsStore& File() { return *this; }
+    SettingsDocument& Document() { return *this; }
+};

@@ -1,0 +1,225 @@
+#include "config/settings_store.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+std::wstring Get(SettingsDocument& document, const std::wstring& section, const std::wstring& key,
+                 std::wstring initial = L"<unchanged>") {
+    std::wstring out = std::move(initial);
+    document.GetString(section, key, out);
+    return out;
+}
+
+std::vector<std::wstring> Names(SettingsDocument& document) {
+    std::vector<std::wstring> names{L"stale"};
+    document.GetSectionNames(names);
+    return names;
+}
+}  // namespace
+
+TEST(ParseSettingsText, SectionsKeysAndTrimming) {
+    SettingsDocument document;
+    ParseSettingsText(document,
+                      L"ignored=before any section\r\n"
+                      L"[Java Runtime Environment]\r\n"
+                      L"  Main Class  =  com.example.App \r\n"
+                      L"no equals sign here\r\n"
+                      L"\r\n"
+                      L"Empty=\r\n"
+                      L"a=b=c\r\n"
+                      L"[Application]\r\n"
+                      L"Cmd=-x \"y z\"\r\n");
+    EXPECT_EQ(Names(document),
+              (std::vector<std::wstring>{L"Java Runtime Environment", L"Application"}));
+    EXPECT_EQ(Get(document, L"Java Runtime Environment", L"Main Class"), L"com.example.App");
+    EXPECT_EQ(Get(document, L"Java Runtime Environment", L"Empty"), L"");
+    EXPECT_EQ(Get(document, L"Java Runtime Environment", L"a"), L"b=c");
+    EXPECT_EQ(Get(document, L"Application", L"Cmd"), L"-x \"y z\"");
+    EXPECT_EQ(Get(document, L"Java Runtime Environment", L"ignored"), L"<unchanged>");
+    EXPECT_EQ(document.Sections()[0].Pairs.size(), 3u);
+}
+
+TEST(ParseSettingsText, LineSplittingEdges) {
+    SettingsDocument document;
+    ParseSettingsText(document, L"");
+    EXPECT_TRUE(document.Sections().empty());
+
+    // Only "\r\n" ends a line: a bare "\n" stays inside the header line, which then does
+    // not end in "]".
+    ParseSettingsText(document, L"[S]\nk=v");
+    EXPECT_TRUE(document.Sections().empty());
+
+    ParseSettingsText(document, L"[S]\r\nk=v\r\n");
+    EXPECT_EQ(Get(document, L"S", L"k"), L"v");
+
+    // Parsing replaces whatever the document held.
+    ParseSettingsText(document, L"[T]");
+    EXPECT_EQ(Names(document), std::vector<std::wstring>{L"T"});
+}
+
+TEST(ParseSettingsText, ByteOrderMarkIsDroppedFromTheFirstLineOnly) {
+    SettingsDocument document;
+    ParseSettingsText(document, L"\uFEFF[S]\r\nk=v\r\n\uFEFF[T]\r\nx=y");
+    // On a later line the mark is an ordinary character, so that line is no header.
+    EXPECT_EQ(Names(document), std::vector<std::wstring>{L"S"});
+    EXPECT_EQ(Get(document, L"S", L"k"), L"v");
+    EXPECT_EQ(Get(document, L"S", L"x"), L"y");
+
+    ParseSettingsText(document, L"\uFEFF");
+    EXPECT_TRUE(document.Sections().empty());
+}
+
+struct HeaderCase {
+    const wchar_t* line;
+    bool isHeader;
+    const wchar_t* name;
+};
+
+TEST(ParseSettingsText, HeaderEdgeCases) {
+    const HeaderCase cases[] = {
+        {L"[Plain]", true, L"Plain"},
+        {L"   [Spaced]  \t", true, L"Spaced"},
+        {L"\t[ Inner spaces ]", true, L" Inner spaces "},
+        {L"[]", true, L""},
+        {L"[a]b]", true, L"a]b"},
+        {L"[a[b]", true, L"a[b"},
+        {L"[Trailing] text", false, nullptr},
+        {L"x[NotHeader]", false, nullptr},
+        {L"[", false, nullptr},
+        {L"]", false, nullptr},
+        {L"[Open", false, nullptr},
+    };
+    for (const auto& c : cases) {
+        SettingsDocument document;
+        ParseSettingsText(document, std::wstring(L"[Before]\r\n") + c.line + L"\r\nk=v");
+        std::vector<std::wstring> names = Names(document);
+        if (c.isHeader) {
+            ASSERT_EQ(names.size(), 2u) << c.line;
+            EXPECT_EQ(names[1], c.name) << c.line;
+            EXPECT_EQ(Get(document, c.name, L"k"), L"v") << c.line;
+        } else {
+            EXPECT_EQ(names, std::vector<std::wstring>{L"Before"}) << c.line;
+            EXPECT_EQ(Get(document, L"Before", L"k"), L"v") << c.line;
+        }
+    }
+}
+
+TEST(ParseSettingsText, TextAfterClosingBracketIsAKeyLineOfTheCurrentSection) {
+    SettingsDocument document;
+    ParseSettingsText(document, L"[S]\r\n[T] x=1\r\n");
+    EXPECT_EQ(Names(document), std::vector<std::wstring>{L"S"});
+    EXPECT_EQ(Get(document, L"S", L"[T] x"), L"1");
+}
+
+TEST(SettingsDocument, DuplicatesStayAndTheFirstMatchWins) {
+    SettingsDocument document;
+    ParseSettingsText(document, L"[S]\r\nk=first\r\nk=second\r\n[S]\r\nk=third\r\nonly=later\r\n");
+    EXPECT_EQ(Names(document), (std::vector<std::wstring>{L"S", L"S"}));
+    EXPECT_EQ(Get(document, L"S", L"k"), L"first");
+    // Keys under the second header of a name are never found.
+    EXPECT_EQ(Get(document, L"S", L"only"), L"<unchanged>");
+}
+
+TEST(SettingsDocument, NamesCompareExactly) {
+    SettingsDocument document;
+    ParseSettingsText(document, L"[Section]\r\nKey=v");
+    EXPECT_EQ(Get(document, L"section", L"Key"), L"<unchanged>");
+    EXPECT_EQ(Get(document, L"Section", L"key"), L"<unchanged>");
+    EXPECT_EQ(Get(document, L"Section", L"Key"), L"v");
+}
+
+TEST(SettingsDocument, WriteAppendsToTheFirstSectionOfTheName) {
+    SettingsDocument document;
+    EXPECT_TRUE(document.WriteString(L"A", L"k", L"1"));
+    EXPECT_TRUE(document.WriteString(L"B", L"k", L"2"));
+    EXPECT_TRUE(document.WriteString(L"A", L"k", L"3"));
+    EXPECT_EQ(Names(document), (std::vector<std::wstring>{L"A", L"B"}));
+    ASSERT_EQ(document.Sections()[0].Pairs.size(), 2u);
+    EXPECT_EQ(Get(document, L"A", L"k"), L"1");
+    EXPECT_EQ(Get(document, L"B", L"k"), L"2");
+}
+
+TEST(SettingsDocument, HeaderAndDeleteHaveNoFile) {
+    SettingsDocument document;
+    std::uint32_t header = 77;
+    EXPECT_EQ(document.ReadHeader(header), 1u);
+    EXPECT_EQ(header, 0u);
+    EXPECT_FALSE(document.DeleteStoreFile());
+}
+
+struct CombineCase {
+    const wchar_t* document;
+    const wchar_t* file;
+    const wchar_t* append;
+    const wchar_t* value;
+    SettingSource source;
+};
+
+TEST(CombineLayers, Table) {
+    const CombineCase cases[] = {
+        {L"", L"", L"", L"", SettingSource::Absent},
+        {L"doc", L"", L"", L"doc", SettingSource::Document},
+        {L"doc", L"f", L"tail", L"f", SettingSource::File},
+        {L"", L"file", L"", L"file", SettingSource::File},
+        {L"-Xmx64m", L"", L"-Xss1m", L"-Xmx64m -Xss1m", SettingSource::DocumentAppended},
+        {L"-Xmx64m", L"", L" -Xss1m", L"-Xmx64m -Xss1m", SettingSource::DocumentAppended},
+        // A value from the append section alone keeps the separating space in front.
+        {L"", L"", L"com.example.App", L" com.example.App", SettingSource::AppendSection},
+        {L"", L"", L"  two", L"  two", SettingSource::AppendSection},
+    };
+    for (const auto& c : cases) {
+        LayeredValue result = CombineLayers(c.document, c.file, c.append);
+        EXPECT_EQ(result.Value, c.value) << c.document << "|" << c.file << "|" << c.append;
+        EXPECT_EQ(result.Source, c.source) << c.document << "|" << c.file << "|" << c.append;
+    }
+}
+
+TEST(ReadLayered, ReadsTheAppendSectionOnlyWhenTheFileValueIsEmpty) {
+    SettingsDocument memory;
+    ParseSettingsText(memory, L"[Java Runtime Environment]\r\nVirtual Machine Parameters=-Xmx64m");
+    SettingsDocument file;  // stands in for the profile file
+    ParseSettingsText(
+        file,
+        L"[Java Runtime Environment+]\r\nVirtual Machine Parameters=-Xss1m\r\n"
+        L"[Application]\r\nCmd=x\r\n[Application+]\r\nCmd=ignored\r\nOnly=appended\r\n");
+    std::vector<std::wstring> fileReads;
+    LayerReader documentReader = [&](const std::wstring& s, const std::wstring& k) {
+        std::wstring v;
+        memory.GetString(s, k, v);
+        return v;
+    };
+    LayerReader fileReader = [&](const std::wstring& s, const std::wstring& k) {
+        fileReads.push_back(s);
+        std::wstring v;
+        file.GetString(s, k, v);
+        return v;
+    };
+
+    LayeredValue vm = ReadLayered(documentReader, fileReader, L"Java Runtime Environment",
+                                  L"Virtual Machine Parameters");
+    EXPECT_EQ(vm.Value, L"-Xmx64m -Xss1m");
+    EXPECT_EQ(vm.Source, SettingSource::DocumentAppended);
+
+    fileReads.clear();
+    LayeredValue cmd = ReadLayered(documentReader, fileReader, L"Application", L"Cmd");
+    EXPECT_EQ(cmd.Value, L"x");
+    EXPECT_EQ(cmd.Source, SettingSource::File);
+    EXPECT_EQ(fileReads, std::vector<std::wstring>{L"Application"});
+
+    LayeredValue only = ReadLayered(documentReader, fileReader, L"Application", L"Only");
+    EXPECT_EQ(only.Value, L" appended");
+    EXPECT_EQ(only.Source, SettingSource::AppendSection);
+
+    LayeredValue none = ReadLayered(documentReader, fileReader, L"Application", L"Missing");
+    EXPECT_EQ(none.Value, L"");
+    EXPECT_EQ(none.Source, SettingSource::Absent);
+}
+
+TEST(SettingSourceName, EverySourceHasItsOwnName) {
+    EXPECT_STREQ(SettingSourceName(SettingSource::Absent), L"absent");
+    EXPECT_STREQ(SettingSourceName(SettingSource::Document), L"document");
+    EXPECT_STREQ(SettingSourceName(SettingSource::File), L"file");
+    EXPECT_STREQ(SettingSourceName(SettingSource::AppendSection), L"append");
+    EXPECT_STREQ(SettingSourceName(SettingSource::DocumentAppended), L"document+append");
+    EXPECT_EQ(AppendSectionName(L"Application"), L"Application+");
+}

@@ -1,0 +1,150 @@
+#include "config/settings_store_win32.h"
+
+#include <gtest/gtest.h>
+
+#include "../temp_folder_win32.h"
+
+using test_support::TempFolder;
+
+namespace {
+std::wstring Read(SettingsStore& store, const std::wstring& section, const std::wstring& key) {
+    std::wstring out = L"<unset>";
+    store.GetString(section, key, out);
+    return out;
+}
+
+std::string Ascii(std::wstring_view text) { return std::string(text.begin(), text.end()); }
+}  // namespace
+
+TEST(IniSettingsStore, ValuesAroundTheFirstBufferSizeAndVeryLongValues) {
+    TempFolder folder;
+    std::wstring path = folder / L"long.ini";
+    const std::size_t lengths[] = {1, 254, 255, 256, 511, 512, 5000, 20000};
+    std::string text = "[S]\r\n";
+    for (std::size_t length : lengths) {
+        std::string value(length, 'v');
+        value.back() = 'Z';  // a cut value would lose this last character
+        text += "k" + std::to_string(length) + "=" + value + "\r\n";
+    }
+    ASSERT_TRUE(test_support::WriteBytes(path, text));
+
+    IniSettingsStore store(path);
+    for (std::size_t length : lengths) {
+        std::wstring value = Read(store, L"S", L"k" + std::to_wstring(length));
+        EXPECT_EQ(value.size(), length) << length;
+        EXPECT_EQ(value.back(), L'Z') << length;
+    }
+}
+
+TEST(IniSettingsStore, MissingFileKeyOrSectionReadsEmpty) {
+    TempFolder folder;
+    IniSettingsStore missing(folder / L"absent.ini");
+    EXPECT_EQ(Read(missing, L"S", L"k"), L"");
+    std::vector<std::wstring> names{L"stale"};
+    missing.GetSectionNames(names);
+    EXPECT_TRUE(names.empty());
+
+    std::wstring path = folder / L"a.ini";
+    ASSERT_TRUE(test_support::WriteBytes(path, "[S]\r\nk=v\r\nspaces=   \r\n"));
+    IniSettingsStore store(path);
+    EXPECT_EQ(Read(store, L"S", L"other"), L"");
+    EXPECT_EQ(Read(store, L"T", L"k"), L"");
+    EXPECT_EQ(Read(store, L"S", L"spaces"), L"");
+    // The profile functions match names without regard to case.
+    EXPECT_EQ(Read(store, L"s", L"K"), L"v");
+}
+
+TEST(IniSettingsStore, UnicodeFileAndQuotedValues) {
+    TempFolder folder;
+    std::wstring path = folder / L"u.ini";
+    ASSERT_TRUE(
+        test_support::WriteUtf16(path,
+                                 L"[Product Information]\r\nProduct Name=Caf\u00E9 \u65E5\u672C\r\n"
+                                 L"Quoted=\"  padded  \"\r\n"));
+    IniSettingsStore store(path);
+    EXPECT_EQ(Read(store, L"Product Information", L"Product Name"), L"Caf\u00E9 \u65E5\u672C");
+    EXPECT_EQ(Read(store, L"Product Information", L"Quoted"), L"  padded  ");
+}
+
+TEST(IniSettingsStore, SectionNamesInFileOrderBeyondTheFirstBuffer) {
+    TempFolder folder;
+    std::wstring path = folder / L"sections.ini";
+    std::string text;
+    std::vector<std::wstring> expected;
+    for (int i = 0; i < 60; ++i) {
+        std::wstring name = L"Section number " + std::to_wstring(i);
+        expected.push_back(name);
+        text += "[" + Ascii(name) + "]\r\nk=v\r\n";
+    }
+    ASSERT_TRUE(test_support::WriteBytes(path, text));
+    IniSettingsStore store(path);
+    std::vector<std::wstring> names;
+    store.GetSectionNames(names);
+    EXPECT_EQ(names, expected);
+}
+
+TEST(IniSettingsStore, WriteReadHeaderAndDelete) {
+    TempFolder folder;
+    std::wstring path = folder / L"w.ini";
+    IniSettingsStore store(path);
+    std::uint32_t header = 5;
+    EXPECT_EQ(store.ReadHeader(header), static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
+
+    EXPECT_TRUE(store.WriteString(L"Java Runtime Environment", L"JRE Path", L"C:\\Java\\"));
+    EXPECT_EQ(Read(store, L"Java Runtime Environment", L"JRE Path"), L"C:\\Java\\");
+
+    ASSERT_TRUE(test_support::WriteBytes(path, std::string_view("\xFF\xFE[\0", 4)));
+    EXPECT_EQ(store.ReadHeader(header), 0u);
+    EXPECT_EQ(header, 0x005BFEFFu);
+
+    ASSERT_TRUE(test_support::WriteBytes(path, "ab"));
+    EXPECT_NE(store.ReadHeader(header), 0u);
+
+    EXPECT_TRUE(store.DeleteStoreFile());
+    EXPECT_FALSE(test_support::IsFile(path));
+    EXPECT_FALSE(store.DeleteStoreFile());
+
+    IniSettingsStore noFolder(folder / L"missing\\x.ini");
+    EXPECT_FALSE(noFolder.WriteString(L"S", L"k", L"v"));
+}
+
+TEST(LayeredSettingsStore, AppendSectionsAndTheDocumentLayer) {
+    TempFolder folder;
+    std::wstring path = folder / L"app.ini";
+    ASSERT_TRUE(test_support::WriteBytes(
+        path,
+        "[Java Runtime Environment+]\r\nVirtual Machine Parameters=-Xss1m\r\n"
+        "[Application]\r\nCmd=x\r\n"
+        "[Application+]\r\nCmd=hidden\r\nSingle Instance=appended\r\nSpaced=  lead\r\n"));
+    LayeredSettingsStore store(path,
+                               L"[Java Runtime Environment]\r\n"
+                               L"Virtual Machine Parameters=-Xmx64m\r\n"
+                               L"[Application]\r\nCmd=from document\r\n");
+
+    EXPECT_EQ(Read(store.File(), L"Java Runtime Environment", L"Virtual Machine Parameters"),
+              L"-Xmx64m -Xss1m");
+    // A file value, even one character, hides the document and the append section.
+    EXPECT_EQ(Read(store.File(), L"Application", L"Cmd"), L"x");
+    // Reached through the file base, GetString is still the layered read.
+    IniSettingsStore& asFile = store.File();
+    EXPECT_EQ(Read(asFile, L"Application", L"Single Instance"), L" appended");
+    SettingsStore& asDocument = store.Document();
+    EXPECT_EQ(Read(asDocument, L"Application", L"Single Instance"), L" appended");
+    // The profile functions trim the appended value, so its leading spaces do not count.
+    EXPECT_EQ(Read(store.File(), L"Application", L"Spaced"), L" lead");
+
+    LayeredValue sourced = store.GetStringWithSource(L"Application", L"Single Instance");
+    EXPECT_EQ(sourced.Source, SettingSource::AppendSection);
+    EXPECT_EQ(store.GetStringWithSource(L"Application", L"Cmd").Source, SettingSource::File);
+    EXPECT_EQ(store.GetStringWithSource(L"Application", L"Nothing").Source, SettingSource::Absent);
+
+    // Other operations act on the layer of the base they are reached through.
+    std::vector<std::wstring> fileSections;
+    store.File().GetSectionNames(fileSections);
+    EXPECT_EQ(fileSections, (std::vector<std::wstring>{L"Java Runtime Environment+", L"Application",
+                                                       L"Application+"}));
+    std::vector<std::wstring> documentSections;
+    store.Document().GetSectionNames(documentSections);
+    EXPECT_EQ(documentSections,
+              (std::vector<std::wstring>{L"Java Runtime Environment", L"Application"}));
+}
