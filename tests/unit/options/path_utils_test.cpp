@@ -1,0 +1,122 @@
+#include "options/path_utils.h"
+
+#include <gtest/gtest.h>
+
+using Items = std::vector<std::wstring>;
+
+struct SplitListCase {
+    const wchar_t* text;
+    const wchar_t* delimiter;
+    Items items;
+};
+
+TEST(SplitList, Table) {
+    const SplitListCase cases[] = {
+        {L"", L";", {}},
+        {L"abc", L";", {L"abc"}},
+        {L"a;b", L";", {L"a", L"b"}},
+        {L"a;;b", L";", {L"a", L"", L"b"}},
+        {L"a;", L";", {L"a"}},
+        {L";a", L";", {L"", L"a"}},
+        {L";", L";", {L""}},
+        {L";;", L";", {L"", L""}},
+        {L" a ; b ", L";", {L" a ", L" b "}},
+        {L"l1\r\nl2\r\n", L"\r\n", {L"l1", L"l2"}},
+        {L"l1\r\n\r\nl3", L"\r\n", {L"l1", L"", L"l3"}},
+        {L"l1\nl2", L"\r\n", {L"l1\nl2"}},
+        {L"C:\\a\\b", L"\\", {L"C:", L"a", L"b"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SplitList(c.text, c.delimiter), c.items) << c.text;
+    }
+}
+
+struct SplitArgumentsCase {
+    const wchar_t* text;
+    Items arguments;
+};
+
+TEST(SplitArguments, Table) {
+    const SplitArgumentsCase cases[] = {
+        {L"", {}},
+        {L"a", {L"a"}},
+        {L"a  \"b c\"  d", {L"a", L"b c", L"d"}},
+        {L"a b ", {L"a", L"b"}},
+        {L"  a", {L"", L"a"}},
+        {L"\"\"", {L""}},
+        {L"\"", {L""}},
+        {L"x \"\" y", {L"x", L"", L"y"}},
+        {L"\"open ended  text", {L"open ended  text"}},
+        {L"\"a\"b", {L"a", L"b"}},
+        {L"-Da=\"b c\"", {L"-Da=\"b", L"c\""}},
+        {L"a\tb c", {L"a\tb", L"c"}},
+        {L"C:\\dir\\ \"x\\\"", {L"C:\\dir\\", L"x\\"}},
+        {L"\"a b\"   ", {L"a b"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SplitArguments(c.text), c.arguments) << c.text;
+    }
+}
+
+TEST(StripPathLevels, RemovesTrailingComponents) {
+    EXPECT_EQ(StripPathLevels(L"C:\\rt\\bin\\server\\jvm.dll", 2), L"C:\\rt\\bin");
+    EXPECT_EQ(StripPathLevels(L"C:\\rt\\bin\\", 1), L"C:\\rt\\bin");
+    EXPECT_EQ(StripPathLevels(L"C:\\jvm.dll", 2), L"C:");
+    EXPECT_EQ(StripPathLevels(L"jvm.dll", 2), L"jvm.dll");
+    EXPECT_EQ(StripPathLevels(L"a\\b", 0), L"a\\b");
+}
+
+TEST(IsUncPath, NetworkForms) {
+    EXPECT_TRUE(IsUncPath(L"\\\\srv\\share"));
+    EXPECT_TRUE(IsUncPath(L"\\\\"));
+    EXPECT_TRUE(IsUncPath(L"\\\\?\\UNC\\srv\\share"));
+    EXPECT_FALSE(IsUncPath(L"\\\\?\\C:\\x"));
+    EXPECT_FALSE(IsUncPath(L"C:\\x"));
+    EXPECT_FALSE(IsUncPath(L"\\x"));
+    EXPECT_FALSE(IsUncPath(L""));
+    EXPECT_TRUE(HasLongPathPrefix(L"\\\\?\\C:\\x"));
+    EXPECT_FALSE(HasLongPathPrefix(L"\\\\.\\C:\\x"));
+}
+
+TEST(ToLongPathForm, SwitchesAtTheClassicLimit) {
+    std::wstring local259 = L"C:\\" + std::wstring(256, L'a');
+    ASSERT_EQ(local259.size(), 259u);
+    EXPECT_EQ(ToLongPathForm(local259), local259);
+
+    std::wstring local260 = local259 + L"b";
+    EXPECT_EQ(ToLongPathForm(local260), L"\\\\?\\" + local260);
+    EXPECT_EQ(ToLongPathForm(L"\\\\?\\" + local260), L"\\\\?\\" + local260);
+
+    std::wstring network260 = L"\\\\srv\\share\\" + std::wstring(248, L'n');
+    ASSERT_EQ(network260.size(), 260u);
+    EXPECT_EQ(ToLongPathForm(network260), L"\\\\?\\UNC\\" + network260.substr(2));
+    std::wstring longNetwork = L"\\\\?\\UNC\\" + network260.substr(2);
+    EXPECT_EQ(ToLongPathForm(longNetwork), longNetwork);
+}
+
+struct ComponentsCase {
+    const wchar_t* path;
+    Items components;
+};
+
+TEST(SplitPathComponents, Table) {
+    const ComponentsCase cases[] = {
+        {L"C:\\Users\\a\\logs\\out.txt", {L"C:", L"Users", L"a", L"logs", L"out.txt"}},
+        {L"\\\\?\\UNC\\srv\\share\\x\\f.log", {L"\\\\?\\UNC\\srv", L"share", L"x", L"f.log"}},
+        {L"\\\\?\\C:\\a\\f", {L"\\\\?\\C:", L"a", L"f"}},
+        {L"\\\\srv\\share\\f.log", {L"\\\\srv", L"share", L"f.log"}},
+        {L"logs\\out.txt", {L"logs", L"out.txt"}},
+        {L"\\a\\b.txt", {L"a", L"b.txt"}},
+        {L"out.txt", {L"out.txt"}},
+        {L"C:\\", {L"C:"}},
+        {L"", {}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SplitPathComponents(c.path), c.components) << c.path;
+    }
+}
+
+TEST(FolderOf, EverythingBeforeTheLastBackslash) {
+    EXPECT_EQ(FolderOf(L"C:\\a\\b.exe"), L"C:\\a");
+    EXPECT_EQ(FolderOf(L"b.exe"), L"");
+}
