@@ -1,7 +1,221 @@
 #include "config/configuration_win32.h"
 
+#include "config/configuration.h"
+#include "config/settings_store_win32.h"
 #include "core/launcher_win32.h"
+#include "core/messages_win32.h"
+#include "core/text_win32.h"
+#include "discovery/criteria.h"
+#include "options/path_utils.h"
+#include "options/path_utils_win32.h"
+#include "resources/resource_ids.h"
 
-bool ReadConfiguration(Launcher& launcher) { return true; }
+namespace {
+void NoteKey(const Launcher& launcher, const std::wstring& file, const std::wstring& section,
+             const std::wstring& key, const std::wstring& value, SettingSource source) {
+    NoteDecision(launcher.Decisions, "config", "key",
+                 {{"file", file},
+                  {"section", section},
+                  {"key", key},
+                  {"value", value},
+                  {"source", SettingSourceName(source)}});
+}
 
-void RememberJrePath(const Launcher& launcher, const std::wstring& folder) {}
+std::wstring ReadPlain(const Launcher& launcher, IniSettingsStore& store,
+                       const std::wstring& section, const std::wstring& key) {
+    std::wstring value;
+    store.GetString(section, key, value);
+    NoteKey(launcher, store.Path(), section, key, value,
+            value.empty() ? SettingSource::Absent : SettingSource::File);
+    return value;
+}
+
+std::wstring ReadLayeredKey(const Launcher& launcher, LayeredSettingsStore& store,
+                            const std::wstring& section, const std::wstring& key) {
+    LayeredValue value = store.GetStringWithSource(section, key);
+    NoteKey(launcher, store.Path(), section, key, value.Value, value.Source);
+    return std::move(value.Value);
+}
+
+// "JRE Path": a service keeps it beside the executable; anyone else reads it from the
+// per-user file alone once that file exists.
+std::wstring ReadJrePathValue(Launcher& launcher, LayeredSettingsStore& layered) {
+    if (launcher.IsServiceApplication) {
+        return ReadLayeredKey(launcher, layered, kRuntimeSection, kJrePathKey);
+    }
+    std::wstring perUser = LauncherPerUserConfigurationPath(launcher, false);
+    bool exists = !perUser.empty() && PathExists(perUser);
+    NoteDecision(launcher.Decisions, "config", "per-user-file",
+                 {{"path", perUser}, {"exists", exists ? L"yes" : L"no"}});
+    if (!exists) return ReadLayeredKey(launcher, layered, kRuntimeSection, kJrePathKey);
+    IniSettingsStore store(perUser);
+    return ReadPlain(launcher, store, kRuntimeSection, kJrePathKey);
+}
+
+void WriteJrePath(const Launcher& launcher, const std::wstring& file, const std::wstring& folder) {
+    NoteDecision(
+        launcher.Decisions, "config", "remember-jre-path",
+        {{"file", file}, {"value", folder}, {"written", launcher.DryRun ? L"no" : L"yes"}});
+    if (launcher.DryRun || file.empty()) return;
+    IniSettingsStore store(file);
+    store.WriteString(kRuntimeSection, kJrePathKey, folder);  // A failed write is ignored.
+}
+}  // namespace
+
+bool QueryModulePath(std::wstring& path, DWORD& error) {
+    error = 0;
+    // GetModuleFileNameW cuts a long path silently (returning the full capacity): grow instead.
+    bool ok = FillGrowingBuffer(path, MAX_PATH, [&](wchar_t* buffer, DWORD capacity) {
+        DWORD length = ::GetModuleFileNameW(nullptr, buffer, capacity);
+        if (length == 0) {
+            error = ::GetLastError();
+            return kBufferFailed;
+        }
+        return length >= capacity ? kGrowBuffer : length;
+    });
+    if (!ok && error == 0) error = ERROR_INSUFFICIENT_BUFFER;
+    return ok;
+}
+
+bool ModulePath(const Launcher& launcher, std::wstring& path) {
+    if (!launcher.ExecutablePathOverride.empty()) {
+        path = launcher.ExecutablePathOverride;
+        return true;
+    }
+    DWORD error = 0;
+    if (QueryModulePath(path, error)) return true;
+    ReportLaunchWindowsError(launcher, IDS_MODULE_PATH_FAILED, error);
+    return false;
+}
+
+bool LauncherFolder(const Launcher& launcher, std::wstring& folder) {
+    std::wstring path;
+    if (!ModulePath(launcher, path)) return false;
+    folder = LauncherFolderOf(path);
+    return true;
+}
+
+bool ConfigurationFilePath(const Launcher& launcher, std::wstring& path) {
+    std::wstring module;
+    if (!ModulePath(launcher, module)) return false;
+    std::optional<std::wstring> configuration = ConfigurationPathFor(module);
+    if (!configuration) return false;
+    path = std::move(*configuration);
+    return true;
+}
+
+std::wstring PerUserConfigurationPath(const Launcher& launcher, const std::wstring& executablePath,
+                                      bool create) {
+    PerUserLocation location =
+        PerUserLocationFor(EnvironmentVariable(L"APPDATA"), launcher.ProductName,
+                           launcher.ProductCode, executablePath);
+    if (create && !launcher.DryRun) {
+        // One level each; a failure shows up later as a failed write, which is ignored.
+        ::CreateDirectoryW(location.ProductFolder.c_str(), nullptr);
+        ::CreateDirectoryW(location.CodeFolder.c_str(), nullptr);
+    }
+    return location.File;
+}
+
+std::wstring LauncherPerUserConfigurationPath(const Launcher& launcher, bool create) {
+    std::wstring module;
+    if (!ModulePath(launcher, module)) return {};
+    return PerUserConfigurationPath(launcher, module, create);
+}
+
+std::wstring PairPerUserConfigurationPath(const Launcher& launcher) {
+    if (launcher.PairProduct.empty()) return {};
+    return PerUserConfigurationPath(launcher, launcher.PairProduct, true);
+}
+
+std::wstring PairProductPath(const Launcher& launcher) {
+    if (launcher.PairProduct.empty()) return {};
+    std::wstring folder;
+    if (!LauncherFolder(launcher, folder)) return {};
+    return ResolvePairProductPath(launcher.PairProduct, folder);
+}
+
+bool ReadConfiguration(Launcher& launcher) {
+    std::wstring configurationPath;
+    if (!ConfigurationFilePath(launcher, configurationPath)) {
+        NoteDecision(launcher.Decisions, "config", "outcome",
+                     {{"result", L"fail"}, {"reason", L"no configuration file path"}});
+        return false;
+    }
+    NoteDecision(
+        launcher.Decisions, "config", "file",
+        {{"path", configurationPath}, {"exists", PathExists(configurationPath) ? L"yes" : L"no"}});
+
+    IniSettingsStore plain(configurationPath);
+    launcher.ProductCode = ReadPlain(launcher, plain, kProductSection, L"Product Code");
+    launcher.ProductName = ReadPlain(launcher, plain, kProductSection, L"Product Name");
+
+    // The launcher carries no embedded settings text: the in-memory layer stays empty.
+    LayeredSettingsStore layered(configurationPath, L"");
+    auto read = [&](const wchar_t* section, const wchar_t* key) {
+        return ReadLayeredKey(launcher, layered, section, key);
+    };
+
+    RuntimeCriteriaKeys keys;
+    keys.MinimumVersion = read(kRuntimeSection, L"Minimum Version");
+    keys.MaximumVersion = read(kRuntimeSection, L"Maximum Version");
+
+    launcher.IsServiceApplication = read(kApplicationSection, L"Application Type") == L"service";
+    // Read for services as the file format defines it; it changes nothing.
+    if (launcher.IsServiceApplication) read(kApplicationSection, L"Omit Service Name");
+
+    keys.PreferredVersions = read(kRuntimeSection, L"Preferred versions");
+
+    std::wstring jrePathValue = ReadJrePathValue(launcher, layered);
+    std::wstring module;
+    if (!ModulePath(launcher, module)) return false;
+    launcher.JrePath = ResolveJrePath(jrePathValue, LauncherFolderOf(module));
+    NoteDecision(launcher.Decisions, "config", "jre-path", {{"resolved", launcher.JrePath}});
+
+    keys.JvmType = read(kRuntimeSection, L"JVM Type");
+    keys.JvmSource = read(kRuntimeSection, L"JVM Source");
+    keys.VmProvider = read(kRuntimeSection, L"VM Provider");
+    launcher.Criteria = BuildSearchCriteria(keys);
+    launcher.KeepVmThreadParked = KeepsVmThreadParked(launcher.Criteria);
+
+    std::wstring mainClass = read(kRuntimeSection, L"Main Class");
+    if (mainClass.empty()) {
+        NoteDecision(launcher.Decisions, "config", "outcome",
+                     {{"result", L"fail"}, {"reason", L"Main Class is empty"}});
+        ReportLaunchError(launcher, IDS_NO_MAIN_CLASS);
+        return false;
+    }
+    launcher.MainClassName = MainClassSlashForm(mainClass);
+
+    launcher.FailureCheck = IsYesFlag(read(kApplicationSection, L"Failure Check"));
+    launcher.OverrideWorkingDir = IsYesFlag(read(kApplicationSection, L"Override WorkingDir"));
+    launcher.SystemPath = read(kRuntimeSection, L"System Path");
+    launcher.LibraryPath = read(kRuntimeSection, L"Library Path");
+    launcher.PairProduct = read(kApplicationSection, L"Pair Product");
+    launcher.PairReturnCode = IsYesFlag(read(kApplicationSection, L"Pair Return Code"));
+
+    NoteDecision(launcher.Decisions, "config", "outcome", {{"result", L"ok"}});
+    return true;
+}
+
+void RememberJrePath(const Launcher& launcher, const std::wstring& folder) {
+    std::wstring configurationPath;
+    if (!ConfigurationFilePath(launcher, configurationPath)) return;
+    std::wstring value = folder;
+    if (value.empty() || value.back() != L'\\') value += L'\\';
+
+    if (launcher.IsServiceApplication) {
+        WriteJrePath(launcher, configurationPath, value);
+        if (!launcher.PairProduct.empty()) {
+            // A relative name would send the profile functions to the Windows folder.
+            if (auto pairFile = ConfigurationPathFor(PairProductPath(launcher))) {
+                WriteJrePath(launcher, *pairFile, value);
+            }
+        }
+        return;
+    }
+    WriteJrePath(launcher, LauncherPerUserConfigurationPath(launcher, true), value);
+    if (!launcher.PairProduct.empty()) {
+        WriteJrePath(launcher, PairPerUserConfigurationPath(launcher), value);
+    }
+}

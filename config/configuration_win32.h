@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 class Launcher;
@@ -9,5 +11,29 @@ class Launcher;
 bool ReadConfiguration(Launcher& launcher);
 
 /// Remembers a runtime folder the user chose as "JRE Path": beside the executable (and in
-/// the pair product's file) for a service application, else in the per-user files.
+/// the pair product's file) for a service application, else in the per-user files. Write
+/// failures are ignored; a dry run only records what would be written.
 void RememberJrePath(const Launcher& launcher, const std::wstring& folder);
+
+/// The running executable's full path, however long, or `launcher.ExecutablePathOverride`
+/// when set. On failure shows template 202 with 208 and returns false.
+bool ModulePath(const Launcher& launcher, std::wstring& path);
+/// The running executable's full path without any message; false and `error` on failure.
+bool QueryModulePath(std::wstring& path, DWORD& error);
+/// ModulePath up to, not including, its last "\".
+bool LauncherFolder(const Launcher& launcher, std::wstring& folder);
+/// ModulePath up to and including its last "." followed by "ini". False (no message of its
+/// own) when ModulePath fails or the path has no ".".
+bool ConfigurationFilePath(const Launcher& launcher, std::wstring& path);
+
+/// APPDATA\<sanitised "Product Name">\<"Product Code">\<base name>.ini for an executable
+/// path; with `create`, the two folders below APPDATA are made first (results ignored).
+std::wstring PerUserConfigurationPath(const Launcher& launcher, const std::wstring& executablePath,
+                                      bool create);
+/// The launcher's own per-user file; empty when ModulePath fails.
+std::wstring LauncherPerUserConfigurationPath(const Launcher& launcher, bool create);
+/// The pair product's per-user file (folders created); empty without a pair product.
+std::wstring PairPerUserConfigurationPath(const Launcher& launcher);
+/// "Pair Product" as a path to start: a relative value is taken from the launcher folder.
+/// Empty without a pair product or when ModulePath fails.
+std::wstring PairProductPath(const Launcher& launcher);

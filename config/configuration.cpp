@@ -1,0 +1,63 @@
+#include "config/configuration.h"
+
+#include "options/path_utils.h"
+
+std::optional<std::wstring> ConfigurationPathFor(std::wstring_view executablePath) {
+    std::size_t dot = executablePath.rfind(L'.');
+    if (dot == std::wstring_view::npos) return std::nullopt;
+    return std::wstring(executablePath.substr(0, dot + 1)) + L"ini";
+}
+
+std::wstring LauncherFolderOf(std::wstring_view executablePath) { return FolderOf(executablePath); }
+
+std::wstring SanitizeFolderName(std::wstring_view name) {
+    static constexpr std::wstring_view kForbidden = L"\\?\"|><:/*";
+    std::wstring result;
+    result.reserve(name.size());
+    for (wchar_t c : name) {
+        if (kForbidden.find(c) == std::wstring_view::npos) result += c;
+    }
+    return result;
+}
+
+PerUserLocation PerUserLocationFor(std::wstring_view appData, std::wstring_view productName,
+                                   std::wstring_view productCode,
+                                   std::wstring_view executablePath) {
+    std::size_t slash = executablePath.rfind(L'\\');
+    std::wstring_view name =
+        slash == std::wstring_view::npos ? executablePath : executablePath.substr(slash + 1);
+    std::size_t dot = name.rfind(L'.');
+    if (dot != std::wstring_view::npos) name = name.substr(0, dot);
+
+    PerUserLocation location;
+    location.ProductFolder = std::wstring(appData) + L"\\" + SanitizeFolderName(productName);
+    location.CodeFolder = location.ProductFolder + L"\\" + std::wstring(productCode);
+    location.File = location.CodeFolder + L"\\" + std::wstring(name) + L".ini";
+    return location;
+}
+
+std::wstring ResolveJrePath(std::wstring_view value, std::wstring_view launcherFolder) {
+    if (value.size() >= 2 && ((value[0] == L'\\' && value[1] == L'\\') || value[1] == L':')) {
+        return std::wstring(value);
+    }
+    return std::wstring(launcherFolder) + L"\\" + std::wstring(value);
+}
+
+std::wstring MainClassSlashForm(std::wstring_view mainClass) {
+    std::wstring result(mainClass);
+    for (wchar_t& c : result) {
+        if (c == L'.') c = L'/';
+    }
+    return result;
+}
+
+bool IsYesFlag(std::wstring_view value) {
+    if (value.size() != 3) return false;
+    auto lower = [](wchar_t c) { return (c >= L'A' && c <= L'Z') ? wchar_t(c - L'A' + L'a') : c; };
+    return lower(value[0]) == L'y' && lower(value[1]) == L'e' && lower(value[2]) == L's';
+}
+
+std::wstring ResolvePairProductPath(std::wstring_view value, std::wstring_view launcherFolder) {
+    if (value.empty()) return {};
+    return ResolveJrePath(value, launcherFolder);
+}
