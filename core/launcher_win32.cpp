@@ -39,14 +39,16 @@ int Launcher::Run() {
 }
 
 int Launcher::LaunchPairProduct() {
-    NoteDecision(Decisions, "run", "hand-over", {{"pairProduct", PairProduct}});
+    // A relative name is the pair product beside this launcher, wherever the user started it.
+    std::wstring pairPath = PairProductPath(*this);
+    NoteDecision(Decisions, "run", "hand-over", {{"pairProduct", PairProduct}, {"path", pairPath}});
     if (DryRun) return PairReturnCode ? -1 : 0;
     std::wstring commandLine = CommandLine;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(PairProduct.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                          nullptr, nullptr, &startup, &process)) {
+    if (!::CreateProcessW(pairPath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          nullptr, &startup, &process)) {
         // Reporting success here would hide a launch that never happened.
         ReportLaunchWindowsError(*this, IDS_PAIR_PRODUCT_FAILED, ::GetLastError());
         return -1;

@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include <cstdlib>
-#include <new>
+#include <exception>
 
 #include "core/command_line_win32.h"
 #include "core/launcher_win32.h"
@@ -25,7 +25,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         MSG message;
         ::PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
         exitCode = launcher.Initialize() ? launcher.Run() : -1;
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) {
+        // Memory exhaustion or an index error in text handling: no stage recovers from it,
+        // and the launch ends as a failed one.
         exitCode = -1;
     }
     return exitCode;
