@@ -1,6 +1,46 @@
 #include "options/environment_win32.h"
 
+#include "config/configuration_win32.h"
 #include "core/launcher_win32.h"
+#include "options/environment.h"
+#include "options/path_utils_win32.h"
+#include "options/vm_options_win32.h"
 
-void SetWorkingDirectoryToLauncherFolder(const Launcher& launcher) {}
-void SetupLibraryPathAndEnvironment(Launcher& launcher) {}
+void SetWorkingDirectoryToLauncherFolder(const Launcher& launcher) {
+    std::wstring module;
+    if (!ModulePath(launcher, module)) return;
+    std::wstring folder = WorkingFolderOf(module);
+    NoteDecision(launcher.Decisions, "environment", "working-directory", {{"folder", folder}});
+    if (folder.empty() || launcher.DryRun) return;
+    ::SetCurrentDirectoryW(folder.c_str());
+}
+
+void SetRuntimeEnvironmentVariables(const Launcher& launcher, const std::wstring& vmLibraryPath) {
+    RuntimeFolders folders = DeriveRuntimeFolders(vmLibraryPath);
+    NoteDecision(launcher.Decisions, "environment", "runtime-variables",
+                 {{"QL_JVM_PATH", vmLibraryPath}, {"QL_JVM_HOME", folders.Home}});
+    if (launcher.DryRun) return;
+    ::SetEnvironmentVariableW(L"QL_JVM_PATH", vmLibraryPath.c_str());
+    ::SetEnvironmentVariableW(L"QL_JVM_HOME", folders.Home.c_str());
+}
+
+void SetupLibraryPathAndEnvironment(Launcher& launcher) {
+    SetRuntimeEnvironmentVariables(launcher, launcher.VmLibraryPath);
+    RuntimeFolders folders = DeriveRuntimeFolders(launcher.VmLibraryPath);
+
+    if (!launcher.LibraryPath.empty()) {
+        std::wstring launcherFolder;
+        LauncherFolder(launcher, launcherFolder);
+        // Expanded before "Path" changes below, so %Path% is the value the process had.
+        std::wstring text = LibraryPathText(launcher.LibraryPath, launcherFolder, folders.Lib);
+        ExpandEnvironment(text);
+        AddVmOption(launcher, L"-Djava.library.path=" + text);
+        NoteDecision(launcher.Decisions, "environment", "library-path", {{"value", text}});
+    }
+
+    std::wstring path = SearchPathText(launcher.SystemPath, folders.Bin);
+    ExpandEnvironment(path);
+    NoteDecision(launcher.Decisions, "environment", "path", {{"value", path}});
+    if (launcher.DryRun) return;
+    ::SetEnvironmentVariableW(L"Path", path.c_str());
+}

@@ -1,10 +1,114 @@
 #include "options/vm_options_win32.h"
 
-#include "core/launcher_win32.h"
-#include "core/text_win32.h"
+#include <string>
+#include <vector>
 
-bool AssembleVmOptions(Launcher& launcher) { return true; }
+#include "config/configuration_win32.h"
+#include "config/settings_store_win32.h"
+#include "core/launcher_win32.h"
+#include "core/messages_win32.h"
+#include "core/text_win32.h"
+#include "options/class_path_win32.h"
+#include "options/path_utils.h"
+#include "options/path_utils_win32.h"
+#include "options/vm_parameters.h"
+#include "resources/resource_ids.h"
+
+namespace {
+
+bool EqualsIgnoringCase(const std::wstring& value, const wchar_t* expected) {
+    return ::CompareStringOrdinal(value.c_str(), -1, expected, -1, TRUE) == CSTR_EQUAL;
+}
+
+/// An output or error file name with environment references expanded; a "%...%" that names
+/// no variable stays for the time pattern of the redirection.
+std::wstring ReadFileSetting(LayeredSettingsStore& store, const wchar_t* key) {
+    std::wstring value;
+    store.GetString(L"Application", key, value);
+    if (!value.empty()) ExpandEnvironment(value);
+    return value;
+}
+
+bool ReadYes(LayeredSettingsStore& store, const wchar_t* key) {
+    std::wstring value;
+    store.GetString(L"Application", key, value);
+    return value == L"yes";
+}
+
+}  // namespace
+
+MemoryAmounts<std::size_t> QuerySystemMemory() {
+    MEMORYSTATUS status{};
+    status.dwLength = sizeof(status);
+    ::GlobalMemoryStatus(&status);
+    MemoryAmounts<std::size_t> memory;
+    memory.TotalPhysical = status.dwTotalPhys;
+    memory.AvailableVirtual = status.dwAvailVirtual;
+    return memory;
+}
 
 void AddVmOption(Launcher& launcher, std::wstring_view option) {
     launcher.VmOptions.push_back(ToThreadAnsi(option));
+}
+
+bool AssembleVmOptions(Launcher& launcher) {
+    std::wstring configurationPath;
+    if (!ConfigurationFilePath(launcher, configurationPath)) return false;
+    LayeredSettingsStore store(configurationPath, L"");
+
+    std::wstring classPath = AssembleClassPath(launcher, store);
+    std::wstring embeddedJar;
+    store.GetString(L"Application", L"Embedded Jar", embeddedJar);
+    if (EqualsIgnoringCase(embeddedJar, L"Yes")) {
+        std::wstring module;
+        if (ModulePath(launcher, module)) classPath.insert(0, module + L";");
+    }
+    if (classPath.empty()) {
+        ReportLaunchError(launcher, IDS_NO_CLASS_PATH);
+        return false;
+    }
+
+    std::wstring parameters;
+    store.GetString(L"Java Runtime Environment", L"Virtual Machine Parameters", parameters);
+    std::vector<std::wstring> options;
+    VmParameterContext context;
+    context.QueryMemory = QuerySystemMemory;
+    context.StackSize = launcher.VmThreadStackSize;
+    if (!parameters.empty()) TokenizeVmParameters(parameters, options, context);
+    launcher.VmThreadStackSize = context.StackSize;
+
+    // The class path entries were expanded one by one before the file search; expanding the
+    // joined text again would rewrite file names that contain "%".
+    std::wstring classPathOption = L"-Djava.class.path=" + classPath;
+    AddVmOption(launcher, classPathOption);
+    for (std::wstring& option : options) {
+        // After splitting and unquoting, so a value with spaces stays one option.
+        ExpandEnvironment(option);
+        AddVmOption(launcher, option);
+    }
+    NoteDecision(launcher.Decisions, "options", "vm-parameters",
+                 {{"value", parameters},
+                  {"count", std::to_wstring(options.size())},
+                  {"stackSize", std::to_wstring(launcher.VmThreadStackSize)}});
+
+    launcher.OutputFile = ReadFileSetting(store, L"Output File");
+    launcher.OutputAppend = ReadYes(store, L"Output Append");
+    launcher.ErrorFile = ReadFileSetting(store, L"Error File");
+    launcher.ErrorAppend = ReadYes(store, L"Error Append");
+
+    store.GetString(L"Application", L"Cmd", launcher.CmdValue);
+    if (!launcher.CmdValue.empty()) {
+        std::wstring cmd = launcher.CmdValue;
+        ExpandEnvironment(cmd);
+        for (std::wstring& item : SplitArguments(cmd)) {
+            if (!item.empty()) launcher.ApplicationArguments.push_back(std::move(item));
+        }
+    }
+    NoteDecision(launcher.Decisions, "options", "application",
+                 {{"outputFile", launcher.OutputFile},
+                  {"outputAppend", launcher.OutputAppend ? L"yes" : L"no"},
+                  {"errorFile", launcher.ErrorFile},
+                  {"errorAppend", launcher.ErrorAppend ? L"yes" : L"no"},
+                  {"cmd", launcher.CmdValue}});
+    return true;
 }

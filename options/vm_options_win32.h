@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <string_view>
+
+#include "options/memory_options.h"
 
 class Launcher;
 
@@ -9,3 +12,5 @@ class Launcher;
 bool AssembleVmOptions(Launcher& launcher);
 /// Converts an option to the thread's ANSI code page and appends it to VmOptions.
 void AddVmOption(Launcher& launcher, std::wstring_view option);
+/// Total physical memory and available virtual address space (GlobalMemoryStatus).
+MemoryAmounts<std::size_t> QuerySystemMemory();

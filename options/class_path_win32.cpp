@@ -1,0 +1,19 @@
+#include "options/class_path_win32.h"
+
+#include "config/configuration_win32.h"
+#include "config/settings_store_win32.h"
+#include "core/launcher_win32.h"
+#include "options/path_utils_win32.h"
+
+std::wstring AssembleClassPath(const Launcher& launcher, LayeredSettingsStore& store) {
+    std::wstring value;
+    store.GetString(L"Class Path", L"Class Path", value);
+    std::wstring folder;
+    if (!LauncherFolder(launcher, folder)) return {};
+    Win32DirectoryLister files;
+    std::wstring classPath = AssembleClassPath(
+        value, folder, [](std::wstring& entry) { ExpandEnvironment(entry); }, files);
+    NoteDecision(launcher.Decisions, "options", "class-path",
+                 {{"value", value}, {"launcherFolder", folder}, {"result", classPath}});
+    return classPath;
+}

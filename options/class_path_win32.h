@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+
+#include "options/directory_lister_win32.h"
+
+class Launcher;
+class LayeredSettingsStore;
+
+/// The class path text from key "Class Path" of section "Class Path": every entry expanded,
+/// relative entries anchored at the launcher's folder, searched entries replaced by their
+/// matches, each followed by ";". Empty when nothing survives or the folder is unknown.
+std::wstring AssembleClassPath(const Launcher& launcher, LayeredSettingsStore& store);
