@@ -4,28 +4,16 @@
 #include "core/format.h"
 #include "core/launcher_win32.h"
 #include "core/resources_win32.h"
-#include "core/text_win32.h"
 #include "discovery/missing_runtime_dialog_win32.h"
 #include "discovery/pe_header.h"
 #include "discovery/runtime_sources_win32.h"
 #include "discovery/selection.h"
 #include "discovery/version_win32.h"
-#include "options/path_utils.h"
 #include "resources/resource_ids.h"
 
 namespace {
 
 constexpr bool kBuild64 = sizeof(void*) == 8;
-
-std::wstring LauncherFolderOfThisProcess() {
-    std::wstring path;
-    FillGrowingBuffer(path, MAX_PATH, [](wchar_t* buffer, DWORD capacity) -> DWORD {
-        DWORD length = ::GetModuleFileNameW(nullptr, buffer, capacity);
-        if (length == 0) return kBufferFailed;
-        return length < capacity ? length : kGrowBuffer;
-    });
-    return FolderOf(path);
-}
 
 std::wstring MachineText(std::uint16_t machine) {
     wchar_t text[8];
@@ -69,7 +57,9 @@ void CheckVmLibraryMachine(Launcher& launcher) {
 bool DiscoverRuntime(Launcher& launcher) {
     RuntimeSearchInputs inputs;
     inputs.jrePath = launcher.JrePath;
-    inputs.launcherFolder = LauncherFolderOfThisProcess();
+    // The configuration was read from beside this path, so the folder is known by now;
+    // without it the shipped runtime is simply not looked for.
+    if (!LauncherFolder(launcher, inputs.launcherFolder)) inputs.launcherFolder.clear();
     inputs.privateFolder = PrivateRuntimeFolder();
     inputs.pairProduct = launcher.PairProduct;
     inputs.criteria = launcher.Criteria;

@@ -125,8 +125,13 @@ RuntimeSearchResult SearchRuntime(const RuntimeSearchInputs& inputs, RegistryAcc
         if (!found.path.empty()) return accept(RuntimeSource::JrePath, folder, found);
     }
 
-    std::wstring privateRuntime =
-        FindPrivateRuntimeFolder(files, inputs.launcherFolder, inputs.privateFolder, log);
+    std::wstring privateRuntime;
+    if (inputs.launcherFolder.empty()) {
+        NoteDecision(log, "discovery", "private-runtime", {{"skipped", L"no launcher folder"}});
+    } else {
+        privateRuntime =
+            FindPrivateRuntimeFolder(files, inputs.launcherFolder, inputs.privateFolder, log);
+    }
     if (!privateRuntime.empty()) {
         VmLibraryLocation found = LocateVmLibrary(files, privateRuntime, criteria.JvmType, log);
         if (!found.path.empty())

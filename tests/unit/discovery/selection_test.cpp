@@ -296,3 +296,14 @@ TEST(SearchRuntime, RecordsEachStep) {
     EXPECT_EQ(log.Lines("registry-root").size(), 14u) << "seven roots in two views";
     EXPECT_EQ(log.Lines("chosen"), std::vector<std::wstring>{L"source=none"});
 }
+
+TEST(SearchRuntime, EmptyPathsAreNotProbedAsDriveRoots) {
+    SearchFixture f;
+    f.inputs.jrePath.clear();
+    f.inputs.launcherFolder.clear();
+    f.files.AddRuntime(L"\\", {L"client"});
+    f.files.AddRuntime(L"\\jre64\\", {L"client"});
+    RuntimeSearchResult result = f.Search();
+    EXPECT_EQ(result.source, RuntimeSource::None);
+    EXPECT_TRUE(f.files.probed.empty());
+}
