@@ -137,6 +137,11 @@ std::wstring TestFolder() {
     return folder.substr(0, folder.rfind(L'\\') + 1);
 }
 
+// The probe DLLs of both processors, built beside the test tools.
+std::wstring ProbeDll(const wchar_t* machine) {
+    return TestFolder() + L"tools\\probe_" + machine + L".dll";
+}
+
 class CollectingLog : public DecisionLog {
   public:
     void Record(Decision decision) override { decisions.push_back(std::move(decision)); }
@@ -322,9 +327,8 @@ TEST(RuntimeSearch, FoldersOnDisk) {
 }
 
 TEST(ReadImageMachine, RealAndDamagedLibraries) {
-    const std::wstring tests = TestFolder();
-    const std::wstring x86 = tests + L"probe_x86.dll";
-    const std::wstring x64 = tests + L"probe_x64.dll";
+    const std::wstring x86 = ProbeDll(L"x86");
+    const std::wstring x64 = ProbeDll(L"x64");
     EXPECT_EQ(ReadImageMachine(x86), kMachineI386);
     EXPECT_EQ(ReadImageMachine(x64), kMachineAmd64);
     wchar_t self[MAX_PATH];
@@ -366,7 +370,6 @@ TEST(ReadImageMachine, RealAndDamagedLibraries) {
 }
 
 TEST(CheckVmLibraryMachine, HandsOverOnlyForTheOtherProcessorWithAPairProduct) {
-    const std::wstring tests = TestFolder();
     struct Case {
         const wchar_t* library;
         const wchar_t* pairProduct;
@@ -391,7 +394,7 @@ TEST(CheckVmLibraryMachine, HandsOverOnlyForTheOtherProcessorWithAPairProduct) {
         Launcher launcher;
         CollectingLog log;
         launcher.Decisions = &log;
-        launcher.VmLibraryPath = tests + c.library;
+        launcher.VmLibraryPath = TestFolder() + L"tools\\" + c.library;
         launcher.PairProduct = c.pairProduct;
         launcher.LaunchPairFlag = true;  // cleared first
         CheckVmLibraryMachine(launcher);
@@ -407,8 +410,7 @@ TEST(CheckVmLibraryMachine, HandsOverOnlyForTheOtherProcessorWithAPairProduct) {
 
 TEST(DiscoverRuntime, JrePathOfTheOtherProcessorHandsOver) {
     const std::wstring folder = TempFolder();
-    std::vector<char> other =
-        ReadFileBytes(TestFolder() + (sizeof(void*) == 8 ? L"probe_x86.dll" : L"probe_x64.dll"));
+    std::vector<char> other = ReadFileBytes(ProbeDll(sizeof(void*) == 8 ? L"x86" : L"x64"));
     WriteFileBytes(folder + L"bin\\client\\jvm.dll", other.data(), other.size());
     Launcher launcher;
     CollectingLog log;
