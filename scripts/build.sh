@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Builds vmboot64.exe and vmboot32.exe with their test tools and assembles dist/:
+#   dist/vmboot64.exe, dist/vmboot32.exe   the launchers
+#   dist/tools/                            64-bit test tools (uidriver, spawn, probe, stand-ins)
+#   dist/tools32/                          the same tools built for 32-bit Windows
+#   dist/sample/                           the sample application (scripts/build_sample.sh)
+# Then runs the sample application when scripts/run_sample.sh exists.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+jobs=${VMBOOT_JOBS:-2}
+
+bash scripts/setup.sh
+
+for preset in win64 win32; do
+    echo "== build $preset"
+    mkdir -p build
+    if ! nice -n 10 cmake --preset "$preset" >"build/configure-$preset.log" 2>&1; then
+        cat "build/configure-$preset.log"
+        echo "build: configuring $preset failed" >&2
+        exit 1
+    fi
+    nice -n 10 cmake --build --preset "$preset" -j "$jobs"
+done
+
+# Copies the .exe, .dll and .jar files that the test tool folders of one build produced.
+collect_tools() {
+    local tree=$1 target=$2
+    mkdir -p "$target"
+    local folder
+    for folder in "$tree/tests/tools" "$tree/tests/standin"; do
+        [[ -d $folder ]] || continue
+        find "$folder" -path '*/CMakeFiles' -prune -o -type f \
+            \( -name '*.exe' -o -name '*.dll' -o -name '*.jar' \) -print0 |
+            xargs -0 -r cp -f -t "$target"
+    done
+}
+
+echo "== assemble dist/"
+rm -rf dist
+mkdir -p dist
+cp build/win64/vmboot64.exe build/win32/vmboot32.exe dist/
+collect_tools build/win64 dist/tools
+collect_tools build/win32 dist/tools32
+echo "dist: $root/dist"
+ls -l dist | sed 1d
+
+# The sample application: assembled into dist/sample, then started when its run script
+# exists.
+if [[ -f scripts/build_sample.sh ]]; then
+    echo "== sample"
+    sh scripts/build_sample.sh
+fi
+if [[ -f scripts/run_sample.sh ]]; then
+    echo "== run sample"
+    bash scripts/run_sample.sh
+fi

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Installs everything that building and testing vmboot need on Debian 12 (run as root).
+# Idempotent and quick: apt is not touched when every package is already installed.
+set -euo pipefail
+
+PACKAGES=(
+    cmake ninja-build g++                                    # native build and unit tests
+    g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix      # the two Windows builds
+    wine wine64 wine32:i386                                  # running them
+    xvfb xauth x11-utils imagemagick                         # a display, window screenshots
+    googletest openjdk-17-jdk-headless python3               # test frameworks, jni.h, javac
+    clang libclang-rt-14-dev                                 # fuzzing
+    locales                                                  # German system for message tests
+)
+LOCALES=(de_DE.UTF-8)
+
+installed() {
+    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q '^install ok installed$'
+}
+
+missing=()
+for package in "${PACKAGES[@]}"; do
+    installed "$package" || missing+=("$package")
+done
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    need_i386=1
+else
+    need_i386=0
+fi
+
+if ((${#missing[@]} > 0 || need_i386)); then
+    if [[ $(id -u) -ne 0 ]]; then
+        echo "setup: missing packages (${missing[*]}); run scripts/setup.sh as root" >&2
+        exit 1
+    fi
+    if ((need_i386)); then
+        dpkg --add-architecture i386
+    fi
+    if ((${#missing[@]} > 0)); then
+        echo "setup: installing ${missing[*]}"
+        export DEBIAN_FRONTEND=noninteractive
+        apt-get update -qq
+        apt-get install -y -qq "${missing[@]}" >/dev/null
+    fi
+fi
+
+for wanted in "${LOCALES[@]}"; do
+    # locale -a spells it de_DE.utf8.
+    short=$(echo "$wanted" | sed 's/UTF-8$/utf8/')
+    if ! locale -a 2>/dev/null | grep -qx "$short"; then
+        if [[ $(id -u) -ne 0 ]]; then
+            echo "setup: locale $wanted is missing; run scripts/setup.sh as root" >&2
+            exit 1
+        fi
+        echo "setup: generating locale $wanted"
+        if grep -q "^# *$wanted UTF-8" /etc/locale.gen; then
+            sed -i "s/^# *\($wanted UTF-8\)/\1/" /etc/locale.gen
+        elif ! grep -q "^$wanted UTF-8" /etc/locale.gen; then
+            echo "$wanted UTF-8" >>/etc/locale.gen
+        fi
+        locale-gen >/dev/null
+    fi
+done
+echo "setup: all build and test dependencies are present"
