@@ -21,35 +21,19 @@ void NoteKey(const Launcher& launcher, const std::wstring& file, const std::wstr
                   {"source", SettingSourceName(source)}});
 }
 
-std::wstring ReadPlain(const Launcher& launcher, IniSettingsStore& store,
-                       const std::wstring& section, const std::wstring& key) {
-    std::wstring value;
-    store.GetString(section, key, value);
-    NoteKey(launcher, store.Path(), section, key, value,
-            value.empty() ? SettingSource::Absent : SettingSource::File);
-    return value;
-}
-
-std::wstring ReadLayeredKey(const Launcher& launcher, LayeredSettingsStore& store,
-                            const std::wstring& section, const std::wstring& key) {
-    LayeredValue value = store.GetStringWithSource(section, key);
-    NoteKey(launcher, store.Path(), section, key, value.Value, value.Source);
-    return std::move(value.Value);
-}
-
 // "JRE Path": a service keeps it beside the executable; anyone else reads it from the
 // per-user file alone once that file exists.
 std::wstring ReadJrePathValue(Launcher& launcher, LayeredSettingsStore& layered) {
     if (launcher.IsServiceApplication) {
-        return ReadLayeredKey(launcher, layered, kRuntimeSection, kJrePathKey);
+        return ReadNotedSetting(launcher, layered, kRuntimeSection, kJrePathKey);
     }
     std::wstring perUser = LauncherPerUserConfigurationPath(launcher, false);
     bool exists = !perUser.empty() && PathExists(perUser);
     NoteDecision(launcher.Decisions, "config", "per-user-file",
                  {{"path", perUser}, {"exists", exists ? L"yes" : L"no"}});
-    if (!exists) return ReadLayeredKey(launcher, layered, kRuntimeSection, kJrePathKey);
+    if (!exists) return ReadNotedSetting(launcher, layered, kRuntimeSection, kJrePathKey);
     IniSettingsStore store(perUser);
-    return ReadPlain(launcher, store, kRuntimeSection, kJrePathKey);
+    return ReadNotedSetting(launcher, store, kRuntimeSection, kJrePathKey);
 }
 
 void WriteJrePath(const Launcher& launcher, const std::wstring& file, const std::wstring& folder) {
@@ -61,6 +45,22 @@ void WriteJrePath(const Launcher& launcher, const std::wstring& file, const std:
     store.WriteString(kRuntimeSection, kJrePathKey, folder);  // A failed write is ignored.
 }
 }  // namespace
+
+std::wstring ReadNotedSetting(const Launcher& launcher, IniSettingsStore& store,
+                              const std::wstring& section, const std::wstring& key) {
+    // Qualified: through a layered store's file base this is still the file alone.
+    std::wstring value = store.ReadFileValue(section, key);
+    NoteKey(launcher, store.Path(), section, key, value,
+            value.empty() ? SettingSource::Absent : SettingSource::File);
+    return value;
+}
+
+std::wstring ReadNotedSetting(const Launcher& launcher, LayeredSettingsStore& store,
+                              const std::wstring& section, const std::wstring& key) {
+    LayeredValue value = store.GetStringWithSource(section, key);
+    NoteKey(launcher, store.Path(), section, key, value.Value, value.Source);
+    return std::move(value.Value);
+}
 
 bool QueryModulePath(std::wstring& path, DWORD& error) {
     error = 0;
@@ -147,13 +147,13 @@ bool ReadConfiguration(Launcher& launcher) {
         {{"path", configurationPath}, {"exists", PathExists(configurationPath) ? L"yes" : L"no"}});
 
     IniSettingsStore plain(configurationPath);
-    launcher.ProductCode = ReadPlain(launcher, plain, kProductSection, L"Product Code");
-    launcher.ProductName = ReadPlain(launcher, plain, kProductSection, L"Product Name");
+    launcher.ProductCode = ReadNotedSetting(launcher, plain, kProductSection, L"Product Code");
+    launcher.ProductName = ReadNotedSetting(launcher, plain, kProductSection, L"Product Name");
 
     // The launcher carries no embedded settings text: the in-memory layer stays empty.
     LayeredSettingsStore layered(configurationPath, L"");
     auto read = [&](const wchar_t* section, const wchar_t* key) {
-        return ReadLayeredKey(launcher, layered, section, key);
+        return ReadNotedSetting(launcher, layered, section, key);
     };
 
     RuntimeCriteriaKeys keys;

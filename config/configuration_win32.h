@@ -4,7 +4,9 @@
 
 #include <string>
 
+class IniSettingsStore;
 class Launcher;
+class LayeredSettingsStore;
 
 /// Reads the configuration keys into the launcher. False ends the launch with -1 (after
 /// message 210 when "Main Class" is empty).
@@ -37,3 +39,11 @@ std::wstring PairPerUserConfigurationPath(const Launcher& launcher);
 /// "Pair Product" as a path to start: a relative value is taken from the launcher folder.
 /// Empty without a pair product or when ModulePath fails.
 std::wstring PairProductPath(const Launcher& launcher);
+
+/// A layered read that the diagnostics log records with its file, value and layer; for the
+/// steps that read keys after ReadConfiguration (single instance, options).
+std::wstring ReadNotedSetting(const Launcher& launcher, LayeredSettingsStore& store,
+                              const std::wstring& section, const std::wstring& key);
+/// A plain read of the file alone (no append section), recorded likewise.
+std::wstring ReadNotedSetting(const Launcher& launcher, IniSettingsStore& store,
+                              const std::wstring& section, const std::wstring& key);

@@ -1,5 +1,7 @@
 #include "core/messages_win32.h"
 
+#include <new>
+
 #include "core/format.h"
 #include "core/launcher_win32.h"
 #include "core/resources_win32.h"
@@ -10,22 +12,31 @@ int ReportError(HWND owner, const std::wstring& text, const std::wstring* captio
                          MB_ICONERROR | MB_OK);
 }
 
+// A text that cannot be allocated shows nothing: 0, as MessageBoxW reports a failure.
 int ReportError(HWND owner, UINT textId, UINT captionId) {
-    std::wstring text = LoadResourceText(textId);
-    if (captionId == 0) return ReportError(owner, text);
-    std::wstring caption = LoadResourceText(captionId);
-    return ReportError(owner, text, &caption);
+    try {
+        std::wstring text = LoadResourceText(textId);
+        if (captionId == 0) return ReportError(owner, text);
+        std::wstring caption = LoadResourceText(captionId);
+        return ReportError(owner, text, &caption);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
 }
 
 int ReportFormattedError(HWND owner, UINT templateId, std::wstring_view argument) {
-    return ReportError(owner, FormatTemplate(LoadResourceText(templateId), {argument}));
+    try {
+        return ReportError(owner, FormatTemplate(LoadResourceText(templateId), {argument}));
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
 }
 
 std::wstring WindowsErrorMessage(UINT descriptionId, DWORD error) {
     std::wstring description = LoadResourceText(descriptionId);
     return FormatTemplate(LoadResourceText(IDS_WINDOWS_ERROR),
-                          {std::wstring_view(description), static_cast<std::int64_t>(
-                                                               static_cast<std::int32_t>(error))});
+                          {std::wstring_view(description),
+                           static_cast<std::int64_t>(static_cast<std::int32_t>(error))});
 }
 
 UINT JniReasonTextId(int result) {
@@ -60,8 +71,7 @@ int ReportLaunchError(const Launcher& launcher, UINT textId) {
 
 int ReportLaunchFormattedError(const Launcher& launcher, UINT templateId,
                                std::wstring_view argument) {
-    return ReportLaunchError(launcher,
-                             FormatTemplate(LoadResourceText(templateId), {argument}));
+    return ReportLaunchError(launcher, FormatTemplate(LoadResourceText(templateId), {argument}));
 }
 
 int ReportLaunchWindowsError(const Launcher& launcher, UINT descriptionId, DWORD error) {

@@ -322,3 +322,27 @@ TEST(RememberJrePath, BesideTheExecutablesForAService) {
     RememberJrePath(launcher, L"E:\\j");
     EXPECT_EQ(Read(folder / L"other.ini", L"Java Runtime Environment", L"JRE Path"), L"E:\\j\\");
 }
+
+TEST(ReadNotedSetting, RecordsFileValueAndLayer) {
+    TempFolder folder;
+    std::wstring path = folder / L"app.ini";
+    ASSERT_TRUE(test_support::WriteBytes(path, "[Display]\r\nSplash Screen=s.png\r\n"
+                                               "[Application+]\r\nCmd=-v\r\n"));
+    RecordingLog log;
+    Launcher launcher;
+    launcher.Decisions = &log;
+    LayeredSettingsStore layered(path, L"");
+    EXPECT_EQ(ReadNotedSetting(launcher, layered, L"Application", L"Cmd"), L" -v");
+    // The plain read of the same store's file base ignores the append section.
+    EXPECT_EQ(ReadNotedSetting(launcher, layered.File(), L"Application", L"Cmd"), L"");
+    IniSettingsStore plain(path);
+    EXPECT_EQ(ReadNotedSetting(launcher, plain, L"Display", L"Splash Screen"), L"s.png");
+
+    ASSERT_EQ(log.decisions.size(), 3u);
+    EXPECT_EQ(Field(&log.decisions[0], "source"), L"append");
+    EXPECT_EQ(Field(&log.decisions[0], "file"), path);
+    EXPECT_EQ(Field(&log.decisions[1], "source"), L"absent");
+    EXPECT_EQ(Field(&log.decisions[2], "source"), L"file");
+    EXPECT_EQ(Field(&log.decisions[2], "value"), L"s.png");
+    EXPECT_EQ(Field(&log.decisions[2], "section"), L"Display");
+}
