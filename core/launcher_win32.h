@@ -17,6 +17,7 @@
 
 class SplashWindow;
 struct InstanceBlock;
+struct InstanceSession;
 
 using CreateJavaVmFunction = jint(JNICALL*)(JavaVM**, void**, void*);
 using GetDefaultJavaVmInitArgsFunction = jint(JNICALL*)(void*);
@@ -96,6 +97,8 @@ public:
     UniqueMappedView InstanceView;
     UniqueHandle InstanceListenerThread;
     UniqueHandle MainStartedEvent;
+    /// Names, message identifiers and the state the listener shares with its workers.
+    std::shared_ptr<InstanceSession> InstanceSessionState;
 
     bool LaunchPairFlag = false;
     PendingSplashClose PendingSplashCloseAction;

@@ -1,11 +1,29 @@
 #pragma once
 
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
 class Launcher;
 
-/// Decides between primary and second instance; a second instance forwards its arguments.
-/// False ends the launch with -1.
+/// Decides between primary and second instance. A primary publishes the shared block and
+/// starts its listener; a second instance only checks that its arguments fit (the hand-over
+/// happens in WaitForPrimaryInstance). False ends the launch with -1.
 bool InitSingleInstance(Launcher& launcher);
-/// A second instance's exit code: the primary's reply, or its exit code when it ended.
+/// A second instance hands its arguments to the primary and returns its exit code: the
+/// primary's reply, the primary's exit code when it ended first (-1 when that cannot be
+/// read), 0 when the primary process cannot be opened, -1 when the hand-over fails.
 int WaitForPrimaryInstance(Launcher& launcher);
-/// Stops the listener and releases the shared block (teardown).
+/// Stops the listener, cuts waiting workers loose from the launcher and releases the block.
 void ShutdownSingleInstance(Launcher& launcher);
+
+/// The primary's listener thread: copies each forwarded argument list and starts a worker
+/// for it. Argument: the Launcher. Exit code 0.
+DWORD WINAPI InstanceListener(void* launcher);
+/// One hand-over: waits for main to start, then calls secondaryMain and answers the second
+/// instance. Argument: a heap record that the worker frees. Exit code 0, or 1 on failure.
+DWORD WINAPI SecondaryMainWorker(void* record);
+
+/// The arguments in the launcher's shared block (a snapshot of it is parsed).
+bool ReadForwardedArguments(const Launcher& launcher, std::vector<std::wstring>& arguments);

@@ -1,0 +1,428 @@
+// The single-instance protocol between launchers in one test process: each "second start"
+// is a thread with its own Launcher and message queue, the primary's VM is a small fake
+// that records secondaryMain calls. Names derive from a per-test executable path, so tests
+// never meet each other's blocks.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+#include <jni.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdarg>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/decision_log.h"
+#include "core/launcher_win32.h"
+#include "instance/single_instance.h"
+#include "instance/single_instance_win32.h"
+
+namespace {
+
+// Workers end on their own once they have answered; a test that counts detaches waits.
+bool WaitUntil(const std::atomic<int>& value, int expected) {
+    for (int i = 0; i < 500 && value.load() != expected; ++i) ::Sleep(10);
+    return value.load() == expected;
+}
+
+// ---- A fake VM: just what the worker and NewJavaStringArray use -----------------------------
+
+struct FakeObject {
+    std::vector<jchar> Chars;
+    std::vector<FakeObject*> Items;
+};
+
+struct FakeJava {
+    std::mutex Lock;
+    std::deque<FakeObject> Objects;
+    std::vector<std::vector<std::wstring>> Calls;
+    bool IntForm = true;
+    std::atomic<int> Attached{0};
+    std::atomic<int> Detached{0};
+
+    jobject New() {
+        std::lock_guard<std::mutex> guard(Lock);
+        Objects.emplace_back();
+        return reinterpret_cast<jobject>(&Objects.back());
+    }
+};
+
+FakeJava* g_java = nullptr;
+FakeObject* Of(jobject object) { return reinterpret_cast<FakeObject*>(object); }
+jclass const kMainClass = reinterpret_cast<jclass>(0x1000);
+jclass const kStringClass = reinterpret_cast<jclass>(0x2000);
+jmethodID const kSecondaryMain = reinterpret_cast<jmethodID>(0x3000);
+jmethodID const kConstructor = reinterpret_cast<jmethodID>(0x4000);
+
+// Answers secondaryMain with a number derived from its first argument, so that a test can
+// tell whose answer reached which start.
+jint AnswerFor(const std::vector<std::wstring>& args) {
+    if (args.empty() || args[0].empty()) return -5;
+    return 1000 + static_cast<jint>(std::wcstol(args[0].c_str(), nullptr, 10));
+}
+
+std::vector<std::wstring> Record(jobject array) {
+    std::vector<std::wstring> args;
+    for (FakeObject* item : Of(array)->Items) {
+        args.emplace_back(item->Chars.begin(), item->Chars.end());
+    }
+    std::lock_guard<std::mutex> guard(g_java->Lock);
+    g_java->Calls.push_back(args);
+    return args;
+}
+
+jclass JNICALL FindClass(JNIEnv*, const char* name) {
+    if (std::strcmp(name, "java/lang/String") == 0) return kStringClass;
+    return std::strcmp(name, "app/Main") == 0 ? kMainClass : nullptr;
+}
+jmethodID JNICALL GetMethodID(JNIEnv*, jclass, const char*, const char*) { return kConstructor; }
+jmethodID JNICALL GetStaticMethodID(JNIEnv*, jclass, const char* name, const char* signature) {
+    bool wantInt = signature[std::strlen(signature) - 1] == 'I';
+    if (std::strcmp(name, "secondaryMain") != 0 || wantInt != g_java->IntForm) return nullptr;
+    return kSecondaryMain;
+}
+jthrowable JNICALL ExceptionOccurred(JNIEnv*) { return nullptr; }
+jboolean JNICALL ExceptionCheck(JNIEnv*) { return JNI_FALSE; }
+void JNICALL ExceptionClear(JNIEnv*) {}
+void JNICALL ExceptionDescribe(JNIEnv*) {}
+void JNICALL DeleteLocalRef(JNIEnv*, jobject) {}
+jobjectArray JNICALL NewObjectArray(JNIEnv*, jsize length, jclass, jobject) {
+    jobject array = g_java->New();
+    Of(array)->Items.resize(static_cast<std::size_t>(length));
+    return static_cast<jobjectArray>(array);
+}
+jcharArray JNICALL NewCharArray(JNIEnv*, jsize length) {
+    jobject chars = g_java->New();
+    Of(chars)->Chars.resize(static_cast<std::size_t>(length));
+    return static_cast<jcharArray>(chars);
+}
+void JNICALL SetCharArrayRegion(JNIEnv*, jcharArray array, jsize start, jsize length,
+                                const jchar* units) {
+    std::copy(units, units + length, Of(array)->Chars.begin() + start);
+}
+jobject JNICALL NewObjectV(JNIEnv*, jclass, jmethodID, va_list args) {
+    jobject chars = va_arg(args, jobject);
+    jobject text = g_java->New();
+    Of(text)->Chars = Of(chars)->Chars;
+    return text;
+}
+void JNICALL SetObjectArrayElement(JNIEnv*, jobjectArray array, jsize index, jobject value) {
+    Of(array)->Items[static_cast<std::size_t>(index)] = Of(value);
+}
+jint JNICALL CallStaticIntMethodV(JNIEnv*, jclass, jmethodID, va_list args) {
+    return AnswerFor(Record(va_arg(args, jobject)));
+}
+void JNICALL CallStaticVoidMethodV(JNIEnv*, jclass, jmethodID, va_list args) {
+    Record(va_arg(args, jobject));
+}
+
+JNINativeInterface_ MakeEnvTable() {
+    JNINativeInterface_ table;
+    std::memset(&table, 0, sizeof(table));
+    table.FindClass = FindClass;
+    table.GetMethodID = GetMethodID;
+    table.GetStaticMethodID = GetStaticMethodID;
+    table.ExceptionOccurred = ExceptionOccurred;
+    table.ExceptionCheck = ExceptionCheck;
+    table.ExceptionClear = ExceptionClear;
+    table.ExceptionDescribe = ExceptionDescribe;
+    table.DeleteLocalRef = DeleteLocalRef;
+    table.NewObjectArray = NewObjectArray;
+    table.NewCharArray = NewCharArray;
+    table.SetCharArrayRegion = SetCharArrayRegion;
+    table.NewObjectV = NewObjectV;
+    table.SetObjectArrayElement = SetObjectArrayElement;
+    table.CallStaticIntMethodV = CallStaticIntMethodV;
+    table.CallStaticVoidMethodV = CallStaticVoidMethodV;
+    return table;
+}
+const JNINativeInterface_ g_envTable = MakeEnvTable();
+JNIEnv g_env{&g_envTable};
+
+jint JNICALL AttachCurrentThread(JavaVM*, void** env, void*) {
+    ++g_java->Attached;
+    *env = &g_env;
+    return JNI_OK;
+}
+jint JNICALL DetachCurrentThread(JavaVM*) {
+    ++g_java->Detached;
+    return JNI_OK;
+}
+jint JNICALL DestroyJavaVM(JavaVM*) { return JNI_OK; }
+
+JNIInvokeInterface_ MakeVmTable() {
+    JNIInvokeInterface_ table;
+    std::memset(&table, 0, sizeof(table));
+    table.AttachCurrentThread = AttachCurrentThread;
+    table.DetachCurrentThread = DetachCurrentThread;
+    table.DestroyJavaVM = DestroyJavaVM;
+    return table;
+}
+const JNIInvokeInterface_ g_vmTable = MakeVmTable();
+JavaVM g_vm{&g_vmTable};
+
+// ---- Fixture: a launcher folder with its .ini ------------------------------------------------
+
+class CollectingLog : public DecisionLog {
+  public:
+    void Record(Decision decision) override { Decisions.push_back(std::move(decision)); }
+    const Decision* Find(const std::string& what) const {
+        for (const auto& d : Decisions) {
+            if (d.stage == "instance" && d.what == what) return &d;
+        }
+        return nullptr;
+    }
+    static std::wstring Field(const Decision& d, const std::string& name) {
+        for (const auto& [key, value] : d.fields) {
+            if (key == name) return value;
+        }
+        return L"<missing>";
+    }
+    std::vector<Decision> Decisions;
+};
+
+class SingleInstanceProtocol : public testing::Test {
+  protected:
+    void SetUp() override {
+        g_java = &java_;
+        wchar_t temp[MAX_PATH];
+        ::GetTempPathW(MAX_PATH, temp);
+        static std::atomic<int> counter{0};
+        folder_ = std::wstring(temp) + L"vmboot-instance-" +
+                  std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
+        ::CreateDirectoryW(folder_.c_str(), nullptr);
+        exe_ = folder_ + L"\\app.exe";
+        ini_ = folder_ + L"\\app.ini";
+        WriteIni(L"", L"yes");
+    }
+    void TearDown() override {
+        ::DeleteFileW(ini_.c_str());
+        ::RemoveDirectoryW(folder_.c_str());
+        g_java = nullptr;
+    }
+
+    void WriteIni(const wchar_t* type, const wchar_t* single) {
+        ::WritePrivateProfileStringW(L"Application", L"Application Type", type, ini_.c_str());
+        ::WritePrivateProfileStringW(L"Application", L"Single Instance", single, ini_.c_str());
+        ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, ini_.c_str());
+    }
+
+    void Prepare(Launcher& launcher, std::vector<std::wstring> args = {}) {
+        launcher.ExecutablePathOverride = exe_;
+        launcher.MainClassName = L"app/Main";
+        launcher.ApplicationArguments = std::move(args);
+    }
+
+    std::unique_ptr<Launcher> StartPrimary() {
+        auto primary = std::make_unique<Launcher>();
+        Prepare(*primary);
+        EXPECT_TRUE(InitSingleInstance(*primary));
+        EXPECT_TRUE(primary->SingleInstanceEnabled);
+        EXPECT_TRUE(primary->IsPrimaryInstance);
+        primary->JavaVmPointer = &g_vm;
+        return primary;
+    }
+
+    // A second start on a thread of its own (a thread with a message queue, as the entry
+    // point makes one); returns its exit code.
+    int RunSecond(std::vector<std::wstring> args) {
+        MSG message;
+        ::PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+        Launcher second;
+        Prepare(second, std::move(args));
+        if (!InitSingleInstance(second)) return -1;
+        EXPECT_TRUE(second.SingleInstanceEnabled);
+        EXPECT_FALSE(second.IsPrimaryInstance);
+        return WaitForPrimaryInstance(second);
+    }
+
+    std::wstring InstanceName() const { return InstanceNamesFor(exe_).Instance; }
+
+    FakeJava java_;
+    std::wstring folder_, exe_, ini_;
+};
+
+TEST_F(SingleInstanceProtocol, ConcurrentStartsEachGetTheirOwnAnswer) {
+    auto primary = StartPrimary();
+    constexpr int kStarts = 20;
+    std::vector<int> codes(kStarts, 12345);
+    std::vector<std::thread> starts;
+    for (int i = 0; i < kStarts; ++i) {
+        starts.emplace_back([&, i] {
+            codes[i] = RunSecond({std::to_wstring(i), L"tail" + std::to_wstring(i)});
+        });
+    }
+    // Main starts while hand-overs are already queued: they are served from then on.
+    ::Sleep(200);
+    EXPECT_TRUE(java_.Calls.empty());
+    ::SetEvent(primary->MainStartedEvent.get());
+    for (auto& start : starts) start.join();
+
+    std::map<std::wstring, int> seen;
+    for (const auto& call : java_.Calls) {
+        ASSERT_EQ(call.size(), 2u);
+        EXPECT_EQ(call[1], L"tail" + call[0]) << "arguments of two starts mixed";
+        ++seen[call[0]];
+    }
+    EXPECT_EQ(java_.Calls.size(), static_cast<std::size_t>(kStarts));
+    for (int i = 0; i < kStarts; ++i) {
+        EXPECT_EQ(codes[i], 1000 + i) << "start " << i;
+        EXPECT_EQ(seen[std::to_wstring(i)], 1) << "start " << i;
+    }
+    EXPECT_TRUE(WaitUntil(java_.Detached, kStarts));
+    EXPECT_EQ(java_.Attached.load(), kStarts);
+}
+
+TEST_F(SingleInstanceProtocol, ForwardedArgumentShapes) {
+    auto primary = StartPrimary();
+    ::SetEvent(primary->MainStartedEvent.get());
+    struct Case {
+        std::vector<std::wstring> sent;
+        std::vector<std::wstring> delivered;
+        int code;
+    };
+    const Case cases[] = {
+        {{}, {L""}, -5},
+        {{L"7", L"", L"b"}, {L"7"}, 1007},
+        {{L"42", L"\u00e4 \u65e5"}, {L"42", L"\u00e4 \u65e5"}, 1042},
+    };
+    for (const auto& c : cases) {
+        java_.Calls.clear();
+        int code = 0;
+        std::thread([&] { code = RunSecond(c.sent); }).join();
+        EXPECT_EQ(code, c.code);
+        ASSERT_EQ(java_.Calls.size(), 1u);
+        EXPECT_EQ(java_.Calls[0], c.delivered);
+    }
+}
+
+TEST_F(SingleInstanceProtocol, OverLimitEndsWithMinusOneAndPostsNothing) {
+    auto primary = StartPrimary();
+    ::SetEvent(primary->MainStartedEvent.get());
+    int code = 0;
+    std::thread([&] {
+        code = RunSecond({std::wstring(300, L'x'), std::wstring(300, L'y')});
+    }).join();
+    EXPECT_EQ(code, -1);
+    ::Sleep(100);
+    EXPECT_TRUE(java_.Calls.empty());
+}
+
+TEST_F(SingleInstanceProtocol, VoidFormAnswersZeroAndStillDelivers) {
+    java_.IntForm = false;
+    auto primary = StartPrimary();
+    ::SetEvent(primary->MainStartedEvent.get());
+    int code = 1;
+    std::thread([&] { code = RunSecond({L"v"}); }).join();
+    EXPECT_EQ(code, 0);
+    ASSERT_TRUE(WaitUntil(java_.Detached, 1));
+    ASSERT_EQ(java_.Calls.size(), 1u);
+    EXPECT_EQ(java_.Calls[0], std::vector<std::wstring>{L"v"});
+}
+
+TEST_F(SingleInstanceProtocol, SettingsThatLeaveTheProtocolOff) {
+    struct Case {
+        const wchar_t* type;
+        const wchar_t* single;
+    };
+    const Case cases[] = {{L"", L"Yes"}, {L"", L"YES"}, {L"", L""}, {L"service", L"yes"}};
+    for (const auto& c : cases) {
+        WriteIni(c.type, c.single);
+        Launcher first, second;
+        Prepare(first);
+        Prepare(second);
+        EXPECT_TRUE(InitSingleInstance(first));
+        EXPECT_TRUE(InitSingleInstance(second));
+        EXPECT_FALSE(first.SingleInstanceEnabled);
+        EXPECT_FALSE(second.SingleInstanceEnabled);
+        UniqueHandle mapping(::OpenFileMappingW(FILE_MAP_READ, FALSE, InstanceName().c_str()));
+        EXPECT_FALSE(mapping) << "a block was made for "
+                              << testing::PrintToString(std::wstring(c.single));
+    }
+}
+
+TEST_F(SingleInstanceProtocol, DryRunCreatesNothingAndReportsTheRole) {
+    CollectingLog log;
+    {
+        Launcher dry;
+        Prepare(dry);
+        dry.DryRun = true;
+        dry.Decisions = &log;
+        EXPECT_TRUE(InitSingleInstance(dry));
+        ASSERT_NE(log.Find("role"), nullptr);
+        EXPECT_EQ(CollectingLog::Field(*log.Find("role"), "role"), L"primary");
+        ASSERT_NE(log.Find("names"), nullptr);
+        EXPECT_EQ(CollectingLog::Field(*log.Find("names"), "mapping"), InstanceName());
+        UniqueHandle mapping(::OpenFileMappingW(FILE_MAP_READ, FALSE, InstanceName().c_str()));
+        EXPECT_FALSE(mapping);
+        UniqueHandle event(
+            ::OpenEventW(SYNCHRONIZE, FALSE, InstanceNamesFor(exe_).MainStartedEvent.c_str()));
+        EXPECT_FALSE(event);
+    }
+    auto primary = StartPrimary();
+    log.Decisions.clear();
+    Launcher dry;
+    Prepare(dry, {L"1"});
+    dry.DryRun = true;
+    dry.Decisions = &log;
+    EXPECT_TRUE(InitSingleInstance(dry));
+    EXPECT_FALSE(dry.IsPrimaryInstance);
+    EXPECT_EQ(WaitForPrimaryInstance(dry), 0);
+    ASSERT_NE(log.Find("role"), nullptr);
+    EXPECT_EQ(CollectingLog::Field(*log.Find("role"), "role"), L"second");
+    EXPECT_EQ(CollectingLog::Field(*log.Find("role"), "primaryProcessId"),
+              std::to_wstring(::GetCurrentProcessId()));
+    ::SetEvent(primary->MainStartedEvent.get());
+    ::Sleep(100);
+    EXPECT_TRUE(java_.Calls.empty()) << "a dry run posted a hand-over";
+}
+
+// A primary that has made the block but not yet published its listener: the second start
+// waits for the identifier instead of failing. The "primary" here is written by hand from
+// the layout alone, as another copy of the launcher would.
+TEST_F(SingleInstanceProtocol, SecondStartWaitsForListenerToBePublished) {
+    std::wstring name = InstanceName();
+    UniqueHandle mapping(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                              kInstanceBlockSize, name.c_str()));
+    ASSERT_TRUE(mapping);
+    UniqueMappedView view(::MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, kInstanceBlockSize));
+    ASSERT_TRUE(view);
+    auto* block = static_cast<InstanceBlock*>(view.get());
+    block->PrimaryProcessId = ::GetCurrentProcessId();
+    UINT message = ::RegisterWindowMessageW(name.c_str());
+    UINT ack = ::RegisterWindowMessageW(InstanceNamesFor(exe_).HandOverAck.c_str());
+    block->InstanceMessage = message;
+
+    int code = 0;
+    std::thread second([&] { code = RunSecond({L"late"}); });
+    ::Sleep(300);  // the second start is now waiting on a zero identifier
+
+    std::vector<std::wstring> received;
+    std::thread listener([&] {
+        MSG msg;
+        ::PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+        std::atomic_ref<std::uint32_t>(block->ListenerThreadId).store(::GetCurrentThreadId());
+        while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+            if (msg.message != message) continue;
+            received = ReadForwardedArguments(*block);
+            auto requester = static_cast<DWORD>(msg.wParam);
+            ::PostThreadMessageW(requester, ack, 0, 0);
+            ::PostThreadMessageW(requester, message, static_cast<WPARAM>(-7), 0);
+            break;
+        }
+    });
+    second.join();
+    listener.join();
+    EXPECT_EQ(code, -7);
+    EXPECT_EQ(received, std::vector<std::wstring>{L"late"});
+}
+
+}  // namespace
