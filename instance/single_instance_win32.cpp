@@ -12,6 +12,7 @@
 #include "core/launcher_win32.h"
 #include "core/scope_exit.h"
 #include "core/text_win32.h"
+#include "core/thread_stop_win32.h"
 #include "hosting/java_strings_win32.h"
 #include "instance/single_instance.h"
 
@@ -423,15 +424,7 @@ int WaitForPrimaryInstance(Launcher& launcher) {
 
 void ShutdownSingleInstance(Launcher& launcher) {
     if (auto& session = launcher.InstanceSessionState) {
-        if (launcher.InstanceListenerThread) {
-            // The listener made its queue before its identifier was published, so a post
-            // reaches it; it is repeated only if the queue was full.
-            for (;;) {
-                ::PostThreadMessageW(session->ListenerThreadId, WM_QUIT, 0, 0);
-                DWORD result = ::WaitForSingleObject(launcher.InstanceListenerThread.get(), 100);
-                if (result != WAIT_TIMEOUT) break;
-            }
-        }
+        StopMessageLoopThread(launcher.InstanceListenerThread.get(), session->ListenerThreadId);
         ::AcquireSRWLockExclusive(&session->Lock);
         session->Owner = nullptr;
         ::ReleaseSRWLockExclusive(&session->Lock);
