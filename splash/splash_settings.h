@@ -21,9 +21,6 @@ struct SplashSettings {
 /// Exactly "true" (letter case significant) gives the image window a drop shadow.
 bool IsShadowRequested(std::wstring_view shadowText);
 
-/// "Yes" in any letter case asks for the runtime's splash library.
-bool IsNativeSplashRequested(std::wstring_view nativeText);
-
 /// Where the runtime keeps "splashscreen.dll" for a VM library path: two levels up (from
 /// bin\server\jvm.dll to bin). Empty when nothing is left after stripping.
 std::wstring SplashLibraryCandidate(std::wstring_view vmLibraryPath);

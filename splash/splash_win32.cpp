@@ -2,6 +2,9 @@
 
 #include <memory>
 
+#include "config/configuration.h"
+#include "config/configuration_win32.h"
+#include "config/settings_store_win32.h"
 #include "core/launcher_win32.h"
 #include "core/text_win32.h"
 #include "core/thread_stop_win32.h"
@@ -12,42 +15,18 @@
 
 namespace {
 
-constexpr wchar_t kDisplaySection[] = L"Display";
-
 // The runtime splash library's exports take narrow strings and return nothing we use.
 using SplashInitFunction = void (*)();
 using SplashLoadFileFunction = void (*)(const char*);
 using SplashSetFileJarNameFunction = void (*)(const char*, const char*);
 
-bool ConfigurationFilePath(std::wstring& path) {
-    std::wstring module;
-    bool ok = FillGrowingBuffer(module, MAX_PATH, [](wchar_t* buffer, DWORD capacity) -> DWORD {
-        DWORD length = ::GetModuleFileNameW(nullptr, buffer, capacity);
-        if (length == 0) return kBufferFailed;
-        return length < capacity ? length : kGrowBuffer;
-    });
-    if (!ok) return false;
-    std::size_t dot = module.rfind(L'.');
-    if (dot == std::wstring::npos) return false;
-    path = module.substr(0, dot + 1) + L"ini";
-    return true;
-}
-
-std::wstring ReadProfileText(const std::wstring& file, const wchar_t* section, const wchar_t* key) {
-    std::wstring value;
-    FillGrowingBuffer(value, 256, [&](wchar_t* buffer, DWORD capacity) -> DWORD {
-        DWORD length =
-            ::GetPrivateProfileStringW(section, key, L"", buffer, capacity, file.c_str());
-        // capacity - 1 means the value may have been cut.
-        return length + 1 >= capacity ? kGrowBuffer : length;
-    });
-    return value;
-}
-
 SplashSettings ReadSplashSettings(const std::wstring& configurationPath) {
-    return {ReadProfileText(configurationPath, kDisplaySection, kSplashImageKey),
-            ReadProfileText(configurationPath, kDisplaySection, kSplashShadowKey),
-            ReadProfileText(configurationPath, kDisplaySection, kNativeSplashKey)};
+    IniSettingsStore store(configurationPath);
+    SplashSettings settings;
+    store.GetString(kDisplaySection, kSplashImageKey, settings.ImagePath);
+    store.GetString(kDisplaySection, kSplashShadowKey, settings.ShadowText);
+    store.GetString(kDisplaySection, kNativeSplashKey, settings.NativeText);
+    return settings;
 }
 
 void AddLibraryFolder(const std::wstring& path) {
@@ -128,7 +107,7 @@ bool ShowNativeSplash(Launcher& launcher, const std::wstring& libraryPath,
 
 bool StartSplash(Launcher& launcher) {
     std::wstring configurationPath;
-    if (!ConfigurationFilePath(configurationPath)) return false;
+    if (!ConfigurationFilePath(launcher, configurationPath)) return false;
     SplashSettings settings = ReadSplashSettings(configurationPath);
     launcher.SplashImagePath = settings.ImagePath;
     launcher.SplashShadowText = settings.ShadowText;

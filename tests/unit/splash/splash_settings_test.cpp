@@ -18,18 +18,6 @@ TEST(SplashSettings, ShadowNeedsExactlyLowerCaseTrue) {
     for (const Case& c : cases) EXPECT_EQ(IsShadowRequested(c.text), c.shadow) << c.text;
 }
 
-TEST(SplashSettings, NativeKeyIsYesInAnyCase) {
-    struct Case {
-        const wchar_t* text;
-        bool native;
-    };
-    const Case cases[] = {
-        {L"Yes", true}, {L"YES", true},   {L"yes", true}, {L"yEs", true},   {L"", false},
-        {L"Y", false},  {L"Yes ", false}, {L"No", false}, {L"Yess", false}, {L"true", false},
-    };
-    for (const Case& c : cases) EXPECT_EQ(IsNativeSplashRequested(c.text), c.native) << c.text;
-}
-
 TEST(SplashSettings, LibraryLiesInTheRuntimesBinFolder) {
     struct Case {
         const wchar_t* vmLibrary;
@@ -68,6 +56,9 @@ TEST(SplashSettings, PlanFollowsImageNativeKeyAndLibrary) {
         {L"splash.png", L"No", true, SplashKind::Window},
         {L"splash.png", L"YES", true, SplashKind::Native},
         {L"splash.png", L"yes", false, SplashKind::Window},
+        {L"splash.png", L"yEs", true, SplashKind::Native},
+        {L"splash.png", L"Yes ", true, SplashKind::Window},
+        {L"splash.png", L"true", true, SplashKind::Window},
     };
     for (const Case& c : cases) {
         SplashPlan plan = PlanSplash({c.image, L"true", c.native}, c.libraryFound);
