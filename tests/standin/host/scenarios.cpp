@@ -116,6 +116,13 @@ const char* const kAccepted[] = {"-Xmx512m", "-Xms16M", "-Xss2m", "-Xcheck:jni",
                                  "-Dsome.key=value", "-javaagent:x.jar", "--add-opens=java.base/java.lang=ALL-UNNAMED",
                                  "vfprintf", "-Xbootclasspath/a:x", "-Xshare:auto"};
 
+DWORD WINAPI CreateOnThread(void* p) {
+    auto* child = static_cast<Child*>(p);
+    Say("thread=" + std::to_string(GetCurrentThreadId()));
+    child->CreateOrDie({});
+    return 0;
+}
+
 std::vector<Scenario> Build() {
     std::vector<Scenario> all;
 
@@ -769,15 +776,7 @@ std::vector<Scenario> Build() {
                    [](Child& c) {
                        SetEnvironmentVariableW(L"QL_JVM_PATH", L"C:\\rt\\bin\\server\\jvm.dll");
                        SetEnvironmentVariableW(L"QL_JVM_HOME", nullptr);
-                       HANDLE t = CreateThread(
-                           nullptr, 8 * 1024 * 1024,
-                           [](void* p) -> DWORD {
-                               auto* child = static_cast<Child*>(p);
-                               Say("thread=" + std::to_string(GetCurrentThreadId()));
-                               child->CreateOrDie({});
-                               return 0;
-                           },
-                           &c, 0, nullptr);
+                       HANDLE t = CreateThread(nullptr, 8 * 1024 * 1024, CreateOnThread, &c, 0, nullptr);
                        WaitForSingleObject(t, INFINITE);
                        CloseHandle(t);
                        return 0;
