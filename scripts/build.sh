@@ -3,6 +3,8 @@
 #   dist/vmboot64.exe, dist/vmboot32.exe   the launchers
 #   dist/tools/                            64-bit test tools (uidriver, spawn, probe, stand-ins)
 #   dist/tools32/                          the same tools built for 32-bit Windows
+#   dist/standin/64/, dist/standin/32/     the stand-in runtime: jvm/<variant>/jvm.dll,
+#                                          splash/<variant>/splashscreen.dll, standin_host.exe
 #   dist/sample/                           the sample application (scripts/build_sample.sh)
 # Then runs the sample application when scripts/run_sample.sh exists.
 set -euo pipefail
@@ -28,11 +30,23 @@ collect_tools() {
     local tree=$1 target=$2
     mkdir -p "$target"
     local folder
-    for folder in "$tree/tests/tools" "$tree/tests/standin"; do
+    for folder in "$tree/tests/tools"; do
         [[ -d $folder ]] || continue
         find "$folder" -path '*/CMakeFiles' -prune -o -type f \
             \( -name '*.exe' -o -name '*.dll' -o -name '*.jar' \) -print0 |
             xargs -0 -r cp -f -t "$target"
+    done
+}
+
+# The stand-in runtime keeps its folders: every variant's library has the same file name.
+collect_standin() {
+    local tree=$1/tests/standin target=$2
+    [[ -d $tree ]] || return 0
+    mkdir -p "$target"
+    cp -f "$tree/standin_host.exe" "$target/"
+    local kind
+    for kind in jvm splash; do
+        (cd "$tree" && find "$kind" -type f -name '*.dll' -print0 | xargs -0 -r cp -f --parents -t "$target")
     done
 }
 
@@ -42,6 +56,8 @@ mkdir -p dist
 cp build/win64/vmboot64.exe build/win32/vmboot32.exe dist/
 collect_tools build/win64 dist/tools
 collect_tools build/win32 dist/tools32
+collect_standin build/win64 dist/standin/64
+collect_standin build/win32 dist/standin/32
 echo "dist: $root/dist"
 ls -l dist | sed 1d
 
