@@ -1,0 +1,138 @@
+#!/usr/bin/env bash
+# Runs every layer of vmboot's tests and prints one closing line, "N passed, N failed":
+#   native  portable logic built for Linux with AddressSanitizer and UBSan (ctest)
+#   win64   64-bit Windows unit and Win32-layer tests under Wine (ctest)
+#   win32   the same for the 32-bit build
+#   e2e     tests/e2e/test_*.py against the built launchers (Python unittest)
+# Usage: scripts/test.sh [layer ...]   (default: all layers; scripts/build.sh runs first)
+# Counts are ctest tests and Python test methods. Exit status 1 when anything failed.
+# VMBOOT_KEEP_PREFIX=1 keeps the run's Wine prefix for inspection.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+# One X display for the whole run: Wine's desktop process stays bound to the display it
+# started on, so every Windows layer must share it.
+if [[ -z ${VMBOOT_UNDER_XVFB:-} ]]; then
+    bash scripts/setup.sh || exit 1
+    exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
+        env VMBOOT_UNDER_XVFB=1 bash "$0" "$@"
+fi
+
+layers=("$@")
+if ((${#layers[@]} == 0)); then
+    layers=(native win64 win32 e2e)
+fi
+jobs=${VMBOOT_JOBS:-2}
+logs=$root/build/test-logs
+mkdir -p "$logs"
+total_passed=0
+total_failed=0
+report=()
+
+record() {  # layer passed failed seconds
+    total_passed=$((total_passed + $2))
+    total_failed=$((total_failed + $3))
+    report+=("$(printf '%-7s %4d passed, %4d failed  (%d s)' "$1" "$2" "$3" "$4")")
+    printf '== %s: %d passed, %d failed (%d s)\n' "$1" "$2" "$3" "$4"
+}
+
+wants() {
+    local layer
+    for layer in "${layers[@]}"; do [[ $layer == "$1" ]] && return 0; done
+    return 1
+}
+
+# One fresh Wine prefix for the whole run; wineserver -k ends every process left in it.
+prefix=$(mktemp -d /tmp/vmboot-test-wine.XXXXXX)
+export WINEPREFIX=$prefix VMBOOT_WINEPREFIX=$prefix WINEDEBUG=-all
+cleanup() {
+    wineserver -k >/dev/null 2>&1
+    if [[ ${VMBOOT_KEEP_PREFIX:-} != 1 ]]; then rm -rf "$prefix"; fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+ensure_prefix() {
+    [[ -f $prefix/system.reg ]] && return 0
+    echo "== creating the Wine prefix $prefix"
+    # No Mono/Gecko installers, no crash dialog; background processes get no pipes of ours.
+    WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i </dev/null >"$logs/wineboot.log" 2>&1
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+        </dev/null >>"$logs/wineboot.log" 2>&1
+    wineserver -w
+    wineserver -p30 </dev/null >/dev/null 2>&1
+}
+
+# ctest's summary line "NN% tests passed, F tests failed out of T" gives the counts.
+ctest_layer() {  # preset
+    local preset=$1 start=$SECONDS log=$logs/ctest-$1.log
+    echo "== $preset: ctest"
+    ctest --preset "$preset" --timeout 900 2>&1 | tee "$log"
+    local status=${PIPESTATUS[0]}
+    local line
+    line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1)
+    if [[ -n $line ]]; then
+        local failed total
+        failed=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
+        total=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\2/' <<<"$line")
+        record "$preset" $((total - failed)) "$failed" $((SECONDS - start))
+    elif ((status == 0)) && grep -q 'No tests were found' "$log"; then
+        record "$preset" 0 0 $((SECONDS - start))
+    else
+        record "$preset" 0 1 $((SECONDS - start))
+    fi
+}
+
+build_ok=1
+if wants win64 || wants win32 || wants e2e; then
+    start=$SECONDS
+    echo "== build (scripts/build.sh)"
+    # The sample's run script needs the prefix and display of this run as well.
+    ensure_prefix
+    if ! bash scripts/build.sh; then
+        build_ok=0
+        record build 0 1 $((SECONDS - start))
+    fi
+fi
+
+if wants native; then
+    start=$SECONDS
+    echo "== native: build with sanitizers"
+    if nice -n 10 cmake --preset native >"$logs/configure-native.log" 2>&1 &&
+        nice -n 10 cmake --build --preset native -j "$jobs"; then
+        ctest_layer native
+    else
+        cat "$logs/configure-native.log"
+        record native 0 1 $((SECONDS - start))
+    fi
+fi
+
+for preset in win64 win32; do
+    if wants "$preset" && ((build_ok)); then
+        ensure_prefix
+        ctest_layer "$preset"
+    fi
+done
+
+if wants e2e && ((build_ok)); then
+    start=$SECONDS
+    ensure_prefix
+    echo "== e2e: tests/e2e"
+    summary=$logs/e2e-summary.json
+    rm -f "$summary"
+    python3 tests/e2e/run.py --summary "$summary"
+    if [[ -f $summary ]]; then
+        read -r passed failed < <(python3 -c \
+            'import json,sys; d=json.load(open(sys.argv[1])); print(d["passed"], d["failed"])' \
+            "$summary")
+        record e2e "$passed" "$failed" $((SECONDS - start))
+    else
+        record e2e 0 1 $((SECONDS - start))
+    fi
+fi
+
+echo "== summary"
+printf '%s\n' "${report[@]}"
+echo "$total_passed passed, $total_failed failed"
+((total_failed == 0))

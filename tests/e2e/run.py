@@ -1,0 +1,112 @@
+"""Runs the end-to-end test modules one after another, in a fixed order, and counts test cases.
+
+    python3 tests/e2e/run.py [--summary FILE] [test_x.py | test_x ...]
+
+Without names, every tests/e2e/test_*.py runs: test_harness first (a broken harness would
+make every later failure noise), then the others by name. The modules run sequentially in
+one process, because registry fixtures belong to the one Wine prefix of the run.
+
+A test method counts once: it fails when it or any of its subtests fails or errs. Prints
+"e2e: N passed, N failed, N skipped" and writes {"passed", "failed", "skipped"} as JSON to
+--summary. Exit status 1 when anything failed.
+"""
+
+import argparse
+import importlib
+import json
+import sys
+import time
+import traceback
+import unittest
+from pathlib import Path
+
+HERE = Path(__file__).resolve().parent
+FIRST = "test_harness"
+
+
+class CountingResult(unittest.TextTestResult):
+    """Records the outcome of each test method, subtests folded into their method."""
+
+    def __init__(self, *args, **kwargs):
+        super().__init__(*args, **kwargs)
+        self.failed_ids = set()
+        self.skipped_ids = set()
+        self.seen_ids = set()
+
+    def startTest(self, test):
+        self.seen_ids.add(test.id())
+        super().startTest(test)
+
+    def addFailure(self, test, err):
+        self.failed_ids.add(test.id())
+        super().addFailure(test, err)
+
+    def addError(self, test, err):
+        self.failed_ids.add(test.id())
+        super().addError(test, err)
+
+    def addSubTest(self, test, subtest, err):
+        if err is not None:
+            self.failed_ids.add(test.id())
+        super().addSubTest(test, subtest, err)
+
+    def addSkip(self, test, reason):
+        self.skipped_ids.add(test.id())
+        super().addSkip(test, reason)
+
+    def addUnexpectedSuccess(self, test):
+        self.failed_ids.add(test.id())
+        super().addUnexpectedSuccess(test)
+
+
+def module_names(requested):
+    if requested:
+        return [Path(name).stem for name in requested]
+    names = sorted(path.stem for path in HERE.glob("test_*.py"))
+    if FIRST in names:
+        names.remove(FIRST)
+        names.insert(0, FIRST)
+    return names
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--summary", help="write the counts as JSON to this file")
+    parser.add_argument("modules", nargs="*", help="test modules (default: all)")
+    options = parser.parse_args()
+    sys.path.insert(0, str(HERE))
+
+    passed = failed = skipped = 0
+    for name in module_names(options.modules):
+        started = time.time()
+        print("---- %s" % name, flush=True)
+        try:
+            module = importlib.import_module(name)
+        except Exception:  # A module that cannot even load is one failure, shown in full.
+            traceback.print_exc(file=sys.stdout)
+            failed += 1
+            continue
+        suite = unittest.defaultTestLoader.loadTestsFromModule(module)
+        runner = unittest.TextTestRunner(stream=sys.stdout, verbosity=2,
+                                         resultclass=CountingResult)
+        result = runner.run(suite)
+        # A failing class or module fixture is reported under a name of its own.
+        module_failed = len(result.failed_ids)
+        module_skipped = len(result.skipped_ids - result.failed_ids)
+        module_passed = len(result.seen_ids - result.failed_ids - result.skipped_ids)
+        passed += module_passed
+        failed += module_failed
+        skipped += module_skipped
+        print("---- %s: %d passed, %d failed, %d skipped (%.0f s)"
+              % (name, module_passed, module_failed, module_skipped, time.time() - started),
+              flush=True)
+
+    print("e2e: %d passed, %d failed, %d skipped" % (passed, failed, skipped), flush=True)
+    if options.summary:
+        Path(options.summary).write_text(json.dumps(
+            {"passed": passed, "failed": failed, "skipped": skipped}))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
