@@ -40,6 +40,7 @@ collect_tools() {
 }
 
 # The stand-in runtime keeps its folders: every variant's library has the same file name.
+# The target must be absolute: the copy runs inside the build tree.
 collect_standin() {
     local tree=$1/tests/standin target=$2
     [[ -d $tree ]] || return 0
@@ -61,8 +62,8 @@ for checker in build/win64/vmbootcheck64.exe build/win32/vmbootcheck32.exe; do
 done
 collect_tools build/win64 dist/tools
 collect_tools build/win32 dist/tools32
-collect_standin build/win64 dist/standin/64
-collect_standin build/win32 dist/standin/32
+collect_standin build/win64 "$root/dist/standin/64"
+collect_standin build/win32 "$root/dist/standin/32"
 echo "dist: $root/dist"
 ls -l dist | sed 1d
 
