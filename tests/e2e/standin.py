@@ -168,9 +168,9 @@ def read_log(path):
     return events
 
 
-def events(log, name, **fields):
-    """The events called `name` whose fields equal the given values."""
-    return [e for e in log if e.get("event") == name and all(e.get(k) == v for k, v in fields.items())]
+def events(log, event, **fields):
+    """The events of kind `event` whose fields equal the given values."""
+    return [e for e in log if e.get("event") == event and all(e.get(k) == v for k, v in fields.items())]
 
 
 def options(log):

@@ -324,6 +324,57 @@ void Child::CallMain(jclass cls, const std::vector<std::u16string>& args) {
     env->CallStaticVoidMethod(cls, main, Strings(args));
 }
 
+// Starts a program the way a launcher does, from a runtime folder's jvm.dll: default stack
+// size, creation with the class path, LauncherHelper (or FindClass), main, detach, destroy.
+// Exit code: 0 after DestroyJavaVM, 80 + n for a failed step, or what System.exit chose.
+int Probe(const std::wstring& jvmPath, const std::string& classPath, const std::string& mainClass,
+          const std::vector<std::u16string>& args) {
+    Child c;
+    c.jvm = LoadLibraryW(jvmPath.c_str());
+    if (!c.jvm) return 81;
+    using DefaultFn = jint(JNICALL*)(void*);
+    auto defaults = reinterpret_cast<DefaultFn>(GetProcAddress(c.jvm, "JNI_GetDefaultJavaVMInitArgs"));
+    if (!defaults) return 82;
+    struct {
+        jint version;
+        char** properties;
+        jint checkSource, nativeStackSize, javaStackSize;
+        jint rest[32];
+    } old{};
+    old.version = 0x00010001;
+    defaults(&old);
+    Say("HOST default stack " + std::to_string(old.javaStackSize));
+    jint r = c.Create({"-Djava.class.path=" + classPath});
+    if (r != JNI_OK) {
+        Say("HOST create failed " + std::to_string(r));
+        return 83;
+    }
+    jclass main = nullptr;
+    using FindFn = jclass(JNICALL*)(JNIEnv*, const char*);
+    auto boot = reinterpret_cast<FindFn>(GetProcAddress(c.jvm, "JVM_FindClassFromBootLoader"));
+    jclass helper = boot ? boot(c.env, "sun/launcher/LauncherHelper") : nullptr;
+    if (helper) {
+        jmethodID check = c.env->GetStaticMethodID(helper, "checkAndLoadMain", "(ZILjava/lang/String;)Ljava/lang/Class;");
+        std::string dotted = mainClass;
+        for (char& ch : dotted)
+            if (ch == '/') ch = '.';
+        main = static_cast<jclass>(c.env->CallStaticObjectMethod(helper, check, JNI_TRUE, 1, c.env->NewStringUTF(dotted.c_str())));
+    }
+    if (!main) {
+        c.env->ExceptionClear();
+        main = c.env->FindClass(mainClass.c_str());
+    }
+    if (!main) {
+        c.env->ExceptionDescribe();
+        return 84;
+    }
+    c.CallMain(main, args);
+    if (c.env->ExceptionCheck()) Say("HOST main threw");
+    c.vm->DetachCurrentThread();
+    c.vm->DestroyJavaVM();
+    return 0;
+}
+
 }  // namespace host
 
 int wmain(int argc, wchar_t** argv) {
@@ -349,10 +400,19 @@ int wmain(int argc, wchar_t** argv) {
         if (!s) return 2;
         return RunChild(*s, argv[3], argc >= 5 ? Utf8(argv[4]) : "");
     }
+    if (argc >= 5 && std::wstring(argv[1]) == L"probe") {
+        std::vector<std::u16string> args;
+        for (int i = 5; i < argc; ++i) args.emplace_back(argv[i], argv[i] + wcslen(argv[i]));
+        int n = WideCharToMultiByte(CP_ACP, 0, argv[3], -1, nullptr, 0, nullptr, nullptr);
+        std::string classPath(n - 1, '\0');
+        WideCharToMultiByte(CP_ACP, 0, argv[3], -1, classPath.data(), n, nullptr, nullptr);
+        return Probe(argv[2], classPath, Utf8(argv[4]), args);
+    }
     if (argc >= 2 && std::wstring(argv[1]) == L"list") {
         for (const auto& s : Scenarios()) std::printf("%s\n", s.name);
         return 0;
     }
-    std::printf("usage: standin_host check <scenario|all> [standin-dir] | list\n");
+    std::printf("usage: standin_host check <scenario|all> [standin-dir] | list |\n"
+                "       standin_host probe <jvm.dll> <class path> <main class> [arguments...]\n");
     return 2;
 }

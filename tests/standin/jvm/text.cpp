@@ -34,8 +34,7 @@ std::string Utf8(const std::u16string& s) {
             c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
             ++i;
         } else if (c >= 0xD800 && c < 0xE000) {
-            c = 0xFFFD;  // a lone surrogate, as Java's UTF-8 encoder replaces it ('?')
-            c = '?';
+            c = '?';  // a lone surrogate: Java's UTF-8 encoder writes '?'
         }
         AppendUtf8(out, c);
     }
