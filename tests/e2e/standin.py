@@ -18,6 +18,8 @@ Script actions (one per line under "main" or "secondaryMain"):
     wait-quit                stay until the thread receives WM_QUIT (thread id in the log)
     close-splash             post WM_CLOSE to the "SplashScreenWindow" window
     return N                 (secondaryMain int) return N now
+    return-arg               (secondaryMain int) return the first argument as a decimal number
+                             (-1 when there is none or it is not one)
     mark TEXT                log {"event": "mark", "text": TEXT}
     abort                    the VM aborts (abort hook, exit code 3)
 """
@@ -64,7 +66,8 @@ def standin_dir(bitness):
 
 def make_runtime(folder, bitness, vm_dirs=("server",), variant="full", splash=None,
                  default_stack_size=1048576, launcher_helper=True, launcher_helper_failure="exit",
-                 create_result=0, unknown_options=(), log=None, java_dll=True):
+                 create_result=0, unknown_options=(), log=None, java_dll=True,
+                 create_wait_file=None):
     """Assembles a runtime folder: bin\\java.dll, bin\\<kind>\\jvm.dll for each of vm_dirs,
     bin\\splashscreen.dll when splash names a variant, and bin\\standin.cfg.
 
@@ -78,6 +81,8 @@ def make_runtime(folder, bitness, vm_dirs=("server",), variant="full", splash=No
     create_result: non-zero makes JNI_CreateJavaVM fail with that code (after logging).
     unknown_options: option strings the VM refuses as unrecognised.
     log: log file used when VMBOOT_STANDIN_LOG is not set in the environment.
+    create_wait_file: JNI_CreateJavaVM waits until this (Windows) path exists, holding the
+    launcher before main.
     Returns the runtime folder as a Path."""
     if variant not in JVM_VARIANTS:
         raise ValueError("unknown jvm variant %r" % variant)
@@ -104,6 +109,8 @@ def make_runtime(folder, bitness, vm_dirs=("server",), variant="full", splash=No
     lines += ["unknown_option=%s" % o for o in unknown_options]
     if log is not None:
         lines.append("log=%s" % log)
+    if create_wait_file is not None:
+        lines.append("create_wait_file=%s" % create_wait_file)
     (bin_dir / "standin.cfg").write_text("\n".join(lines) + "\n", encoding="utf-8")
     return root
 

@@ -245,6 +245,13 @@ jint CreateVm(JavaVM** pvm, void** penv, JavaVMInitArgs* args) {
     }
     v.hooks.exitHook = reinterpret_cast<void(JNICALL*)(jint)>(parsed.exitHook);
     v.hooks.abortHook = reinterpret_cast<void(JNICALL*)()>(parsed.abortHook);
+    if (!v.fixture.createWaitFile.empty()) {
+        // Holds the launcher before main, for tests of what happens while a VM starts.
+        std::wstring path = WideFromUtf8(v.fixture.createWaitFile);
+        LogEvent("create_wait_file", {{"file", v.fixture.createWaitFile}});
+        while (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) Sleep(50);
+        LogEvent("create_wait_file_done", {{"file", v.fixture.createWaitFile}});
+    }
     if (v.fixture.createResult != 0) return v.fixture.createResult;
     g_checkJni = parsed.checkJni;
     v.properties = parsed.properties;

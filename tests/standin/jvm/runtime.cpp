@@ -75,6 +75,7 @@ void Vm::LoadFixture() {
             else if (key == "create_result") fixture.createResult = static_cast<jint>(std::stol(value));
             else if (key == "unknown_option") fixture.unknownOptions.push_back(value);
             else if (key == "log") fixture.logPath = value;
+            else if (key == "create_wait_file") fixture.createWaitFile = value;
         }
         break;
     }

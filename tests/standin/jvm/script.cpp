@@ -16,7 +16,7 @@ std::string Trim(const std::string& s) {
 const std::set<std::string>& Verbs() {
     static const std::set<std::string> verbs = {
         "print-args", "println",   "exit",      "throw",     "thread",    "daemon",
-        "sleep",      "wait-file", "wait-window", "wait-quit", "close-splash", "return",
+        "sleep",      "wait-file", "wait-window", "wait-quit", "close-splash", "return", "return-arg",
         "mark",       "abort"};
     return verbs;
 }

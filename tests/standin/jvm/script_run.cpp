@@ -116,6 +116,15 @@ jint RunScript(Thread& t, Class* cls, const char* method, const ScriptSection& s
             if (splash) PostMessageW(splash, WM_CLOSE, 0, 0);
         } else if (verb == "return") {
             return Number(action.argument);
+        } else if (verb == "return-arg") {
+            // The first argument as a decimal number, so that a caller can tell answers apart.
+            if (args.empty() || args[0].empty() || args[0].size() > 9) return -1;
+            jint value = 0;
+            for (char16_t c : args[0]) {
+                if (c < u'0' || c > u'9') return -1;
+                value = value * 10 + (c - u'0');
+            }
+            return value;
         } else if (verb == "mark") {
             LogEvent("mark", {{"text", action.argument}});
         } else if (verb == "abort") {

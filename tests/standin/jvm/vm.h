@@ -145,6 +145,7 @@ struct Fixture {
     bool launcherHelper = true;
     bool helperThrows = false;  // older runtimes threw instead of calling System.exit(1)
     jint createResult = 0;
+    std::string createWaitFile;  // JNI_CreateJavaVM stays until this file exists (UTF-8 path)
     std::vector<std::string> unknownOptions;
     std::string logPath;
 };

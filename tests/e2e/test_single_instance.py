@@ -1,0 +1,253 @@
+"""Single instance, end to end: a primary launcher running the stand-in runtime, and later
+starts of the same executable that hand their arguments to it.
+
+The primary's main waits for a file, so it runs until a test lets it go. secondaryMain is
+scripted; the stand-in logs every call with its arguments and the process that made it.
+
+VMBOOT_SI_ROUNDS sets how many rounds of twenty simultaneous starts run (default 5).
+"""
+
+import os
+import sys
+import time
+import unittest
+from concurrent.futures import ThreadPoolExecutor
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+
+import harness  # noqa: E402
+import standin  # noqa: E402
+
+ROUNDS = int(os.environ.get("VMBOOT_SI_ROUNDS", "5"))
+
+
+class Fixture:
+    """One launcher copy with a stand-in runtime beside it and a scripted main class."""
+
+    def __init__(self, bitness, secondary=None, secondary_form="int", secondary_result=0,
+                 single="yes", app_type=None, create_wait_file=None, folder=None,
+                 main_exit=None):
+        self.app = harness.App(bitness, folder=folder)
+        self.log = self.app.folder / "standin.log"
+        self.stop = self.app.folder / "stop-main"
+        self.release = self.app.folder / "release-secondary"
+        runtime = self.app.folder / ("jre64" if bitness == 64 else "jre")
+        standin.make_runtime(runtime, bitness, log=harness.win_path(self.log),
+                             create_wait_file=(harness.win_path(create_wait_file)
+                                               if create_wait_file else None))
+        classes = self.app.folder / "classes"
+        main = ["mark main", "wait-file %s" % harness.win_path(self.stop)]
+        if main_exit is not None:
+            main.append("exit %d" % main_exit)
+        if secondary is not None:
+            secondary = [a.replace("{release}", harness.win_path(self.release))
+                         for a in secondary]
+        standin.write_class(classes, "app.Main",
+                            standin.script(main=main, secondary=secondary,
+                                           secondary_form=secondary_form,
+                                           secondary_result=secondary_result))
+        application = ["Single Instance=%s" % single]
+        if app_type:
+            application.append("Application Type=%s" % app_type)
+        self.app.write_ini("\n".join([
+            "[Java Runtime Environment]",
+            "Main Class=app.Main",
+            "[Class Path]",
+            "Class Path=%s" % harness.win_path(classes),
+            "[Application]",
+        ] + application) + "\n")
+
+    def start(self, args=(), timeout=120):
+        return self.app.start(list(args), timeout=timeout)
+
+    def events(self, name, **fields):
+        return standin.events(standin.read_log(self.log), name, **fields)
+
+    def wait_event(self, name, count=1, timeout=60, **fields):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            found = self.events(name, **fields)
+            if len(found) >= count:
+                return found
+            time.sleep(0.1)
+        raise AssertionError("no %d %r events within %s s; log:\n%s"
+                             % (count, name, timeout, self.log.read_text(errors="replace")
+                                if self.log.exists() else "(no log)"))
+
+    def start_primary(self):
+        primary = self.start(["primary"])
+        self.wait_event("main")
+        return primary
+
+    def stop_main(self):
+        self.stop.write_text("stop")
+
+
+class SingleInstanceTests(harness.TestCase):
+    BITNESS = 64
+
+    def setUp(self):
+        self.processes = []
+
+    def tearDown(self):
+        for fixture, process in self.processes:
+            fixture.stop_main()
+            fixture.release.write_text("go")
+        for _, process in self.processes:
+            if process.poll():
+                process.wait(60)
+
+    def fixture(self, **kwargs):
+        return Fixture(self.BITNESS, **kwargs)
+
+    def primary(self, fixture):
+        process = fixture.start_primary()
+        self.processes.append((fixture, process))
+        return process
+
+    def finish_primary(self, fixture, process, expected=0):
+        fixture.stop_main()
+        self.assertExitCode(process.wait(60), expected)
+
+    def test_int_form_answer_is_the_exit_code(self):
+        f = self.fixture(secondary=["mark secondary"], secondary_form="int", secondary_result=7)
+        primary = self.primary(f)
+        second = f.start(["x", "y z"]).wait(60)
+        self.assertExitCode(second, 7)
+        calls = f.events("secondary_main")
+        self.assertEqual([c["args"] for c in calls], [["x", "y z"]])
+        self.assertEqual(calls[0]["form"], "int")
+        self.assertEqual(calls[0]["pid"], primary.pid)
+        self.finish_primary(f, primary)
+
+    def test_void_form_ends_the_second_start_at_once(self):
+        f = self.fixture(secondary=["mark secondary", "wait-file {release}"],
+                         secondary_form="void")
+        primary = self.primary(f)
+        second = f.start(["v"]).wait(60)
+        # Answered while secondaryMain still waits: the answer came before the call's end.
+        self.assertExitCode(second, 0)
+        f.wait_event("mark", text="secondary")
+        self.assertEqual(f.events("secondary_main_end"), [])
+        f.release.write_text("go")
+        f.wait_event("secondary_main_end")
+        self.assertEqual([c["args"] for c in f.events("secondary_main")], [["v"]])
+        self.finish_primary(f, primary)
+
+    def test_argument_shapes(self):
+        f = self.fixture(secondary=[], secondary_form="int", secondary_result=3)
+        primary = self.primary(f)
+        cases = [
+            ([], [""]),                       # no arguments: one empty string
+            (["a", "", "b"], ["a"]),          # an empty argument ends the list
+            (["-nosplash", "\u00e4\u00df"], ["-nosplash", "\u00e4\u00df"]),
+        ]
+        for number, (sent, delivered) in enumerate(cases, 1):
+            with self.subTest(sent=sent):
+                self.assertExitCode(f.start(sent).wait(60), 3)
+                calls = f.wait_event("secondary_main", count=number)
+                self.assertEqual(calls[-1]["args"], delivered)
+        self.finish_primary(f, primary)
+
+    def test_arguments_over_the_limit_end_with_minus_one(self):
+        f = self.fixture(secondary=[], secondary_form="int", secondary_result=3)
+        primary = self.primary(f)
+        # 2 x (2 x 259 + 2) + 2 = 1042 bytes: two bytes too many.
+        over = f.start(["x" * 259, "y" * 259]).wait(60)
+        self.assertExitCode(over, -1)
+        # Exactly at the limit still goes through: 2 x (2 x 258 + 2) + 2 + ... = 1040.
+        fits = f.start(["x" * 259, "y" * 258]).wait(60)
+        self.assertExitCode(fits, 3)
+        calls = f.wait_event("secondary_main")
+        self.assertEqual([c["args"] for c in calls], [["x" * 259, "y" * 258]])
+        self.finish_primary(f, primary)
+
+    def test_settings_that_leave_the_protocol_off(self):
+        for single, app_type in (("Yes", None), ("yes", "service")):
+            with self.subTest(single=single, app_type=app_type):
+                f = self.fixture(secondary=[], secondary_form="int", secondary_result=3,
+                                 single=single, app_type=app_type)
+                first = self.primary(f)
+                second = f.start(["again"])
+                self.processes.append((f, second))
+                mains = f.wait_event("main", count=2)
+                self.assertEqual(mains[1]["args"], ["again"])
+                self.assertNotEqual(mains[0]["pid"], mains[1]["pid"])
+                self.assertEqual(f.events("secondary_main"), [])
+                f.stop_main()
+                self.assertExitCode(first.wait(60), 0)
+                self.assertExitCode(second.wait(60), 0)
+
+    def test_copies_in_two_folders_run_side_by_side(self):
+        a = self.fixture(secondary=[], secondary_form="int", secondary_result=3)
+        b = self.fixture(secondary=[], secondary_form="int", secondary_result=4)
+        first = self.primary(a)
+        second = self.primary(b)  # its own primary: main runs in it
+        self.assertNotEqual(a.events("main")[0]["pid"], b.events("main")[0]["pid"])
+        # Each copy serves its own second starts.
+        self.assertExitCode(b.start(["to-b"]).wait(60), 4)
+        self.assertExitCode(a.start(["to-a"]).wait(60), 3)
+        self.assertEqual([c["args"] for c in a.events("secondary_main")], [["to-a"]])
+        self.assertEqual([c["args"] for c in b.events("secondary_main")], [["to-b"]])
+        self.finish_primary(a, first)
+        self.finish_primary(b, second)
+
+    def test_second_start_before_main_is_served_once_main_starts(self):
+        go = harness.temp_dir("go-") / "create-vm"
+        f = self.fixture(secondary=[], secondary_form="int", secondary_result=11,
+                         create_wait_file=go)
+        primary = f.start(["primary"])
+        self.processes.append((f, primary))
+        f.wait_event("create_wait_file")  # the primary is creating its VM: main not yet called
+        second = f.start(["early"])
+        time.sleep(3)
+        self.assertTrue(second.poll(), "the second start ended before main started")
+        self.assertEqual(f.events("secondary_main"), [])
+        go.write_text("go")
+        self.assertExitCode(second.wait(60), 11)
+        log = standin.read_log(f.log)
+        order = [e["event"] for e in log if e["event"] in ("main", "secondary_main")]
+        self.assertEqual(order, ["main", "secondary_main"])
+        self.assertEqual(f.events("secondary_main")[0]["args"], ["early"])
+        self.finish_primary(f, primary)
+
+    def test_primary_ending_before_it_answers(self):
+        # secondaryMain ends the primary with System.exit(9) before returning an answer.
+        f = self.fixture(secondary=["exit 9"], secondary_form="int", secondary_result=3)
+        primary = self.primary(f)
+        started = time.time()
+        second = f.start(["bye"]).wait(60)
+        self.assertExitCode(second, 9)
+        self.assertExitCode(primary.wait(60), 9)
+        self.assertLess(time.time() - started, 30)
+
+    def test_twenty_simultaneous_starts_each_get_their_own_answer(self):
+        f = self.fixture(secondary=["return-arg"], secondary_form="int")
+        primary = self.primary(f)
+        expected_calls = 0
+        for round_number in range(ROUNDS):
+            with self.subTest(round=round_number):
+                numbers = [1000 + 100 * round_number + i for i in range(20)]
+                processes = [f.start([str(n), "tag-%d" % n]) for n in numbers]
+                with ThreadPoolExecutor(len(processes)) as pool:
+                    results = list(pool.map(lambda p: p.wait(180), processes))
+                for number, result in zip(numbers, results):
+                    self.assertExitCode(result, number)
+                expected_calls += 20
+                calls = f.wait_event("secondary_main", count=expected_calls)
+                received = [tuple(c["args"]) for c in calls
+                            if c["args"] and c["args"][0] in {str(n) for n in numbers}]
+                self.assertEqual(sorted(received),
+                                 sorted((str(n), "tag-%d" % n) for n in numbers),
+                                 "each start's arguments recorded exactly once, unmixed")
+                self.assertEqual(len(calls), expected_calls)
+        self.finish_primary(f, primary)
+
+
+class SingleInstanceTests32(SingleInstanceTests):
+    BITNESS = 32
+
+
+if __name__ == "__main__":
+    unittest.main()
