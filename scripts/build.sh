@@ -40,10 +40,9 @@ collect_tools() {
 }
 
 # The stand-in runtime keeps its folders: every variant's library has the same file name.
-# The target must be absolute: the copy runs inside the build tree.
 collect_standin() {
     # Absolute: the copies below run from inside the build tree.
-    local tree=$1/tests/standin target=$root/$2
+    local tree=$1/tests/standin target=$2
     [[ -d $tree ]] || return 0
     mkdir -p "$target"
     cp -f "$tree/standin_host.exe" "$target/"
