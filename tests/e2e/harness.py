@@ -8,7 +8,8 @@ Xvfb, so `python3 tests/e2e/test_foundation.py` works from a plain shell.
 Main entry points:
     wine()                    the Wine environment of this run (prefix created once)
     dist_dir(), tool_path()   the built launchers and test tools
-    App                       a launcher copy in a fresh folder; run(), run_raw(), start()
+    App                       a launcher copy in a fresh folder; run(), run_raw(), start(),
+                              check() (the dry-run report of vmbootcheck)
     UiDriver                  finds, describes, presses, closes and captures windows
     win_path(), reg_import(), reg_query(), clear_java_registry()
     TestCase                  unittest.TestCase with assertions that print the launcher's
@@ -479,6 +480,20 @@ class App:
         process = self.start_raw(command_line, env=env, cwd=cwd, timeout=timeout)
         self.last_result = process.wait(timeout + 60)
         return self.last_result
+
+    def check(self, args=(), env=None, cwd=None, timeout=60):
+        """Runs vmbootcheck<bitness>.exe --json on this launcher (a dry run of the launcher's
+        own configuration, discovery and option code) and returns its report as a dict."""
+        checker = dist_dir() / ("vmbootcheck%d.exe" % self.bitness)
+        if not checker.is_file():
+            raise HarnessError("%s is missing: run scripts/build.sh" % checker)
+        line = command_line(win_path(checker), ["--json", self.win_exe] + list(args))
+        result = spawn(line, env=env, cwd=self._cwd(cwd), timeout=timeout,
+                       application=win_path(checker)).wait(timeout + 60)
+        try:
+            return json.loads(result.stdout)
+        except json.JSONDecodeError:
+            raise HarnessError("vmbootcheck printed no JSON\n" + result.describe()) from None
 
     def _cwd(self, cwd):
         # Started from Explorer, a program's current directory is its own folder.
