@@ -326,8 +326,9 @@ TEST(RememberJrePath, BesideTheExecutablesForAService) {
 TEST(ReadNotedSetting, RecordsFileValueAndLayer) {
     TempFolder folder;
     std::wstring path = folder / L"app.ini";
-    ASSERT_TRUE(test_support::WriteBytes(path, "[Display]\r\nSplash Screen=s.png\r\n"
-                                               "[Application+]\r\nCmd=-v\r\n"));
+    ASSERT_TRUE(test_support::WriteBytes(path,
+                                         "[Display]\r\nSplash Screen=s.png\r\n"
+                                         "[Application+]\r\nCmd=-v\r\n"));
     RecordingLog log;
     Launcher launcher;
     launcher.Decisions = &log;
