@@ -67,7 +67,7 @@ def standin_dir(bitness):
 def make_runtime(folder, bitness, vm_dirs=("server",), variant="full", splash=None,
                  default_stack_size=1048576, launcher_helper=True, launcher_helper_failure="exit",
                  create_result=0, unknown_options=(), log=None, java_dll=True,
-                 create_wait_file=None):
+                 create_wait_file=None, max_heap=0):
     """Assembles a runtime folder: bin\\java.dll, bin\\<kind>\\jvm.dll for each of vm_dirs,
     bin\\splashscreen.dll when splash names a variant, and bin\\standin.cfg.
 
@@ -83,6 +83,8 @@ def make_runtime(folder, bitness, vm_dirs=("server",), variant="full", splash=No
     log: log file used when VMBOOT_STANDIN_LOG is not set in the environment.
     create_wait_file: JNI_CreateJavaVM waits until this (Windows) path exists, holding the
     launcher before main.
+    max_heap: largest -Xmx in bytes the VM can reserve (0: any); a larger one ends the process
+    with 1 after HotSpot's "Could not reserve enough space for ...KB object heap".
     Returns the runtime folder as a Path."""
     if variant not in JVM_VARIANTS:
         raise ValueError("unknown jvm variant %r" % variant)
@@ -107,6 +109,8 @@ def make_runtime(folder, bitness, vm_dirs=("server",), variant="full", splash=No
         "create_result=%d" % create_result,
     ]
     lines += ["unknown_option=%s" % o for o in unknown_options]
+    if max_heap:
+        lines.append("max_heap=%d" % max_heap)
     if log is not None:
         lines.append("log=%s" % log)
     if create_wait_file is not None:

@@ -190,6 +190,23 @@ std::vector<Scenario> Build() {
                            k.Expect(Has(o.err, r.message), std::string("stderr says ") + r.message);
                        }});
     }
+    all.push_back({"heap_cannot_be_reserved", [](Fixture& f) { f.config = {"max_heap=1073741824"}; },
+                   [](Child& c) {
+                       Say("result=" + std::to_string(c.Create({"-Xmx512m", "-Xmx2g"})));
+                       return 0;
+                   },
+                   [](const Outcome& o, Checker& k) {
+                       k.Expect(o.code == 1 && !Has(o.out, "result="), "the VM ends the process with 1");
+                       k.Expect(Has(o.out, "Error occurred during initialization of VM\nCould not reserve enough space for 2097152KB object heap"),
+                                "HotSpot's message on standard output, for the last -Xmx");
+                       k.Expect(!Has(o.out, "HOST exit hook"), "no exit hook");
+                   }});
+    all.push_back({"heap_within_limit", [](Fixture& f) { f.config = {"max_heap=1073741824"}; },
+                   [](Child& c) {
+                       Say("result=" + std::to_string(c.Create({"-Xmx2g", "-Xmx1g"})));
+                       return 0;
+                   },
+                   [](const Outcome& o, Checker& k) { k.Expect(Has(o.out, "result=0"), "the last -Xmx counts"); }});
     all.push_back({"accepted_options", nullptr,
                    [](Child& c) {
                        std::vector<std::string> options(std::begin(kAccepted), std::end(kAccepted));

@@ -303,7 +303,6 @@ void Vm::Boot() {
                               if (c == '.') c = '/';
                           std::string errorClass, errorMessage;
                           Class* c = wellFormed ? vm.LoadClass(slash, errorClass, errorMessage) : nullptr;
-                          if (c && c->isBoot) c = nullptr;  // LauncherHelper loads application classes
                           LogEvent("check_and_load_main", {{"name", name}, {"found", c != nullptr}});
                           if (!c) {
                               PrintTo(stream, u"Error: Could not find or load main class " + name + u"\r\n" +

@@ -243,6 +243,16 @@ jint CreateVm(JavaVM** pvm, void** penv, JavaVMInitArgs* args) {
         WriteFile(GetStdHandle(STD_ERROR_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
         return result;
     }
+    if (v.fixture.maxHeap && parsed.maxHeap > v.fixture.maxHeap) {
+        // As HotSpot when the heap cannot be reserved (a 32-bit process, for instance): the
+        // message goes to standard output and the process ends with 1, without the exit hook.
+        std::string text = "Error occurred during initialization of VM\nCould not reserve enough space for " +
+                           std::to_string(parsed.maxHeap / 1024) + "KB object heap\n";
+        DWORD written = 0;
+        WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        LogEvent("vm_init_failed", {{"reason", "heap"}, {"max_heap", parsed.maxHeap}});
+        ExitProcess(1);
+    }
     v.hooks.exitHook = reinterpret_cast<void(JNICALL*)(jint)>(parsed.exitHook);
     v.hooks.abortHook = reinterpret_cast<void(JNICALL*)()>(parsed.abortHook);
     if (!v.fixture.createWaitFile.empty()) {

@@ -104,6 +104,7 @@ jint ParseVmOptions(const JavaVMInitArgs& args, const std::vector<std::string>& 
                 return JNI_EINVAL;
             }
             handled = true;
+            if (std::string(size.prefix) == "-Xmx") result.maxHeap = bytes;
         }
         if (handled) continue;
         if (o == "-Xcheck:jni") result.checkJni = true;

@@ -14,6 +14,7 @@ struct OptionResult {
     void* exitHook = nullptr;
     void* abortHook = nullptr;
     bool checkJni = false;
+    unsigned long long maxHeap = 0;  // the last -Xmx, in bytes; 0 when none
     std::map<std::string, std::string> properties;  // -D options, the last of a name wins
 };
 

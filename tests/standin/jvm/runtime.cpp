@@ -76,6 +76,7 @@ void Vm::LoadFixture() {
             else if (key == "unknown_option") fixture.unknownOptions.push_back(value);
             else if (key == "log") fixture.logPath = value;
             else if (key == "create_wait_file") fixture.createWaitFile = value;
+            else if (key == "max_heap") fixture.maxHeap = std::stoull(value);
         }
         break;
     }

@@ -148,6 +148,7 @@ struct Fixture {
     std::string createWaitFile;  // JNI_CreateJavaVM stays until this file exists (UTF-8 path)
     std::vector<std::string> unknownOptions;
     std::string logPath;
+    unsigned long long maxHeap = 0;  // largest -Xmx the VM can reserve; 0 = no limit
 };
 
 class Vm {
