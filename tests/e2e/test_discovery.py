@@ -179,6 +179,22 @@ class DiscoveryTest(harness.TestCase):
                 self.assertExitCode(result, 3)
                 self.assertEqual(self.read_record(record), [app.command_line(["x"])])
 
+    def test_jre_path_of_the_own_processor_stays_in_process(self):
+        for bitness in BITNESSES:
+            with self.subTest(bitness=bitness):
+                app = harness.App(bitness)
+                runtime = make_runtime(app.folder.parent / ("own-%d" % bitness),
+                                       OWN_MACHINE[bitness])
+                pair, record = self.pair_product(app.folder)
+                app.write_ini(ini(pair_product=pair, pair_return_code="Yes",
+                                  jre_path=harness.win_path(runtime)))
+                # The probe DLL loads but is no VM: the in-process launch reports that.
+                result, dialog = self.run_with_dialog(app, args=["-nosplash"],
+                                                      env=self.pair_env(record, 9), press="OK")
+                self.assertIn("CreateJavaVM", dialog["message"], self.context(result, dialog))
+                self.assertExitCode(result, -1, dialog)
+                self.assertEqual(self.read_record(record, timeout=2), [])
+
     def test_jre_path_of_the_other_processor_without_pair_product_fails_to_load(self):
         for bitness in BITNESSES:
             with self.subTest(bitness=bitness):
