@@ -226,7 +226,11 @@ def reg_import(text):
     path = temp_dir("reg-") / "import.reg"
     path.write_bytes(codecs.BOM_UTF16_LE + text.replace("\r\n", "\n").replace("\n", "\r\n")
                      .encode("utf-16-le"))
-    result = run_wine(["regedit", "/S", win_path(path)], timeout=60)
+    # Plain `wine regedit` starts the 32-bit regedit, which writes the 32-bit view; the 64-bit
+    # loader runs the 64-bit one, so the key paths mean what they say.
+    loader = shutil.which("wine64") or "/usr/lib/wine/wine64"
+    result = subprocess.run([loader, "regedit", "/S", win_path(path)], env=wine(),
+                            stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
     if result.returncode != 0:
         raise HarnessError("regedit failed: %s" % result.stderr.decode(errors="replace"))
 
