@@ -8,6 +8,7 @@ VMBOOT_SI_ROUNDS sets how many rounds of twenty simultaneous starts run (default
 """
 
 import os
+import struct
 import sys
 import time
 import unittest
@@ -22,12 +23,23 @@ import standin  # noqa: E402
 ROUNDS = int(os.environ.get("VMBOOT_SI_ROUNDS", "5"))
 
 
+def write_bmp(path, width=120, height=80):
+    """A plain 24-bit bitmap, enough for the splash window."""
+    row = bytes([40, 120, 200] * width)
+    row += b"\0" * ((4 - len(row) % 4) % 4)
+    pixels = row * height
+    header = struct.pack("<2sIHHI", b"BM", 54 + len(pixels), 0, 0, 54)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
+    Path(path).write_bytes(header + info + pixels)
+    return path
+
+
 class Fixture:
     """One launcher copy with a stand-in runtime beside it and a scripted main class."""
 
     def __init__(self, bitness, secondary=None, secondary_form="int", secondary_result=0,
                  single="yes", app_type=None, create_wait_file=None, folder=None,
-                 main_exit=None):
+                 main_exit=None, splash=False):
         self.app = harness.App(bitness, folder=folder)
         self.log = self.app.folder / "standin.log"
         self.stop = self.app.folder / "stop-main"
@@ -50,7 +62,11 @@ class Fixture:
         application = ["Single Instance=%s" % single]
         if app_type:
             application.append("Application Type=%s" % app_type)
-        self.app.write_ini("\n".join([
+        display = []
+        if splash:
+            image = write_bmp(self.app.folder / "splash.bmp")
+            display = ["[Display]", "Splash Screen=%s" % harness.win_path(image)]
+        self.app.write_ini("\n".join(display + [
             "[Java Runtime Environment]",
             "Main Class=app.Main",
             "[Class Path]",
@@ -193,13 +209,14 @@ class SingleInstanceTests(harness.TestCase):
         self.finish_primary(a, first)
         self.finish_primary(b, second)
 
-    def test_second_start_before_main_is_served_once_main_starts(self):
+    def test_second_start_during_splash_is_served_once_main_starts(self):
         go = harness.temp_dir("go-") / "create-vm"
         f = self.fixture(secondary=[], secondary_form="int", secondary_result=11,
-                         create_wait_file=go)
+                         create_wait_file=go, splash=True)
         primary = f.start(["primary"])
         self.processes.append((f, primary))
         f.wait_event("create_wait_file")  # the primary is creating its VM: main not yet called
+        harness.UiDriver().wait_dialog(timeout=30, pid=primary, window_class="SplashScreenWindow")
         second = f.start(["early"])
         time.sleep(3)
         self.assertTrue(second.poll(), "the second start ended before main started")
