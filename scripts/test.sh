@@ -65,8 +65,8 @@ ensure_prefix() {
 }
 
 # ctest's summary line "NN% tests passed, F tests failed out of T" gives the counts.
-ctest_layer() {  # preset
-    local preset=$1 start=$SECONDS log=$logs/ctest-$1.log
+ctest_layer() {  # preset [start time, to count the layer's build as well]
+    local preset=$1 start=${2:-$SECONDS} log=$logs/ctest-$1.log
     echo "== $preset: ctest"
     ctest --preset "$preset" --timeout 900 2>&1 | tee "$log"
     local status=${PIPESTATUS[0]}
@@ -90,7 +90,10 @@ if wants win64 || wants win32 || wants e2e; then
     echo "== build (scripts/build.sh)"
     # The sample's run script needs the prefix and display of this run as well.
     ensure_prefix
-    if ! bash scripts/build.sh; then
+    if bash scripts/build.sh; then
+        echo "== build: done ($((SECONDS - start)) s)"
+        report+=("$(printf '%-7s %-30s (%d s)' build "win64, win32, dist/" $((SECONDS - start)))")
+    else
         build_ok=0
         record build 0 1 $((SECONDS - start))
     fi
@@ -101,7 +104,7 @@ if wants native; then
     echo "== native: build with sanitizers"
     if nice -n 10 cmake --preset native >"$logs/configure-native.log" 2>&1 &&
         nice -n 10 cmake --build --preset native -j "$jobs"; then
-        ctest_layer native
+        ctest_layer native "$start"
     else
         cat "$logs/configure-native.log"
         record native 0 1 $((SECONDS - start))

@@ -330,6 +330,11 @@ class Process:
             time.sleep(0.05)
         raise HarnessError("no process id after 30 s")
 
+    @property
+    def started(self):
+        """True once the Windows process was created."""
+        return (self._folder / "pid.txt").is_file()
+
     def _spawn_error(self):
         return (self._folder / "stderr.txt").read_text(errors="replace")
 
@@ -386,6 +391,21 @@ class Process:
                                   stdout.decode(errors="replace"),
                                   stderr.decode(errors="replace"), self.command_line))
         return Result(code, stdout, stderr, timed_out, self.command_line)
+
+
+def _run_to_end(start, timeout):
+    """Starts and waits. When Wine failed before the program even started (no process id
+    was ever written), the start is repeated once, with a note on stderr: the program has
+    not run, so nothing of the test is repeated twice."""
+    for attempt in (1, 2):
+        process = start()
+        try:
+            return process.wait(timeout + 60)
+        except HarnessError as error:
+            if attempt == 2 or process.started:
+                raise
+            sys.stderr.write("harness: Wine did not start the program, retrying: %s\n" % error)
+    raise AssertionError("unreachable")
 
 
 def spawn(command_line, env=None, cwd=None, timeout=None, application=None):
@@ -474,15 +494,15 @@ class App:
     def run(self, args=(), env=None, timeout=60, cwd=None):
         """Runs the launcher to its end and returns Result(code, stdout, stderr). A launcher
         still running after `timeout` seconds is killed (Result.timed_out, code None)."""
-        process = self.start(args, env=env, cwd=cwd, timeout=timeout)
-        self.last_result = process.wait(timeout + 60)
+        self.last_result = _run_to_end(lambda: self.start(args, env=env, cwd=cwd,
+                                                          timeout=timeout), timeout)
         return self.last_result
 
     def run_raw(self, command_line, env=None, timeout=60, cwd=None):
         """Like run() with a verbatim command line: unquoted paths with spaces, "" items,
         unbalanced quotes, any Unicode text."""
-        process = self.start_raw(command_line, env=env, cwd=cwd, timeout=timeout)
-        self.last_result = process.wait(timeout + 60)
+        self.last_result = _run_to_end(lambda: self.start_raw(command_line, env=env, cwd=cwd,
+                                                              timeout=timeout), timeout)
         return self.last_result
 
     def check(self, args=(), env=None, cwd=None, timeout=60):
