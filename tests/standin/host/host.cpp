@@ -7,9 +7,11 @@ namespace host {
 namespace {
 
 std::string Utf8(const std::wstring& w) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
+                                nullptr, nullptr);
     std::string s(n, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr,
+                        nullptr);
     return s;
 }
 std::wstring Wide(const std::string& s) {
@@ -27,12 +29,14 @@ std::wstring ExeFolder() {
 
 void CreateFolders(const std::wstring& path) {
     for (size_t i = 3; i <= path.size(); ++i)
-        if (i == path.size() || path[i] == L'\\') CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
+        if (i == path.size() || path[i] == L'\\')
+            CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
 }
 
 bool WriteBytes(const std::wstring& path, const std::string& data) {
     CreateFolders(path.substr(0, path.find_last_of(L'\\')));
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
     if (f == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
     WriteFile(f, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
@@ -41,8 +45,8 @@ bool WriteBytes(const std::wstring& path, const std::string& data) {
 }
 
 std::string ReadBytes(const std::wstring& path) {
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (f == INVALID_HANDLE_VALUE) return {};
     std::string data;
     char buffer[65536];
@@ -159,7 +163,8 @@ int Check(const Scenario& scenario, const std::wstring& standinDir) {
     WriteBytes(folder + L"\\rt\\bin\\java.dll", "");
     if (!fixture.splashVariant.empty())
         WriteBytes(folder + L"\\rt\\bin\\splashscreen.dll",
-                   ReadBytes(standinDir + L"\\splash\\" + Wide(fixture.splashVariant) + L"\\splashscreen.dll"));
+                   ReadBytes(standinDir + L"\\splash\\" + Wide(fixture.splashVariant) +
+                             L"\\splashscreen.dll"));
     std::string config;
     for (const auto& line : fixture.config) config += line + "\n";
     WriteBytes(folder + L"\\rt\\bin\\standin.cfg", config);
@@ -170,13 +175,16 @@ int Check(const Scenario& scenario, const std::wstring& standinDir) {
             if (c == L'/') c = L'\\';
         WriteBytes(p, content);
     }
-    if (!fixture.jarEntries.empty()) WriteBytes(folder + L"\\app.jar", Zip(fixture.jarEntries, fixture.compressedJar));
+    if (!fixture.jarEntries.empty())
+        WriteBytes(folder + L"\\app.jar", Zip(fixture.jarEntries, fixture.compressedJar));
 
     std::wstring log = folder + L"\\log.jsonl";
     SetEnvironmentVariableW(L"VMBOOT_STANDIN_LOG", log.c_str());
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-    HANDLE out = CreateFileW((folder + L"\\out.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
-    HANDLE err = CreateFileW((folder + L"\\err.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+    HANDLE out = CreateFileW((folder + L"\\out.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa,
+                             CREATE_ALWAYS, 0, nullptr);
+    HANDLE err = CreateFileW((folder + L"\\err.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa,
+                             CREATE_ALWAYS, 0, nullptr);
     STARTUPINFOW si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
@@ -185,13 +193,14 @@ int Check(const Scenario& scenario, const std::wstring& standinDir) {
     si.hStdError = err;
     wchar_t exe[MAX_PATH];
     GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring command = L"\"" + std::wstring(exe) + L"\" run " + Wide(scenario.name) + L" \"" + folder + L"\" \"" +
-                           Wide(fixture.childArgument) + L"\"";
+    std::wstring command = L"\"" + std::wstring(exe) + L"\" run " + Wide(scenario.name) + L" \"" +
+                           folder + L"\" \"" + Wide(fixture.childArgument) + L"\"";
     PROCESS_INFORMATION pi{};
     bool started = false;
     for (int attempt = 0; attempt < 3 && !started; ++attempt) {
         // Wine occasionally refuses a start under load (ERROR_INTERNAL_ERROR); try again.
-        started = CreateProcessW(exe, command.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &si, &pi);
+        started = CreateProcessW(exe, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                 folder.c_str(), &si, &pi);
         if (!started) Sleep(500);
     }
     if (!started) {
@@ -229,7 +238,8 @@ int Check(const Scenario& scenario, const std::wstring& standinDir) {
     }
     std::printf("FAIL %s (exit code %ld)\n", scenario.name, outcome.code);
     for (const auto& f : checker.failures) std::printf("  - %s\n", f.c_str());
-    std::printf("--- stdout\n%s\n--- stderr\n%s\n--- log\n%s\n", outcome.out.c_str(), outcome.err.c_str(), text.c_str());
+    std::printf("--- stdout\n%s\n--- stderr\n%s\n--- log\n%s\n", outcome.out.c_str(),
+                outcome.err.c_str(), text.c_str());
     return 1;
 }
 
@@ -238,19 +248,22 @@ int Check(const Scenario& scenario, const std::wstring& standinDir) {
 void Say(const std::string& text) {
     std::string line = text + "\n";
     DWORD written = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line.data(), static_cast<DWORD>(line.size()),
+              &written, nullptr);
 }
 
 bool Outcome::HasLog(const std::string& a, const std::string& b, const std::string& c) const {
     for (const auto& line : log)
-        if (line.find(a) != std::string::npos && line.find(b) != std::string::npos && line.find(c) != std::string::npos)
+        if (line.find(a) != std::string::npos && line.find(b) != std::string::npos &&
+            line.find(c) != std::string::npos)
             return true;
     return false;
 }
 
 int Outcome::LogIndex(const std::string& a, const std::string& b) const {
     for (size_t i = 0; i < log.size(); ++i)
-        if (log[i].find(a) != std::string::npos && log[i].find(b) != std::string::npos) return static_cast<int>(i);
+        if (log[i].find(a) != std::string::npos && log[i].find(b) != std::string::npos)
+            return static_cast<int>(i);
     return -1;
 }
 
@@ -262,7 +275,9 @@ std::string Child::ClassPath() const {
     return s;
 }
 
-std::string Child::Path(const std::string& relative) const { return Utf8(folder) + "\\" + relative; }
+std::string Child::Path(const std::string& relative) const {
+    return Utf8(folder) + "\\" + relative;
+}
 
 jint Child::Create(std::vector<std::string> options, bool hooks) {
     using CreateFn = jint(JNICALL*)(JavaVM**, void**, void*);
@@ -277,7 +292,8 @@ jint Child::Create(std::vector<std::string> options, bool hooks) {
         records.push_back({const_cast<char*>("abort"), reinterpret_cast<void*>(&AbortHook)});
         records.push_back({const_cast<char*>("exit"), reinterpret_cast<void*>(&ExitHook)});
     }
-    JavaVMInitArgs args{JNI_VERSION_1_2, static_cast<jint>(records.size()), records.data(), JNI_FALSE};
+    JavaVMInitArgs args{JNI_VERSION_1_2, static_cast<jint>(records.size()), records.data(),
+                        JNI_FALSE};
     return create(&vm, reinterpret_cast<void**>(&env), &args);
 }
 
@@ -333,7 +349,8 @@ int Probe(const std::wstring& jvmPath, const std::string& classPath, const std::
     c.jvm = LoadLibraryW(jvmPath.c_str());
     if (!c.jvm) return 81;
     using DefaultFn = jint(JNICALL*)(void*);
-    auto defaults = reinterpret_cast<DefaultFn>(GetProcAddress(c.jvm, "JNI_GetDefaultJavaVMInitArgs"));
+    auto defaults =
+        reinterpret_cast<DefaultFn>(GetProcAddress(c.jvm, "JNI_GetDefaultJavaVMInitArgs"));
     if (!defaults) return 82;
     struct {
         jint version;
@@ -354,11 +371,13 @@ int Probe(const std::wstring& jvmPath, const std::string& classPath, const std::
     auto boot = reinterpret_cast<FindFn>(GetProcAddress(c.jvm, "JVM_FindClassFromBootLoader"));
     jclass helper = boot ? boot(c.env, "sun/launcher/LauncherHelper") : nullptr;
     if (helper) {
-        jmethodID check = c.env->GetStaticMethodID(helper, "checkAndLoadMain", "(ZILjava/lang/String;)Ljava/lang/Class;");
+        jmethodID check = c.env->GetStaticMethodID(helper, "checkAndLoadMain",
+                                                   "(ZILjava/lang/String;)Ljava/lang/Class;");
         std::string dotted = mainClass;
         for (char& ch : dotted)
             if (ch == '/') ch = '.';
-        main = static_cast<jclass>(c.env->CallStaticObjectMethod(helper, check, JNI_TRUE, 1, c.env->NewStringUTF(dotted.c_str())));
+        main = static_cast<jclass>(c.env->CallStaticObjectMethod(
+            helper, check, JNI_TRUE, 1, c.env->NewStringUTF(dotted.c_str())));
     }
     if (!main) {
         c.env->ExceptionClear();
@@ -412,7 +431,8 @@ int wmain(int argc, wchar_t** argv) {
         for (const auto& s : Scenarios()) std::printf("%s\n", s.name);
         return 0;
     }
-    std::printf("usage: standin_host check <scenario|all> [standin-dir] | list |\n"
-                "       standin_host probe <jvm.dll> <class path> <main class> [arguments...]\n");
+    std::printf(
+        "usage: standin_host check <scenario|all> [standin-dir] | list |\n"
+        "       standin_host probe <jvm.dll> <class path> <main class> [arguments...]\n");
     return 2;
 }

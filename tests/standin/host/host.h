@@ -16,9 +16,9 @@ namespace host {
 /// What the parent prepares before the child runs.
 struct Fixture {
     std::string jvmVariant = "full";
-    std::string splashVariant;  // empty: no splashscreen.dll
-    std::vector<std::string> config;  // lines of standin.cfg
-    std::map<std::string, std::string> classes;  // path under classes\ -> content
+    std::string splashVariant;                      // empty: no splashscreen.dll
+    std::vector<std::string> config;                // lines of standin.cfg
+    std::map<std::string, std::string> classes;     // path under classes\ -> content
     std::map<std::string, std::string> jarEntries;  // entries of app.jar (stored)
     bool compressedJar = false;
     std::string childArgument;

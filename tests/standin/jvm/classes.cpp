@@ -16,7 +16,9 @@ jvalue ObjectValue(Object* o) {
     v.l = reinterpret_cast<jobject>(o);  // raw object inside the VM; the JNI layer wraps it
     return v;
 }
-Object* Arg(const std::vector<jvalue>& args, size_t i) { return reinterpret_cast<Object*>(args[i].l); }
+Object* Arg(const std::vector<jvalue>& args, size_t i) {
+    return reinterpret_cast<Object*>(args[i].l);
+}
 
 std::u16string StringValue(Object* o) { return o ? static_cast<StringObject*>(o)->value : u"null"; }
 
@@ -30,11 +32,13 @@ std::vector<std::u16string> StringArrayValues(Object* array) {
 // Windows error text as Java shows it in exception messages: no trailing period or newline.
 std::u16string SystemMessage(DWORD error) {
     wchar_t* buffer = nullptr;
-    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                             nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    DWORD n = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::wstring text = n && buffer ? std::wstring(buffer, n) : L"error " + std::to_wstring(error);
     if (buffer) LocalFree(buffer);
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' || text.back() == L'.'))
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' ||
+                             text.back() == L'.'))
         text.pop_back();
     return U16(text);
 }
@@ -62,36 +66,47 @@ void Vm::Boot() {
     klass->cls = klass;
     object->allocate = [](Class* c) -> Object* { return new Object(c); };
     klass->allocate = object->allocate;
-    object->AddMethod("<init>", "()V", false, [](Thread&, Object*, const std::vector<jvalue>&) { return Void(); });
-    object->AddMethod("toString", "()Ljava/lang/String;", false, [](Thread&, Object* self, const std::vector<jvalue>&) {
-        char buf[32];
-        std::snprintf(buf, sizeof buf, "@%x", static_cast<unsigned>(reinterpret_cast<uintptr_t>(self) & 0xFFFFFFF));
-        return ObjectValue(NewString(FromUtf8(Dotted(self->cls->name) + buf)));
-    });
-    klass->AddMethod("getName", "()Ljava/lang/String;", false, [](Thread&, Object* self, const std::vector<jvalue>&) {
-        return ObjectValue(NewString(FromUtf8(Dotted(static_cast<Class*>(self)->name))));
-    });
+    object->AddMethod("<init>", "()V", false,
+                      [](Thread&, Object*, const std::vector<jvalue>&) { return Void(); });
+    object->AddMethod("toString", "()Ljava/lang/String;", false,
+                      [](Thread&, Object* self, const std::vector<jvalue>&) {
+                          char buf[32];
+                          std::snprintf(
+                              buf, sizeof buf, "@%x",
+                              static_cast<unsigned>(reinterpret_cast<uintptr_t>(self) & 0xFFFFFFF));
+                          return ObjectValue(NewString(FromUtf8(Dotted(self->cls->name) + buf)));
+                      });
+    klass->AddMethod(
+        "getName", "()Ljava/lang/String;", false,
+        [](Thread&, Object* self, const std::vector<jvalue>&) {
+            return ObjectValue(NewString(FromUtf8(Dotted(static_cast<Class*>(self)->name))));
+        });
 
     // java.lang.String
     Class* string = NewClass("java/lang/String", "java/lang/Object");
     string->allocate = [](Class* c) -> Object* { return new StringObject(c, u""); };
-    string->AddMethod("<init>", "()V", false, [](Thread&, Object*, const std::vector<jvalue>&) { return Void(); });
-    string->AddMethod("<init>", "([C)V", false, [](Thread& t, Object* self, const std::vector<jvalue>& a) {
-        auto* chars = static_cast<ArrayObject*>(Arg(a, 0));
-        if (!chars) {
-            Throw(t, "java/lang/NullPointerException", nullptr);
-            return Void();
-        }
-        static_cast<StringObject*>(self)->value.assign(chars->chars.begin(), chars->chars.end());
-        return Void();
-    });
-    string->AddMethod("length", "()I", false, [](Thread&, Object* self, const std::vector<jvalue>&) {
-        jvalue v{};
-        v.i = static_cast<jint>(static_cast<StringObject*>(self)->value.size());
-        return v;
-    });
-    string->AddMethod("toString", "()Ljava/lang/String;", false,
-                      [](Thread&, Object* self, const std::vector<jvalue>&) { return ObjectValue(self); });
+    string->AddMethod("<init>", "()V", false,
+                      [](Thread&, Object*, const std::vector<jvalue>&) { return Void(); });
+    string->AddMethod("<init>", "([C)V", false,
+                      [](Thread& t, Object* self, const std::vector<jvalue>& a) {
+                          auto* chars = static_cast<ArrayObject*>(Arg(a, 0));
+                          if (!chars) {
+                              Throw(t, "java/lang/NullPointerException", nullptr);
+                              return Void();
+                          }
+                          static_cast<StringObject*>(self)->value.assign(chars->chars.begin(),
+                                                                         chars->chars.end());
+                          return Void();
+                      });
+    string->AddMethod("length", "()I", false,
+                      [](Thread&, Object* self, const std::vector<jvalue>&) {
+                          jvalue v{};
+                          v.i = static_cast<jint>(static_cast<StringObject*>(self)->value.size());
+                          return v;
+                      });
+    string->AddMethod(
+        "toString", "()Ljava/lang/String;", false,
+        [](Thread&, Object* self, const std::vector<jvalue>&) { return ObjectValue(self); });
     Class* stringArray = NewClass("[Ljava/lang/String;", "java/lang/Object");
     NewClass("[Ljava/lang/Object;", "java/lang/Object");
     NewClass("[C", "java/lang/Object");
@@ -100,26 +115,32 @@ void Vm::Boot() {
     // Throwables
     Class* throwable = NewClass("java/lang/Throwable", "java/lang/Object", true);
     throwable->allocate = [](Class* c) -> Object* { return new ThrowableObject(c); };
-    throwable->AddMethod("<init>", "()V", false, [](Thread&, Object*, const std::vector<jvalue>&) { return Void(); });
-    throwable->AddMethod("<init>", "(Ljava/lang/String;)V", false, [](Thread&, Object* self, const std::vector<jvalue>& a) {
-        auto* e = static_cast<ThrowableObject*>(self);
-        if (Object* m = Arg(a, 0)) {
-            e->hasMessage = true;
-            e->message = static_cast<StringObject*>(m)->value;
-        }
-        return Void();
-    });
-    throwable->AddMethod("getMessage", "()Ljava/lang/String;", false, [](Thread&, Object* self, const std::vector<jvalue>&) {
-        auto* e = static_cast<ThrowableObject*>(self);
-        return ObjectValue(e->hasMessage ? NewString(e->message) : nullptr);
-    });
-    throwable->AddMethod("toString", "()Ljava/lang/String;", false, [](Thread&, Object* self, const std::vector<jvalue>&) {
-        return ObjectValue(NewString(ThrowableText(static_cast<ThrowableObject*>(self))));
-    });
-    throwable->AddMethod("printStackTrace", "()V", false, [](Thread&, Object* self, const std::vector<jvalue>&) {
-        PrintStackTrace(static_cast<ThrowableObject*>(self), Vm::Get().err);
-        return Void();
-    });
+    throwable->AddMethod("<init>", "()V", false,
+                         [](Thread&, Object*, const std::vector<jvalue>&) { return Void(); });
+    throwable->AddMethod("<init>", "(Ljava/lang/String;)V", false,
+                         [](Thread&, Object* self, const std::vector<jvalue>& a) {
+                             auto* e = static_cast<ThrowableObject*>(self);
+                             if (Object* m = Arg(a, 0)) {
+                                 e->hasMessage = true;
+                                 e->message = static_cast<StringObject*>(m)->value;
+                             }
+                             return Void();
+                         });
+    throwable->AddMethod("getMessage", "()Ljava/lang/String;", false,
+                         [](Thread&, Object* self, const std::vector<jvalue>&) {
+                             auto* e = static_cast<ThrowableObject*>(self);
+                             return ObjectValue(e->hasMessage ? NewString(e->message) : nullptr);
+                         });
+    throwable->AddMethod(
+        "toString", "()Ljava/lang/String;", false,
+        [](Thread&, Object* self, const std::vector<jvalue>&) {
+            return ObjectValue(NewString(ThrowableText(static_cast<ThrowableObject*>(self))));
+        });
+    throwable->AddMethod("printStackTrace", "()V", false,
+                         [](Thread&, Object* self, const std::vector<jvalue>&) {
+                             PrintStackTrace(static_cast<ThrowableObject*>(self), Vm::Get().err);
+                             return Void();
+                         });
     throwable->AddMethod("printStackTrace", "(Ljava/io/PrintStream;)V", false,
                          [](Thread& t, Object* self, const std::vector<jvalue>& a) {
                              auto* s = static_cast<StreamObject*>(Arg(a, 0));
@@ -164,18 +185,24 @@ void Vm::Boot() {
 
     // Output streams
     Class* outputStream = NewClass("java/io/OutputStream", "java/lang/Object");
-    outputStream->allocate = [](Class* c) -> Object* { return new StreamObject(c, StreamObject::Kind::Bytes); };
-    outputStream->AddMethod("flush", "()V", false, [](Thread&, Object*, const std::vector<jvalue>&) { return Void(); });
-    outputStream->AddMethod("close", "()V", false, [](Thread&, Object* self, const std::vector<jvalue>&) {
-        auto* s = static_cast<StreamObject*>(self);
-        if (s->kind == StreamObject::Kind::File && s->file != INVALID_HANDLE_VALUE) {
-            CloseHandle(s->file);
-            s->file = INVALID_HANDLE_VALUE;
-        }
-        return Void();
-    });
+    outputStream->allocate = [](Class* c) -> Object* {
+        return new StreamObject(c, StreamObject::Kind::Bytes);
+    };
+    outputStream->AddMethod("flush", "()V", false,
+                            [](Thread&, Object*, const std::vector<jvalue>&) { return Void(); });
+    outputStream->AddMethod(
+        "close", "()V", false, [](Thread&, Object* self, const std::vector<jvalue>&) {
+            auto* s = static_cast<StreamObject*>(self);
+            if (s->kind == StreamObject::Kind::File && s->file != INVALID_HANDLE_VALUE) {
+                CloseHandle(s->file);
+                s->file = INVALID_HANDLE_VALUE;
+            }
+            return Void();
+        });
     Class* fileStream = NewClass("java/io/FileOutputStream", "java/io/OutputStream");
-    fileStream->allocate = [](Class* c) -> Object* { return new StreamObject(c, StreamObject::Kind::File); };
+    fileStream->allocate = [](Class* c) -> Object* {
+        return new StreamObject(c, StreamObject::Kind::File);
+    };
     auto openFile = [](Thread& t, Object* self, Object* nameObject, bool append) {
         if (!nameObject) {
             Throw(t, "java/lang/NullPointerException", nullptr);
@@ -183,9 +210,10 @@ void Vm::Boot() {
         }
         std::u16string name = static_cast<StringObject*>(nameObject)->value;
         // As java.io.FileOutputStream on Windows: append opens for appending, else truncates.
-        HANDLE h = CreateFileW(Wide(name).c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE h =
+            CreateFileW(Wide(name).c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                        append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
             DWORD error = GetLastError();
             std::u16string message = name + u" (" + SystemMessage(error) + u")";
@@ -194,7 +222,8 @@ void Vm::Boot() {
             e->frames = {"java.base/java.io.FileOutputStream.open0(Native Method)",
                          "java.base/java.io.FileOutputStream.open(FileOutputStream.java:293)",
                          "java.base/java.io.FileOutputStream.<init>(FileOutputStream.java:235)"};
-            LogEvent("file_open_failed", {{"file", name}, {"error", static_cast<unsigned long>(error)}});
+            LogEvent("file_open_failed",
+                     {{"file", name}, {"error", static_cast<unsigned long>(error)}});
             return Void();
         }
         static_cast<StreamObject*>(self)->file = h;
@@ -210,20 +239,26 @@ void Vm::Boot() {
                               return openFile(t, self, Arg(a, 0), false);
                           });
     Class* bytes = NewClass("java/io/ByteArrayOutputStream", "java/io/OutputStream");
-    bytes->allocate = [](Class* c) -> Object* { return new StreamObject(c, StreamObject::Kind::Bytes); };
-    bytes->AddMethod("<init>", "()V", false, [](Thread&, Object*, const std::vector<jvalue>&) { return Void(); });
-    bytes->AddMethod("toString", "()Ljava/lang/String;", false, [](Thread&, Object* self, const std::vector<jvalue>&) {
-        auto* s = static_cast<StreamObject*>(self);
-        std::lock_guard<std::mutex> guard(s->mutex);
-        return ObjectValue(NewString(FromUtf8(s->bytes)));
-    });
+    bytes->allocate = [](Class* c) -> Object* {
+        return new StreamObject(c, StreamObject::Kind::Bytes);
+    };
+    bytes->AddMethod("<init>", "()V", false,
+                     [](Thread&, Object*, const std::vector<jvalue>&) { return Void(); });
+    bytes->AddMethod("toString", "()Ljava/lang/String;", false,
+                     [](Thread&, Object* self, const std::vector<jvalue>&) {
+                         auto* s = static_cast<StreamObject*>(self);
+                         std::lock_guard<std::mutex> guard(s->mutex);
+                         return ObjectValue(NewString(FromUtf8(s->bytes)));
+                     });
     bytes->AddMethod("size", "()I", false, [](Thread&, Object* self, const std::vector<jvalue>&) {
         jvalue v{};
         v.i = static_cast<jint>(static_cast<StreamObject*>(self)->bytes.size());
         return v;
     });
     Class* print = NewClass("java/io/PrintStream", "java/io/OutputStream");
-    print->allocate = [](Class* c) -> Object* { return new StreamObject(c, StreamObject::Kind::Print); };
+    print->allocate = [](Class* c) -> Object* {
+        return new StreamObject(c, StreamObject::Kind::Print);
+    };
     auto printInit = [](Thread& t, Object* self, const std::vector<jvalue>& a) {
         auto* target = static_cast<StreamObject*>(Arg(a, 0));
         if (!target) {
@@ -235,14 +270,17 @@ void Vm::Boot() {
     };
     print->AddMethod("<init>", "(Ljava/io/OutputStream;)V", false, printInit);
     print->AddMethod("<init>", "(Ljava/io/OutputStream;Z)V", false, printInit);
-    print->AddMethod("print", "(Ljava/lang/String;)V", false, [](Thread&, Object* self, const std::vector<jvalue>& a) {
-        PrintTo(static_cast<StreamObject*>(self), StringValue(Arg(a, 0)));
-        return Void();
-    });
-    print->AddMethod("println", "(Ljava/lang/String;)V", false, [](Thread&, Object* self, const std::vector<jvalue>& a) {
-        PrintTo(static_cast<StreamObject*>(self), StringValue(Arg(a, 0)) + u"\r\n");
-        return Void();
-    });
+    print->AddMethod("print", "(Ljava/lang/String;)V", false,
+                     [](Thread&, Object* self, const std::vector<jvalue>& a) {
+                         PrintTo(static_cast<StreamObject*>(self), StringValue(Arg(a, 0)));
+                         return Void();
+                     });
+    print->AddMethod("println", "(Ljava/lang/String;)V", false,
+                     [](Thread&, Object* self, const std::vector<jvalue>& a) {
+                         PrintTo(static_cast<StreamObject*>(self),
+                                 StringValue(Arg(a, 0)) + u"\r\n");
+                         return Void();
+                     });
 
     // java.lang.System
     Class* system = NewClass("java/lang/System", "java/lang/Object");
@@ -252,9 +290,12 @@ void Vm::Boot() {
             Vm& vm = Vm::Get();
             std::string target = "?";
             if (s && s->target) {
-                if (s->target->kind == StreamObject::Kind::File) target = "file";
-                else if (s->target->kind == StreamObject::Kind::Bytes) target = "bytes";
-                else target = "standard";
+                if (s->target->kind == StreamObject::Kind::File)
+                    target = "file";
+                else if (s->target->kind == StreamObject::Kind::Bytes)
+                    target = "bytes";
+                else
+                    target = "standard";
             }
             {
                 std::lock_guard<std::recursive_mutex> guard(vm.lock);
@@ -266,9 +307,9 @@ void Vm::Boot() {
     };
     system->AddMethod("setOut", "(Ljava/io/PrintStream;)V", true, setter(true));
     system->AddMethod("setErr", "(Ljava/io/PrintStream;)V", true, setter(false));
-    system->AddMethod("exit", "(I)V", true, [](Thread&, Object*, const std::vector<jvalue>& a) -> jvalue {
-        Vm::Get().Exit(a[0].i);
-    });
+    system->AddMethod(
+        "exit", "(I)V", true,
+        [](Thread&, Object*, const std::vector<jvalue>& a) -> jvalue { Vm::Get().Exit(a[0].i); });
     system->AddMethod("getProperty", "(Ljava/lang/String;)Ljava/lang/String;", true,
                       [](Thread& t, Object*, const std::vector<jvalue>& a) {
                           if (!Arg(a, 0)) {
@@ -277,7 +318,9 @@ void Vm::Boot() {
                           }
                           Vm& vm = Vm::Get();
                           auto it = vm.properties.find(Utf8(StringValue(Arg(a, 0))));
-                          return ObjectValue(it == vm.properties.end() ? nullptr : NewString(FromUtf8(it->second)));
+                          return ObjectValue(it == vm.properties.end()
+                                                 ? nullptr
+                                                 : NewString(FromUtf8(it->second)));
                       });
 
     Class* standardOut = classes_.at("java/io/OutputStream");
@@ -290,45 +333,48 @@ void Vm::Boot() {
 
     // sun.launcher.LauncherHelper (hidden by BootClass when the fixture has none)
     Class* helper = NewClass("sun/launcher/LauncherHelper", "java/lang/Object");
-    helper->AddMethod("checkAndLoadMain", "(ZILjava/lang/String;)Ljava/lang/Class;", true,
-                      [](Thread& t, Object*, const std::vector<jvalue>& a) -> jvalue {
-                          Vm& vm = Vm::Get();
-                          StreamObject* stream = a[0].z ? vm.err : vm.out;
-                          if (a[1].i != 1) vm.Fatal("checkAndLoadMain: only mode 1 (class name) is emulated");
-                          std::u16string name = StringValue(Arg(a, 2));
-                          // The name arrives in binary (dotted) form, as Class.forName takes it.
-                          std::string slash = Utf8(name);
-                          bool wellFormed = slash.find('/') == std::string::npos;
-                          for (char& c : slash)
-                              if (c == '.') c = '/';
-                          std::string errorClass, errorMessage;
-                          Class* c = wellFormed ? vm.LoadClass(slash, errorClass, errorMessage) : nullptr;
-                          LogEvent("check_and_load_main", {{"name", name}, {"found", c != nullptr}});
-                          if (!c) {
-                              PrintTo(stream, u"Error: Could not find or load main class " + name + u"\r\n" +
-                                                  u"Caused by: java.lang.ClassNotFoundException: " + name + u"\r\n");
-                              if (vm.fixture.helperThrows) {
-                                  std::u16string m = name;
-                                  Throw(t, "java/lang/ClassNotFoundException", &m);
-                                  return Void();
-                              }
-                              vm.Exit(1);
-                          }
-                          if (!c->Find("main", "([Ljava/lang/String;)V") ||
-                              !c->Find("main", "([Ljava/lang/String;)V")->isStatic) {
-                              PrintTo(stream, u"Error: Main method not found in class " + FromUtf8(Dotted(c->name)) +
-                                                  u", please define the main method as:\r\n"
-                                                  u"   public static void main(String[] args)\r\n"
-                                                  u"or a JavaFX application class must extend "
-                                                  u"javafx.application.Application\r\n");
-                              if (vm.fixture.helperThrows) {
-                                  Throw(t, "java/lang/NoSuchMethodError", "main");
-                                  return Void();
-                              }
-                              vm.Exit(1);
-                          }
-                          return ObjectValue(c);
-                      });
+    helper->AddMethod(
+        "checkAndLoadMain", "(ZILjava/lang/String;)Ljava/lang/Class;", true,
+        [](Thread& t, Object*, const std::vector<jvalue>& a) -> jvalue {
+            Vm& vm = Vm::Get();
+            StreamObject* stream = a[0].z ? vm.err : vm.out;
+            if (a[1].i != 1) vm.Fatal("checkAndLoadMain: only mode 1 (class name) is emulated");
+            std::u16string name = StringValue(Arg(a, 2));
+            // The name arrives in binary (dotted) form, as Class.forName takes it.
+            std::string slash = Utf8(name);
+            bool wellFormed = slash.find('/') == std::string::npos;
+            for (char& c : slash)
+                if (c == '.') c = '/';
+            std::string errorClass, errorMessage;
+            Class* c = wellFormed ? vm.LoadClass(slash, errorClass, errorMessage) : nullptr;
+            LogEvent("check_and_load_main", {{"name", name}, {"found", c != nullptr}});
+            if (!c) {
+                PrintTo(stream, u"Error: Could not find or load main class " + name + u"\r\n" +
+                                    u"Caused by: java.lang.ClassNotFoundException: " + name +
+                                    u"\r\n");
+                if (vm.fixture.helperThrows) {
+                    std::u16string m = name;
+                    Throw(t, "java/lang/ClassNotFoundException", &m);
+                    return Void();
+                }
+                vm.Exit(1);
+            }
+            if (!c->Find("main", "([Ljava/lang/String;)V") ||
+                !c->Find("main", "([Ljava/lang/String;)V")->isStatic) {
+                PrintTo(stream, u"Error: Main method not found in class " +
+                                    FromUtf8(Dotted(c->name)) +
+                                    u", please define the main method as:\r\n"
+                                    u"   public static void main(String[] args)\r\n"
+                                    u"or a JavaFX application class must extend "
+                                    u"javafx.application.Application\r\n");
+                if (vm.fixture.helperThrows) {
+                    Throw(t, "java/lang/NoSuchMethodError", "main");
+                    return Void();
+                }
+                vm.Exit(1);
+            }
+            return ObjectValue(c);
+        });
 }
 
 namespace {
@@ -340,9 +386,17 @@ struct ClassFileInfo {
 
 bool ParseClassFile(const std::string& d, ClassFileInfo& info) {
     size_t p = 8;
-    auto u1 = [&](size_t& o) -> unsigned { return o < d.size() ? static_cast<unsigned char>(d[o++]) : 0; };
-    auto u2 = [&](size_t& o) -> unsigned { unsigned a = u1(o); return (a << 8) | u1(o); };
-    auto u4 = [&](size_t& o) -> unsigned { unsigned a = u2(o); return (a << 16) | u2(o); };
+    auto u1 = [&](size_t& o) -> unsigned {
+        return o < d.size() ? static_cast<unsigned char>(d[o++]) : 0;
+    };
+    auto u2 = [&](size_t& o) -> unsigned {
+        unsigned a = u1(o);
+        return (a << 8) | u1(o);
+    };
+    auto u4 = [&](size_t& o) -> unsigned {
+        unsigned a = u2(o);
+        return (a << 16) | u2(o);
+    };
     unsigned count = u2(p);
     std::vector<std::string> utf8(count);
     std::vector<unsigned> classIndex(count);
@@ -355,12 +409,35 @@ bool ParseClassFile(const std::string& d, ClassFileInfo& info) {
                 p += n;
                 break;
             }
-            case 7: classIndex[i] = u2(p); break;
-            case 8: case 16: case 19: case 20: p += 2; break;
-            case 15: p += 3; break;
-            case 3: case 4: case 9: case 10: case 11: case 12: case 17: case 18: p += 4; break;
-            case 5: case 6: p += 8; ++i; break;
-            default: return false;
+            case 7:
+                classIndex[i] = u2(p);
+                break;
+            case 8:
+            case 16:
+            case 19:
+            case 20:
+                p += 2;
+                break;
+            case 15:
+                p += 3;
+                break;
+            case 3:
+            case 4:
+            case 9:
+            case 10:
+            case 11:
+            case 12:
+            case 17:
+            case 18:
+                p += 4;
+                break;
+            case 5:
+            case 6:
+                p += 8;
+                ++i;
+                break;
+            default:
+                return false;
         }
     }
     if (p >= d.size()) return false;
@@ -368,7 +445,7 @@ bool ParseClassFile(const std::string& d, ClassFileInfo& info) {
     unsigned self = u2(p);
     if (self >= count || classIndex[self] >= count) return false;
     info.thisName = utf8[classIndex[self]];
-    p += 2;  // super
+    p += 2;          // super
     p += 2 * u2(p);  // interfaces
     auto members = [&](bool keep) {
         unsigned n = u2(p);
@@ -394,12 +471,13 @@ jvalue IntValue(jint i) {
 }
 }  // namespace
 
-Class* Vm::DefineAppClass(const std::string& name, const std::string& bytes, std::string& errorClass,
-                          std::string& errorMessage) {
+Class* Vm::DefineAppClass(const std::string& name, const std::string& bytes,
+                          std::string& errorClass, std::string& errorMessage) {
     Class* c = NewClass(name, "java/lang/Object");
     c->isBoot = false;
     bool real = bytes.size() >= 4 && static_cast<unsigned char>(bytes[0]) == 0xCA &&
-                static_cast<unsigned char>(bytes[1]) == 0xFE && static_cast<unsigned char>(bytes[2]) == 0xBA &&
+                static_cast<unsigned char>(bytes[1]) == 0xFE &&
+                static_cast<unsigned char>(bytes[2]) == 0xBA &&
                 static_cast<unsigned char>(bytes[3]) == 0xBE;
     auto fail = [&](const char* cls, const std::string& message) -> Class* {
         classes_.erase(name);
@@ -409,22 +487,31 @@ Class* Vm::DefineAppClass(const std::string& name, const std::string& bytes, std
     };
     if (real) {
         ClassFileInfo info;
-        if (!ParseClassFile(bytes, info)) return fail("java/lang/ClassFormatError", "Truncated class file");
-        if (info.thisName != name) return fail("java/lang/NoClassDefFoundError", name + " (wrong name: " + info.thisName + ")");
+        if (!ParseClassFile(bytes, info))
+            return fail("java/lang/ClassFormatError", "Truncated class file");
+        if (info.thisName != name)
+            return fail("java/lang/NoClassDefFoundError",
+                        name + " (wrong name: " + info.thisName + ")");
         for (const auto& [method, descriptor] : info.staticMethods) {
             if (method == "main" && descriptor == "([Ljava/lang/String;)V") {
-                c->AddMethod("main", descriptor, true, [c](Thread&, Object*, const std::vector<jvalue>& a) {
-                    LogEvent("main", {{"class", c->name}, {"args", StringArrayValues(Arg(a, 0))}, {"real_class", true}});
-                    return Void();
-                });
-            } else if (method == "secondaryMain" &&
-                       (descriptor == "([Ljava/lang/String;)V" || descriptor == "([Ljava/lang/String;)I")) {
+                c->AddMethod("main", descriptor, true,
+                             [c](Thread&, Object*, const std::vector<jvalue>& a) {
+                                 LogEvent("main", {{"class", c->name},
+                                                   {"args", StringArrayValues(Arg(a, 0))},
+                                                   {"real_class", true}});
+                                 return Void();
+                             });
+            } else if (method == "secondaryMain" && (descriptor == "([Ljava/lang/String;)V" ||
+                                                     descriptor == "([Ljava/lang/String;)I")) {
                 bool isInt = descriptor.back() == 'I';
-                c->AddMethod("secondaryMain", descriptor, true, [c, isInt](Thread&, Object*, const std::vector<jvalue>& a) {
-                    LogEvent("secondary_main", {{"class", c->name}, {"form", isInt ? "int" : "void"},
-                                                {"args", StringArrayValues(Arg(a, 0))}, {"real_class", true}});
-                    return IntValue(0);
-                });
+                c->AddMethod("secondaryMain", descriptor, true,
+                             [c, isInt](Thread&, Object*, const std::vector<jvalue>& a) {
+                                 LogEvent("secondary_main", {{"class", c->name},
+                                                             {"form", isInt ? "int" : "void"},
+                                                             {"args", StringArrayValues(Arg(a, 0))},
+                                                             {"real_class", true}});
+                                 return IntValue(0);
+                             });
             }
         }
         return c;
@@ -432,7 +519,8 @@ Class* Vm::DefineAppClass(const std::string& name, const std::string& bytes, std
     if (bytes.rfind(kScriptMagic, 0) != 0) {
         unsigned magic = bytes.size() >= 4 ? (static_cast<unsigned char>(bytes[0]) << 24 |
                                               static_cast<unsigned char>(bytes[1]) << 16 |
-                                              static_cast<unsigned char>(bytes[2]) << 8 | static_cast<unsigned char>(bytes[3]))
+                                              static_cast<unsigned char>(bytes[2]) << 8 |
+                                              static_cast<unsigned char>(bytes[3]))
                                            : 0;
         return fail("java/lang/ClassFormatError",
                     "Incompatible magic value " + std::to_string(magic) + " in class file " + name);
@@ -441,20 +529,24 @@ Class* Vm::DefineAppClass(const std::string& name, const std::string& bytes, std
     std::string error;
     if (!ParseScript(bytes, *script, error)) Fatal("script of class " + name + ": " + error);
     if (script->main.present) {
-        c->AddMethod("main", "([Ljava/lang/String;)V", true, [c, script](Thread& t, Object*, const std::vector<jvalue>& a) {
-            std::vector<std::u16string> args = StringArrayValues(Arg(a, 0));
-            LogEvent("main", {{"class", c->name}, {"args", args}, {"thread", t.name}});
-            RunScript(t, c, "main", script->main, args);
-            LogEvent("main_end", {{"class", c->name}, {"exception", t.pending != nullptr}});
-            return Void();
-        });
+        c->AddMethod(
+            "main", "([Ljava/lang/String;)V", true,
+            [c, script](Thread& t, Object*, const std::vector<jvalue>& a) {
+                std::vector<std::u16string> args = StringArrayValues(Arg(a, 0));
+                LogEvent("main", {{"class", c->name}, {"args", args}, {"thread", t.name}});
+                RunScript(t, c, "main", script->main, args);
+                LogEvent("main_end", {{"class", c->name}, {"exception", t.pending != nullptr}});
+                return Void();
+            });
     }
     if (script->secondaryMain.present) {
         bool isInt = script->secondaryMain.returnsInt;
-        c->AddMethod("secondaryMain", isInt ? "([Ljava/lang/String;)I" : "([Ljava/lang/String;)V", true,
-                     [c, script, isInt](Thread& t, Object*, const std::vector<jvalue>& a) {
+        c->AddMethod("secondaryMain", isInt ? "([Ljava/lang/String;)I" : "([Ljava/lang/String;)V",
+                     true, [c, script, isInt](Thread& t, Object*, const std::vector<jvalue>& a) {
                          std::vector<std::u16string> args = StringArrayValues(Arg(a, 0));
-                         LogEvent("secondary_main", {{"class", c->name}, {"form", isInt ? "int" : "void"}, {"args", args},
+                         LogEvent("secondary_main", {{"class", c->name},
+                                                     {"form", isInt ? "int" : "void"},
+                                                     {"args", args},
                                                      {"thread", t.name}});
                          jint r = RunScript(t, c, "secondaryMain", script->secondaryMain, args);
                          LogEvent("secondary_main_end", {{"class", c->name}, {"result", r}});

@@ -22,8 +22,9 @@ uint16_t U16At(const std::string& d, size_t o) {
 }
 
 bool ReadFileBytes(const std::wstring& path, std::string& data) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     data.clear();
     char buffer[65536];
@@ -41,7 +42,8 @@ std::vector<std::string> SplitClassPath(const std::string& value, bool present) 
     size_t start = 0;
     for (;;) {
         size_t end = value.find(';', start);
-        std::string item = value.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        std::string item =
+            value.substr(start, end == std::string::npos ? std::string::npos : end - start);
         out.push_back(item.empty() ? "." : item);
         if (end == std::string::npos) break;
         start = end + 1;
@@ -49,7 +51,8 @@ std::vector<std::string> SplitClassPath(const std::string& value, bool present) 
     return out;
 }
 
-bool ReadStoredZipEntry(const std::string& zip, const std::string& entry, std::string& bytes, std::string& error) {
+bool ReadStoredZipEntry(const std::string& zip, const std::string& entry, std::string& bytes,
+                        std::string& error) {
     // End of central directory: the last "PK\5\6" within the final 64 KiB + 22 bytes.
     if (zip.size() < 22) return false;
     size_t lowest = zip.size() > 65557 ? zip.size() - 65557 : 0;
@@ -76,7 +79,8 @@ bool ReadStoredZipEntry(const std::string& zip, const std::string& entry, std::s
         std::string name = zip.substr(pos + 46, nameLength);
         if (name == entry) {
             if (method != 0) {
-                error = "jar entry " + entry + " is compressed; the stand-in reads only stored entries (jar -0)";
+                error = "jar entry " + entry +
+                        " is compressed; the stand-in reads only stored entries (jar -0)";
                 return false;
             }
             if (U32(zip, local) != 0x04034b50) return false;
@@ -90,8 +94,8 @@ bool ReadStoredZipEntry(const std::string& zip, const std::string& entry, std::s
     return false;
 }
 
-bool FindOnClassPath(const std::vector<std::string>& classPath, const std::string& entry, std::string& bytes,
-                     std::string& where, std::string& error) {
+bool FindOnClassPath(const std::vector<std::string>& classPath, const std::string& entry,
+                     std::string& bytes, std::string& where, std::string& error) {
     for (const std::string& element : classPath) {
         std::wstring path = WideFromUtf8(element);
         DWORD attributes = GetFileAttributesW(path.c_str());

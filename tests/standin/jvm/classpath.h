@@ -12,10 +12,11 @@ std::vector<std::string> SplitClassPath(const std::string& value, bool present);
 
 /// Looks for `entry` (for example com/example/App.class) in each class-path element in order.
 /// Returns false when nowhere; `error` is set when a jar holds the entry compressed.
-bool FindOnClassPath(const std::vector<std::string>& classPath, const std::string& entry, std::string& bytes,
-                     std::string& where, std::string& error);
+bool FindOnClassPath(const std::vector<std::string>& classPath, const std::string& entry,
+                     std::string& bytes, std::string& where, std::string& error);
 
 /// Reads one entry of a zip file held in memory; false when absent or unreadable.
-bool ReadStoredZipEntry(const std::string& zip, const std::string& entry, std::string& bytes, std::string& error);
+bool ReadStoredZipEntry(const std::string& zip, const std::string& entry, std::string& bytes,
+                        std::string& error);
 
 }  // namespace standin

@@ -72,8 +72,8 @@ unsigned long long StackReservation() {
 }
 
 bool SupportedVersion(jint version) {
-    return version == 0x00010002 || version == 0x00010004 || version == 0x00010006 || version == 0x00010008 ||
-           version == 0x00090000 || version == 0x000a0000;
+    return version == 0x00010002 || version == 0x00010004 || version == 0x00010006 ||
+           version == 0x00010008 || version == 0x00090000 || version == 0x000a0000;
 }
 
 // ---------------------------------------------------------------- invocation interface
@@ -97,7 +97,8 @@ jint JNICALL DestroyJavaVM(JavaVM* vm) {
     bool attachedHere = self == nullptr;
     if (!self) self = AttachThisThread("DestroyJavaVM", false);
     size_t waiting = v.LiveNonDaemonThreadsExcept(self);
-    LogEvent("destroy", {{"waiting_for", static_cast<unsigned long long>(waiting)}, {"attached_here", attachedHere}});
+    LogEvent("destroy", {{"waiting_for", static_cast<unsigned long long>(waiting)},
+                         {"attached_here", attachedHere}});
     while (v.LiveNonDaemonThreadsExcept(self) > 0) Sleep(20);
     v.destroyed = true;
     v.Detach(self);
@@ -127,7 +128,10 @@ jint JNICALL AttachCommon(JavaVM* vm, void** penv, void* args, bool daemon, cons
     }
     if (Thread* t = CurrentThread()) {
         *penv = &t->env;
-        LogEvent("attach", {{"result", JNI_OK}, {"already_attached", true}, {"thread", t->name}, {"daemon", daemon}});
+        LogEvent("attach", {{"result", JNI_OK},
+                            {"already_attached", true},
+                            {"thread", t->name},
+                            {"daemon", daemon}});
         return JNI_OK;
     }
     std::string name;
@@ -161,7 +165,9 @@ jint JNICALL DetachCurrentThread(JavaVM* vm) {
         return JNI_OK;  // already detached: a no-op, as in HotSpot
     }
     if (t->javaDepth > 0) {
-        LogEvent("detach", {{"result", JNI_ERR}, {"thread", t->name}, {"reason", "Java frames on the stack"}});
+        LogEvent(
+            "detach",
+            {{"result", JNI_ERR}, {"thread", t->name}, {"reason", "Java frames on the stack"}});
         return JNI_ERR;
     }
     if (t->pending) DescribeUncaughtAtDetach(t);
@@ -187,16 +193,18 @@ jint JNICALL GetEnv(JavaVM* vm, void** penv, jint version) {
     return JNI_OK;
 }
 
-#define STANDIN_STUB(name)                                                                          \
-    void JNICALL UnimplementedInvoke_##name() {                                                      \
-        Vm::Get().Fatal("JNI invocation function " #name " is not implemented by the stand-in VM");  \
+#define STANDIN_STUB(name)                                         \
+    void JNICALL UnimplementedInvoke_##name() {                    \
+        Vm::Get().Fatal("JNI invocation function " #name           \
+                        " is not implemented by the stand-in VM"); \
     }
 STANDIN_INVOKE_SLOTS(STANDIN_STUB)
 #undef STANDIN_STUB
 
 JNIInvokeInterface_ BuildInvokeInterface() {
     JNIInvokeInterface_ table{};
-#define STANDIN_ASSIGN_STUB(name) table.name = reinterpret_cast<decltype(table.name)>(&UnimplementedInvoke_##name);
+#define STANDIN_ASSIGN_STUB(name) \
+    table.name = reinterpret_cast<decltype(table.name)>(&UnimplementedInvoke_##name);
     STANDIN_INVOKE_SLOTS(STANDIN_ASSIGN_STUB)
 #undef STANDIN_ASSIGN_STUB
     table.DestroyJavaVM = DestroyJavaVM;
@@ -232,24 +240,30 @@ jint CreateVm(JavaVM** pvm, void** penv, JavaVMInitArgs* args) {
     if (!SupportedVersion(args->version)) return JNI_EVERSION;
     for (jint i = 0; i < args->nOptions; ++i) {
         const JavaVMOption& o = args->options[i];
-        if (!o.optionString) v.Fatal("JNI_CreateJavaVM: option " + std::to_string(i) + " has no string");
-        LogEvent("option", {{"index", i}, {"option", std::string(o.optionString)}, {"extra_info", o.extraInfo != nullptr}});
+        if (!o.optionString)
+            v.Fatal("JNI_CreateJavaVM: option " + std::to_string(i) + " has no string");
+        LogEvent("option", {{"index", i},
+                            {"option", std::string(o.optionString)},
+                            {"extra_info", o.extraInfo != nullptr}});
     }
     OptionResult parsed;
     jint result = ParseVmOptions(*args, v.fixture.unknownOptions, parsed);
     if (result != JNI_OK) {
         DWORD written = 0;
         std::string text = parsed.error + "\n";
-        WriteFile(GetStdHandle(STD_ERROR_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        WriteFile(GetStdHandle(STD_ERROR_HANDLE), text.data(), static_cast<DWORD>(text.size()),
+                  &written, nullptr);
         return result;
     }
     if (v.fixture.maxHeap && parsed.maxHeap > v.fixture.maxHeap) {
         // As HotSpot when the heap cannot be reserved (a 32-bit process, for instance): the
         // message goes to standard output and the process ends with 1, without the exit hook.
-        std::string text = "Error occurred during initialization of VM\nCould not reserve enough space for " +
-                           std::to_string(parsed.maxHeap / 1024) + "KB object heap\n";
+        std::string text =
+            "Error occurred during initialization of VM\nCould not reserve enough space for " +
+            std::to_string(parsed.maxHeap / 1024) + "KB object heap\n";
         DWORD written = 0;
-        WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()),
+                  &written, nullptr);
         LogEvent("vm_init_failed", {{"reason", "heap"}, {"max_heap", parsed.maxHeap}});
         ExitProcess(1);
     }
@@ -266,7 +280,8 @@ jint CreateVm(JavaVM** pvm, void** penv, JavaVMInitArgs* args) {
     g_checkJni = parsed.checkJni;
     v.properties = parsed.properties;
     auto cp = parsed.properties.find("java.class.path");
-    v.classPath = SplitClassPath(cp == parsed.properties.end() ? "" : cp->second, cp != parsed.properties.end());
+    v.classPath = SplitClassPath(cp == parsed.properties.end() ? "" : cp->second,
+                                 cp != parsed.properties.end());
     v.javaVm.functions = &g_invokeInterface;
     v.Boot();
     Thread* t = AttachThisThread("main", false);
@@ -302,8 +317,9 @@ jint JNICALL StandinGetDefaultJavaVMInitArgs(void* args) {
         a->version = 0x00010002;
         a->javaStackSize = Vm::Get().fixture.defaultStackSize;
     }
-    LogEvent("default_init_args",
-             {{"version", version}, {"java_stack_size", Vm::Get().fixture.defaultStackSize}, {"result", result}});
+    LogEvent("default_init_args", {{"version", version},
+                                   {"java_stack_size", Vm::Get().fixture.defaultStackSize},
+                                   {"result", result}});
     return result;
 }
 

@@ -14,11 +14,21 @@ namespace {
 
 // Functions the JNI specification allows while an exception is pending.
 const std::set<std::string>& SafeWithPending() {
-    static const std::set<std::string> names = {
-        "ExceptionOccurred", "ExceptionDescribe", "ExceptionClear", "ExceptionCheck", "ReleaseStringChars",
-        "ReleaseStringUTFChars", "ReleaseStringCritical", "DeleteLocalRef", "DeleteGlobalRef",
-        "DeleteWeakGlobalRef", "MonitorExit", "PushLocalFrame", "PopLocalFrame", "ReleasePrimitiveArrayCritical",
-        "ReleaseCharArrayElements"};
+    static const std::set<std::string> names = {"ExceptionOccurred",
+                                                "ExceptionDescribe",
+                                                "ExceptionClear",
+                                                "ExceptionCheck",
+                                                "ReleaseStringChars",
+                                                "ReleaseStringUTFChars",
+                                                "ReleaseStringCritical",
+                                                "DeleteLocalRef",
+                                                "DeleteGlobalRef",
+                                                "DeleteWeakGlobalRef",
+                                                "MonitorExit",
+                                                "PushLocalFrame",
+                                                "PopLocalFrame",
+                                                "ReleasePrimitiveArrayCritical",
+                                                "ReleaseCharArrayElements"};
     return names;
 }
 
@@ -34,17 +44,21 @@ bool g_checkJni = false;
 Thread& Enter(JNIEnv* env, const char* function, bool) {
     Vm& vm = Vm::Get();
     Thread* t = CurrentThread();
-    if (!t) vm.Fatal(std::string(function) + ": JNI call from a thread that is not attached to the VM");
+    if (!t)
+        vm.Fatal(std::string(function) + ": JNI call from a thread that is not attached to the VM");
     if (env != &t->env)
-        vm.Fatal(std::string(function) + ": JNIEnv of another thread used (a JNIEnv is valid only on its own thread)");
+        vm.Fatal(std::string(function) +
+                 ": JNIEnv of another thread used (a JNIEnv is valid only on its own thread)");
     if (t->pending && !SafeWithPending().count(function)) {
         // What -Xcheck:jni reports; the call itself goes ahead as in a real VM.
-        LogEvent("jni_warning", {{"function", function}, {"text", "JNI call made with exception pending"},
+        LogEvent("jni_warning", {{"function", function},
+                                 {"text", "JNI call made with exception pending"},
                                  {"pending", Dotted(t->pending->cls->name)}});
         if (g_checkJni) {
             std::string line = "WARNING in native method: JNI call made with exception pending\r\n";
             DWORD written = 0;
-            WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+            WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line.data(), static_cast<DWORD>(line.size()),
+                      &written, nullptr);
         }
     }
     return *t;
@@ -68,13 +82,15 @@ Object* Deref(jobject ref, const char* function) {
 Class* DerefClass(jclass ref, const char* function) {
     Object* o = Deref(ref, function);
     if (!o) Vm::Get().Fatal(std::string(function) + ": null class");
-    if (o->cls->name != "java/lang/Class") Vm::Get().Fatal(std::string(function) + ": argument is not a class");
+    if (o->cls->name != "java/lang/Class")
+        Vm::Get().Fatal(std::string(function) + ": argument is not a class");
     return static_cast<Class*>(o);
 }
 
 Method* DerefMethod(jmethodID id, const char* function) {
     auto* m = reinterpret_cast<Method*>(id);
-    if (!m || m->magic != Method::kMagic) Vm::Get().Fatal(std::string(function) + ": invalid method ID");
+    if (!m || m->magic != Method::kMagic)
+        Vm::Get().Fatal(std::string(function) + ": invalid method ID");
     return m;
 }
 
@@ -83,7 +99,10 @@ jvalue Invoke(Thread& t, Method* m, Object* self, const std::vector<jvalue>& arg
     // pending again afterwards unless the call throws one of its own.
     Object* before = t.pending;
     t.pending = nullptr;
-    LogEvent("call", {{"class", m->owner->name}, {"method", m->name}, {"sig", m->signature}, {"thread", t.name}});
+    LogEvent("call", {{"class", m->owner->name},
+                      {"method", m->name},
+                      {"sig", m->signature},
+                      {"thread", t.name}});
     ++t.javaDepth;
     jvalue r = m->body(t, self, args);
     --t.javaDepth;
@@ -107,8 +126,9 @@ void CheckArgument(Method* m, size_t index, Object* o, const char* function) {
         want = V().BootClass(expected);
     }
     if (want && !o->cls->IsSubclassOf(want) && want->name != "java/lang/Object")
-        V().Fatal(std::string(function) + ": argument " + std::to_string(index + 1) + " of " + m->owner->name + "." +
-                  m->name + m->signature + " is a " + o->cls->name + ", not a " + expected);
+        V().Fatal(std::string(function) + ": argument " + std::to_string(index + 1) + " of " +
+                  m->owner->name + "." + m->name + m->signature + " is a " + o->cls->name +
+                  ", not a " + expected);
 }
 
 std::vector<jvalue> ArgsFromVaList(Method* m, va_list args, const char* function) {
@@ -116,14 +136,30 @@ std::vector<jvalue> ArgsFromVaList(Method* m, va_list args, const char* function
     for (size_t i = 0; i < m->parameters.size(); ++i) {
         jvalue v{};
         switch (m->parameters[i]) {
-            case 'Z': v.z = static_cast<jboolean>(va_arg(args, int)); break;
-            case 'B': v.b = static_cast<jbyte>(va_arg(args, int)); break;
-            case 'C': v.c = static_cast<jchar>(va_arg(args, int)); break;
-            case 'S': v.s = static_cast<jshort>(va_arg(args, int)); break;
-            case 'I': v.i = va_arg(args, jint); break;
-            case 'J': v.j = va_arg(args, jlong); break;
-            case 'F': v.f = static_cast<jfloat>(va_arg(args, double)); break;
-            case 'D': v.d = va_arg(args, double); break;
+            case 'Z':
+                v.z = static_cast<jboolean>(va_arg(args, int));
+                break;
+            case 'B':
+                v.b = static_cast<jbyte>(va_arg(args, int));
+                break;
+            case 'C':
+                v.c = static_cast<jchar>(va_arg(args, int));
+                break;
+            case 'S':
+                v.s = static_cast<jshort>(va_arg(args, int));
+                break;
+            case 'I':
+                v.i = va_arg(args, jint);
+                break;
+            case 'J':
+                v.j = va_arg(args, jlong);
+                break;
+            case 'F':
+                v.f = static_cast<jfloat>(va_arg(args, double));
+                break;
+            case 'D':
+                v.d = va_arg(args, double);
+                break;
             default: {
                 Object* o = Deref(va_arg(args, jobject), function);
                 CheckArgument(m, i, o, function);
@@ -151,38 +187,43 @@ std::vector<jvalue> ArgsFromArray(Method* m, const jvalue* args, const char* fun
 
 void CheckReturn(Method* m, char expected, const char* function) {
     if (m->returns != expected)
-        V().Fatal(std::string(function) + ": wrong return type for " + m->owner->name + "." + m->name + m->signature);
+        V().Fatal(std::string(function) + ": wrong return type for " + m->owner->name + "." +
+                  m->name + m->signature);
 }
 
 // Call<Type>Method: virtual dispatch on the receiver.
-jvalue CallInstance(JNIEnv* env, jobject obj, jmethodID id, const jvalue* array, va_list* list, char returns,
-                    const char* function) {
+jvalue CallInstance(JNIEnv* env, jobject obj, jmethodID id, const jvalue* array, va_list* list,
+                    char returns, const char* function) {
     Thread& t = Enter(env, function);
     Method* m = DerefMethod(id, function);
     Object* self = Deref(obj, function);
     if (!self) V().Fatal(std::string(function) + ": null receiver");
     if (m->isStatic) V().Fatal(std::string(function) + ": called with a static method ID");
     if (!self->cls->IsSubclassOf(m->owner))
-        V().Fatal(std::string(function) + ": receiver of class " + self->cls->name + " has no method " + m->name);
+        V().Fatal(std::string(function) + ": receiver of class " + self->cls->name +
+                  " has no method " + m->name);
     CheckReturn(m, returns, function);
     Method* target = self->cls->Find(m->name, m->signature);
-    std::vector<jvalue> args = list ? ArgsFromVaList(m, *list, function) : ArgsFromArray(m, array, function);
+    std::vector<jvalue> args =
+        list ? ArgsFromVaList(m, *list, function) : ArgsFromArray(m, array, function);
     bool threw = false;
     jvalue r = Invoke(t, target ? target : m, self, args, &threw);
     if (returns == 'L') r.l = threw ? nullptr : Local(reinterpret_cast<Object*>(r.l));
     return r;
 }
 
-jvalue CallStatic(JNIEnv* env, jclass clazz, jmethodID id, const jvalue* array, va_list* list, char returns,
-                  const char* function) {
+jvalue CallStatic(JNIEnv* env, jclass clazz, jmethodID id, const jvalue* array, va_list* list,
+                  char returns, const char* function) {
     Thread& t = Enter(env, function);
     Method* m = DerefMethod(id, function);
     Class* c = DerefClass(clazz, function);
     if (!m->isStatic) V().Fatal(std::string(function) + ": called with an instance method ID");
     if (!c->IsSubclassOf(m->owner))
-        V().Fatal(std::string(function) + ": method " + m->name + " does not belong to class " + c->name);
+        V().Fatal(std::string(function) + ": method " + m->name + " does not belong to class " +
+                  c->name);
     CheckReturn(m, returns, function);
-    std::vector<jvalue> args = list ? ArgsFromVaList(m, *list, function) : ArgsFromArray(m, array, function);
+    std::vector<jvalue> args =
+        list ? ArgsFromVaList(m, *list, function) : ArgsFromArray(m, array, function);
     bool threw = false;
     jvalue r = Invoke(t, m, nullptr, args, &threw);
     if (returns == 'L') r.l = threw ? nullptr : Local(reinterpret_cast<Object*>(r.l));
@@ -196,8 +237,10 @@ jobject NewObjectCommon(JNIEnv* env, jclass clazz, jmethodID id, const jvalue* a
     Method* m = DerefMethod(id, function);
     if (m->name != "<init>" || !c->IsSubclassOf(m->owner))
         V().Fatal(std::string(function) + ": method ID is not a constructor of " + c->name);
-    if (!c->allocate) V().Fatal(std::string(function) + ": class " + c->name + " cannot be instantiated");
-    std::vector<jvalue> args = list ? ArgsFromVaList(m, *list, function) : ArgsFromArray(m, array, function);
+    if (!c->allocate)
+        V().Fatal(std::string(function) + ": class " + c->name + " cannot be instantiated");
+    std::vector<jvalue> args =
+        list ? ArgsFromVaList(m, *list, function) : ArgsFromArray(m, array, function);
     Object* o = c->allocate(c);
     bool threw = false;
     Invoke(t, m, o, args, &threw);
@@ -217,7 +260,8 @@ jclass JNICALL FindClass(JNIEnv* env, const char* name) {
     if (!name) V().Fatal("FindClass: null name");
     std::string errorClass, errorMessage;
     Class* c = V().LoadClass(name, errorClass, errorMessage);
-    LogEvent("find_class", {{"name", std::string(name)}, {"found", c != nullptr}, {"thread", t.name}});
+    LogEvent("find_class",
+             {{"name", std::string(name)}, {"found", c != nullptr}, {"thread", t.name}});
     if (c) return reinterpret_cast<jclass>(Local(c));
     if (!errorClass.empty()) {
         Throw(t, errorClass, errorMessage);
@@ -228,7 +272,8 @@ jclass JNICALL FindClass(JNIEnv* env, const char* name) {
     Throw(scratch, "java/lang/ClassNotFoundException", &dotted);
     static_cast<ThrowableObject*>(scratch.pending)->frames = {
         "java.base/jdk.internal.loader.BuiltinClassLoader.loadClass(BuiltinClassLoader.java:641)",
-        "java.base/jdk.internal.loader.ClassLoaders$AppClassLoader.loadClass(ClassLoaders.java:188)",
+        "java.base/"
+        "jdk.internal.loader.ClassLoaders$AppClassLoader.loadClass(ClassLoaders.java:188)",
         "java.base/java.lang.ClassLoader.loadClass(ClassLoader.java:525)"};
     std::u16string message = FromUtf8(name);
     Throw(t, "java/lang/NoClassDefFoundError", &message, scratch.pending);
@@ -282,11 +327,14 @@ void JNICALL ExceptionDescribe(JNIEnv* env) {
         std::lock_guard<std::recursive_mutex> guard(V().lock);
         err = V().err;
     }
-    std::string target = err && err->target ? (err->target->kind == StreamObject::Kind::File ? "file" : "standard") : "?";
-    LogEvent("exception_describe", {{"class", Dotted(e->cls->name)},
-                                    {"message", e->hasMessage ? JsonValue(e->message) : JsonValue(nullptr)},
-                                    {"thread", t.name},
-                                    {"stream", target}});
+    std::string target = err && err->target
+                             ? (err->target->kind == StreamObject::Kind::File ? "file" : "standard")
+                             : "?";
+    LogEvent("exception_describe",
+             {{"class", Dotted(e->cls->name)},
+              {"message", e->hasMessage ? JsonValue(e->message) : JsonValue(nullptr)},
+              {"thread", t.name},
+              {"stream", target}});
     PrintTo(err, u"Exception in thread \"" + FromUtf8(t.name) + u"\" ");
     PrintStackTrace(e, err);
 }
@@ -390,9 +438,14 @@ jmethodID LookupMethod(JNIEnv* env, jclass clazz, const char* name, const char* 
     if (!name || !sig) V().Fatal(std::string(function) + ": null name or signature");
     Method* m = c->Find(name, sig);
     if (m && m->isStatic != isStatic) m = nullptr;
-    if (!isStatic && m && std::string(name) == "<init>" && m->owner != c) m = nullptr;  // constructors are not inherited
-    LogEvent("get_method", {{"class", c->name}, {"name", std::string(name)}, {"sig", std::string(sig)},
-                            {"static", isStatic}, {"found", m != nullptr}, {"thread", t.name}});
+    if (!isStatic && m && std::string(name) == "<init>" && m->owner != c)
+        m = nullptr;  // constructors are not inherited
+    LogEvent("get_method", {{"class", c->name},
+                            {"name", std::string(name)},
+                            {"sig", std::string(sig)},
+                            {"static", isStatic},
+                            {"found", m != nullptr},
+                            {"thread", t.name}});
     if (!m) {
         Throw(t, "java/lang/NoSuchMethodError", std::string(name));
         return nullptr;
@@ -407,40 +460,48 @@ jmethodID JNICALL GetStaticMethodID(JNIEnv* env, jclass clazz, const char* name,
     return LookupMethod(env, clazz, name, sig, true, "GetStaticMethodID");
 }
 
-#define STANDIN_CALLS(Type, jtype, letter, field)                                                            \
-    jtype JNICALL Call##Type##Method(JNIEnv* env, jobject obj, jmethodID id, ...) {                         \
-        va_list args;                                                                                       \
-        va_start(args, id);                                                                                 \
-        jvalue r = CallInstance(env, obj, id, nullptr, &args, letter, "Call" #Type "Method");               \
-        va_end(args);                                                                                       \
-        return (jtype)r.field;                                                                              \
-    }                                                                                                       \
-    jtype JNICALL Call##Type##MethodV(JNIEnv* env, jobject obj, jmethodID id, va_list args) {               \
-        va_list copy;                                                                                       \
-        va_copy(copy, args);                                                                                \
-        jvalue r = CallInstance(env, obj, id, nullptr, &copy, letter, "Call" #Type "MethodV");              \
-        va_end(copy);                                                                                       \
-        return (jtype)r.field;                                                                              \
-    }                                                                                                       \
-    jtype JNICALL Call##Type##MethodA(JNIEnv* env, jobject obj, jmethodID id, const jvalue* args) {         \
-        return (jtype)CallInstance(env, obj, id, args, nullptr, letter, "Call" #Type "MethodA").field;      \
-    }                                                                                                       \
-    jtype JNICALL CallStatic##Type##Method(JNIEnv* env, jclass clazz, jmethodID id, ...) {                  \
-        va_list args;                                                                                       \
-        va_start(args, id);                                                                                 \
-        jvalue r = CallStatic(env, clazz, id, nullptr, &args, letter, "CallStatic" #Type "Method");         \
-        va_end(args);                                                                                       \
-        return (jtype)r.field;                                                                              \
-    }                                                                                                       \
-    jtype JNICALL CallStatic##Type##MethodV(JNIEnv* env, jclass clazz, jmethodID id, va_list args) {        \
-        va_list copy;                                                                                       \
-        va_copy(copy, args);                                                                                \
-        jvalue r = CallStatic(env, clazz, id, nullptr, &copy, letter, "CallStatic" #Type "MethodV");        \
-        va_end(copy);                                                                                       \
-        return (jtype)r.field;                                                                              \
-    }                                                                                                       \
-    jtype JNICALL CallStatic##Type##MethodA(JNIEnv* env, jclass clazz, jmethodID id, const jvalue* args) {  \
-        return (jtype)CallStatic(env, clazz, id, args, nullptr, letter, "CallStatic" #Type "MethodA").field; \
+#define STANDIN_CALLS(Type, jtype, letter, field)                                               \
+    jtype JNICALL Call##Type##Method(JNIEnv* env, jobject obj, jmethodID id, ...) {             \
+        va_list args;                                                                           \
+        va_start(args, id);                                                                     \
+        jvalue r = CallInstance(env, obj, id, nullptr, &args, letter, "Call" #Type "Method");   \
+        va_end(args);                                                                           \
+        return (jtype)r.field;                                                                  \
+    }                                                                                           \
+    jtype JNICALL Call##Type##MethodV(JNIEnv* env, jobject obj, jmethodID id, va_list args) {   \
+        va_list copy;                                                                           \
+        va_copy(copy, args);                                                                    \
+        jvalue r = CallInstance(env, obj, id, nullptr, &copy, letter, "Call" #Type "MethodV");  \
+        va_end(copy);                                                                           \
+        return (jtype)r.field;                                                                  \
+    }                                                                                           \
+    jtype JNICALL Call##Type##MethodA(JNIEnv* env, jobject obj, jmethodID id,                   \
+                                      const jvalue* args) {                                     \
+        return (jtype)CallInstance(env, obj, id, args, nullptr, letter, "Call" #Type "MethodA") \
+            .field;                                                                             \
+    }                                                                                           \
+    jtype JNICALL CallStatic##Type##Method(JNIEnv* env, jclass clazz, jmethodID id, ...) {      \
+        va_list args;                                                                           \
+        va_start(args, id);                                                                     \
+        jvalue r =                                                                              \
+            CallStatic(env, clazz, id, nullptr, &args, letter, "CallStatic" #Type "Method");    \
+        va_end(args);                                                                           \
+        return (jtype)r.field;                                                                  \
+    }                                                                                           \
+    jtype JNICALL CallStatic##Type##MethodV(JNIEnv* env, jclass clazz, jmethodID id,            \
+                                            va_list args) {                                     \
+        va_list copy;                                                                           \
+        va_copy(copy, args);                                                                    \
+        jvalue r =                                                                              \
+            CallStatic(env, clazz, id, nullptr, &copy, letter, "CallStatic" #Type "MethodV");   \
+        va_end(copy);                                                                           \
+        return (jtype)r.field;                                                                  \
+    }                                                                                           \
+    jtype JNICALL CallStatic##Type##MethodA(JNIEnv* env, jclass clazz, jmethodID id,            \
+                                            const jvalue* args) {                               \
+        return (jtype)CallStatic(env, clazz, id, args, nullptr, letter,                         \
+                                 "CallStatic" #Type "MethodA")                                  \
+            .field;                                                                             \
     }
 
 STANDIN_CALLS(Object, jobject, 'L', l)
@@ -482,7 +543,8 @@ void JNICALL CallStaticVoidMethodA(JNIEnv* env, jclass clazz, jmethodID id, cons
 StringObject* DerefString(jstring s, const char* function) {
     Object* o = Deref(s, function);
     if (!o) V().Fatal(std::string(function) + ": null string");
-    if (o->cls->name != "java/lang/String") V().Fatal(std::string(function) + ": not a java.lang.String");
+    if (o->cls->name != "java/lang/String")
+        V().Fatal(std::string(function) + ": not a java.lang.String");
     return static_cast<StringObject*>(o);
 }
 
@@ -490,13 +552,15 @@ ArrayObject* DerefArray(jarray a, char kind, const char* function) {
     Object* o = Deref(a, function);
     if (!o) V().Fatal(std::string(function) + ": null array");
     auto* array = dynamic_cast<ArrayObject*>(o);
-    if (!array || (kind && array->kind != kind)) V().Fatal(std::string(function) + ": wrong kind of array");
+    if (!array || (kind && array->kind != kind))
+        V().Fatal(std::string(function) + ": wrong kind of array");
     return array;
 }
 
 jstring JNICALL NewString(JNIEnv* env, const jchar* chars, jsize n) {
     Enter(env, "NewString");
-    return reinterpret_cast<jstring>(Local(standin::NewString(std::u16string(reinterpret_cast<const char16_t*>(chars), n))));
+    return reinterpret_cast<jstring>(
+        Local(standin::NewString(std::u16string(reinterpret_cast<const char16_t*>(chars), n))));
 }
 
 jsize JNICALL GetStringLength(JNIEnv* env, jstring s) {
@@ -520,7 +584,8 @@ void JNICALL ReleaseStringChars(JNIEnv* env, jstring s, const jchar* chars) {
     Enter(env, "ReleaseStringChars");
     DerefString(s, "ReleaseStringChars");
     std::lock_guard<std::recursive_mutex> guard(V().lock);
-    if (!g_chars.erase(chars)) V().Fatal("ReleaseStringChars: pointer not from GetStringChars (or released twice)");
+    if (!g_chars.erase(chars))
+        V().Fatal("ReleaseStringChars: pointer not from GetStringChars (or released twice)");
     std::free(const_cast<jchar*>(chars));
 }
 
@@ -560,9 +625,9 @@ void JNICALL GetStringRegion(JNIEnv* env, jstring s, jsize start, jsize n, jchar
     Thread& t = Enter(env, "GetStringRegion");
     const std::u16string& v = DerefString(s, "GetStringRegion")->value;
     if (start < 0 || n < 0 || static_cast<size_t>(start) + n > v.size()) {
-        Throw(t, "java/lang/StringIndexOutOfBoundsException", "begin " + std::to_string(start) + ", end " +
-                                                                   std::to_string(start + n) + ", length " +
-                                                                   std::to_string(v.size()));
+        Throw(t, "java/lang/StringIndexOutOfBoundsException",
+              "begin " + std::to_string(start) + ", end " + std::to_string(start + n) +
+                  ", length " + std::to_string(v.size()));
         return;
     }
     std::copy(v.begin() + start, v.begin() + start + n, buffer);
@@ -597,7 +662,8 @@ jobject JNICALL GetObjectArrayElement(JNIEnv* env, jobjectArray a, jsize index) 
     ArrayObject* array = DerefArray(a, 'L', "GetObjectArrayElement");
     if (index < 0 || static_cast<size_t>(index) >= array->objects.size()) {
         Throw(t, "java/lang/ArrayIndexOutOfBoundsException",
-              "Index " + std::to_string(index) + " out of bounds for length " + std::to_string(array->objects.size()));
+              "Index " + std::to_string(index) + " out of bounds for length " +
+                  std::to_string(array->objects.size()));
         return nullptr;
     }
     return Local(array->objects[index]);
@@ -609,7 +675,8 @@ void JNICALL SetObjectArrayElement(JNIEnv* env, jobjectArray a, jsize index, job
     Object* o = Deref(value, "SetObjectArrayElement");
     if (index < 0 || static_cast<size_t>(index) >= array->objects.size()) {
         Throw(t, "java/lang/ArrayIndexOutOfBoundsException",
-              "Index " + std::to_string(index) + " out of bounds for length " + std::to_string(array->objects.size()));
+              "Index " + std::to_string(index) + " out of bounds for length " +
+                  std::to_string(array->objects.size()));
         return;
     }
     if (o && !o->cls->IsSubclassOf(array->element)) {
@@ -625,20 +692,23 @@ jcharArray JNICALL NewCharArray(JNIEnv* env, jsize n) {
         Throw(t, "java/lang/NegativeArraySizeException", std::to_string(n));
         return nullptr;
     }
-    return reinterpret_cast<jcharArray>(Local(new ArrayObject(V().BootClass("[C"), 'C', nullptr, static_cast<size_t>(n))));
+    return reinterpret_cast<jcharArray>(
+        Local(new ArrayObject(V().BootClass("[C"), 'C', nullptr, static_cast<size_t>(n))));
 }
 
 bool RegionOk(Thread& t, ArrayObject* a, jsize start, jsize n) {
     if (start < 0 || n < 0 || static_cast<size_t>(start) + static_cast<size_t>(n) > a->Length()) {
         Throw(t, "java/lang/ArrayIndexOutOfBoundsException",
-              "Array region " + std::to_string(start) + ".." + std::to_string(static_cast<long long>(start) + n) +
-                  " out of bounds for length " + std::to_string(a->Length()));
+              "Array region " + std::to_string(start) + ".." +
+                  std::to_string(static_cast<long long>(start) + n) + " out of bounds for length " +
+                  std::to_string(a->Length()));
         return false;
     }
     return true;
 }
 
-void JNICALL SetCharArrayRegion(JNIEnv* env, jcharArray a, jsize start, jsize n, const jchar* buffer) {
+void JNICALL SetCharArrayRegion(JNIEnv* env, jcharArray a, jsize start, jsize n,
+                                const jchar* buffer) {
     Thread& t = Enter(env, "SetCharArrayRegion");
     ArrayObject* array = DerefArray(a, 'C', "SetCharArrayRegion");
     if (!RegionOk(t, array, start, n)) return;
@@ -668,9 +738,9 @@ jobjectRefType JNICALL GetObjectRefType(JNIEnv* env, jobject obj) {
 
 // ---------------------------------------------------------------- loud stubs
 
-#define STANDIN_STUB(name)                                                                \
-    void JNICALL Unimplemented_##name() {                                                  \
-        Vm::Get().Fatal("JNI function " #name " is not implemented by the stand-in VM");   \
+#define STANDIN_STUB(name)                                                               \
+    void JNICALL Unimplemented_##name() {                                                \
+        Vm::Get().Fatal("JNI function " #name " is not implemented by the stand-in VM"); \
     }
 STANDIN_NATIVE_SLOTS(STANDIN_STUB)
 #undef STANDIN_STUB
@@ -679,7 +749,8 @@ JNINativeInterface_ BuildNativeInterface() {
     JNINativeInterface_ table{};
     // Every named slot first gets a stub that reports its own name, then the implemented
     // functions replace theirs; all by member name, so each lands where jni.h puts it.
-#define STANDIN_ASSIGN_STUB(name) table.name = reinterpret_cast<decltype(table.name)>(&Unimplemented_##name);
+#define STANDIN_ASSIGN_STUB(name) \
+    table.name = reinterpret_cast<decltype(table.name)>(&Unimplemented_##name);
     STANDIN_NATIVE_SLOTS(STANDIN_ASSIGN_STUB)
 #undef STANDIN_ASSIGN_STUB
     table.GetVersion = GetVersion;

@@ -19,11 +19,21 @@ std::string JsonString(const std::string& utf8) {
     std::string out = "\"";
     for (unsigned char c : utf8) {
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
             default:
                 if (c < 0x20) {
                     char buf[8];
@@ -43,7 +53,8 @@ std::string JsonU16(const std::u16string& s) {
     std::string out = "\"";
     for (size_t i = 0; i < s.size(); ++i) {
         char16_t u = s[i];
-        bool pair = u >= 0xD800 && u < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000;
+        bool pair = u >= 0xD800 && u < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
+                    s[i + 1] < 0xE000;
         if (pair) {
             std::string utf = Utf8(s.substr(i, 2));
             out += utf;
@@ -97,8 +108,9 @@ void LogEvent(const char* event, std::initializer_list<std::pair<const char*, Js
     // A named mutex orders whole lines between processes that share the log.
     HANDLE mutex = CreateMutexW(nullptr, FALSE, L"vmboot_standin_log_lock");
     if (mutex) WaitForSingleObject(mutex, 10000);
-    HANDLE file = CreateFileW(g_logPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(g_logPath.c_str(), FILE_APPEND_DATA,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
         DWORD written = 0;
         WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);

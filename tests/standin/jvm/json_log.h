@@ -32,6 +32,7 @@ std::string JsonString(const std::string& utf8);
 /// Sets the log file (UTF-8 path); empty disables logging.
 void SetLogPath(const std::string& path);
 /// Appends {"event": event, "pid":..., "tid":..., fields...}.
-void LogEvent(const char* event, std::initializer_list<std::pair<const char*, JsonValue>> fields = {});
+void LogEvent(const char* event,
+              std::initializer_list<std::pair<const char*, JsonValue>> fields = {});
 
 }  // namespace standin

@@ -9,18 +9,63 @@ namespace {
 bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
 
 // -X options HotSpot accepts (prefixes). Anything else starting with -X is refused.
-const char* const kKnownX[] = {
-    "-Xss", "-Xmx", "-Xms", "-Xmn", "-Xint", "-Xmixed", "-Xcomp", "-Xbatch", "-Xrs", "-Xcheck:jni",
-    "-Xnoclassgc", "-Xlog", "-Xloggc:", "-Xverify", "-Xbootclasspath/a:", "-Xshare:", "-Xdebug", "-Xnoagent",
-    "-Xrun", "-Xdiag", "-Xinternalversion", "-Xmaxjitcodesize", "-Xconcurrentio", "-Xoss", "-Xsqnopause",
-    "-Xboundthreads", "-Xusealtsigs", "-Xshowsettings", "-Xincgc", "-Xprof", "-Xfuture", "-Xrunjdwp"};
+const char* const kKnownX[] = {"-Xss",
+                               "-Xmx",
+                               "-Xms",
+                               "-Xmn",
+                               "-Xint",
+                               "-Xmixed",
+                               "-Xcomp",
+                               "-Xbatch",
+                               "-Xrs",
+                               "-Xcheck:jni",
+                               "-Xnoclassgc",
+                               "-Xlog",
+                               "-Xloggc:",
+                               "-Xverify",
+                               "-Xbootclasspath/a:",
+                               "-Xshare:",
+                               "-Xdebug",
+                               "-Xnoagent",
+                               "-Xrun",
+                               "-Xdiag",
+                               "-Xinternalversion",
+                               "-Xmaxjitcodesize",
+                               "-Xconcurrentio",
+                               "-Xoss",
+                               "-Xsqnopause",
+                               "-Xboundthreads",
+                               "-Xusealtsigs",
+                               "-Xshowsettings",
+                               "-Xincgc",
+                               "-Xprof",
+                               "-Xfuture",
+                               "-Xrunjdwp"};
 
-const char* const kKnownOther[] = {
-    "-D", "-verbose", "-ea", "-da", "-esa", "-dsa", "-enableassertions", "-disableassertions",
-    "-enablesystemassertions", "-disablesystemassertions", "-agentlib:", "-agentpath:", "-javaagent:",
-    "--add-opens=", "--add-exports=", "--add-modules=", "--add-reads=", "--limit-modules=", "--module-path=",
-    "--upgrade-module-path=", "--patch-module=", "--illegal-access=", "--enable-native-access=",
-    "-Djava.class.path="};
+const char* const kKnownOther[] = {"-D",
+                                   "-verbose",
+                                   "-ea",
+                                   "-da",
+                                   "-esa",
+                                   "-dsa",
+                                   "-enableassertions",
+                                   "-disableassertions",
+                                   "-enablesystemassertions",
+                                   "-disablesystemassertions",
+                                   "-agentlib:",
+                                   "-agentpath:",
+                                   "-javaagent:",
+                                   "--add-opens=",
+                                   "--add-exports=",
+                                   "--add-modules=",
+                                   "--add-reads=",
+                                   "--limit-modules=",
+                                   "--module-path=",
+                                   "--upgrade-module-path=",
+                                   "--patch-module=",
+                                   "--illegal-access=",
+                                   "--enable-native-access=",
+                                   "-Djava.class.path="};
 
 }  // namespace
 
@@ -35,11 +80,24 @@ bool ParseMemorySize(const std::string& text, unsigned long long& bytes) {
     unsigned long long scale = 1;
     if (i < text.size()) {
         switch (text[i++]) {
-            case 'k': case 'K': scale = 1ULL << 10; break;
-            case 'm': case 'M': scale = 1ULL << 20; break;
-            case 'g': case 'G': scale = 1ULL << 30; break;
-            case 't': case 'T': scale = 1ULL << 40; break;
-            default: return false;
+            case 'k':
+            case 'K':
+                scale = 1ULL << 10;
+                break;
+            case 'm':
+            case 'M':
+                scale = 1ULL << 20;
+                break;
+            case 'g':
+            case 'G':
+                scale = 1ULL << 30;
+                break;
+            case 't':
+            case 'T':
+                scale = 1ULL << 40;
+                break;
+            default:
+                return false;
         }
     }
     if (i != text.size()) return false;
@@ -48,7 +106,8 @@ bool ParseMemorySize(const std::string& text, unsigned long long& bytes) {
     return true;
 }
 
-jint ParseVmOptions(const JavaVMInitArgs& args, const std::vector<std::string>& unknown, OptionResult& result) {
+jint ParseVmOptions(const JavaVMInitArgs& args, const std::vector<std::string>& unknown,
+                    OptionResult& result) {
     for (jint i = 0; i < args.nOptions; ++i) {
         std::string o = args.options[i].optionString;
         void* extra = args.options[i].extraInfo;
@@ -75,12 +134,15 @@ jint ParseVmOptions(const JavaVMInitArgs& args, const std::vector<std::string>& 
         if (StartsWith(o, "-D")) {
             std::string body = o.substr(2);
             size_t eq = body.find('=');
-            result.properties[body.substr(0, eq)] = eq == std::string::npos ? "" : body.substr(eq + 1);
+            result.properties[body.substr(0, eq)] =
+                eq == std::string::npos ? "" : body.substr(eq + 1);
             continue;
         }
         if (StartsWith(o, "-XX:")) {
             std::string body = o.substr(4);
-            bool ok = !body.empty() && ((body[0] == '+' || body[0] == '-') ? body.size() > 1 : body.find('=') != std::string::npos);
+            bool ok = !body.empty() &&
+                      ((body[0] == '+' || body[0] == '-') ? body.size() > 1
+                                                          : body.find('=') != std::string::npos);
             if (!ok && !args.ignoreUnrecognized) {
                 result.error = "Unrecognized VM option '" + body + "'";
                 return JNI_EINVAL;

@@ -14,13 +14,14 @@ struct OptionResult {
     void* exitHook = nullptr;
     void* abortHook = nullptr;
     bool checkJni = false;
-    unsigned long long maxHeap = 0;  // the last -Xmx, in bytes; 0 when none
+    unsigned long long maxHeap = 0;                 // the last -Xmx, in bytes; 0 when none
     std::map<std::string, std::string> properties;  // -D options, the last of a name wins
 };
 
 /// Returns JNI_OK, or JNI_ERR / JNI_EINVAL with `result.error` set for the first refused
 /// option. `unknown` lists options the fixture declares unrecognised (exact strings).
-jint ParseVmOptions(const JavaVMInitArgs& args, const std::vector<std::string>& unknown, OptionResult& result);
+jint ParseVmOptions(const JavaVMInitArgs& args, const std::vector<std::string>& unknown,
+                    OptionResult& result);
 
 /// Parses a HotSpot memory size ("64m", "1G", "512k", "1048576"); false when malformed.
 bool ParseMemorySize(const std::string& text, unsigned long long& bytes);

@@ -15,8 +15,9 @@ thread_local Thread* t_current = nullptr;
 
 std::wstring ModuleFolder() {
     HMODULE self = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&ModuleFolder), &self);
+    GetModuleHandleExW(
+        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+        reinterpret_cast<LPCWSTR>(&ModuleFolder), &self);
     std::wstring path(32768, L'\0');
     DWORD n = GetModuleFileNameW(self, path.data(), static_cast<DWORD>(path.size()));
     path.resize(n);
@@ -25,8 +26,9 @@ std::wstring ModuleFolder() {
 
 std::string ReadWholeFile(const std::wstring& path, bool& ok) {
     ok = false;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return {};
     std::string data;
     char buffer[65536];
@@ -56,7 +58,8 @@ Vm& Vm::Get() {
 void Vm::LoadFixture() {
     // The fixture writes standin.cfg into the runtime's bin folder; a copy beside jvm.dll wins.
     std::wstring folder = ModuleFolder();
-    std::wstring candidates[] = {folder + L"\\standin.cfg", folder.substr(0, folder.find_last_of(L"\\/")) + L"\\standin.cfg"};
+    std::wstring candidates[] = {folder + L"\\standin.cfg",
+                                 folder.substr(0, folder.find_last_of(L"\\/")) + L"\\standin.cfg"};
     for (const auto& path : candidates) {
         bool ok = false;
         std::string text = ReadWholeFile(path, ok);
@@ -69,14 +72,22 @@ void Vm::LoadFixture() {
             size_t eq = line.find('=');
             if (eq == std::string::npos) continue;
             std::string key = Trim(line.substr(0, eq)), value = Trim(line.substr(eq + 1));
-            if (key == "default_stack_size") fixture.defaultStackSize = static_cast<jint>(std::stoll(value));
-            else if (key == "launcher_helper") fixture.launcherHelper = value == "1" || value == "true";
-            else if (key == "launcher_helper_failure") fixture.helperThrows = value == "throw";
-            else if (key == "create_result") fixture.createResult = static_cast<jint>(std::stol(value));
-            else if (key == "unknown_option") fixture.unknownOptions.push_back(value);
-            else if (key == "log") fixture.logPath = value;
-            else if (key == "create_wait_file") fixture.createWaitFile = value;
-            else if (key == "max_heap") fixture.maxHeap = std::stoull(value);
+            if (key == "default_stack_size")
+                fixture.defaultStackSize = static_cast<jint>(std::stoll(value));
+            else if (key == "launcher_helper")
+                fixture.launcherHelper = value == "1" || value == "true";
+            else if (key == "launcher_helper_failure")
+                fixture.helperThrows = value == "throw";
+            else if (key == "create_result")
+                fixture.createResult = static_cast<jint>(std::stol(value));
+            else if (key == "unknown_option")
+                fixture.unknownOptions.push_back(value);
+            else if (key == "log")
+                fixture.logPath = value;
+            else if (key == "create_wait_file")
+                fixture.createWaitFile = value;
+            else if (key == "max_heap")
+                fixture.maxHeap = std::stoull(value);
         }
         break;
     }
@@ -86,7 +97,8 @@ void Vm::LoadFixture() {
     SetLogPath(fixture.logPath);
 }
 
-Method* Class::AddMethod(const std::string& n, const std::string& sig, bool isStatic, MethodBody body) {
+Method* Class::AddMethod(const std::string& n, const std::string& sig, bool isStatic,
+                         MethodBody body) {
     auto m = std::make_unique<Method>();
     m->owner = this;
     m->name = n;
@@ -118,11 +130,14 @@ Method* Class::AddMethod(const std::string& n, const std::string& sig, bool isSt
 
 // ---------------------------------------------------------------- objects and exceptions
 
-StringObject* NewString(const std::u16string& s) { return new StringObject(Vm::Get().BootClass("java/lang/String"), s); }
+StringObject* NewString(const std::u16string& s) {
+    return new StringObject(Vm::Get().BootClass("java/lang/String"), s);
+}
 
 ArrayObject* NewStringArray(size_t n) {
     Vm& vm = Vm::Get();
-    return new ArrayObject(vm.BootClass("[Ljava/lang/String;"), 'L', vm.BootClass("java/lang/String"), n);
+    return new ArrayObject(vm.BootClass("[Ljava/lang/String;"), 'L',
+                           vm.BootClass("java/lang/String"), n);
 }
 
 ThrowableObject* MakeThrowable(Thread& t, Class* cls, const std::u16string* message) {
@@ -176,11 +191,13 @@ void StreamObject::Write(const std::string& data) {
         case Kind::StdOut:
         case Kind::StdErr: {
             HANDLE h = GetStdHandle(kind == Kind::StdOut ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
-            if (h && h != INVALID_HANDLE_VALUE) WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
+            if (h && h != INVALID_HANDLE_VALUE)
+                WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
             break;
         }
         case Kind::File:
-            if (file != INVALID_HANDLE_VALUE) WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
+            if (file != INVALID_HANDLE_VALUE)
+                WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
             break;
         case Kind::Bytes:
             bytes += data;
@@ -261,7 +278,8 @@ void StartJavaThread(bool daemon, std::function<void(Thread&)> body) {
         vm.threads.push_back(t);
     }
     DWORD id = 0;
-    HANDLE h = CreateThread(nullptr, 0, JavaThreadMain, new ThreadStart{t, std::move(body)}, 0, &id);
+    HANDLE h =
+        CreateThread(nullptr, 0, JavaThreadMain, new ThreadStart{t, std::move(body)}, 0, &id);
     if (h) {
         t->osThread = h;
     } else {
@@ -284,7 +302,8 @@ void Vm::Fatal(const std::string& text) {
     std::string line = "STANDIN FATAL: " + text + "\r\n";
     DWORD written = 0;
     HANDLE h = GetStdHandle(STD_ERROR_HANDLE);
-    if (h && h != INVALID_HANDLE_VALUE) WriteFile(h, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    if (h && h != INVALID_HANDLE_VALUE)
+        WriteFile(h, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
     LogEvent("fatal", {{"text", text}});
     if (hooks.abortHook) {
         LogEvent("abort_hook");
@@ -326,7 +345,8 @@ Class* Vm::LoadClass(const std::string& name, std::string& errorClass, std::stri
     {
         std::lock_guard<std::recursive_mutex> guard(lock);
         auto it = classes_.find(name);
-        if (it != classes_.end() && !it->second->isBoot && !it->second->synthetic) return it->second;
+        if (it != classes_.end() && !it->second->isBoot && !it->second->synthetic)
+            return it->second;
     }
     // Class names in slash form only: dotted or array names are not found on the class path.
     if (name.empty() || name.find('.') != std::string::npos || name[0] == '[') return nullptr;

@@ -15,9 +15,9 @@ std::string Trim(const std::string& s) {
 
 const std::set<std::string>& Verbs() {
     static const std::set<std::string> verbs = {
-        "print-args", "println",   "exit",      "throw",     "thread",    "daemon",
-        "sleep",      "wait-file", "wait-window", "wait-quit", "close-splash", "return", "return-arg",
-        "mark",       "abort"};
+        "print-args",   "println", "exit",       "throw",       "thread",
+        "daemon",       "sleep",   "wait-file",  "wait-window", "wait-quit",
+        "close-splash", "return",  "return-arg", "mark",        "abort"};
     return verbs;
 }
 

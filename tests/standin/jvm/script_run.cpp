@@ -28,7 +28,8 @@ int Number(const std::string& s) {
 
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_CLOSE) {
-        LogEvent("window_close", {{"hwnd", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(hwnd))}});
+        LogEvent("window_close",
+                 {{"hwnd", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(hwnd))}});
         DestroyWindow(hwnd);
         return 0;
     }
@@ -48,9 +49,12 @@ void WaitForWindowClose(const std::string& title) {
         return RegisterClassW(&wc);
     }();
     (void)atom;
-    HWND hwnd = CreateWindowExW(0, L"StandinAppWindow", WideFromUtf8(title).c_str(), WS_OVERLAPPEDWINDOW, 0, 0, 200,
-                                100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    LogEvent("window", {{"hwnd", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(hwnd))}, {"title", title}});
+    HWND hwnd =
+        CreateWindowExW(0, L"StandinAppWindow", WideFromUtf8(title).c_str(), WS_OVERLAPPEDWINDOW, 0,
+                        0, 200, 100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    LogEvent("window",
+             {{"hwnd", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(hwnd))},
+              {"title", title}});
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         TranslateMessage(&msg);
@@ -82,15 +86,16 @@ jint RunScript(Thread& t, Class* cls, const char* method, const ScriptSection& s
             std::u16string message = FromUtf8(rest);
             Throw(t, name, rest.empty() ? nullptr : &message);
             std::string simple = cls->name.substr(cls->name.find_last_of('/') + 1);
-            static_cast<ThrowableObject*>(t.pending)->frames = {Dotted(cls->name) + "." +
-                                                                method + "(" +
-                                                                simple + ".java)"};
+            static_cast<ThrowableObject*>(t.pending)->frames = {Dotted(cls->name) + "." + method +
+                                                                "(" + simple + ".java)"};
             return result;
         } else if (verb == "thread" || verb == "daemon") {
             DWORD ms = static_cast<DWORD>(Number(action.argument));
             bool daemon = verb == "daemon";
             StartJavaThread(daemon, [ms, daemon](Thread& jt) {
-                LogEvent("thread_start", {{"thread", jt.name}, {"daemon", daemon}, {"ms", static_cast<unsigned long>(ms)}});
+                LogEvent("thread_start", {{"thread", jt.name},
+                                          {"daemon", daemon},
+                                          {"ms", static_cast<unsigned long>(ms)}});
                 Sleep(ms);
                 LogEvent("thread_end", {{"thread", jt.name}});
             });
@@ -105,8 +110,10 @@ jint RunScript(Thread& t, Class* cls, const char* method, const ScriptSection& s
             WaitForWindowClose(action.argument);
         } else if (verb == "wait-quit") {
             MSG msg;
-            PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);  // creates the queue before telling anyone
-            LogEvent("wait_quit", {{"thread_id", static_cast<unsigned long>(GetCurrentThreadId())}});
+            PeekMessageW(&msg, nullptr, 0, 0,
+                         PM_NOREMOVE);  // creates the queue before telling anyone
+            LogEvent("wait_quit",
+                     {{"thread_id", static_cast<unsigned long>(GetCurrentThreadId())}});
             while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
             }
             LogEvent("wait_quit_done");

@@ -30,7 +30,8 @@ std::string Utf8(const std::u16string& s) {
     std::string out;
     for (size_t i = 0; i < s.size(); ++i) {
         uint32_t c = s[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
+            s[i + 1] < 0xE000) {
             c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
             ++i;
         } else if (c >= 0xD800 && c < 0xE000) {
@@ -44,7 +45,9 @@ std::string Utf8(const std::u16string& s) {
 std::u16string FromUtf8(const std::string& s) {
     std::u16string out;
     size_t i = 0;
-    auto cont = [&](size_t k) { return k < s.size() && (static_cast<unsigned char>(s[k]) & 0xC0) == 0x80; };
+    auto cont = [&](size_t k) {
+        return k < s.size() && (static_cast<unsigned char>(s[k]) & 0xC0) == 0x80;
+    };
     while (i < s.size()) {
         unsigned char b = s[i];
         uint32_t c = 0xFFFD;
@@ -58,7 +61,8 @@ std::u16string FromUtf8(const std::string& s) {
             c = ((b & 0x0F) << 12) | ((s[i + 1] & 0x3F) << 6) | (s[i + 2] & 0x3F);
             n = 3;
         } else if ((b & 0xF8) == 0xF0 && cont(i + 1) && cont(i + 2) && cont(i + 3)) {
-            c = ((b & 0x07) << 18) | ((s[i + 1] & 0x3F) << 12) | ((s[i + 2] & 0x3F) << 6) | (s[i + 3] & 0x3F);
+            c = ((b & 0x07) << 18) | ((s[i + 1] & 0x3F) << 12) | ((s[i + 2] & 0x3F) << 6) |
+                (s[i + 3] & 0x3F);
             n = 4;
         }
         i += n;
@@ -96,7 +100,8 @@ std::u16string FromModifiedUtf8(const char* s) {
             out += static_cast<char16_t>(((p[0] & 0x1F) << 6) | (p[1] & 0x3F));
             p += 2;
         } else if ((*p & 0xF0) == 0xE0 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80) {
-            out += static_cast<char16_t>(((p[0] & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F));
+            out +=
+                static_cast<char16_t>(((p[0] & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F));
             p += 3;
         } else {
             out += u'\uFFFD';

@@ -67,8 +67,8 @@ struct StreamObject : Object {
     }
     Kind kind;
     HANDLE file = INVALID_HANDLE_VALUE;
-    std::string bytes;                  // Bytes
-    StreamObject* target = nullptr;     // Print
+    std::string bytes;               // Bytes
+    StreamObject* target = nullptr;  // Print
     std::mutex mutex;
     void Write(const std::string& data);
 };
@@ -95,7 +95,7 @@ struct Class : Object {
     std::string name;  // slash form: java/lang/String
     Class* super = nullptr;
     bool isThrowable = false;
-    bool isBoot = true;  // found by the boot loader (JVM_FindClassFromBootLoader)
+    bool isBoot = true;      // found by the boot loader (JVM_FindClassFromBootLoader)
     bool synthetic = false;  // an exception class a script threw without defining it
     std::vector<std::unique_ptr<Method>> methods;
     std::function<Object*(Class*)> allocate;
@@ -152,7 +152,7 @@ struct Fixture {
 };
 
 class Vm {
-public:
+  public:
     static Vm& Get();
 
     Fixture fixture;
@@ -184,10 +184,10 @@ public:
     [[noreturn]] void Exit(jint code);
     [[noreturn]] void Fatal(const std::string& text);
 
-private:
+  private:
     std::map<std::string, Class*> classes_;
-    Class* DefineAppClass(const std::string& name, const std::string& bytes, std::string& errorClass,
-                          std::string& errorMessage);
+    Class* DefineAppClass(const std::string& name, const std::string& bytes,
+                          std::string& errorClass, std::string& errorMessage);
     Class* NewClass(const std::string& name, const std::string& super, bool throwable = false);
 };
 
@@ -216,7 +216,8 @@ StringObject* NewString(const std::u16string& s);
 ArrayObject* NewStringArray(size_t n);
 
 /// Runs a method body with arguments already converted; returns its result.
-jvalue Invoke(Thread& t, Method* m, Object* self, const std::vector<jvalue>& args, bool* threw = nullptr);
+jvalue Invoke(Thread& t, Method* m, Object* self, const std::vector<jvalue>& args,
+              bool* threw = nullptr);
 
 // Text conversions of a VM: UTF-16 to UTF-8, modified UTF-8, and back.
 std::string Utf8(const std::u16string& s);

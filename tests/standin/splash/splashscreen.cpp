@@ -11,8 +11,9 @@ namespace {
 
 std::wstring OwnFolder() {
     HMODULE self = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&OwnFolder), &self);
+    GetModuleHandleExW(
+        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+        reinterpret_cast<LPCWSTR>(&OwnFolder), &self);
     std::wstring path(32768, L'\0');
     path.resize(GetModuleFileNameW(self, path.data(), static_cast<DWORD>(path.size())));
     return path.substr(0, path.find_last_of(L"\\/"));
@@ -29,8 +30,9 @@ void EnsureLog() {
         standin::SetLogPath(standin::Narrow(std::wstring(value, n)));
         return;
     }
-    HANDLE file = CreateFileW((OwnFolder() + L"\\standin.cfg").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileW((OwnFolder() + L"\\standin.cfg").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     char buffer[8192];
     DWORD got = 0;
@@ -38,8 +40,10 @@ void EnsureLog() {
     if (ReadFile(file, buffer, sizeof buffer, &got, nullptr)) text.assign(buffer, got);
     CloseHandle(file);
     size_t at = text.find("\nlog=");
-    if (text.rfind("log=", 0) == 0) at = 0;
-    else if (at != std::string::npos) ++at;
+    if (text.rfind("log=", 0) == 0)
+        at = 0;
+    else if (at != std::string::npos)
+        ++at;
     if (at == std::string::npos) return;
     std::string path = text.substr(at + 4, text.find_first_of("\r\n", at) - at - 4);
     standin::SetLogPath(path);
@@ -71,7 +75,8 @@ int StandinSplashLoadFile(const char* file) {
 
 void StandinSplashSetFileJarName(const char* file, const char* jar) {
     EnsureLog();
-    standin::LogEvent("splash", {{"call", "SplashSetFileJarName"}, {"file", Bytes(file)}, {"jar", Bytes(jar)}});
+    standin::LogEvent(
+        "splash", {{"call", "SplashSetFileJarName"}, {"file", Bytes(file)}, {"jar", Bytes(jar)}});
 }
 
 void StandinSplashClose() {
