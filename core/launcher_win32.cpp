@@ -1,5 +1,7 @@
 #include "core/launcher_win32.h"
 
+#include <exception>
+
 #include "config/configuration_win32.h"
 #include "core/command_line.h"
 #include "core/messages_win32.h"
@@ -67,7 +69,8 @@ int Launcher::RunInProcess() {
     if (!HasSplashSwitch(ApplicationArguments)) {
         if (!StartSplash(*this)) return 0;
     } else {
-        NoteDecision(Decisions, "splash", "skipped", {{"reason", L"-nosplash or /nosplash argument"}});
+        NoteDecision(Decisions, "splash", "skipped",
+                     {{"reason", L"-nosplash or /nosplash argument"}});
     }
     if (DryRun) {
         // Explaining a launch: the options are assembled as for real, nothing is loaded.
@@ -100,8 +103,14 @@ int Launcher::RunInProcess() {
 
 DWORD WINAPI RunVmThread(void* parameter) {
     auto& launcher = *static_cast<Launcher*>(parameter);
-    if (!CreateVm(launcher)) return 1;
-    if (!InvokeMainClass(launcher)) return 1;
-    if (launcher.IsServiceApplication) DestroyVm(launcher);
-    return 0;
+    // An error escaping a thread routine would abort the process with the C runtime's own
+    // code; on this thread, as on the entry thread, it ends the launch as a failure.
+    try {
+        if (!CreateVm(launcher)) return 1;
+        if (!InvokeMainClass(launcher)) return 1;
+        if (launcher.IsServiceApplication) DestroyVm(launcher);
+        return 0;
+    } catch (const std::exception&) {
+        return 1;
+    }
 }
