@@ -235,16 +235,48 @@ def reg_import(text):
         raise HarnessError("regedit failed: %s" % result.stderr.decode(errors="replace"))
 
 
-def reg_query(key, value=None, view=64):
-    """`reg query` output for a key (view 64 or 32); None when the key does not exist."""
-    args = ["reg", "query", key]
-    if value is not None:
-        args += ["/v", value]
-    args.append("/reg:%d" % view)
-    result = run_wine(args, timeout=60)
-    if result.returncode != 0:
+def _parse_reg_string(text):
+    out, i = [], 1  # text starts with a double quote
+    while i < len(text) and text[i] != '"':
+        if text[i] == "\\" and i + 1 < len(text):
+            i += 1
+        out.append(text[i])
+        i += 1
+    return "".join(out), text[i + 1:]
+
+
+def reg_query(key, view=64):
+    """The values of one key as a dict (name -> str for REG_SZ, int for REG_DWORD, the .reg
+    text otherwise; "" names the default value), or None when the key does not exist.
+    `key` may start with HKLM\\ or HKEY_LOCAL_MACHINE\\; view 32 reads the 32-bit view."""
+    key = key.replace("HKLM\\", "HKEY_LOCAL_MACHINE\\", 1)
+    path = temp_dir("reg-") / "export.reg"
+    # reg export writes UTF-16; reg query would print in the OEM code page.
+    result = run_wine(["reg", "export", key, win_path(path), "/reg:%d" % view, "/y"],
+                      timeout=60)
+    if result.returncode != 0 or not path.is_file():
         return None
-    return result.stdout.decode("utf-8", errors="replace")
+    data = path.read_bytes()
+    text = data.decode("utf-16") if data[:2] == codecs.BOM_UTF16_LE else data.decode("cp1252")
+    values, inside = {}, False
+    for line in text.replace("\\\r\n  ", "").splitlines():
+        if line.startswith("["):
+            inside = line.strip()[1:-1].lower() == key.lower()
+            continue
+        if not inside or "=" not in line:
+            continue
+        if line.startswith("@="):
+            name, rest = "", line[2:]
+        else:
+            name, rest = _parse_reg_string(line)
+            rest = rest[1:]  # the "=" after the name
+        if rest.startswith('"'):
+            values[name] = _parse_reg_string(rest)[0]
+        elif rest.startswith("dword:"):
+            values[name] = int(rest[6:], 16)
+        else:
+            values[name] = rest
+    return values
 
 
 JAVA_REGISTRY_ROOTS = ("Software\\JavaSoft", "Software\\JRockit", "Software\\IBM")

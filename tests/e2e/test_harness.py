@@ -92,6 +92,28 @@ class SpawnTest(harness.TestCase):
             harness.quote_argument('a"b')
 
 
+class RegistryTest(harness.TestCase):
+    def test_import_into_both_views_and_clear_every_java_root(self):
+        harness.reg_import(
+            '[HKEY_LOCAL_MACHINE\\Software\\JavaSoft\\JDK\\17]\n'
+            '"JavaHome"="C:\\\\jdk 17 \\"ü\\""\n'
+            '"Count"=dword:0000002a\n'
+            '[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\IBM\\Java2 Runtime Environment\\1.8]\n'
+            '"JavaHome"="C:\\\\ibm"\n')
+        self.assertEqual(harness.reg_query("HKLM\\Software\\JavaSoft\\JDK\\17", view=64),
+                         {"JavaHome": 'C:\\jdk 17 "ü"', "Count": 42})
+        # The 32-bit view is a separate tree: the 64-bit key is not seen there.
+        self.assertIsNone(harness.reg_query("HKLM\\Software\\JavaSoft\\JDK\\17", view=32))
+        self.assertEqual(
+            harness.reg_query("HKLM\\Software\\IBM\\Java2 Runtime Environment\\1.8", view=32),
+            {"JavaHome": "C:\\ibm"})
+
+        harness.clear_java_registry()
+        for key, view in (("HKLM\\Software\\JavaSoft", 64), ("HKLM\\Software\\IBM", 32)):
+            with self.subTest(key=key, view=view):
+                self.assertIsNone(harness.reg_query(key, view=view))
+
+
 class UiDriverTest(harness.TestCase):
     def start_message_box(self, bitness, **env):
         probe = ProbeRun(bitness)
