@@ -239,6 +239,32 @@ class SingleInstanceTests(harness.TestCase):
         self.assertExitCode(primary.wait(60), 9)
         self.assertLess(time.time() - started, 30)
 
+    def test_dry_run_reports_the_role_and_hands_nothing_over(self):
+        f = self.fixture(secondary=[], secondary_form="int", secondary_result=3)
+
+        def role(report):
+            found = [d for d in report["decisions"]
+                     if d["stage"] == "instance" and d["what"] == "role"]
+            self.assertEqual(len(found), 1, report["decisions"])
+            return found[0]
+
+        alone = f.app.check(["a"])
+        self.assertEqual(alone["outcome"], "run-in-process")
+        self.assertEqual(role(alone)["role"], "primary")
+        # The dry run made no block: a real start is still the primary.
+        primary = self.primary(f)
+        beside = f.app.check(["a"])
+        self.assertEqual(beside["outcome"], "forward-to-primary")
+        self.assertEqual(role(beside)["role"], "second")
+        self.assertEqual(role(beside)["primaryProcessId"], str(primary.pid))
+        too_long = f.app.check(["x" * 600])
+        self.assertEqual(too_long["outcome"], "stop")
+        self.assertEqual(role(too_long)["role"], "second")
+        # Nothing was posted: the primary only serves the real start that follows.
+        self.assertExitCode(f.start(["real"]).wait(60), 3)
+        self.assertEqual([c["args"] for c in f.events("secondary_main")], [["real"]])
+        self.finish_primary(f, primary)
+
     def test_twenty_simultaneous_starts_each_get_their_own_answer(self):
         f = self.fixture(secondary=["return-arg"], secondary_form="int")
         primary = self.primary(f)
