@@ -194,6 +194,22 @@ def wine():
         return dict(env)
 
 
+def reset_wine():
+    """Ends every Windows process of the run's prefix (the registry and files stay) and
+    returns the visible windows that were still open, so a module cannot leave dialogs or
+    named objects behind for the next one."""
+    env = wine()
+    try:
+        leftovers = UiDriver().list_windows()
+    except (HarnessError, subprocess.TimeoutExpired):
+        leftovers = []
+    _quiet(["wineserver", "-k"], env, check=False)
+    _quiet(["wineserver", "-w"], env, check=False)
+    subprocess.run(["wineserver", "-p30"], env=env, stdin=subprocess.DEVNULL,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return leftovers
+
+
 def _unix_env(env):
     """Splits test variables into those for Wine itself and those for Windows."""
     unix, windows = {}, {}

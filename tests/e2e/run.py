@@ -4,7 +4,8 @@
 
 Without names, every tests/e2e/test_*.py runs: test_harness first (a broken harness would
 make every later failure noise), then the others by name. The modules run sequentially in
-one process, because registry fixtures belong to the one Wine prefix of the run.
+one process, because registry fixtures belong to the one Wine prefix of the run; between two
+modules every Windows process of the prefix is ended (windows still open are named).
 
 A test method counts once: it fails when it or any of its subtests fails or errs. Prints
 "e2e: N passed, N failed, N skipped" and writes {"passed", "failed", "skipped"} as JSON to
@@ -22,6 +23,9 @@ from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
 FIRST = "test_harness"
+sys.path.insert(0, str(HERE))
+
+import harness  # noqa: E402  (found through the path set just above)
 
 
 class CountingResult(unittest.TextTestResult):
@@ -74,10 +78,22 @@ def main():
     parser.add_argument("--summary", help="write the counts as JSON to this file")
     parser.add_argument("modules", nargs="*", help="test modules (default: all)")
     options = parser.parse_args()
-    sys.path.insert(0, str(HERE))
 
     passed = failed = skipped = 0
-    for name in module_names(options.modules):
+
+    def write_summary():
+        # Written after every module, so a run cut short still leaves its counts.
+        if options.summary:
+            Path(options.summary).write_text(json.dumps(
+                {"passed": passed, "failed": failed, "skipped": skipped}))
+
+    for index, name in enumerate(module_names(options.modules)):
+        if index > 0:
+            leftovers = harness.reset_wine()
+            if leftovers:
+                print("note: windows left open before %s (closed now): %s" % (
+                    name, ", ".join("%r (%s, pid %s)" % (w["caption"], w["class"], w["pid"])
+                                    for w in leftovers)), flush=True)
         started = time.time()
         print("---- %s" % name, flush=True)
         try:
@@ -85,6 +101,7 @@ def main():
         except Exception:  # A module that cannot even load is one failure, shown in full.
             traceback.print_exc(file=sys.stdout)
             failed += 1
+            write_summary()
             continue
         suite = unittest.defaultTestLoader.loadTestsFromModule(module)
         runner = unittest.TextTestRunner(stream=sys.stdout, verbosity=2,
@@ -100,11 +117,10 @@ def main():
         print("---- %s: %d passed, %d failed, %d skipped (%.0f s)"
               % (name, module_passed, module_failed, module_skipped, time.time() - started),
               flush=True)
+        write_summary()
 
     print("e2e: %d passed, %d failed, %d skipped" % (passed, failed, skipped), flush=True)
-    if options.summary:
-        Path(options.summary).write_text(json.dumps(
-            {"passed": passed, "failed": failed, "skipped": skipped}))
+    write_summary()
     return 1 if failed else 0
 
 
