@@ -12,6 +12,7 @@ from pathlib import Path
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
+import standin  # noqa: E402
 
 BITNESSES = (64, 32)
 OTHER_MACHINE = {64: "x86", 32: "x64"}
@@ -286,6 +287,68 @@ class DiscoveryTest(harness.TestCase):
         except harness.ProcessEnded:
             pass
         return process.wait(60)
+
+
+class RegistrySelectionTest(harness.TestCase):
+    """Registered stand-in runtimes, each logging to its own file: the one that creates the
+    VM is the one the rules chose."""
+
+    def setUp(self):
+        clear_java_registry()
+        self.addCleanup(clear_java_registry)
+
+    def test_configurations_choose_among_registered_runtimes(self):
+        bitness = 64
+        base = harness.temp_dir("registered-")
+        runtimes = {}
+
+        def add(name, root, version, home, vm_dirs):
+            folder = base / name
+            standin.make_runtime(folder if home is None else folder / home, bitness,
+                                 vm_dirs=vm_dirs, log=harness.win_path(base / (name + ".jsonl")))
+            register(64, root, version, harness.win_path(folder))
+            runtimes[name] = base / (name + ".jsonl")
+
+        add("jre7", "JavaSoft\\Java Runtime Environment", "1.7.0_80", None, ("client",))
+        add("jre8", "JavaSoft\\Java Runtime Environment", "1.8.0_191", None, ("client", "server"))
+        add("kit11", "JavaSoft\\Java Development Kit", "11", "jre", ("server",))
+        add("ibm6", "IBM\\Java2 Runtime Environment", "1.6", None, ("classic",))
+
+        cases = [
+            ("", "kit11"),
+            ("Preferred versions=1.7;1.8\n", "jre7"),
+            ("Preferred versions=1.9\n", "kit11"),
+            ("JVM Source=favor_JRE\n", "jre8"),
+            ("JVM Source=only_JDK\nMinimum Version=12\n", None),
+            ("Maximum Version=1.8.0_100\n", "jre7"),
+            ("Minimum Version=1.8\nMaximum Version=1.8\n", "jre8"),
+            ("VM Provider=IBM\n", "ibm6"),
+            ("VM Provider=any\nJVM Source=only_JRE\nJVM Type=server\n", "jre8"),
+        ]
+        for keys, expected in cases:
+            with self.subTest(keys=keys):
+                app = harness.App(bitness)
+                classes = app.folder / "classes"
+                standin.write_class(classes, "app.Main", standin.script(main=["exit 0"]))
+                app.write_ini("[Java Runtime Environment]\nMain Class=app.Main\n%s"
+                              "[Class Path]\nClass Path=classes\n" % keys)
+                for log in runtimes.values():
+                    if log.exists():
+                        log.unlink()
+                process = app.start(["-nosplash"], timeout=60)
+                ui = harness.UiDriver()
+                try:
+                    # Nothing acceptable: the missing-runtime dialog, cancelled.
+                    dialog = ui.wait_dialog(timeout=20 if expected is None else 5, pid=process)
+                    ui.press("Cancel")
+                except (harness.ProcessEnded, harness.UiTimeout):
+                    dialog = None
+                result = process.wait(60)
+                ran = sorted(name for name, log in runtimes.items()
+                             if standin.events(standin.read_log(log), "create"))
+                self.assertEqual(ran, [expected] if expected else [],
+                                 self.context(result, dialog))
+                self.assertExitCode(result, 0 if expected else -1, dialog)
 
 
 if __name__ == "__main__":
