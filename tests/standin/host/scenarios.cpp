@@ -315,6 +315,25 @@ std::vector<Scenario> Build() {
          }});
 
     all.push_back(
+        {"ansi_class_path",
+         [](Fixture& f) { f.classes["../gr\xc3\xbcn/com/example/App.class"] = kAppScript; },
+         [](Child& c) {
+             // Option strings are ANSI text, as a launcher passes them.
+             std::wstring folder = c.folder + L"\\gr\u00fcn";
+             int n =
+                 WideCharToMultiByte(CP_ACP, 0, folder.c_str(), -1, nullptr, 0, nullptr, nullptr);
+             std::string ansi(n - 1, '\0');
+             WideCharToMultiByte(CP_ACP, 0, folder.c_str(), -1, ansi.data(), n, nullptr, nullptr);
+             c.CreateOrDie({"-Djava.class.path=" + ansi});
+             c.CallMain(c.FindOrDie("com/example/App"), {u"found"});
+             return 0;
+         },
+         [](const Outcome& o, Checker& k) {
+             k.Expect(Has(o.out, "found"), "class found through an ANSI class path");
+             k.Expect(o.HasLog("\"option\"", "gr\xc3\xbcn\""), "option logged as UTF-8");
+         }});
+
+    all.push_back(
         {"class_not_on_path",
          [](Fixture& f) { f.classes["elsewhere/com/example/Other.class"] = kAppScript; },
          [](Child& c) {

@@ -71,6 +71,21 @@ unsigned long long StackReservation() {
     return total;
 }
 
+std::string FromAnsi(const char* text) {
+    int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    std::wstring wide(n > 0 ? n - 1 : 0, L'\0');
+    if (n > 1) MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), n);
+    return Narrow(wide);
+}
+
+std::string ToAnsi(const std::string& utf8) {
+    std::wstring wide = WideFromUtf8(utf8);
+    int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string text(n > 0 ? n - 1 : 0, '\0');
+    if (n > 1) WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, text.data(), n, nullptr, nullptr);
+    return text;
+}
+
 bool SupportedVersion(jint version) {
     return version == 0x00010002 || version == 0x00010004 || version == 0x00010006 ||
            version == 0x00010008 || version == 0x00090000 || version == 0x000a0000;
@@ -238,19 +253,23 @@ jint CreateVm(JavaVM** pvm, void** penv, JavaVMInitArgs* args) {
         if (v.created) return v.destroyed ? JNI_ERR : JNI_EEXIST;
     }
     if (!SupportedVersion(args->version)) return JNI_EVERSION;
+    // Option strings are in the system's ANSI code page, as HotSpot reads them on Windows.
+    std::vector<VmOption> options;
     for (jint i = 0; i < args->nOptions; ++i) {
         const JavaVMOption& o = args->options[i];
         if (!o.optionString)
             v.Fatal("JNI_CreateJavaVM: option " + std::to_string(i) + " has no string");
+        options.emplace_back(FromAnsi(o.optionString), o.extraInfo);
         LogEvent("option", {{"index", i},
-                            {"option", std::string(o.optionString)},
+                            {"option", options.back().first},
                             {"extra_info", o.extraInfo != nullptr}});
     }
     OptionResult parsed;
-    jint result = ParseVmOptions(*args, v.fixture.unknownOptions, parsed);
+    jint result =
+        ParseVmOptions(options, args->ignoreUnrecognized != 0, v.fixture.unknownOptions, parsed);
     if (result != JNI_OK) {
         DWORD written = 0;
-        std::string text = parsed.error + "\n";
+        std::string text = ToAnsi(parsed.error) + "\n";
         WriteFile(GetStdHandle(STD_ERROR_HANDLE), text.data(), static_cast<DWORD>(text.size()),
                   &written, nullptr);
         return result;

@@ -106,13 +106,11 @@ bool ParseMemorySize(const std::string& text, unsigned long long& bytes) {
     return true;
 }
 
-jint ParseVmOptions(const JavaVMInitArgs& args, const std::vector<std::string>& unknown,
-                    OptionResult& result) {
-    for (jint i = 0; i < args.nOptions; ++i) {
-        std::string o = args.options[i].optionString;
-        void* extra = args.options[i].extraInfo;
+jint ParseVmOptions(const std::vector<VmOption>& options, bool ignoreUnrecognized,
+                    const std::vector<std::string>& unknown, OptionResult& result) {
+    for (const auto& [o, extra] : options) {
         if (std::find(unknown.begin(), unknown.end(), o) != unknown.end()) {
-            if (args.ignoreUnrecognized) continue;
+            if (ignoreUnrecognized) continue;
             if (StartsWith(o, "-XX:")) {
                 std::string name = o.substr(4);
                 if (!name.empty() && (name[0] == '+' || name[0] == '-')) name = name.substr(1);
@@ -143,7 +141,7 @@ jint ParseVmOptions(const JavaVMInitArgs& args, const std::vector<std::string>& 
             bool ok = !body.empty() &&
                       ((body[0] == '+' || body[0] == '-') ? body.size() > 1
                                                           : body.find('=') != std::string::npos);
-            if (!ok && !args.ignoreUnrecognized) {
+            if (!ok && !ignoreUnrecognized) {
                 result.error = "Unrecognized VM option '" + body + "'";
                 return JNI_EINVAL;
             }
@@ -176,7 +174,7 @@ jint ParseVmOptions(const JavaVMInitArgs& args, const std::vector<std::string>& 
         } else {
             for (const char* p : kKnownOther) known = known || StartsWith(o, p);
         }
-        if (!known && !args.ignoreUnrecognized) {
+        if (!known && !ignoreUnrecognized) {
             result.error = "Unrecognized option: " + o;
             return JNI_ERR;
         }

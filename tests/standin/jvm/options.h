@@ -18,10 +18,13 @@ struct OptionResult {
     std::map<std::string, std::string> properties;  // -D options, the last of a name wins
 };
 
+/// One option string (already decoded to UTF-8) and its extraInfo.
+using VmOption = std::pair<std::string, void*>;
+
 /// Returns JNI_OK, or JNI_ERR / JNI_EINVAL with `result.error` set for the first refused
 /// option. `unknown` lists options the fixture declares unrecognised (exact strings).
-jint ParseVmOptions(const JavaVMInitArgs& args, const std::vector<std::string>& unknown,
-                    OptionResult& result);
+jint ParseVmOptions(const std::vector<VmOption>& options, bool ignoreUnrecognized,
+                    const std::vector<std::string>& unknown, OptionResult& result);
 
 /// Parses a HotSpot memory size ("64m", "1G", "512k", "1048576"); false when malformed.
 bool ParseMemorySize(const std::string& text, unsigned long long& bytes);
