@@ -608,8 +608,8 @@ def _describe_dialog(data):
 class UiDriver:
     """Wraps uidriver.exe (64-bit; window handles are global, so it drives both builds).
 
-    wait_dialog() returns a dict: hwnd, caption, class, pid, rect {left, top, right, bottom,
-    width, height}, owner {hwnd, class, caption, pid} or None, controls [{class, id, text,
+    wait_dialog() returns a dict: hwnd, caption, class, pid, style, exstyle, class_style,
+    rect {left, top, right, bottom, width, height}, owner {hwnd, class, caption, pid} or None, controls [{class, id, text,
     hwnd, visible, enabled, style, rect}], icon ("error", "warning", "information",
     "question", "unknown" or None), and for convenience texts, buttons, message (the static
     texts), owner_class, owner_title. Later calls act on the last dialog unless given hwnd."""

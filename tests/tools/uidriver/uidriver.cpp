@@ -209,6 +209,8 @@ std::string WindowJson(HWND window, bool withControls) {
                       ", \"enabled\": " + (::IsWindowEnabled(window) ? "true" : "false") +
                       ", \"style\": " + std::to_string(static_cast<unsigned long>(style)) +
                       ", \"exstyle\": " + std::to_string(static_cast<unsigned long>(exStyle)) +
+                      ", \"class_style\": " +
+                      std::to_string(static_cast<unsigned long>(::GetClassLongPtrW(window, GCL_STYLE))) +
                       ", \"topmost\": " + ((exStyle & WS_EX_TOPMOST) ? "true" : "false") +
                       ", \"rect\": " + RectJson(rect) + ", \"client\": " + RectJson(client) +
                       ", \"owner\": " + OwnerJson(window);
