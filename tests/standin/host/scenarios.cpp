@@ -315,6 +315,22 @@ std::vector<Scenario> Build() {
          }});
 
     all.push_back(
+        {"class_name_letter_case", AppClass,
+         [](Child& c) {
+             c.CreateOrDie({"-Djava.class.path=" + c.ClassPath()});
+             jclass lower = c.env->FindClass("com/example/app");
+             Say(std::string("lower=") + (lower ? "found" : "refused"));
+             c.env->ExceptionDescribe();
+             return 0;
+         },
+         [](const Outcome& o, Checker& k) {
+             k.Expect(Has(o.out, "lower=refused"), "a name in the wrong letter case is refused");
+             k.Expect(
+                 Has(o.err, "NoClassDefFoundError: com/example/app (wrong name: com/example/App)"),
+                 "HotSpot's wrong-name error");
+         }});
+
+    all.push_back(
         {"ansi_class_path",
          [](Fixture& f) { f.classes["../gr\xc3\xbcn/com/example/App.class"] = kAppScript; },
          [](Child& c) {

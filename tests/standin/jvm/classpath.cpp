@@ -94,8 +94,35 @@ bool ReadStoredZipEntry(const std::string& zip, const std::string& entry, std::s
     return false;
 }
 
+// The letter case of `entry` below `folder` as stored on disk.
+std::string SpelledOnDisk(const std::wstring& folder, const std::string& entry) {
+    std::wstring base = folder;
+    std::string spelled;
+    size_t start = 0;
+    while (start <= entry.size()) {
+        size_t end = entry.find('/', start);
+        std::string part = entry.substr(start, end == std::string::npos ? end : end - start);
+        std::wstring path =
+            base + (base.empty() || base.back() == L'\\' ? L"" : L"\\") + WideFromUtf8(part);
+        WIN32_FIND_DATAW data;
+        HANDLE find = FindFirstFileW(path.c_str(), &data);
+        std::string actual = part;
+        if (find != INVALID_HANDLE_VALUE) {
+            actual = Narrow(data.cFileName);
+            FindClose(find);
+        }
+        spelled += (spelled.empty() ? "" : "/") + actual;
+        base = path;
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return spelled;
+}
+
 bool FindOnClassPath(const std::vector<std::string>& classPath, const std::string& entry,
-                     std::string& bytes, std::string& where, std::string& error) {
+                     std::string& bytes, std::string& where, std::string& spelled,
+                     std::string& error) {
+    spelled = entry;
     for (const std::string& element : classPath) {
         std::wstring path = WideFromUtf8(element);
         DWORD attributes = GetFileAttributesW(path.c_str());
@@ -106,6 +133,7 @@ bool FindOnClassPath(const std::vector<std::string>& classPath, const std::strin
             for (wchar_t c : WideFromUtf8(entry)) file += c == L'/' ? L'\\' : c;
             if (ReadFileBytes(file, bytes)) {
                 where = Narrow(file);
+                spelled = SpelledOnDisk(path, entry);
                 return true;
             }
         } else {

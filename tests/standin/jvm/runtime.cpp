@@ -353,11 +353,20 @@ Class* Vm::LoadClass(const std::string& name, std::string& errorClass, std::stri
     std::string bytes;
     std::string where;
     std::string error;
-    if (!FindOnClassPath(classPath, name + ".class", bytes, where, error)) {
+    std::string spelled;
+    if (!FindOnClassPath(classPath, name + ".class", bytes, where, spelled, error)) {
         if (!error.empty()) Fatal(error);
         return nullptr;
     }
     LogEvent("class_file", {{"class", name}, {"from", where}});
+    std::string actual = spelled.substr(0, spelled.size() - 6);
+    if (actual != name && bytes.rfind(kScriptMagic, 0) == 0) {
+        // A folder ignores letter case, the VM does not: the class defined there has the
+        // name the file system spells.
+        errorClass = "java/lang/NoClassDefFoundError";
+        errorMessage = name + " (wrong name: " + actual + ")";
+        return nullptr;
+    }
     std::lock_guard<std::recursive_mutex> guard(lock);
     auto it = classes_.find(name);
     if (it != classes_.end() && !it->second->synthetic) return it->second;
