@@ -1,0 +1,30 @@
+#include "hosting/dialog_layout.h"
+
+LayoutRect AnchoredRect(const LayoutRect& initial, const LayoutRect& current, unsigned flags,
+                        int dx, int dy) {
+    LayoutRect result = current;
+    if (flags & (kAnchorSizeX | kAnchorMoveX)) {
+        result.right = initial.right + dx;
+        if (flags & kAnchorMoveX) result.left = initial.left + dx;
+    }
+    if (flags & (kAnchorSizeY | kAnchorMoveY)) {
+        result.bottom = initial.bottom + dy;
+        if (flags & kAnchorMoveY) result.top = initial.top + dy;
+    }
+    return result;
+}
+
+namespace {
+int CenteredStart(int low, int high, int size, int boundLow, int boundHigh) {
+    int start = (low + high) / 2 - size / 2;
+    if (start + size > boundHigh) start = boundHigh - size;
+    if (start < boundLow) start = boundLow;
+    return start;
+}
+}  // namespace
+
+LayoutPoint CenteredPosition(const LayoutRect& reference, const LayoutRect& bounds, int width,
+                             int height) {
+    return {CenteredStart(reference.left, reference.right, width, bounds.left, bounds.right),
+            CenteredStart(reference.top, reference.bottom, height, bounds.top, bounds.bottom)};
+}

@@ -1,0 +1,59 @@
+#include "hosting/dialog_layout.h"
+
+#include <gtest/gtest.h>
+
+TEST(AnchoredRect, FollowsFlags) {
+    const LayoutRect initial{10, 20, 60, 40};
+    struct Case {
+        unsigned flags;
+        int dx, dy;
+        LayoutRect expected;
+    };
+    const Case cases[] = {
+        {0, 30, 50, {10, 20, 60, 40}},
+        {kAnchorSizeX, 30, 50, {10, 20, 90, 40}},
+        {kAnchorSizeY, 30, 50, {10, 20, 60, 90}},
+        {kAnchorSizeX | kAnchorSizeY, 30, 50, {10, 20, 90, 90}},
+        {kAnchorMoveX, 30, 50, {40, 20, 90, 40}},
+        {kAnchorMoveY, 30, 50, {10, 70, 60, 90}},
+        {kAnchorMoveX | kAnchorMoveY | kAnchorRepaint | kAnchorGrip, 30, 50, {40, 70, 90, 90}},
+        {kAnchorSizeX | kAnchorMoveY, 30, 50, {10, 70, 90, 90}},
+        // Shrinking back to the initial size restores the initial rectangle.
+        {kAnchorMoveX | kAnchorMoveY, 0, 0, {10, 20, 60, 40}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.flags);
+        EXPECT_EQ(AnchoredRect(initial, initial, c.flags, c.dx, c.dy), c.expected);
+    }
+}
+
+TEST(AnchoredRect, UnanchoredEdgesKeepTheCurrentPlace) {
+    const LayoutRect initial{10, 20, 60, 40};
+    const LayoutRect current{12, 25, 70, 45};
+    EXPECT_EQ(AnchoredRect(initial, current, kAnchorSizeX, 5, 5), (LayoutRect{12, 25, 65, 45}));
+    EXPECT_EQ(AnchoredRect(initial, current, kAnchorSizeY, 5, 5), (LayoutRect{12, 25, 70, 45}));
+}
+
+TEST(CenteredPosition, CentresAndStaysInsideBounds) {
+    const LayoutRect screen{0, 0, 1000, 800};
+    struct Case {
+        LayoutRect reference;
+        int width, height;
+        LayoutPoint expected;
+    };
+    const Case cases[] = {
+        {screen, 200, 100, {400, 350}},
+        {screen, 201, 101, {400, 350}},  // integer halves
+        {{900, 700, 1100, 900}, 200, 100, {800, 700}},  // pushed back from the right/bottom
+        {{-100, -50, 50, 50}, 200, 100, {0, 0}},        // pushed back from the left/top
+        {screen, 1200, 900, {0, 0}},                    // larger than bounds: left/top wins
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(CenteredPosition(c.reference, screen, c.width, c.height), c.expected);
+    }
+}
+
+TEST(CenteredPosition, SecondMonitorLeftOfPrimary) {
+    const LayoutRect monitor{-1920, 0, 0, 1040};
+    EXPECT_EQ(CenteredPosition(monitor, monitor, 400, 300), (LayoutPoint{-1160, 370}));
+}
