@@ -15,6 +15,7 @@
 #include "core/unique_handle_win32.h"
 #include "discovery/criteria.h"
 
+class FolderPicker;
 class SplashWindow;
 struct InstanceBlock;
 struct InstanceSession;
@@ -54,6 +55,9 @@ public:
     std::wstring VmLibraryPath;
     std::wstring JrePath;
     std::wstring PairProduct;
+    /// Asks for a runtime folder in the missing-runtime dialog; null = the shell's picker.
+    /// Only test programs set it.
+    FolderPicker* RuntimeFolderPicker = nullptr;
 
     // Virtual machine.
     JavaVM* JavaVmPointer = nullptr;

@@ -1,9 +1,178 @@
 #include "discovery/missing_runtime_dialog_win32.h"
 
-#include "core/launcher_win32.h"
+#include <shlobj.h>
 
-// Placeholder until the dialog exists: behaves as a cancelled dialog.
+#include "core/launcher_win32.h"
+#include "core/resources_win32.h"
+#include "discovery/hyperlink_label_win32.h"
+#include "discovery/runtime_sources.h"
+#include "discovery/runtime_sources_win32.h"
+#include "hosting/center_window_win32.h"
+#include "resources/resource_ids.h"
+
+namespace {
+
+// The picker's flags: file-system folders only, new dialog style, no New Folder button.
+constexpr UINT kBrowseFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_NONEWFOLDERBUTTON;
+static_assert(kBrowseFlags == 0x241);
+
+struct MissingRuntimeDialog {
+    const std::wstring& message;
+    JvmTypeMode mode;
+    FolderPicker& picker;
+    DecisionLog* decisions;
+    std::wstring chosenFolder;
+    std::wstring chosenLibrary;
+    HyperlinkLabel link;
+};
+
+std::wstring WithTrailingBackslash(std::wstring folder) {
+    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
+    return folder;
+}
+
+void BrowseForRuntime(HWND dialog, MissingRuntimeDialog& state) {
+    std::optional<std::wstring> picked =
+        state.picker.PickFolder(dialog, LoadResourceText(IDS_BROWSE_FOR_JRE));
+    if (!picked) return;
+    ::SetDlgItemTextW(dialog, IDC_JRE_PATH_EDIT, picked->c_str());
+    state.chosenFolder = WithTrailingBackslash(*picked);
+    Win32FileProbe files;
+    state.chosenLibrary = LocateVmLibrary(files, state.chosenFolder, state.mode).path;
+    NoteDecision(state.decisions, "discovery", "dialog-folder",
+                 {{"folder", state.chosenFolder}, {"library", state.chosenLibrary}});
+    ::EnableWindow(::GetDlgItem(dialog, IDOK), !state.chosenLibrary.empty());
+}
+
+INT_PTR CALLBACK MissingRuntimeDialogProc(HWND dialog, UINT message, WPARAM wParam,
+                                          LPARAM lParam) {
+    auto* state = reinterpret_cast<MissingRuntimeDialog*>(::GetWindowLongPtrW(dialog, DWLP_USER));
+    switch (message) {
+        case WM_INITDIALOG: {
+            state = reinterpret_cast<MissingRuntimeDialog*>(lParam);
+            ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+            ::SendDlgItemMessageW(dialog, IDC_ERROR_ICON, STM_SETICON,
+                                  reinterpret_cast<WPARAM>(::LoadIconW(nullptr, IDI_ERROR)), 0);
+            HWND link = ::GetDlgItem(dialog, IDC_DOWNLOAD_LINK);
+            ::SetWindowTextW(link, kJavaDownloadPage);
+            auto font = reinterpret_cast<HFONT>(::SendMessageW(link, WM_GETFONT, 0, 0));
+            state->link.Attach(link, kJavaDownloadPage, font);
+            ::SetDlgItemTextW(dialog, IDC_MISSING_MESSAGE, state->message.c_str());
+            // Version requirements and translations vary in length: give the message room.
+            GrowToFitText(dialog, IDC_MISSING_MESSAGE, state->message);
+            ::EnableWindow(::GetDlgItem(dialog, IDOK), FALSE);
+            CenterWindow(dialog);
+            ::SetFocus(::GetDlgItem(dialog, IDC_BROWSE));
+            return FALSE;  // the focus is set
+        }
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+                case IDOK:
+                case IDCANCEL:
+                    ::EndDialog(dialog, LOWORD(wParam));
+                    return TRUE;
+                case IDC_BROWSE:
+                    if (state) BrowseForRuntime(dialog, *state);
+                    return TRUE;
+                default:
+                    return FALSE;
+            }
+        default:
+            return FALSE;
+    }
+}
+
+RECT ClientRectOf(HWND dialog, HWND control) {
+    RECT r{};
+    ::GetWindowRect(control, &r);
+    ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+}  // namespace
+
+std::optional<std::wstring> ShellFolderPicker::PickFolder(HWND owner, const std::wstring& title) {
+    BROWSEINFOW browse{};
+    browse.hwndOwner = owner;
+    browse.lpszTitle = title.c_str();
+    browse.ulFlags = kBrowseFlags;
+    // The new dialog style needs COM on this thread.
+    HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    std::optional<std::wstring> result;
+    if (PIDLIST_ABSOLUTE picked = ::SHBrowseForFolderW(&browse)) {
+        std::wstring path;
+        // Shell paths can exceed MAX_PATH on systems with long paths enabled.
+        for (DWORD size = MAX_PATH; size <= 32768 && path.empty(); size *= 2) {
+            std::wstring buffer(size, L'\0');
+            if (::SHGetPathFromIDListEx(picked, buffer.data(), size, GPFIDL_DEFAULT)) {
+                buffer.resize(::lstrlenW(buffer.c_str()));
+                path = std::move(buffer);
+            } else if (size == MAX_PATH && !::SHGetPathFromIDListW(picked, buffer.data())) {
+                break;
+            }
+        }
+        ::CoTaskMemFree(picked);
+        if (!path.empty()) result = std::move(path);
+    }
+    if (SUCCEEDED(com)) ::CoUninitialize();
+    return result;
+}
+
+int GrowToFitText(HWND dialog, int textId, const std::wstring& text) {
+    HWND control = ::GetDlgItem(dialog, textId);
+    if (!control) return 0;
+    RECT bounds = ClientRectOf(dialog, control);
+    RECT measured{0, 0, bounds.right - bounds.left, 0};
+    HDC dc = ::GetDC(control);
+    if (!dc) return 0;
+    HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(control, WM_GETFONT, 0, 0)));
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &measured,
+                DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(control, dc);
+    const int growth = measured.bottom - (bounds.bottom - bounds.top);
+    if (growth <= 0) return 0;
+
+    for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        RECT r = ClientRectOf(dialog, child);
+        if (child == control || (r.top <= bounds.top && r.bottom >= bounds.bottom)) {
+            // The text itself and the frames around it grow.
+            ::SetWindowPos(child, nullptr, 0, 0, r.right - r.left, r.bottom - r.top + growth,
+                           SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        } else if (r.top >= bounds.bottom) {
+            ::SetWindowPos(child, nullptr, r.left, r.top + growth, 0, 0,
+                           SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+    }
+    RECT window{};
+    ::GetWindowRect(dialog, &window);
+    ::SetWindowPos(dialog, nullptr, 0, 0, window.right - window.left,
+                   window.bottom - window.top + growth, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return growth;
+}
+
+INT_PTR ShowMissingRuntimeDialog(HWND owner, Launcher& launcher, const std::wstring& message,
+                                 FolderPicker& picker, std::wstring& chosenFolder,
+                                 std::wstring& chosenLibrary) {
+    const DLGTEMPLATE* resource = LoadLocalizedDialog(IDD_MISSING_RUNTIME);
+    if (!resource) return -1;
+    MissingRuntimeDialog dialog{message, launcher.Criteria.JvmType, picker, launcher.Decisions,
+                                {}, {}, {}};
+    INT_PTR result = ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), resource, owner,
+                                               MissingRuntimeDialogProc,
+                                               reinterpret_cast<LPARAM>(&dialog));
+    if (result == IDOK) {
+        chosenFolder = dialog.chosenFolder;
+        chosenLibrary = dialog.chosenLibrary;
+    }
+    return result;
+}
+
 bool RunMissingRuntimeDialog(Launcher& launcher, const std::wstring& message,
                              std::wstring& chosenFolder, std::wstring& chosenLibrary) {
-    return false;
+    if (launcher.DryRun) return false;
+    ShellFolderPicker shellPicker;
+    FolderPicker& picker = launcher.RuntimeFolderPicker ? *launcher.RuntimeFolderPicker : shellPicker;
+    return ShowMissingRuntimeDialog(::GetActiveWindow(), launcher, message, picker, chosenFolder,
+                                    chosenLibrary) == IDOK;
 }

@@ -1,12 +1,26 @@
 #pragma once
 
+#include <windows.h>
+
 #include <jni.h>
+
+#include <string>
 
 class Launcher;
 
-/// Shows the uncaught exception's stack trace; true when the user chose to stop the
-/// application.
+/// Shows the uncaught exception's stack trace and asks whether to go on. True means "stop
+/// the application": Stop, Esc, the close box, and a dialog that could not be shown. No
+/// dialog (and false) when the trace cannot be obtained or in a dry run. The exception
+/// stays pending.
 bool ReportUncaughtException(Launcher& launcher, jthrowable exception, JNIEnv* env);
-/// System.exit(-1). Does not come back when the call succeeds; false when it could not be
-/// made.
+
+/// The exception's printStackTrace output as UTF-16; empty when it cannot be obtained.
+std::wstring CaptureStackTrace(Launcher& launcher, jthrowable exception, JNIEnv* env);
+
+/// Calls System.exit(-1). Does not come back when the VM ends the process; false when the
+/// call could not be made (the pending exception is printed).
 bool CallSystemExit(JNIEnv* env);
+
+/// Runs the exception dialog (resource 231 in the thread's language) modally, owned by
+/// `owner`: IDOK for Ignore, IDCANCEL for Stop/Esc/close box, -1 when it cannot be shown.
+INT_PTR ShowExceptionDialog(HWND owner, const std::wstring& trace);

@@ -1,8 +1,24 @@
 #pragma once
 
+#include <windows.h>
+
+#include <jni.h>
+
+#include <string>
+
 class Launcher;
 
-/// Replaces System.out and System.err by streams writing to OutputFile and ErrorFile (time
-/// patterns in the names expanded first). Runs on the VM thread right after the VM is
-/// created; its failures never fail the launch.
+/// Points System.out and System.err at OutputFile and ErrorFile (when set), after expanding
+/// their date/time patterns with one local time. Runs on the VM thread right after the VM is
+/// created. A stream that cannot be redirected stays as the VM made it (the Java exception
+/// is printed); the launch always goes on.
 void RedirectOutputStreams(Launcher& launcher);
+
+/// Expands the %...% date/time pattern of a file name in place with the given local time.
+/// Results of any length are kept whole.
+void ExpandTimePattern(std::wstring& name, const SYSTEMTIME& time);
+
+/// Replaces System.out or System.err (`setter` "setOut" or "setErr") by a PrintStream on
+/// the file, creating its missing folders first. False with the Java exception pending when
+/// the file cannot be opened or a class or method is missing.
+bool RedirectStream(JNIEnv* env, const std::wstring& fileName, bool append, const char* setter);
