@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -109,4 +110,49 @@ TEST(ExpandTimePattern, LongResultsAreNotCut) {
     std::wstring years;
     for (int i = 0; i < 100; ++i) years += L"2024";
     EXPECT_EQ(expanded, folder + L"\\" + years + L".log");
+}
+
+TEST(SplitPicture, CutsOnlyBetweenPictures) {
+    struct Case {
+        const wchar_t* picture;
+        std::size_t limit;
+        std::vector<std::wstring> pieces;
+    };
+    const Case cases[] = {
+        {L"yyyyMMdd-HHmmss-42", 48, {L"yyyyMMdd-HHmmss-42"}},
+        {L"yyyyMMdd", 6, {L"yyyyMM", L"dd"}},
+        {L"yyyyMMdd", 3, {L"yyyy", L"MM", L"dd"}},  // a run longer than the limit stays whole
+        {L"HH'h at 'mm", 8, {L"HH", L"'h at '", L"mm"}},
+        {L"HH'h at 'mm", 5, {L"HH", L"'h a'", L"'t '", L"mm"}},
+        {L"'abcdefgh'", 5, {L"'abc'", L"'def'", L"'gh'"}},
+        {L"'unclosed literal", 4, {L"'unclosed literal"}},
+        {L"", 4, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.picture)));
+        EXPECT_EQ(SplitPicture(c.picture, c.limit), c.pieces);
+    }
+}
+
+TEST(ExpandTimePattern, LongPicturesAreFormattedInPiecesOfBoundedLength) {
+    std::size_t longest = 0;
+    PictureFormatter measuring = [&](const std::wstring& p) -> std::optional<std::wstring> {
+        longest = std::max(longest, p.size());
+        return FakeDate(p);
+    };
+    std::wstring pattern;
+    std::wstring expected;
+    for (int i = 0; i < 60; ++i) {
+        pattern += L"yyyyMMdd-";
+        expected += L"20240305-";
+    }
+    EXPECT_EQ(ExpandTimePattern(L"%" + pattern + L"%", 0, FakeTime, measuring), expected);
+    EXPECT_LE(longest, kPicturePieceLimit);
+}
+
+TEST(ExpandTimePattern, SinglePercentShowsTheEmptyPictureToTheFormatters) {
+    PictureFormatter time = [](const std::wstring& p) -> std::optional<std::wstring> {
+        return L"[" + p + L"]";
+    };
+    EXPECT_EQ(ExpandTimePattern(L"out%.log", 0, time, FakeDate), L"out[].log");
 }

@@ -1,0 +1,178 @@
+#include "discovery/missing_runtime_dialog_win32.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+
+#include "../hosting/modal_driver_win.h"
+#include "core/format.h"
+#include "core/launcher_win32.h"
+#include "core/resources_win32.h"
+#include "discovery/version_win32.h"
+#include "resources/resource_ids.h"
+
+using namespace modal_driver;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Hands out prepared answers, one per Browse press; an empty answer is a cancelled picker.
+class ScriptedPicker final : public FolderPicker {
+public:
+    std::deque<std::optional<std::wstring>> answers;
+    std::vector<std::wstring> titles;
+    std::optional<std::wstring> PickFolder(HWND owner, const std::wstring& title) override {
+        titles.push_back(title);
+        EXPECT_NE(owner, nullptr);
+        if (answers.empty()) return std::nullopt;
+        auto answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+};
+
+class MissingRuntimeDialogTest : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!CanCreateWindows()) GTEST_SKIP() << "no display: run under xvfb-run";
+        wchar_t temp[MAX_PATH] = {};
+        ::GetTempPathW(MAX_PATH, temp);
+        root_ = fs::path(temp) / (L"vmboot-dialog-" + std::to_wstring(::GetCurrentProcessId()));
+        fs::remove_all(root_);
+        Touch(root_ / L"client" / L"bin" / L"client" / L"jvm.dll");
+        Touch(root_ / L"server" / L"bin" / L"server" / L"jvm.dll");
+        fs::create_directories(root_ / L"empty");
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+    static void Touch(const fs::path& file) {
+        fs::create_directories(file.parent_path());
+        UniqueFileHandle created(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr,
+                                               CREATE_ALWAYS, 0, nullptr));
+    }
+    std::wstring Folder(const wchar_t* name) const { return (root_ / name).wstring(); }
+
+    fs::path root_;
+};
+
+bool OkEnabled(HWND dialog) { return ::IsWindowEnabled(::GetDlgItem(dialog, IDOK)) != FALSE; }
+
+}  // namespace
+
+TEST_F(MissingRuntimeDialogTest, OkFollowsTheLastPickedFolder) {
+    Launcher launcher;
+    launcher.Criteria.JvmType = JvmTypeMode::AnyVm;
+    ScriptedPicker picker;
+    picker.answers = {Folder(L"empty"), Folder(L"client"), Folder(L"empty"), Folder(L"client"),
+                      std::nullopt};
+    std::wstring folder = L"untouched", library = L"untouched";
+    INT_PTR result = RunModal(
+        [&] {
+            return ShowMissingRuntimeDialog(nullptr, launcher, L"message", picker, folder,
+                                            library);
+        },
+        [&](HWND dialog) {
+            EXPECT_FALSE(OkEnabled(dialog));
+            EXPECT_EQ(Text(::GetDlgItem(dialog, IDC_MISSING_MESSAGE)), L"message");
+            EXPECT_EQ(Text(::GetDlgItem(dialog, IDC_DOWNLOAD_LINK)), kJavaDownloadPage);
+            const bool expectedAfter[] = {false, true, false, true, true};
+            const std::wstring shownAfter[] = {Folder(L"empty"), Folder(L"client"),
+                                               Folder(L"empty"), Folder(L"client"),
+                                               Folder(L"client")};
+            for (int i = 0; i < 5; ++i) {
+                Press(dialog, IDC_BROWSE);
+                EXPECT_EQ(OkEnabled(dialog), expectedAfter[i]) << "after pick " << i;
+                EXPECT_EQ(Text(::GetDlgItem(dialog, IDC_JRE_PATH_EDIT)), shownAfter[i]);
+            }
+            Press(dialog, IDOK);
+        });
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(folder, Folder(L"client") + L"\\");
+    EXPECT_EQ(library, Folder(L"client") + L"\\bin\\client\\jvm.dll");
+    ASSERT_EQ(picker.titles.size(), 5u);
+    EXPECT_EQ(picker.titles[0], LoadResourceText(IDS_BROWSE_FOR_JRE));
+}
+
+TEST_F(MissingRuntimeDialogTest, ServerOnlyRefusesAClientRuntime) {
+    Launcher launcher;
+    launcher.Criteria.JvmType = JvmTypeMode::ServerOnly;
+    ScriptedPicker picker;
+    picker.answers = {Folder(L"client"), Folder(L"server") + L"\\"};
+    std::wstring folder, library;
+    INT_PTR result = RunModal(
+        [&] {
+            return ShowMissingRuntimeDialog(nullptr, launcher, L"m", picker, folder, library);
+        },
+        [&](HWND dialog) {
+            Press(dialog, IDC_BROWSE);
+            EXPECT_FALSE(OkEnabled(dialog));
+            Press(dialog, IDC_BROWSE);
+            EXPECT_TRUE(OkEnabled(dialog));
+            Press(dialog, IDOK);
+        });
+    EXPECT_EQ(result, IDOK);
+    // A picked path that already ends in a backslash gets no second one.
+    EXPECT_EQ(folder, Folder(L"server") + L"\\");
+    EXPECT_EQ(library, Folder(L"server") + L"\\bin\\server\\jvm.dll");
+}
+
+TEST_F(MissingRuntimeDialogTest, CancelAndCloseBoxLeaveTheChoiceEmpty) {
+    Launcher launcher;
+    for (bool closeBox : {false, true}) {
+        ScriptedPicker picker;
+        picker.answers = {Folder(L"client")};
+        std::wstring folder = L"untouched", library = L"untouched";
+        INT_PTR result = RunModal(
+            [&] {
+                return ShowMissingRuntimeDialog(nullptr, launcher, L"m", picker, folder, library);
+            },
+            [&](HWND dialog) {
+                Press(dialog, IDC_BROWSE);
+                if (closeBox) {
+                    ::SendMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+                } else {
+                    Press(dialog, IDCANCEL);
+                }
+            });
+        EXPECT_EQ(result, IDCANCEL);
+        EXPECT_EQ(folder, L"untouched");
+        EXPECT_EQ(library, L"untouched");
+    }
+}
+
+TEST_F(MissingRuntimeDialogTest, LongestMessagesFitInEveryBuiltLanguage) {
+    Launcher launcher;
+    VersionNumber minimum{{1, 6, 0, 0}, 4};
+    VersionNumber maximum{{1, 8, 65535, 65535}, 4};
+    for (LANGID language : BuiltLanguages()) {
+        ThreadLanguage scope(language);
+        for (UINT id : {IDS_JRE_NOT_FOUND_SERVER, IDS_JRE_NOT_FOUND}) {
+            std::wstring requirement = DescribeVersionRequirement(minimum, maximum);
+            std::wstring message = FormatTemplate(LoadResourceText(id), {requirement});
+            ScriptedPicker picker;
+            std::wstring folder, library;
+            RunModal(
+                [&] {
+                    return ShowMissingRuntimeDialog(nullptr, launcher, message, picker, folder,
+                                                    library);
+                },
+                [&](HWND dialog) {
+                    EXPECT_EQ(Text(::GetDlgItem(dialog, IDC_MISSING_MESSAGE)), message);
+                    ExpectTextsFit(dialog, "missing-runtime dialog, language " +
+                                               std::to_string(language) + ", string " +
+                                               std::to_string(id));
+                    Press(dialog, IDCANCEL);
+                });
+        }
+    }
+}
+
+TEST_F(MissingRuntimeDialogTest, DryRunShowsNothing) {
+    Launcher launcher;
+    launcher.DryRun = true;
+    std::wstring folder, library;
+    EXPECT_FALSE(RunMissingRuntimeDialog(launcher, L"m", folder, library));
+}
