@@ -1,0 +1,242 @@
+"""The uncaught-exception dialog and the missing-runtime dialog, end to end under Wine with
+the stand-in runtime, driven through the UI driver."""
+
+import os
+import shutil
+import sys
+import unittest
+import uuid
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import harness  # noqa: E402
+import standin  # noqa: E402
+
+MAIN = "com.example.App"
+
+EXCEPTION_TEXTS = [
+    "The java process has thrown the following uncaught exception:",
+    "Press Ignore to continue and ignore the exception or press Stop to close the application.",
+    "WARNING: If you choose to Stop the application any unsaved data will be lost.",
+]
+
+
+def control(dialog, control_id):
+    for c in dialog["controls"]:
+        if c["id"] == control_id:
+            return c
+    raise AssertionError("no control %d in %s" % (control_id, dialog))
+
+
+class ExceptionDialogTest(harness.TestCase):
+    def make_app(self, failure_check="yes", main=None):
+        app = harness.App(64)
+        self.log = app.folder / "standin.jsonl"
+        standin.make_runtime(app.folder / "jre64", 64, log=harness.win_path(self.log))
+        script = main or ["throw java.lang.IllegalStateException Gr\u00fc\u00dfe \u20ac \u65e5\u672c"]
+        standin.write_class(app.folder / "classes", MAIN, standin.script(main=script))
+        app.write_ini("\n".join([
+            "[Java Runtime Environment]", "Main Class=%s" % MAIN,
+            "[Class Path]", "Class Path=%s" % harness.win_path(app.folder / "classes"),
+            "[Application]", "Failure Check=%s" % failure_check, ""]))
+        return app
+
+    def open_dialog(self, app):
+        process = app.start(timeout=90)
+        ui = harness.UiDriver()
+        dialog = ui.wait_dialog(timeout=60, pid=process)
+        return process, ui, dialog
+
+    def test_texts_and_trace(self):
+        app = self.make_app()
+        process, ui, dialog = self.open_dialog(app)
+        try:
+            self.assertDialog(dialog, caption="Java Exception", buttons=["Ignore", "Stop"],
+                              icon="error")
+            for text in EXCEPTION_TEXTS:
+                self.assertIn(text, dialog["texts"])
+            trace = control(dialog, 208)["text"]
+            # Non-ASCII characters of the message arrive unchanged.
+            self.assertTrue(trace.startswith(
+                "java.lang.IllegalStateException: Gr\u00fc\u00dfe \u20ac \u65e5\u672c\r\n"), trace)
+            self.assertEqual(control(dialog, 1)["text"], "Ignore")
+        finally:
+            ui.press("Ignore")
+        result = process.wait(60)
+        self.assertExitCode(result, 0)
+        events = standin.read_log(self.log)
+        # The trace was captured without JNI calls made while the exception was pending.
+        self.assertFalse(standin.events(events, "jni_warning"), events)
+
+    def test_endings(self):
+        cases = [
+            ("press Ignore", lambda ui: ui.press("Ignore"), 0),
+            ("press Stop", lambda ui: ui.press("Stop"), -1),
+            ("Enter", lambda ui: ui.key("enter"), 0),
+            ("Esc", lambda ui: ui.key("esc"), -1),
+            ("close box", lambda ui: ui.close(), -1),
+        ]
+        for name, action, code in cases:
+            with self.subTest(name):
+                app = self.make_app(failure_check="YES" if code else "Yes")
+                process, ui, dialog = self.open_dialog(app)
+                action(ui)
+                result = process.wait(60)
+                self.assertExitCode(result, code, dialog)
+                if code == -1:
+                    exits = standin.events(standin.read_log(self.log), "system_exit")
+                    self.assertEqual([e.get("status") for e in exits], [-1])
+
+    def test_resizing_keeps_the_layout_and_the_minimum_size(self):
+        app = self.make_app()
+        process, ui, dialog = self.open_dialog(app)
+        try:
+            rect = dialog["rect"]
+            before = {c["id"]: c["rect"] for c in dialog["controls"]}
+            ui.resize(rect["width"] + 240, rect["height"] + 160)
+            grown = ui.info()
+            self.assertEqual(grown["rect"]["width"], rect["width"] + 240)
+            after = {c["id"]: c["rect"] for c in grown["controls"]}
+            for button in (1, 2):  # both keep their distance to the bottom-right corner
+                self.assertEqual(after[button]["left"] - before[button]["left"], 240)
+                self.assertEqual(after[button]["top"] - before[button]["top"], 160)
+            self.assertEqual(after[208]["width"] - before[208]["width"], 240)
+            self.assertEqual(after[208]["height"] - before[208]["height"], 160)
+            for text in (211, 212):  # hint and warning stay under the trace box
+                self.assertEqual(after[text]["top"] - before[text]["top"], 160)
+                self.assertGreaterEqual(after[text]["top"], after[208]["bottom"])
+            ui.resize(200, 120)
+            shrunk = ui.info()
+            self.assertEqual(shrunk["rect"]["width"], rect["width"])
+            self.assertEqual(shrunk["rect"]["height"], rect["height"])
+            ui.screenshot(harness.temp_dir("shot-") / "exception-resized.png")
+        finally:
+            ui.press("Ignore")
+        self.assertExitCode(process.wait(60), 0)
+
+    def test_no_dialog_without_failure_check(self):
+        for value in ("", "no"):
+            with self.subTest(failure_check=value):
+                app = self.make_app(failure_check=value)
+                result = app.run(timeout=60)
+                self.assertExitCode(result, 0)
+                self.assertTrue(standin.events(standin.read_log(self.log), "main_end"))
+
+
+class MissingRuntimeDialogTest(harness.TestCase):
+    """Runs picker_launcher (the launcher with a scripted folder picker) as the application:
+    each Browse press answers with the next folder of VMBOOT_TEST_PICKED_FOLDERS."""
+
+    def setUp(self):
+        harness.clear_java_registry()
+        self.product = "vmboot dialog test " + uuid.uuid4().hex[:8]
+
+    def make_app(self, jvm_type=""):
+        app = harness.App(64)
+        shutil.copyfile(harness.tool_path("picker_launcher"), app.exe)
+        self.log = app.folder / "standin.jsonl"
+        standin.write_class(app.folder / "classes", MAIN,
+                            standin.script(main=["println out started"]))
+        app.write_ini("\n".join([
+            "[Product Information]", "Product Name=%s" % self.product, "Product Code=42",
+            "[Java Runtime Environment]", "Main Class=%s" % MAIN, "JVM Type=%s" % jvm_type,
+            "[Class Path]", "Class Path=%s" % harness.win_path(app.folder / "classes"), ""]))
+        return app
+
+    def runtime(self, vm_dirs=("server",)):
+        return standin.make_runtime(harness.temp_dir("rt-") / "jre", 64, vm_dirs=vm_dirs,
+                                    log=harness.win_path(self.log))
+
+    def start(self, app, folders):
+        env = {"VMBOOT_TEST_PICKED_FOLDERS": ";".join(harness.win_path(f) for f in folders)}
+        process = app.start(env=env, timeout=120)
+        ui = harness.UiDriver()
+        dialog = ui.wait_dialog(timeout=60, pid=process)
+        return process, ui, dialog
+
+    def per_user_ini(self):
+        prefix = Path(harness.wine()["WINEPREFIX"])
+        found = list(prefix.glob("drive_c/users/*/AppData/Roaming/%s/42/app.ini" % self.product))
+        return found[0] if found else None
+
+    def test_message_for_each_jvm_type(self):
+        cases = [
+            ("server", "The Java Runtime Environment (JRE) was not found. Please  download and "
+                       "install a JRE with a server JVM (latest version) from:"),
+            ("", "The Java Runtime Environment (JRE) was not found. Please  download and "
+                 "install a JRE (latest version) from:"),
+            ("favor_server", "The Java Runtime Environment (JRE) was not found. Please  download "
+                             "and install a JRE (latest version) from:"),
+        ]
+        for jvm_type, message in cases:
+            with self.subTest(jvm_type=jvm_type):
+                app = self.make_app(jvm_type)
+                process, ui, dialog = self.start(app, [])
+                try:
+                    self.assertDialog(dialog, caption="JRE Not Found", icon="error")
+                    self.assertEqual(control(dialog, 203)["text"], message)
+                    self.assertEqual(control(dialog, 205)["text"], "https://openjdk.org/install/")
+                    self.assertFalse(control(dialog, 1)["enabled"])
+                finally:
+                    ui.press("Cancel")
+                self.assertExitCode(process.wait(60), -1, dialog)
+                self.assertIsNone(self.per_user_ini())
+
+    def test_ok_follows_the_picked_folder_and_the_choice_is_remembered(self):
+        empty = harness.temp_dir("empty-")
+        runtime = self.runtime()
+        app = self.make_app()
+        process, ui, dialog = self.start(app, [empty, runtime])
+        self.assertFalse(control(dialog, 1)["enabled"])
+        ui.press("Browse...")
+        dialog = ui.info()
+        self.assertEqual(control(dialog, 201)["text"], harness.win_path(empty))
+        self.assertFalse(control(dialog, 1)["enabled"])
+        ui.press("Browse...")
+        dialog = ui.info()
+        self.assertEqual(control(dialog, 201)["text"], harness.win_path(runtime))
+        self.assertTrue(control(dialog, 1)["enabled"])
+        ui.press("OK")
+        result = process.wait(90)
+        self.assertExitCode(result, 0, dialog)
+        self.assertIn(b"started", result.stdout)
+
+        ini = self.per_user_ini()
+        self.assertIsNotNone(ini, "no per-user configuration written")
+        text = ini.read_bytes().decode("cp1252", errors="replace")
+        self.assertIn("[Java Runtime Environment]", text)
+        self.assertIn("JRE Path=%s\\" % harness.win_path(runtime), text)
+
+        # The next start of the real launcher finds the runtime without asking.
+        shutil.copyfile(harness.launcher_path(64), app.exe)
+        again = app.run(timeout=60)
+        self.assertExitCode(again, 0)
+        self.assertIn(b"started", again.stdout)
+
+    def test_server_only_refuses_a_client_runtime(self):
+        client = self.runtime(vm_dirs=("client",))
+        app = self.make_app("server")
+        process, ui, dialog = self.start(app, [client])
+        try:
+            ui.press("Browse...")
+            dialog = ui.info()
+            self.assertEqual(control(dialog, 201)["text"], harness.win_path(client))
+            self.assertFalse(control(dialog, 1)["enabled"])
+        finally:
+            ui.close()
+        self.assertExitCode(process.wait(60), -1, dialog)
+        self.assertIsNone(self.per_user_ini())
+
+    def test_cancel_after_a_usable_pick_remembers_nothing(self):
+        runtime = self.runtime()
+        app = self.make_app()
+        process, ui, dialog = self.start(app, [runtime])
+        ui.press("Browse...")
+        self.assertTrue(control(ui.info(), 1)["enabled"])
+        ui.press("Cancel")
+        self.assertExitCode(process.wait(60), -1, dialog)
+        self.assertIsNone(self.per_user_ini())
+
+
+if __name__ == "__main__":
+    harness.main()

@@ -1,0 +1,116 @@
+"""Redirection of System.out and System.err to files, end to end with the stand-in runtime."""
+
+import datetime
+import re
+import sys
+import unittest
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import harness  # noqa: E402
+import standin  # noqa: E402
+
+MAIN = "com.example.App"
+
+
+class RedirectTest(harness.TestCase):
+    def make_app(self, application_keys, main=("println out hello-out", "println err hello-err")):
+        app = harness.App(64)
+        self.log = app.folder / "standin.jsonl"
+        standin.make_runtime(app.folder / "jre64", 64, log=harness.win_path(self.log))
+        standin.write_class(app.folder / "classes", MAIN, standin.script(main=list(main)))
+        lines = ["[Java Runtime Environment]", "Main Class=%s" % MAIN,
+                 "[Class Path]", "Class Path=%s" % harness.win_path(app.folder / "classes"),
+                 "[Application]"]
+        lines += ["%s=%s" % item for item in application_keys.items()]
+        app.write_ini("\n".join(lines) + "\n")
+        return app
+
+    def run_app(self, app):
+        result = app.run()
+        self.assertExitCode(result, 0)
+        self.events = standin.read_log(self.log)
+        self.assertEqual(len(standin.events(self.events, "main_end")), 1, self.events)
+        return result
+
+    def test_replace_and_append(self):
+        for append, expected in (("", "hello-out\r\n"), ("yes", "old\r\nhello-out\r\n"),
+                                 ("Yes", "hello-out\r\n")):
+            with self.subTest(append=append):
+                folder = harness.temp_dir("out-")
+                out = folder / "out.log"
+                out.write_bytes(b"old\r\n")
+                app = self.make_app({"Output File": harness.win_path(out), "Output Append": append})
+                self.run_app(app)
+                self.assertEqual(out.read_bytes().decode(), expected)
+
+    def test_error_stream_append(self):
+        folder = harness.temp_dir("err-")
+        err = folder / "err.log"
+        err.write_bytes(b"first\r\n")
+        app = self.make_app({"Error File": harness.win_path(err), "Error Append": "yes"})
+        result = self.run_app(app)
+        self.assertEqual(err.read_bytes(), b"first\r\nhello-err\r\n")
+        self.assertIn(b"hello-out", result.stdout)
+
+    def test_missing_folders_are_created(self):
+        folder = harness.temp_dir("deep-")
+        out = folder / "a" / "b b" / "\u00e9t\u00e9" / "out.log"
+        err = folder / "x" / "err.log"
+        app = self.make_app({"Output File": harness.win_path(out), "Error File": harness.win_path(err)})
+        self.run_app(app)
+        self.assertEqual(out.read_bytes(), b"hello-out\r\n")
+        self.assertEqual(err.read_bytes(), b"hello-err\r\n")
+
+    def test_time_pattern_names_share_one_instant(self):
+        folder = harness.temp_dir("stamp-")
+        app = self.make_app({
+            "Output File": harness.win_path(folder) + "\\out_%yyyyMMdd-HHmmss-L%.log",
+            "Error File": harness.win_path(folder) + "\\err_%yyyyMMdd-HHmmss-L%.log",
+        })
+        before = datetime.datetime.now()
+        self.run_app(app)
+        names = sorted(p.name for p in folder.iterdir())
+        self.assertEqual(len(names), 2, names)
+        pattern = re.compile(r"^(err|out)_(\d{8}-\d{6})-(\d{1,3})\.log$")
+        matches = [pattern.match(n) for n in names]
+        self.assertTrue(all(matches), names)
+        # Both names carry the same instant, and it is today's local date (or just after midnight).
+        self.assertEqual(matches[0].group(2, 3), matches[1].group(2, 3))
+        stamp = datetime.datetime.strptime(matches[0].group(2), "%Y%m%d-%H%M%S")
+        self.assertLess(abs((stamp - before).total_seconds()), 24 * 3600)
+        # Milliseconds without leading zeros.
+        self.assertFalse(matches[0].group(3).startswith("0") and matches[0].group(3) != "0")
+        self.assertEqual((folder / names[1]).read_bytes(), b"hello-out\r\n")
+
+    def test_file_that_cannot_be_opened_is_reported_and_the_launch_goes_on(self):
+        # A folder cannot be opened as a file: the output stays on the process's stdout, the
+        # exception is printed to the error stream, main still runs.
+        folder = harness.temp_dir("bad-")
+        err = folder / "err.log"
+        app = self.make_app({"Output File": harness.win_path(folder),
+                             "Error File": harness.win_path(err)})
+        result = self.run_app(app)
+        failed = standin.events(self.events, "file_open_failed")
+        self.assertEqual(len(failed), 1, self.events)
+        self.assertTrue(standin.events(self.events, "exception_describe"), self.events)
+        self.assertIn(b"java.io.FileNotFoundException", result.stderr)
+        self.assertIn(b"hello-out", result.stdout)
+        self.assertEqual(err.read_bytes(), b"hello-err\r\n")
+        self.assertFalse(standin.events(self.events, "jni_warning"), self.events)
+
+    def test_error_file_failure_is_printed_to_the_redirected_output_side(self):
+        # The error file fails after the output file succeeded: the exception goes to the
+        # VM's own error stream, which is still the process's.
+        folder = harness.temp_dir("bad2-")
+        out = folder / "out.log"
+        app = self.make_app({"Output File": harness.win_path(out),
+                             "Error File": harness.win_path(folder)})
+        result = self.run_app(app)
+        self.assertEqual(out.read_bytes(), b"hello-out\r\n")
+        self.assertIn(b"java.io.FileNotFoundException", result.stderr)
+        self.assertIn(b"hello-err", result.stderr)
+
+
+if __name__ == "__main__":
+    harness.main()
