@@ -170,6 +170,32 @@ TEST_F(MissingRuntimeDialogTest, LongestMessagesFitInEveryBuiltLanguage) {
     }
 }
 
+TEST_F(MissingRuntimeDialogTest, TheDialogGrowsForAVeryLongMessage) {
+    Launcher launcher;
+    std::wstring message;
+    for (int i = 0; i < 30; ++i) message += L"A long requirement phrase, word after word. ";
+    ScriptedPicker picker;
+    std::wstring folder, library;
+    const std::wstring texts[] = {L"short", message};
+    RECT windows[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        RunModal(
+            [&] {
+                return ShowMissingRuntimeDialog(nullptr, launcher, texts[i], picker, folder,
+                                                library);
+            },
+            [&](HWND dialog) {
+                ::GetWindowRect(dialog, &windows[i]);
+                ExpectTextsFit(dialog, "message of " + std::to_string(texts[i].size()));
+                Press(dialog, IDCANCEL);
+            });
+    }
+    const RECT& shortWindow = windows[0];
+    const RECT& longWindow = windows[1];
+    EXPECT_EQ(longWindow.right - longWindow.left, shortWindow.right - shortWindow.left);
+    EXPECT_GT(longWindow.bottom - longWindow.top, shortWindow.bottom - shortWindow.top + 40);
+}
+
 TEST_F(MissingRuntimeDialogTest, DryRunShowsNothing) {
     Launcher launcher;
     launcher.DryRun = true;

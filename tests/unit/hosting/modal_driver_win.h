@@ -28,20 +28,19 @@ struct FindState {
     HWND found = nullptr;
 };
 
+inline BOOL CALLBACK CollectVisibleDialog(HWND window, LPARAM param) {
+    wchar_t className[32] = {};
+    ::GetClassNameW(window, className, 32);
+    if (std::wstring(className) == L"#32770" && ::IsWindowVisible(window)) {
+        reinterpret_cast<FindState*>(param)->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 inline HWND FindDialogOfThread(DWORD threadId) {
     FindState state;
-    ::EnumThreadWindows(
-        threadId,
-        [](HWND window, LPARAM param) -> BOOL {
-            wchar_t className[32] = {};
-            ::GetClassNameW(window, className, 32);
-            if (std::wstring(className) == L"#32770" && ::IsWindowVisible(window)) {
-                reinterpret_cast<FindState*>(param)->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&state));
+    ::EnumThreadWindows(threadId, CollectVisibleDialog, reinterpret_cast<LPARAM>(&state));
     return state.found;
 }
 
