@@ -51,15 +51,16 @@ class ExceptionDialogTest(harness.TestCase):
         app = self.make_app()
         process, ui, dialog = self.open_dialog(app)
         try:
-            self.assertDialog(dialog, caption="Java Exception", buttons=["Ignore", "Stop"],
-                              icon="error")
+            self.assertDialog(dialog, caption="Java Exception", icon="error")
+            self.assertEqual(control(dialog, 1)["text"], "Ignore")
+            self.assertEqual(control(dialog, 2)["text"], "Stop")
+            self.assertEqual(control(dialog, 209)["text"], "Uncaught Exception")
             for text in EXCEPTION_TEXTS:
                 self.assertIn(text, dialog["texts"])
             trace = control(dialog, 208)["text"]
             # Non-ASCII characters of the message arrive unchanged.
             self.assertTrue(trace.startswith(
                 "java.lang.IllegalStateException: Gr\u00fc\u00dfe \u20ac \u65e5\u672c\r\n"), trace)
-            self.assertEqual(control(dialog, 1)["text"], "Ignore")
         finally:
             ui.press("Ignore")
         result = process.wait(60)
@@ -85,7 +86,7 @@ class ExceptionDialogTest(harness.TestCase):
                 self.assertExitCode(result, code, dialog)
                 if code == -1:
                     exits = standin.events(standin.read_log(self.log), "system_exit")
-                    self.assertEqual([e.get("status") for e in exits], [-1])
+                    self.assertEqual([e.get("code") for e in exits], [-1])
 
     def test_resizing_keeps_the_layout_and_the_minimum_size(self):
         app = self.make_app()
@@ -130,11 +131,11 @@ class MissingRuntimeDialogTest(harness.TestCase):
     def setUp(self):
         harness.clear_java_registry()
         self.product = "vmboot dialog test " + uuid.uuid4().hex[:8]
+        self.log = harness.temp_dir("log-") / "standin.jsonl"
 
     def make_app(self, jvm_type=""):
         app = harness.App(64)
         shutil.copyfile(harness.tool_path("picker_launcher"), app.exe)
-        self.log = app.folder / "standin.jsonl"
         standin.write_class(app.folder / "classes", MAIN,
                             standin.script(main=["println out started"]))
         app.write_ini("\n".join([
@@ -199,7 +200,7 @@ class MissingRuntimeDialogTest(harness.TestCase):
         ui.press("OK")
         result = process.wait(90)
         self.assertExitCode(result, 0, dialog)
-        self.assertIn(b"started", result.stdout)
+        self.assertIn("started", result.stdout)
 
         ini = self.per_user_ini()
         self.assertIsNotNone(ini, "no per-user configuration written")
@@ -211,7 +212,7 @@ class MissingRuntimeDialogTest(harness.TestCase):
         shutil.copyfile(harness.launcher_path(64), app.exe)
         again = app.run(timeout=60)
         self.assertExitCode(again, 0)
-        self.assertIn(b"started", again.stdout)
+        self.assertIn("started", again.stdout)
 
     def test_server_only_refuses_a_client_runtime(self):
         client = self.runtime(vm_dirs=("client",))

@@ -51,7 +51,7 @@ class RedirectTest(harness.TestCase):
         app = self.make_app({"Error File": harness.win_path(err), "Error Append": "yes"})
         result = self.run_app(app)
         self.assertEqual(err.read_bytes(), b"first\r\nhello-err\r\n")
-        self.assertIn(b"hello-out", result.stdout)
+        self.assertIn("hello-out", result.stdout)
 
     def test_missing_folders_are_created(self):
         folder = harness.temp_dir("deep-")
@@ -94,12 +94,12 @@ class RedirectTest(harness.TestCase):
         failed = standin.events(self.events, "file_open_failed")
         self.assertEqual(len(failed), 1, self.events)
         self.assertTrue(standin.events(self.events, "exception_describe"), self.events)
-        self.assertIn(b"java.io.FileNotFoundException", result.stderr)
-        self.assertIn(b"hello-out", result.stdout)
+        self.assertIn("java.io.FileNotFoundException", result.stderr)
+        self.assertIn("hello-out", result.stdout)
         self.assertEqual(err.read_bytes(), b"hello-err\r\n")
         self.assertFalse(standin.events(self.events, "jni_warning"), self.events)
 
-    def test_error_file_failure_is_printed_to_the_redirected_output_side(self):
+    def test_error_file_failure_leaves_the_error_stream_of_the_process(self):
         # The error file fails after the output file succeeded: the exception goes to the
         # VM's own error stream, which is still the process's.
         folder = harness.temp_dir("bad2-")
@@ -108,8 +108,8 @@ class RedirectTest(harness.TestCase):
                              "Error File": harness.win_path(folder)})
         result = self.run_app(app)
         self.assertEqual(out.read_bytes(), b"hello-out\r\n")
-        self.assertIn(b"java.io.FileNotFoundException", result.stderr)
-        self.assertIn(b"hello-err", result.stderr)
+        self.assertIn("java.io.FileNotFoundException", result.stderr)
+        self.assertIn("hello-err", result.stderr)
 
 
 if __name__ == "__main__":
