@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# One benchmark report for both builds (figures only; nothing is asserted):
+#   - launch latency of vmboot64.exe against a minimal JNI host (bench/run_bench.py)
+#   - class path assembly at 2,000 and 20,000 jars (bench/run_bench.py)
+#   - registry search and selection at 10 and 1,000 registered runtimes, both builds
+#   - the size of each executable and the DLLs it imports
+# Needs dist/ (scripts/build.sh). Uses its own Wine prefix unless VMBOOT_WINEPREFIX is set.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+if [[ -z ${VMBOOT_WINEPREFIX:-} ]]; then
+    export VMBOOT_WINEPREFIX=$(mktemp -d /tmp/vmboot-bench-wine.XXXXXX)
+    trap 'WINEPREFIX=$VMBOOT_WINEPREFIX wineserver -k >/dev/null 2>&1; rm -rf "$VMBOOT_WINEPREFIX"' EXIT
+fi
+export WINEPREFIX=$VMBOOT_WINEPREFIX WINEDEBUG=-all
+[[ -f $WINEPREFIX/system.reg ]] || WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
+
+echo "== executables"
+for exe in dist/vmboot64.exe dist/vmboot32.exe; do
+    size=$(stat -c %s "$exe")
+    imports=$(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ {print $3}' | sort | paste -sd' ')
+    printf '%-18s %7d bytes (%d KB)  imports: %s\n' "$(basename "$exe")" "$size" $((size / 1024)) "$imports"
+done
+
+echo "== registry search and selection (microseconds per search)"
+for bits in 64 32; do
+    tools=dist/tools; [[ $bits == 32 ]] && tools=dist/tools32
+    small=$(wine "$tools/registry_bench.exe" 10 40 | sed -E 's/.*microseconds_per_search=([0-9.]+).*/\1/')
+    large=$(wine "$tools/registry_bench.exe" 1000 4 | sed -E 's/.*microseconds_per_search=([0-9.]+).*/\1/')
+    ratio=$(python3 -c "print('%.1f' % ($large / $small))")
+    printf 'vmboot%s: 10 runtimes %s us, 1000 runtimes %s us, ratio %s (linear growth: at most 100)\n' \
+        "$bits" "$small" "$large" "$ratio"
+done
+
+if [[ -f bench/run_bench.py ]]; then
+    echo "== launch latency and class path assembly (64-bit)"
+    python3 bench/run_bench.py "$@"
+fi
