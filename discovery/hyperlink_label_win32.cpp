@@ -58,6 +58,7 @@ HyperlinkLabel::~HyperlinkLabel() {
         ::RemoveWindowSubclass(control_, SubclassProc, kSubclassId);
         control_ = nullptr;
     }
+    if (!::IsWindow(tooltip_.get())) tooltip_.release();
     tooltip_.reset();
     ReleaseFonts();
 }
@@ -208,9 +209,9 @@ void HyperlinkLabel::Open() {
 void HyperlinkLabel::Paint(HDC dc) {
     RECT client{};
     ::GetClientRect(control_, &client);
-    auto brush = reinterpret_cast<HBRUSH>(::SendMessageW(
-        ::GetParent(control_), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-        reinterpret_cast<LPARAM>(control_)));
+    auto brush = reinterpret_cast<HBRUSH>(::SendMessageW(::GetParent(control_), WM_CTLCOLORSTATIC,
+                                                         reinterpret_cast<WPARAM>(dc),
+                                                         reinterpret_cast<LPARAM>(control_)));
     if (brush) ::FillRect(dc, &client, brush);
     if (!drawText_) return;
     ::SetBkMode(dc, TRANSPARENT);
@@ -318,6 +319,8 @@ LRESULT HyperlinkLabel::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_GETFONT:
             return reinterpret_cast<LRESULT>(normalFont_);
         case WM_DESTROY:
+            // The system may already have destroyed it with the dialog that owns it.
+            if (!::IsWindow(tooltip_.get())) tooltip_.release();
             tooltip_.reset();
             ReleaseFonts();
             break;

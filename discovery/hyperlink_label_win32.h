@@ -21,7 +21,7 @@ LinkColours ReadLinkColours(HKEY settings);
 /// object must outlive the control's window (it is usually a member of the dialog state);
 /// the control releases its tooltip and owned fonts when it is destroyed.
 class HyperlinkLabel {
-public:
+  public:
     /// Opens the target; true on success. The default asks the shell (ShellExecuteW "open").
     using Opener = std::function<bool(const std::wstring& target)>;
 
@@ -49,7 +49,7 @@ public:
     /// Opens the target; on success marks the link visited and repaints it.
     void Open();
 
-private:
+  private:
     static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                          UINT_PTR id, DWORD_PTR self);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);

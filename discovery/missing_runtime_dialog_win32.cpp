@@ -44,8 +44,7 @@ void BrowseForRuntime(HWND dialog, MissingRuntimeDialog& state) {
     ::EnableWindow(::GetDlgItem(dialog, IDOK), !state.chosenLibrary.empty());
 }
 
-INT_PTR CALLBACK MissingRuntimeDialogProc(HWND dialog, UINT message, WPARAM wParam,
-                                          LPARAM lParam) {
+INT_PTR CALLBACK MissingRuntimeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* state = reinterpret_cast<MissingRuntimeDialog*>(::GetWindowLongPtrW(dialog, DWLP_USER));
     switch (message) {
         case WM_INITDIALOG: {
@@ -125,7 +124,8 @@ int GrowToFitText(HWND dialog, int textId, const std::wstring& text) {
     RECT measured{0, 0, bounds.right - bounds.left, 0};
     HDC dc = ::GetDC(control);
     if (!dc) return 0;
-    HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(control, WM_GETFONT, 0, 0)));
+    HGDIOBJ old =
+        ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(control, WM_GETFONT, 0, 0)));
     ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &measured,
                 DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL);
     ::SelectObject(dc, old);
@@ -133,7 +133,8 @@ int GrowToFitText(HWND dialog, int textId, const std::wstring& text) {
     const int growth = measured.bottom - (bounds.bottom - bounds.top);
     if (growth <= 0) return 0;
 
-    for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    for (HWND child = ::GetWindow(dialog, GW_CHILD); child;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
         RECT r = ClientRectOf(dialog, child);
         if (child == control || (r.top <= bounds.top && r.bottom >= bounds.bottom)) {
             // The text itself and the frames around it grow.
@@ -156,11 +157,11 @@ INT_PTR ShowMissingRuntimeDialog(HWND owner, Launcher& launcher, const std::wstr
                                  std::wstring& chosenLibrary) {
     const DLGTEMPLATE* resource = LoadLocalizedDialog(IDD_MISSING_RUNTIME);
     if (!resource) return -1;
-    MissingRuntimeDialog dialog{message, launcher.Criteria.JvmType, picker, launcher.Decisions,
-                                {}, {}, {}};
-    INT_PTR result = ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), resource, owner,
-                                               MissingRuntimeDialogProc,
-                                               reinterpret_cast<LPARAM>(&dialog));
+    MissingRuntimeDialog dialog{
+        message, launcher.Criteria.JvmType, picker, launcher.Decisions, {}, {}, {}};
+    INT_PTR result =
+        ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), resource, owner,
+                                  MissingRuntimeDialogProc, reinterpret_cast<LPARAM>(&dialog));
     if (result == IDOK) {
         chosenFolder = dialog.chosenFolder;
         chosenLibrary = dialog.chosenLibrary;
@@ -172,7 +173,8 @@ bool RunMissingRuntimeDialog(Launcher& launcher, const std::wstring& message,
                              std::wstring& chosenFolder, std::wstring& chosenLibrary) {
     if (launcher.DryRun) return false;
     ShellFolderPicker shellPicker;
-    FolderPicker& picker = launcher.RuntimeFolderPicker ? *launcher.RuntimeFolderPicker : shellPicker;
+    FolderPicker& picker =
+        launcher.RuntimeFolderPicker ? *launcher.RuntimeFolderPicker : shellPicker;
     return ShowMissingRuntimeDialog(::GetActiveWindow(), launcher, message, picker, chosenFolder,
                                     chosenLibrary) == IDOK;
 }

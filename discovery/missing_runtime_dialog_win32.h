@@ -14,7 +14,7 @@ inline constexpr wchar_t kJavaDownloadPage[] = L"https://openjdk.org/install/";
 /// Asks the user for a folder. The shell's picker in the launcher; test programs put in
 /// their own through Launcher::RuntimeFolderPicker.
 class FolderPicker {
-public:
+  public:
     virtual ~FolderPicker() = default;
     /// The picked folder's path, or nothing when the user cancels.
     virtual std::optional<std::wstring> PickFolder(HWND owner, const std::wstring& title) = 0;
@@ -22,7 +22,7 @@ public:
 
 /// SHBrowseForFolderW: file-system folders only, new dialog style, no New Folder button.
 class ShellFolderPicker final : public FolderPicker {
-public:
+  public:
     std::optional<std::wstring> PickFolder(HWND owner, const std::wstring& title) override;
 };
 

@@ -17,8 +17,8 @@ bool CenterWindow(HWND window) {
     if (!(::GetWindowLongW(window, GWL_STYLE) & WS_CHILD)) {
         HWND owner = ::GetWindow(window, GW_OWNER);
         const bool overOwner = owner && ::IsWindowVisible(owner) && !::IsIconic(owner);
-        HMONITOR monitor = ::MonitorFromWindow(overOwner ? owner : window,
-                                               MONITOR_DEFAULTTONEAREST);
+        HMONITOR monitor =
+            ::MonitorFromWindow(overOwner ? owner : window, MONITOR_DEFAULTTONEAREST);
         MONITORINFO info{};
         info.cbSize = sizeof(info);
         if (!monitor || !::GetMonitorInfoW(monitor, &info)) return false;

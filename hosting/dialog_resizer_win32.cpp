@@ -31,11 +31,10 @@ void DialogResizer::Initialize(HWND dialog, std::span<const Anchor> anchors) {
     ::GetClientRect(dialog, &client);
     initialClient_ = {client.right, client.bottom};
 
-    grip_ = ::CreateWindowExW(0, L"SCROLLBAR", nullptr, kGripStyle, 0, 0, client.right,
-                              client.bottom, dialog,
-                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(kGripId)),
-                              reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(dialog, GWLP_HINSTANCE)),
-                              nullptr);
+    grip_ = ::CreateWindowExW(
+        0, L"SCROLLBAR", nullptr, kGripStyle, 0, 0, client.right, client.bottom, dialog,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kGripId)),
+        reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(dialog, GWLP_HINSTANCE)), nullptr);
     if (grip_) {
         records_.push_back({kGripId, kAnchorGrip | kAnchorMoveX | kAnchorMoveY | kAnchorRepaint,
                             ControlRect(grip_)});
@@ -81,7 +80,8 @@ void DialogResizer::Layout(int clientWidth, int clientHeight) {
     for (const Record& record : records_) {
         HWND control = ::GetDlgItem(dialog_, record.controlId);
         if (!control) continue;
-        LayoutRect placed = AnchoredRect(record.initial, ControlRect(control), record.flags, dx, dy);
+        LayoutRect placed =
+            AnchoredRect(record.initial, ControlRect(control), record.flags, dx, dy);
         if (record.flags & kAnchorRepaint) ::InvalidateRect(control, nullptr, TRUE);
         ::SetWindowPos(control, nullptr, placed.left, placed.top, placed.Width(), placed.Height(),
                        SWP_NOZORDER | SWP_NOACTIVATE);

@@ -11,7 +11,7 @@
 /// sizes below the dialog's initial size. Lives as long as the dialog; the dialog procedure
 /// forwards WM_GETMINMAXINFO and WM_SIZE to it.
 class DialogResizer {
-public:
+  public:
     struct Anchor {
         int controlId;
         unsigned flags;  ///< AnchorFlags
@@ -29,7 +29,7 @@ public:
 
     bool HasGrip() const { return grip_ != nullptr; }
 
-private:
+  private:
     struct Record {
         int controlId;
         unsigned flags;

@@ -34,8 +34,9 @@ using PictureFormatter = std::function<std::optional<std::wstring>(const std::ws
 
 /// Expands the date/time pattern of a file name: milliseconds first, then the time pictures
 /// (`formatTime`), then the date pictures (`formatDate`) over the time result, piece by
-/// piece (SplitPicture), so results of any length are kept whole. Both "%" signs disappear. A formatter that refuses its picture leaves that picture as it was, so
-/// the name stays usable. A name without "%" comes back unchanged.
+/// piece (SplitPicture), so results of any length are kept whole. Both "%" signs disappear. A
+/// formatter that refuses its picture leaves that picture as it was, so the name stays usable. A
+/// name without "%" comes back unchanged.
 std::wstring ExpandTimePattern(std::wstring_view name, int milliseconds,
                                const PictureFormatter& formatTime,
                                const PictureFormatter& formatDate);

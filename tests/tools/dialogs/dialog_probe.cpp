@@ -73,9 +73,10 @@ int wmain(int argc, wchar_t** argv) {
         VersionNumber minimum{{1, 8, 0, 0}, 2};
         VersionNumber maximum{{17, 65535, 65535, 65535}, 1};
         UINT id = launcher.Criteria.JvmType == JvmTypeMode::ServerOnly ? IDS_JRE_NOT_FOUND_SERVER
-                                                                        : IDS_JRE_NOT_FOUND;
+                                                                       : IDS_JRE_NOT_FOUND;
         std::wstring requirement = DescribeVersionRequirement(minimum, maximum);
-        std::wstring message = FormatTemplate(LoadResourceText(id), {std::wstring_view(requirement)});
+        std::wstring message =
+            FormatTemplate(LoadResourceText(id), {std::wstring_view(requirement)});
         ScriptedFolderPicker picker(std::move(folders));
         std::wstring folder, library;
         INT_PTR result =

@@ -9,8 +9,9 @@
 /// Answers each Browse press with the next prepared folder; once they are used up it acts
 /// as a cancelled picker. "-" in the list is a cancelled pick.
 class ScriptedFolderPicker final : public FolderPicker {
-public:
-    explicit ScriptedFolderPicker(std::deque<std::wstring> folders) : folders_(std::move(folders)) {}
+  public:
+    explicit ScriptedFolderPicker(std::deque<std::wstring> folders)
+        : folders_(std::move(folders)) {}
     std::optional<std::wstring> PickFolder(HWND, const std::wstring&) override {
         if (folders_.empty()) return std::nullopt;
         std::wstring next = folders_.front();
@@ -19,6 +20,6 @@ public:
         return next;
     }
 
-private:
+  private:
     std::deque<std::wstring> folders_;
 };

@@ -9,7 +9,7 @@
 namespace {
 
 class HyperlinkLabelTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (!modal_driver::CanCreateWindows()) GTEST_SKIP() << "no display: run under xvfb-run";
         parent_.reset(::CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 400, 100,
@@ -68,7 +68,8 @@ TEST_F(HyperlinkLabelTest, EnterAndSpaceOpenOtherKeysDoNot) {
     ::SendMessageW(control_, WM_CHAR, VK_SPACE, 0);
     EXPECT_EQ(opened_.size(), 2u);
     MSG enter{control_, WM_KEYDOWN, VK_RETURN, 0, 0, {}};
-    LRESULT code = ::SendMessageW(control_, WM_GETDLGCODE, VK_RETURN, reinterpret_cast<LPARAM>(&enter));
+    LRESULT code =
+        ::SendMessageW(control_, WM_GETDLGCODE, VK_RETURN, reinterpret_cast<LPARAM>(&enter));
     EXPECT_TRUE(code & DLGC_WANTCHARS);
     EXPECT_TRUE(code & DLGC_WANTMESSAGE);
     EXPECT_EQ(::SendMessageW(control_, WM_GETDLGCODE, 0, 0), DLGC_WANTCHARS);
@@ -112,10 +113,12 @@ TEST(ReadLinkColours, ParsedValuesReplaceTheDefaults) {
         {{}, RGB(0, 0, 255), RGB(128, 0, 128)},
         {{{L"Anchor Color", REG_SZ, L"255,0,0"}}, RGB(255, 0, 0), RGB(128, 0, 128)},
         {{{L"Anchor Color", REG_SZ, L"255,0"}, {L"Anchor Color Visited", REG_SZ, L"0,128,0"}},
-         RGB(0, 0, 255), RGB(0, 128, 0)},
+         RGB(0, 0, 255),
+         RGB(0, 128, 0)},
         {{{L"Anchor Color", REG_DWORD, L""}}, RGB(0, 0, 255), RGB(128, 0, 128)},
         // Longer than a colour can be.
-        {{{L"Anchor Color", REG_SZ, L"0000000255,0000000000,0000000000"}}, RGB(0, 0, 255),
+        {{{L"Anchor Color", REG_SZ, L"0000000255,0000000000,0000000000"}},
+         RGB(0, 0, 255),
          RGB(128, 0, 128)},
     };
     for (const Case& c : cases) {

@@ -19,7 +19,7 @@ namespace {
 
 // Hands out prepared answers, one per Browse press; an empty answer is a cancelled picker.
 class ScriptedPicker final : public FolderPicker {
-public:
+  public:
     std::deque<std::optional<std::wstring>> answers;
     std::vector<std::wstring> titles;
     std::optional<std::wstring> PickFolder(HWND owner, const std::wstring& title) override {
@@ -33,7 +33,7 @@ public:
 };
 
 class MissingRuntimeDialogTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (!CanCreateWindows()) GTEST_SKIP() << "no display: run under xvfb-run";
         wchar_t temp[MAX_PATH] = {};
@@ -50,8 +50,8 @@ protected:
     }
     static void Touch(const fs::path& file) {
         fs::create_directories(file.parent_path());
-        UniqueFileHandle created(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr,
-                                               CREATE_ALWAYS, 0, nullptr));
+        UniqueFileHandle created(
+            ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     }
     std::wstring Folder(const wchar_t* name) const { return (root_ / name).wstring(); }
 
@@ -71,8 +71,7 @@ TEST_F(MissingRuntimeDialogTest, OkFollowsTheLastPickedFolder) {
     std::wstring folder = L"untouched", library = L"untouched";
     INT_PTR result = RunModal(
         [&] {
-            return ShowMissingRuntimeDialog(nullptr, launcher, L"message", picker, folder,
-                                            library);
+            return ShowMissingRuntimeDialog(nullptr, launcher, L"message", picker, folder, library);
         },
         [&](HWND dialog) {
             EXPECT_FALSE(OkEnabled(dialog));
@@ -103,9 +102,7 @@ TEST_F(MissingRuntimeDialogTest, ServerOnlyRefusesAClientRuntime) {
     picker.answers = {Folder(L"client"), Folder(L"server") + L"\\"};
     std::wstring folder, library;
     INT_PTR result = RunModal(
-        [&] {
-            return ShowMissingRuntimeDialog(nullptr, launcher, L"m", picker, folder, library);
-        },
+        [&] { return ShowMissingRuntimeDialog(nullptr, launcher, L"m", picker, folder, library); },
         [&](HWND dialog) {
             Press(dialog, IDC_BROWSE);
             EXPECT_FALSE(OkEnabled(dialog));

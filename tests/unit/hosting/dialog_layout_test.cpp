@@ -43,7 +43,7 @@ TEST(CenteredPosition, CentresAndStaysInsideBounds) {
     };
     const Case cases[] = {
         {screen, 200, 100, {400, 350}},
-        {screen, 201, 101, {400, 350}},  // integer halves
+        {screen, 201, 101, {400, 350}},                 // integer halves
         {{900, 700, 1100, 900}, 200, 100, {800, 700}},  // pushed back from the right/bottom
         {{-100, -50, 50, 50}, 200, 100, {0, 0}},        // pushed back from the left/top
         {screen, 1200, 900, {0, 0}},                    // larger than bounds: left/top wins

@@ -33,7 +33,7 @@ const LanguageTexts kTexts[] = {
 };
 
 class ExceptionDialogTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (!CanCreateWindows()) GTEST_SKIP() << "no display: run under xvfb-run";
     }
@@ -49,20 +49,20 @@ TEST_F(ExceptionDialogTest, ShowsTheTraceInEveryBuiltLanguageAndEveryTextFits) {
         }
         ASSERT_NE(expected, nullptr);
         ThreadLanguage scope(language);
-        INT_PTR result = RunModal([] { return ShowExceptionDialog(nullptr, kTrace); },
-                             [&](HWND dialog) {
-                                 EXPECT_EQ(Text(dialog), expected->caption);
-                                 EXPECT_EQ(Text(::GetDlgItem(dialog, IDOK)), expected->ignore);
-                                 EXPECT_EQ(Text(::GetDlgItem(dialog, IDCANCEL)), expected->stop);
-                                 HWND edit = ::GetDlgItem(dialog, IDC_TRACE_EDIT);
-                                 std::wstring shown = Text(edit);
-                                 // Lines end in CR LF in the edit control.
-                                 EXPECT_EQ(shown, kTraceCrLf);
-                                 EXPECT_TRUE(::GetWindowLongW(edit, GWL_STYLE) & ES_READONLY);
-                                 ExpectTextsFit(dialog, "exception dialog, language " +
-                                                            std::to_string(language));
-                                 Press(dialog, IDOK);
-                             });
+        INT_PTR result = RunModal(
+            [] { return ShowExceptionDialog(nullptr, kTrace); },
+            [&](HWND dialog) {
+                EXPECT_EQ(Text(dialog), expected->caption);
+                EXPECT_EQ(Text(::GetDlgItem(dialog, IDOK)), expected->ignore);
+                EXPECT_EQ(Text(::GetDlgItem(dialog, IDCANCEL)), expected->stop);
+                HWND edit = ::GetDlgItem(dialog, IDC_TRACE_EDIT);
+                std::wstring shown = Text(edit);
+                // Lines end in CR LF in the edit control.
+                EXPECT_EQ(shown, kTraceCrLf);
+                EXPECT_TRUE(::GetWindowLongW(edit, GWL_STYLE) & ES_READONLY);
+                ExpectTextsFit(dialog, "exception dialog, language " + std::to_string(language));
+                Press(dialog, IDOK);
+            });
         EXPECT_EQ(result, IDOK);
     }
 }
@@ -86,88 +86,92 @@ TEST_F(ExceptionDialogTest, StopEscAndCloseBoxMeanStop) {
 }
 
 TEST_F(ExceptionDialogTest, ResizingKeepsButtonsInTheCornerAndTheMinimumSize) {
-    INT_PTR result = RunModal([] { return ShowExceptionDialog(nullptr, kTrace); }, [](HWND dialog) {
-        RECT window{};
-        ::GetWindowRect(dialog, &window);
-        RECT client{};
-        ::GetClientRect(dialog, &client);
-        HWND ok = ::GetDlgItem(dialog, IDOK);
-        HWND stop = ::GetDlgItem(dialog, IDCANCEL);
-        HWND edit = ::GetDlgItem(dialog, IDC_TRACE_EDIT);
-        HWND hint = ::GetDlgItem(dialog, IDC_EXCEPTION_HINT);
-        HWND warning = ::GetDlgItem(dialog, IDC_EXCEPTION_WARNING);
-        HWND intro = ::GetDlgItem(dialog, IDC_EXCEPTION_INTRO);
-        HWND grip = ::GetDlgItem(dialog, DialogResizer::kGripId);
-        ASSERT_NE(grip, nullptr);
-        EXPECT_TRUE(::IsWindowVisible(grip));
-        const RECT okBefore = ClientRectIn(dialog, ok);
-        const RECT stopBefore = ClientRectIn(dialog, stop);
-        const RECT editBefore = ClientRectIn(dialog, edit);
-        const RECT hintBefore = ClientRectIn(dialog, hint);
-        const RECT warningBefore = ClientRectIn(dialog, warning);
-        const RECT introBefore = ClientRectIn(dialog, intro);
+    INT_PTR result =
+        RunModal([] { return ShowExceptionDialog(nullptr, kTrace); },
+                 [](HWND dialog) {
+                     RECT window{};
+                     ::GetWindowRect(dialog, &window);
+                     RECT client{};
+                     ::GetClientRect(dialog, &client);
+                     HWND ok = ::GetDlgItem(dialog, IDOK);
+                     HWND stop = ::GetDlgItem(dialog, IDCANCEL);
+                     HWND edit = ::GetDlgItem(dialog, IDC_TRACE_EDIT);
+                     HWND hint = ::GetDlgItem(dialog, IDC_EXCEPTION_HINT);
+                     HWND warning = ::GetDlgItem(dialog, IDC_EXCEPTION_WARNING);
+                     HWND intro = ::GetDlgItem(dialog, IDC_EXCEPTION_INTRO);
+                     HWND grip = ::GetDlgItem(dialog, DialogResizer::kGripId);
+                     ASSERT_NE(grip, nullptr);
+                     EXPECT_TRUE(::IsWindowVisible(grip));
+                     const RECT okBefore = ClientRectIn(dialog, ok);
+                     const RECT stopBefore = ClientRectIn(dialog, stop);
+                     const RECT editBefore = ClientRectIn(dialog, edit);
+                     const RECT hintBefore = ClientRectIn(dialog, hint);
+                     const RECT warningBefore = ClientRectIn(dialog, warning);
+                     const RECT introBefore = ClientRectIn(dialog, intro);
 
-        MINMAXINFO limits{};
-        ::SendMessageW(dialog, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
-        EXPECT_EQ(limits.ptMinTrackSize.x, window.right - window.left);
-        EXPECT_EQ(limits.ptMinTrackSize.y, window.bottom - window.top);
+                     MINMAXINFO limits{};
+                     ::SendMessageW(dialog, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+                     EXPECT_EQ(limits.ptMinTrackSize.x, window.right - window.left);
+                     EXPECT_EQ(limits.ptMinTrackSize.y, window.bottom - window.top);
 
-        const int dx = 200, dy = 150;
-        ::SetWindowPos(dialog, nullptr, 0, 0, window.right - window.left + dx,
-                       window.bottom - window.top + dy, SWP_NOMOVE | SWP_NOZORDER);
-        RECT grown{};
-        ::GetClientRect(dialog, &grown);
-        ASSERT_EQ(grown.right - client.right, dx);
-        ASSERT_EQ(grown.bottom - client.bottom, dy);
-        auto shifted = [](RECT r, int x, int y) {
-            return RECT{r.left + x, r.top + y, r.right + x, r.bottom + y};
-        };
-        auto same = [](const RECT& a, const RECT& b) {
-            return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-        };
-        EXPECT_TRUE(same(ClientRectIn(dialog, ok), shifted(okBefore, dx, dy)));
-        EXPECT_TRUE(same(ClientRectIn(dialog, stop), shifted(stopBefore, dx, dy)));
-        EXPECT_TRUE(same(ClientRectIn(dialog, edit), RECT{editBefore.left, editBefore.top,
-                                                          editBefore.right + dx,
-                                                          editBefore.bottom + dy}));
-        EXPECT_TRUE(same(ClientRectIn(dialog, hint), RECT{hintBefore.left, hintBefore.top + dy,
-                                                          hintBefore.right + dx,
-                                                          hintBefore.bottom + dy}));
-        EXPECT_TRUE(same(ClientRectIn(dialog, warning),
-                         RECT{warningBefore.left, warningBefore.top + dy,
-                              warningBefore.right + dx, warningBefore.bottom + dy}));
-        EXPECT_TRUE(same(ClientRectIn(dialog, intro), RECT{introBefore.left, introBefore.top,
-                                                           introBefore.right + dx,
-                                                           introBefore.bottom}));
-        RECT gripRect = ClientRectIn(dialog, grip);
-        EXPECT_EQ(gripRect.right, grown.right);
-        EXPECT_EQ(gripRect.bottom, grown.bottom);
+                     const int dx = 200, dy = 150;
+                     ::SetWindowPos(dialog, nullptr, 0, 0, window.right - window.left + dx,
+                                    window.bottom - window.top + dy, SWP_NOMOVE | SWP_NOZORDER);
+                     RECT grown{};
+                     ::GetClientRect(dialog, &grown);
+                     ASSERT_EQ(grown.right - client.right, dx);
+                     ASSERT_EQ(grown.bottom - client.bottom, dy);
+                     auto shifted = [](RECT r, int x, int y) {
+                         return RECT{r.left + x, r.top + y, r.right + x, r.bottom + y};
+                     };
+                     auto same = [](const RECT& a, const RECT& b) {
+                         return a.left == b.left && a.top == b.top && a.right == b.right &&
+                                a.bottom == b.bottom;
+                     };
+                     EXPECT_TRUE(same(ClientRectIn(dialog, ok), shifted(okBefore, dx, dy)));
+                     EXPECT_TRUE(same(ClientRectIn(dialog, stop), shifted(stopBefore, dx, dy)));
+                     EXPECT_TRUE(same(ClientRectIn(dialog, edit),
+                                      RECT{editBefore.left, editBefore.top, editBefore.right + dx,
+                                           editBefore.bottom + dy}));
+                     EXPECT_TRUE(same(ClientRectIn(dialog, hint),
+                                      RECT{hintBefore.left, hintBefore.top + dy,
+                                           hintBefore.right + dx, hintBefore.bottom + dy}));
+                     EXPECT_TRUE(same(ClientRectIn(dialog, warning),
+                                      RECT{warningBefore.left, warningBefore.top + dy,
+                                           warningBefore.right + dx, warningBefore.bottom + dy}));
+                     EXPECT_TRUE(same(ClientRectIn(dialog, intro),
+                                      RECT{introBefore.left, introBefore.top,
+                                           introBefore.right + dx, introBefore.bottom}));
+                     RECT gripRect = ClientRectIn(dialog, grip);
+                     EXPECT_EQ(gripRect.right, grown.right);
+                     EXPECT_EQ(gripRect.bottom, grown.bottom);
 
-        ::ShowWindow(dialog, SW_MAXIMIZE);
-        EXPECT_FALSE(::IsWindowVisible(grip));
-        ::ShowWindow(dialog, SW_RESTORE);
-        EXPECT_TRUE(::IsWindowVisible(grip));
+                     ::ShowWindow(dialog, SW_MAXIMIZE);
+                     EXPECT_FALSE(::IsWindowVisible(grip));
+                     ::ShowWindow(dialog, SW_RESTORE);
+                     EXPECT_TRUE(::IsWindowVisible(grip));
 
-        // Back to the initial size: every control where it started.
-        ::SetWindowPos(dialog, nullptr, 0, 0, window.right - window.left,
-                       window.bottom - window.top, SWP_NOMOVE | SWP_NOZORDER);
-        EXPECT_TRUE(same(ClientRectIn(dialog, ok), okBefore));
-        EXPECT_TRUE(same(ClientRectIn(dialog, edit), editBefore));
-        Press(dialog, IDCANCEL);
-    });
+                     // Back to the initial size: every control where it started.
+                     ::SetWindowPos(dialog, nullptr, 0, 0, window.right - window.left,
+                                    window.bottom - window.top, SWP_NOMOVE | SWP_NOZORDER);
+                     EXPECT_TRUE(same(ClientRectIn(dialog, ok), okBefore));
+                     EXPECT_TRUE(same(ClientRectIn(dialog, edit), editBefore));
+                     Press(dialog, IDCANCEL);
+                 });
     EXPECT_EQ(result, IDCANCEL);
 }
 
 TEST_F(ExceptionDialogTest, OpensCentredOnTheWorkArea) {
-    RunModal([] { return ShowExceptionDialog(nullptr, kTrace); }, [](HWND dialog) {
-        RECT window{};
-        ::GetWindowRect(dialog, &window);
-        MONITORINFO info{};
-        info.cbSize = sizeof(info);
-        ::GetMonitorInfoW(::MonitorFromWindow(dialog, MONITOR_DEFAULTTONEAREST), &info);
-        const RECT& work = info.rcWork;
-        EXPECT_LE(std::abs((window.left + window.right) - (work.left + work.right)), 2);
-        EXPECT_LE(std::abs((window.top + window.bottom) - (work.top + work.bottom)), 2);
-        Press(dialog, IDOK);
-    });
+    RunModal([] { return ShowExceptionDialog(nullptr, kTrace); },
+             [](HWND dialog) {
+                 RECT window{};
+                 ::GetWindowRect(dialog, &window);
+                 MONITORINFO info{};
+                 info.cbSize = sizeof(info);
+                 ::GetMonitorInfoW(::MonitorFromWindow(dialog, MONITOR_DEFAULTTONEAREST), &info);
+                 const RECT& work = info.rcWork;
+                 EXPECT_LE(std::abs((window.left + window.right) - (work.left + work.right)), 2);
+                 EXPECT_LE(std::abs((window.top + window.bottom) - (work.top + work.bottom)), 2);
+                 Press(dialog, IDOK);
+             });
 }

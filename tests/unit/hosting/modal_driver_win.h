@@ -47,7 +47,8 @@ inline HWND FindDialogOfThread(DWORD threadId) {
 /// Runs `show` (which opens a modal dialog and returns its result) on this thread and
 /// `drive` on another once the dialog is visible. `drive` must end the dialog. When no
 /// dialog appears within ten seconds the test fails and the thread stops waiting.
-inline INT_PTR RunModal(const std::function<INT_PTR()>& show, const std::function<void(HWND)>& drive) {
+inline INT_PTR RunModal(const std::function<INT_PTR()>& show,
+                        const std::function<void(HWND)>& drive) {
     DWORD dialogThread = ::GetCurrentThreadId();
     std::thread driver([&] {
         HWND dialog = nullptr;
@@ -118,20 +119,25 @@ inline void ExpectTextsFit(HWND dialog, const std::string& what) {
         EXPECT_LE(rect.bottom, client.bottom) << name;
         if (text.empty() || _wcsicmp(cls.c_str(), L"Edit") == 0) continue;
         HDC dc = ::GetDC(child);
-        HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(child, WM_GETFONT, 0, 0)));
+        HGDIOBJ old =
+            ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(child, WM_GETFONT, 0, 0)));
         const int width = rect.right - rect.left;
         const int height = rect.bottom - rect.top;
         if (_wcsicmp(cls.c_str(), L"Static") == 0) {
             RECT measured{0, 0, width, 0};
-            ::DrawTextW(dc, text.c_str(), -1, &measured, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
-            EXPECT_LE(measured.right, width) << name << " text too wide: " << testing::PrintToString(text);
-            EXPECT_LE(measured.bottom, height) << name << " text cut off: " << testing::PrintToString(text);
+            ::DrawTextW(dc, text.c_str(), -1, &measured,
+                        DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
+            EXPECT_LE(measured.right, width)
+                << name << " text too wide: " << testing::PrintToString(text);
+            EXPECT_LE(measured.bottom, height)
+                << name << " text cut off: " << testing::PrintToString(text);
         } else {
             SIZE extent{};
             ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
             // Push buttons need room for their frame, group boxes for the frame's left part.
             const int margin = group ? 16 : 8;
-            EXPECT_LE(extent.cx + margin, width) << name << " text too wide: " << testing::PrintToString(text);
+            EXPECT_LE(extent.cx + margin, width)
+                << name << " text too wide: " << testing::PrintToString(text);
             if (!group) {
                 EXPECT_LE(extent.cy + 4, height) << name;
             }
@@ -173,13 +179,13 @@ inline std::vector<LANGID> BuiltLanguages() {
 
 /// Sets the thread locale for the scope.
 class ThreadLanguage {
-public:
+  public:
     explicit ThreadLanguage(LANGID language) : saved_(::GetThreadLocale()) {
         ::SetThreadLocale(MAKELCID(language, SORT_DEFAULT));
     }
     ~ThreadLanguage() { ::SetThreadLocale(saved_); }
 
-private:
+  private:
     LCID saved_;
 };
 

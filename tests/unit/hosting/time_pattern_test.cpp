@@ -17,7 +17,8 @@ std::optional<std::wstring> FakeTime(const std::wstring& picture) {
 }
 std::optional<std::wstring> FakeDate(const std::wstring& picture) {
     std::wstring out = picture;
-    for (std::size_t at; (at = out.find(L"yyyy")) != std::wstring::npos;) out.replace(at, 4, L"2024");
+    for (std::size_t at; (at = out.find(L"yyyy")) != std::wstring::npos;)
+        out.replace(at, 4, L"2024");
     for (std::size_t at; (at = out.find(L"MM")) != std::wstring::npos;) out.replace(at, 2, L"03");
     for (std::size_t at; (at = out.find(L"dd")) != std::wstring::npos;) out.replace(at, 2, L"05");
     return out;
@@ -106,7 +107,8 @@ TEST(ExpandTimePattern, LongResultsAreNotCut) {
     std::wstring folder(300, L'f');
     std::wstring pattern;
     for (int i = 0; i < 100; ++i) pattern += L"yyyy";
-    std::wstring expanded = ExpandTimePattern(folder + L"\\%" + pattern + L"%.log", 0, FakeTime, FakeDate);
+    std::wstring expanded =
+        ExpandTimePattern(folder + L"\\%" + pattern + L"%.log", 0, FakeTime, FakeDate);
     std::wstring years;
     for (int i = 0; i < 100; ++i) years += L"2024";
     EXPECT_EQ(expanded, folder + L"\\" + years + L".log");
