@@ -797,7 +797,14 @@ class TestCase(unittest.TestCase):
             self.fail(problem + "\n" + self.context(process.wait(timeout)))
         if press is None:
             return process, dialog
-        ui.press(press)
+        try:
+            ui.press(press)
+        except HarnessError as error:
+            # Say what happened to the window: gone with its process, or replaced.
+            now = ui.list_windows(pid=dialog["pid"]) if process.running() else "(process ended)"
+            self.fail("pressing %r failed: %s\nwindows of the process now: %s\n%s"
+                      % (press, error, json.dumps(now, ensure_ascii=False),
+                         self.context(process.wait(timeout), dialog)))
         result = process.wait(timeout)
         return result, dialog
 
