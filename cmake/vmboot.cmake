@@ -48,3 +48,15 @@ function(vmboot_apply_executable_flags target)
         target_link_options(${target} PRIVATE -Wl,--high-entropy-va)
     endif()
 endfunction()
+
+# windres writes no dependency file: name what resources/vmboot.rc includes, so that a changed
+# string table or dialog is compiled again. Source properties are per directory, so every
+# directory that compiles the script calls this.
+function(vmboot_track_resources)
+    file(GLOB inputs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.rc
+        ${CMAKE_SOURCE_DIR}/resources/*.h ${CMAKE_SOURCE_DIR}/resources/*.manifest
+        ${CMAKE_SOURCE_DIR}/resources/*.ico)
+    list(REMOVE_ITEM inputs ${CMAKE_SOURCE_DIR}/resources/vmboot.rc)
+    set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/vmboot.rc PROPERTIES
+        OBJECT_DEPENDS "${inputs}")
+endfunction()
