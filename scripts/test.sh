@@ -4,6 +4,7 @@
 #   win64   64-bit Windows unit and Win32-layer tests under Wine (ctest)
 #   win32   the same for the 32-bit build
 #   e2e     tests/e2e/test_*.py against the built launchers (Python unittest)
+#   fuzz    every libFuzzer target briefly (VMBOOT_FUZZ_SECONDS each, default 5)
 # Usage: scripts/test.sh [layer ...]   (default: all layers; scripts/build.sh runs first)
 # Counts are ctest tests and Python test methods. Exit status 1 when anything failed.
 # VMBOOT_KEEP_PREFIX=1 keeps the run's Wine prefix for inspection.
@@ -21,7 +22,7 @@ fi
 
 layers=("$@")
 if ((${#layers[@]} == 0)); then
-    layers=(native win64 win32 e2e)
+    layers=(native win64 win32 e2e fuzz)
 fi
 jobs=${VMBOOT_JOBS:-2}
 logs=$root/build/test-logs
@@ -139,6 +140,16 @@ if wants e2e && ((build_ok)); then
     else
         record e2e 0 1 $((SECONDS - start))
     fi
+fi
+
+if wants fuzz; then
+    start=$SECONDS
+    echo "== fuzz: each target for ${VMBOOT_FUZZ_SECONDS:-5} s"
+    bash scripts/fuzz.sh "${VMBOOT_FUZZ_SECONDS:-5}" 2>&1 | tee "$logs/fuzz.log"
+    passed=$(grep -c ': [0-9]* runs, no findings$' "$logs/fuzz.log")
+    failed=$(grep -c ': [0-9]* runs, FINDING' "$logs/fuzz.log")
+    if ((passed + failed == 0)); then failed=1; fi
+    record fuzz "$passed" "$failed" $((SECONDS - start))
 fi
 
 echo "== summary"
