@@ -293,12 +293,14 @@ class SplashTestBase(harness.TestCase):
                                 result.describe())
 
     def test_closes_at_teardown_before_the_vm_is_destroyed(self):
-        # main returns at once; a non-daemon Java thread keeps the VM (and so the process)
-        # alive for a while, and the splash must be gone meanwhile.
-        splash_app = SplashApp(self.bitness, ["thread 6000", "mark started"],
+        # Once released, main returns while a non-daemon Java thread keeps the VM (and so the
+        # process) alive for a while; the splash must be gone meanwhile.
+        splash_app = SplashApp(self.bitness, waiting_main() + ["thread 8000"],
                                image=("png", 120, 80))
         process = self.launch(splash_app)
         window = self.wait_splash(process)
+        splash_app.wait_for_mark("started", process)
+        splash_app.release_main()
         self.assertTrue(self.ui.wait_gone(window["hwnd"], timeout=20))
         self.assertTrue(process.poll(), "the launcher should still wait for the Java thread")
         self.assertExitCode(process.wait(120), 0)
