@@ -6,6 +6,7 @@
 
 #include <optional>
 
+#include "core/system_library_win32.h"
 #include "discovery/anchor_color.h"
 
 namespace {
@@ -38,8 +39,12 @@ std::wstring WindowText(HWND window) {
 }
 
 bool ShellOpen(const std::wstring& target) {
+    using ShellExecuteFn = HINSTANCE(WINAPI*)(HWND, const wchar_t*, const wchar_t*,
+                                              const wchar_t*, const wchar_t*, INT);
+    auto shellExecute = SystemFunction<ShellExecuteFn>(L"shell32.dll", "ShellExecuteW");
+    if (!shellExecute) return false;
     auto result = reinterpret_cast<INT_PTR>(
-        ::ShellExecuteW(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+        shellExecute(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     return result > 32;
 }
 

@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include "core/launcher_win32.h"
+#include "core/system_library_win32.h"
 #include "core/resources_win32.h"
 #include "discovery/hyperlink_label_win32.h"
 #include "discovery/runtime_sources.h"
@@ -91,29 +92,50 @@ RECT ClientRectOf(HWND dialog, HWND control) {
 }  // namespace
 
 std::optional<std::wstring> ShellFolderPicker::PickFolder(HWND owner, const std::wstring& title) {
+    // The shell and COM are loaded only here, so that a normal start does not pay for them.
+    using CoInitializeExFn = HRESULT(WINAPI*)(void*, DWORD);
+    using CoUninitializeFn = void(WINAPI*)();
+    using CoTaskMemFreeFn = void(WINAPI*)(void*);
+    using BrowseFn = PIDLIST_ABSOLUTE(WINAPI*)(BROWSEINFOW*);
+    using PathFn = BOOL(WINAPI*)(PCIDLIST_ABSOLUTE, wchar_t*);
+    using PathExFn = BOOL(WINAPI*)(PCIDLIST_ABSOLUTE, wchar_t*, DWORD, GPFIDL_FLAGS);
+    auto coInitializeEx = SystemFunction<CoInitializeExFn>(L"ole32.dll", "CoInitializeEx");
+    auto coUninitialize = SystemFunction<CoUninitializeFn>(L"ole32.dll", "CoUninitialize");
+    auto coTaskMemFree = SystemFunction<CoTaskMemFreeFn>(L"ole32.dll", "CoTaskMemFree");
+    auto browseForFolder = SystemFunction<BrowseFn>(L"shell32.dll", "SHBrowseForFolderW");
+    auto pathFromIdList = SystemFunction<PathFn>(L"shell32.dll", "SHGetPathFromIDListW");
+    // Windows 7 and later only.
+    auto pathFromIdListEx = SystemFunction<PathExFn>(L"shell32.dll", "SHGetPathFromIDListEx");
+    if (!coInitializeEx || !coUninitialize || !coTaskMemFree || !browseForFolder ||
+        !pathFromIdList) {
+        return std::nullopt;
+    }
+
     BROWSEINFOW browse{};
     browse.hwndOwner = owner;
     browse.lpszTitle = title.c_str();
     browse.ulFlags = kBrowseFlags;
     // The new dialog style needs COM on this thread.
-    HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    HRESULT com = coInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     std::optional<std::wstring> result;
-    if (PIDLIST_ABSOLUTE picked = ::SHBrowseForFolderW(&browse)) {
+    if (PIDLIST_ABSOLUTE picked = browseForFolder(&browse)) {
         std::wstring path;
         // Shell paths can exceed MAX_PATH on systems with long paths enabled.
         for (DWORD size = MAX_PATH; size <= 32768 && path.empty(); size *= 2) {
             std::wstring buffer(size, L'\0');
-            if (::SHGetPathFromIDListEx(picked, buffer.data(), size, GPFIDL_DEFAULT)) {
+            if (pathFromIdListEx && pathFromIdListEx(picked, buffer.data(), size, GPFIDL_DEFAULT)) {
                 buffer.resize(::lstrlenW(buffer.c_str()));
                 path = std::move(buffer);
-            } else if (size == MAX_PATH && !::SHGetPathFromIDListW(picked, buffer.data())) {
-                break;
+            } else if (size == MAX_PATH) {
+                if (!pathFromIdList(picked, buffer.data())) break;
+                buffer.resize(::lstrlenW(buffer.c_str()));
+                path = std::move(buffer);
             }
         }
-        ::CoTaskMemFree(picked);
+        coTaskMemFree(picked);
         if (!path.empty()) result = std::move(path);
     }
-    if (SUCCEEDED(com)) ::CoUninitialize();
+    if (SUCCEEDED(com)) coUninitialize();
     return result;
 }
 
