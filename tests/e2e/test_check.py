@@ -78,10 +78,8 @@ class CheckAgreesWithLauncher:
         self.assert_same_launch(report, ["x", "ü"])
 
     def test_registered_runtime_chosen_by_version(self):
-        older = standin.make_runtime(self.app.folder.parent / ("older-%d" % self.bitness),
-                                     self.bitness)
-        newer = standin.make_runtime(self.app.folder.parent / ("newer-%d" % self.bitness),
-                                     self.bitness)
+        older = standin.make_runtime(harness.temp_dir("older-"), self.bitness)
+        newer = standin.make_runtime(harness.temp_dir("newer-"), self.bitness)
         view = "" if self.bitness == 64 else "Wow6432Node\\"
         harness.clear_java_registry()
         try:

@@ -187,7 +187,7 @@ class Robustness:
                            % (view, subkey, value_line))
 
     def test_odd_java_home_values(self):
-        rt = self.runtime(folder=self.app.folder.parent / ("rt-%d" % self.bitness))
+        rt = self.runtime(folder=harness.temp_dir("rt-"))
         self.main_class()
         self.app.write_ini(GOOD_INI)
         home = harness.win_path(rt)
@@ -220,8 +220,8 @@ class Robustness:
             harness.clear_java_registry()
 
     def test_a_thousand_registered_runtimes(self):
-        common = self.runtime(folder=self.app.folder.parent / ("common-%d" % self.bitness))
-        newest = self.runtime(folder=self.app.folder.parent / ("newest-%d" % self.bitness))
+        common = self.runtime(folder=harness.temp_dir("common-"))
+        newest = self.runtime(folder=harness.temp_dir("newest-"))
         self.main_class()
         self.app.write_ini(GOOD_INI)
         view = "" if self.bitness == 64 else "Wow6432Node\\"
