@@ -1,6 +1,6 @@
 /* Machine-dependent JNI declarations for the targets vmboot builds for: the JNI calling
    convention is __stdcall on 32-bit Windows (and the only one on x64); integer widths
-   follow the JNI specification. Read by the JDK's jni.h. */
+   follow the JNI standard. Read by the JDK's jni.h. */
 #ifndef VMBOOT_JNI_MD_H
 #define VMBOOT_JNI_MD_H
 

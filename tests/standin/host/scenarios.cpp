@@ -1,4 +1,4 @@
-// Scenarios: each drives the stand-in through JNI the way the JNI specification documents it,
+// Scenarios: each drives the stand-in through JNI the way the JNI standard documents it,
 // and checks what a HotSpot VM would show.
 #include <cstring>
 #include <thread>

@@ -12,7 +12,7 @@ namespace standin {
 
 namespace {
 
-// Functions the JNI specification allows while an exception is pending.
+// Functions the JNI standard allows while an exception is pending.
 const std::set<std::string>& SafeWithPending() {
     static const std::set<std::string> names = {"ExceptionOccurred",
                                                 "ExceptionDescribe",

@@ -1,5 +1,5 @@
 #pragma once
-// Names of the JNI function-table slots, in the order the JNI specification lists them.
+// Names of the JNI function-table slots, in the order the JNI standard lists them.
 // Used to give every slot a loud stub before the implemented ones are assigned.
 // clang-format off
 #define STANDIN_NATIVE_SLOTS(X) \
