@@ -362,6 +362,7 @@ class Process:
         self._folder = folder
         self.command_line = command_line
         self._result = None
+        self._killed = False
 
     @property
     def pid(self):
@@ -407,13 +408,19 @@ class Process:
         return self._result
 
     def kill(self):
-        """Ends the Windows program and its spawner."""
+        """Ends the Windows program and its spawner. The spawner is given a moment to record
+        the exit code the termination left before it is killed itself."""
+        self._killed = True
         try:
             pid = int((self._folder / "pid.txt").read_text().strip())
             subprocess.run(["wine", str(tool_path("uidriver")), "kill", "--pid", str(pid)],
                            env=wine(), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL, timeout=30)
         except (OSError, ValueError, subprocess.TimeoutExpired):
+            pass
+        try:
+            self._popen.wait(10)
+        except subprocess.TimeoutExpired:
             pass
         try:
             os.killpg(self._popen.pid, signal.SIGKILL)
@@ -432,6 +439,9 @@ class Process:
             code = int(status[5:])
         elif status == "timeout" or timed_out:
             code, timed_out = None, True
+        elif self._killed:
+            # Killed on purpose before the spawner could record an exit code.
+            code = None
         else:
             raise HarnessError("spawn.exe failed (%s, wine exit status %s): %s%s\n"
                                "command line: %s"
