@@ -146,7 +146,7 @@ if wants fuzz; then
     start=$SECONDS
     echo "== fuzz: each target for ${VMBOOT_FUZZ_SECONDS:-5} s"
     bash scripts/fuzz.sh "${VMBOOT_FUZZ_SECONDS:-5}" 2>&1 | tee "$logs/fuzz.log"
-    passed=$(grep -c ': [0-9]* runs, no findings$' "$logs/fuzz.log")
+    passed=$(grep -c ': [0-9]* runs.*, no findings$' "$logs/fuzz.log")
     failed=$(grep -c ': [0-9]* runs, FINDING' "$logs/fuzz.log")
     if ((passed + failed == 0)); then failed=1; fi
     record fuzz "$passed" "$failed" $((SECONDS - start))
