@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # One benchmark report for both builds (figures only; nothing is asserted):
-#   - launch latency of vmboot64.exe against a minimal JNI host (bench/run_bench.py)
+#   - launch latency of each launcher against a minimal JNI host (bench/run_bench.py)
 #   - class path assembly at 2,000 and 20,000 jars (bench/run_bench.py)
 #   - registry search and selection at 10 and 1,000 registered runtimes, both builds
 #   - the size of each executable and the DLLs it imports
@@ -33,6 +33,6 @@ for bits in 64 32; do
 done
 
 if [[ -f bench/run_bench.py ]]; then
-    echo "== launch latency and class path assembly (64-bit)"
+    echo "== launch latency and class path assembly"
     python3 bench/run_bench.py "$@"
 fi

@@ -1,19 +1,22 @@
 #!/usr/bin/env python3
 """Launch benchmark (not a test): prints figures, asserts nothing.
 
+For each bitness (64 and 32, or the one given with --bitness):
+
 1. Launch latency from process start to main entered, measured inside Wine by
    launch_timer.exe (QueryPerformanceCounter before CreateProcessW, until the stand-in
-   runtime's log shows main): vmboot64.exe against minimal_host.exe, a JNI host of our own
-   that loads the same stand-in jvm.dll, creates the VM and calls main, nothing else. The
+   runtime's log shows main): vmboot64.exe or vmboot32.exe against minimal_host.exe, a JNI
+   host of our own built for the same processor that loads the same stand-in jvm.dll,
+   creates the VM and calls main, nothing else. The
    application has lib\\*.jar of 200 jars and five runtimes registered in the registry, so the
    launcher does its whole search. Runs are interleaved; medians and their ratio are printed.
 2. Class path assembly for 2,000 and 20,000 jars in one folder, timed in process by
    class_path_bench.exe with the launcher's own assembly and listing code; the ratio shows
    whether the cost grows linearly (10x the jars should cost about 10x).
 
-    python3 bench/run_bench.py [--runs 20] [--repetitions 7]
+    python3 bench/run_bench.py [--runs 20] [--repetitions 7] [--bitness 64|32]
 
-Needs dist/ (scripts/build.sh) with vmboot64.exe and the 64-bit stand-in runtime."""
+Needs dist/ (scripts/build.sh) with both launchers and both stand-in runtimes."""
 
 import argparse
 import shutil
@@ -29,22 +32,23 @@ import harness  # noqa: E402
 import standin  # noqa: E402
 
 JDK_INCLUDE = Path("/usr/lib/jvm/java-17-openjdk-amd64/include")
-COMPILER = "x86_64-w64-mingw32-g++"
+COMPILERS = {64: "x86_64-w64-mingw32-g++", 32: "i686-w64-mingw32-g++"}
 FLAGS = ["-std=c++20", "-O2", "-municode", "-static", "-DUNICODE", "-D_UNICODE", "-DNOMINMAX",
          "-I" + str(REPO), "-I" + str(REPO / "hosting" / "jni"), "-I" + str(JDK_INCLUDE)]
 MAIN = "com.example.bench.Main"
 VERSIONS = ("1.8.0_202", "11.0.22", "17.0.10", "21.0.2", "1.7.0_80")
 
 
-def build_tools(folder):
+def build_tools(folder, bitness):
     tools = {
         "minimal_host": ["bench/minimal_host.cpp"],
         "launch_timer": ["bench/launch_timer.cpp"],
         "class_path_bench": ["bench/class_path_bench.cpp", "options/class_path.cpp",
                              "options/path_utils.cpp", "options/directory_lister_win32.cpp"],
     }
+    folder.mkdir(parents=True, exist_ok=True)
     for name, sources in tools.items():
-        subprocess.run([COMPILER] + FLAGS + [str(REPO / s) for s in sources] +
+        subprocess.run([COMPILERS[bitness]] + FLAGS + [str(REPO / s) for s in sources] +
                        ["-o", str(folder / (name + ".exe"))], check=True)
     return {name: folder / (name + ".exe") for name in tools}
 
@@ -55,19 +59,21 @@ def clear_runtimes():
             harness.run_wine(["reg", "delete", "HKLM\\" + root, "/f", "/reg:%d" % view])
 
 
-def register_runtimes(root):
-    """Five stand-in runtimes registered under the Java Runtime Environment root of the 64-bit
-    view (`reg add` names the view; a plain regedit import may reach the 32-bit one)."""
+def register_runtimes(root, bitness):
+    """Five stand-in runtimes registered under the Java Runtime Environment root of the
+    launcher's own view (`reg add` names the view; a plain regedit import may reach the
+    other one)."""
     clear_runtimes()
     for version in VERSIONS:
-        home = standin.make_runtime(root / ("jre-" + version), 64)
+        home = standin.make_runtime(root / ("jre-" + version), bitness)
         key = "HKLM\\Software\\JavaSoft\\Java Runtime Environment\\" + version
         harness.run_wine(["reg", "add", key, "/v", "JavaHome", "/t", "REG_SZ",
-                          "/d", harness.win_path(home), "/f", "/reg:64"], timeout=60)
+                          "/d", harness.win_path(home), "/f", "/reg:%d" % bitness],
+                         timeout=60)
 
 
-def make_app(root):
-    app = harness.App(64, name="benchapp", folder=root / "app")
+def make_app(root, bitness):
+    app = harness.App(bitness, name="benchapp", folder=root / "app")
     lib = app.folder / "lib"
     lib.mkdir()
     standin.write_jar(lib / "app-main.jar", {MAIN: standin.script(main=[])})
@@ -78,7 +84,7 @@ def make_app(root):
     return app
 
 
-def latency(tools, app, root, runs):
+def latency(tools, app, root, runs, bitness):
     log = root / "probe.log"
     probe = app.run(env={standin.LOG_ENV: harness.win_path(log)})
     events = standin.read_log(log)
@@ -95,33 +101,39 @@ def latency(tools, app, root, runs):
                                        MAIN.replace(".", "/"))
     launcher_line = '"%s"' % app.win_exe
     timer_log = harness.win_path(root / "timer.log")
+    name = "vmboot%d" % bitness
     result = harness.run_wine([tools["launch_timer"], str(runs), timer_log,
-                               "vmboot64", launcher_line, "minimal", host_line],
+                               name, launcher_line, "minimal", host_line],
                               timeout=60 * runs, cwd=str(app.folder))
-    times = {"vmboot64": [], "minimal": []}
+    times = {name: [], "minimal": []}
     for line in result.stdout.decode(errors="replace").splitlines():
         parts = line.split()
         if len(parts) == 4 and parts[0] in times and parts[2] != "failed-to-start":
             milliseconds, code = float(parts[2]), int(parts[3])
             if milliseconds >= 0 and code == 0:
                 times[parts[0]].append(milliseconds)
-    for name, values in times.items():
+    for command, values in times.items():
         if len(values) < runs:
-            print("warning: %s reached main in %d of %d runs" % (name, len(values), runs))
-    launcher = statistics.median(times["vmboot64"])
+            print("warning: %s reached main in %d of %d runs" % (command, len(values), runs))
+    if not times[name] or not times["minimal"]:
+        print("launch to main: no complete runs to compare")
+        return
+    launcher = statistics.median(times[name])
     minimal = statistics.median(times["minimal"])
-    print("launch to main, vmboot64.exe: median %.1f ms over %d runs (min %.1f, max %.1f)"
-          % (launcher, len(times["vmboot64"]), min(times["vmboot64"]), max(times["vmboot64"])))
+    print("launch to main, %s.exe: median %.1f ms over %d runs (min %.1f, max %.1f)"
+          % (name, launcher, len(times[name]), min(times[name]), max(times[name])))
     print("launch to main, minimal JNI host: median %.1f ms over %d runs (min %.1f, max %.1f)"
           % (minimal, len(times["minimal"]), min(times["minimal"]), max(times["minimal"])))
-    print("ratio vmboot64 / minimal host: %.2f (difference %.1f ms)"
-          % (launcher / minimal, launcher - minimal))
+    print("ratio %s / minimal host: %.2f (difference %.1f ms)"
+          % (name, launcher / minimal, launcher - minimal))
 
 
 def class_path_cost(tools, root, repetitions):
     folder = root / "classpath"
     for count in (2000, 20000):
         lib = folder / ("lib%d" % count)
+        if lib.is_dir():
+            continue
         lib.mkdir(parents=True)
         for i in range(count):
             (lib / ("library-module-%05d.jar" % i)).touch()
@@ -134,16 +146,22 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--runs", type=int, default=20)
     parser.add_argument("--repetitions", type=int, default=7)
+    parser.add_argument("--bitness", type=int, choices=(64, 32), action="append")
     options = parser.parse_args()
-    root = harness.temp_dir("bench-")
-    tools = build_tools(root)
+    base = harness.temp_dir("bench-")
     try:
-        register_runtimes(root / "runtimes")
-        latency(tools, make_app(root), root, options.runs)
+        for bitness in options.bitness or (64, 32):
+            print("== %d-bit" % bitness)
+            root = base / str(bitness)
+            tools = build_tools(root, bitness)
+            try:
+                register_runtimes(root / "runtimes", bitness)
+                latency(tools, make_app(root, bitness), root, options.runs, bitness)
+            finally:
+                clear_runtimes()
+            class_path_cost(tools, base, options.repetitions)
     finally:
-        clear_runtimes()
-    class_path_cost(tools, root, options.repetitions)
-    shutil.rmtree(root / "classpath", ignore_errors=True)
+        shutil.rmtree(base / "classpath", ignore_errors=True)
 
 
 if __name__ == "__main__":

@@ -14,6 +14,38 @@ namespace {
 constexpr UINT_PTR kSubclassId = 0x4C4E4B;  // "LNK"
 constexpr UINT_PTR kToolId = 1;
 
+// The common controls are loaded when a link is first shown, not at start: loading them
+// registers all their window classes and the theme library, which every launch would pay for.
+// Loaded by name, so the manifest's version 6 is the one found.
+struct CommonControls {
+    BOOL(WINAPI* initialize)(const INITCOMMONCONTROLSEX*) = nullptr;
+    BOOL(WINAPI* setSubclass)(HWND, SUBCLASSPROC, UINT_PTR, DWORD_PTR) = nullptr;
+    BOOL(WINAPI* removeSubclass)(HWND, SUBCLASSPROC, UINT_PTR) = nullptr;
+    LRESULT(WINAPI* defSubclassProc)(HWND, UINT, WPARAM, LPARAM) = nullptr;
+};
+
+const CommonControls& Comctl() {
+    static const CommonControls functions = [] {
+        CommonControls loaded;
+        HMODULE module = LoadSystemLibrary(L"comctl32.dll");
+        if (!module) return loaded;
+        loaded.initialize =
+            GetProcAddressAs<decltype(loaded.initialize)>(module, "InitCommonControlsEx");
+        loaded.setSubclass =
+            GetProcAddressAs<decltype(loaded.setSubclass)>(module, "SetWindowSubclass");
+        loaded.removeSubclass =
+            GetProcAddressAs<decltype(loaded.removeSubclass)>(module, "RemoveWindowSubclass");
+        loaded.defSubclassProc =
+            GetProcAddressAs<decltype(loaded.defSubclassProc)>(module, "DefSubclassProc");
+        // Subclassing needs all three; without them the label stays plain text.
+        if (!loaded.setSubclass || !loaded.removeSubclass || !loaded.defSubclassProc) {
+            loaded.setSubclass = nullptr;
+        }
+        return loaded;
+    }();
+    return functions;
+}
+
 std::optional<COLORREF> ReadColour(HKEY key, const wchar_t* name) {
     // At most 24 bytes: "255,255,255" and a little room; longer values are not colours.
     wchar_t buffer[13] = {};
@@ -59,8 +91,8 @@ LinkColours ReadLinkColours(HKEY settings) {
 }
 
 HyperlinkLabel::~HyperlinkLabel() {
-    if (control_) {
-        ::RemoveWindowSubclass(control_, SubclassProc, kSubclassId);
+    if (control_ && Comctl().setSubclass) {
+        Comctl().removeSubclass(control_, SubclassProc, kSubclassId);
         control_ = nullptr;
     }
     if (!::IsWindow(tooltip_.get())) tooltip_.release();
@@ -99,7 +131,7 @@ bool HyperlinkLabel::Attach(HWND control, const std::wstring& target, HFONT norm
     }
 
     INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_TAB_CLASSES};
-    ::InitCommonControlsEx(&classes);
+    if (Comctl().initialize) Comctl().initialize(&classes);
     tooltip_.reset(::CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
                                      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                                      control, nullptr, nullptr, nullptr));
@@ -132,7 +164,9 @@ bool HyperlinkLabel::Attach(HWND control, const std::wstring& target, HFONT norm
         }
     }
 
-    ::SetWindowSubclass(control, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    if (Comctl().setSubclass) {
+        Comctl().setSubclass(control, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    }
     ::InvalidateRect(control, nullptr, TRUE);
     return true;
 }
@@ -232,9 +266,9 @@ LRESULT CALLBACK HyperlinkLabel::SubclassProc(HWND window, UINT message, WPARAM 
                                               LPARAM lParam, UINT_PTR, DWORD_PTR self) {
     auto* label = reinterpret_cast<HyperlinkLabel*>(self);
     if (message == WM_NCDESTROY) {
-        ::RemoveWindowSubclass(window, SubclassProc, kSubclassId);
+        Comctl().removeSubclass(window, SubclassProc, kSubclassId);
         label->control_ = nullptr;
-        return ::DefSubclassProc(window, message, wParam, lParam);
+        return Comctl().defSubclassProc(window, message, wParam, lParam);
     }
     return label->Handle(message, wParam, lParam);
 }
@@ -332,5 +366,5 @@ LRESULT HyperlinkLabel::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         default:
             break;
     }
-    return ::DefSubclassProc(window, message, wParam, lParam);
+    return Comctl().defSubclassProc(window, message, wParam, lParam);
 }
