@@ -12,6 +12,7 @@ namespace {
 
 std::mutex g_logMutex;
 std::wstring g_logPath;
+std::string g_logEvents;  // ",main,create," or empty for all events
 
 }  // namespace
 
@@ -96,7 +97,19 @@ void SetLogPath(const std::string& path) {
     g_logPath = WideFromUtf8(path);
 }
 
+void SetLogEvents(const std::string& events) {
+    std::lock_guard<std::mutex> guard(g_logMutex);
+    g_logEvents = "," + events + ",";
+}
+
 void LogEvent(const char* event, std::initializer_list<std::pair<const char*, JsonValue>> fields) {
+    {
+        std::lock_guard<std::mutex> guard(g_logMutex);
+        if (!g_logEvents.empty() &&
+            g_logEvents.find("," + std::string(event) + ",") == std::string::npos) {
+            return;
+        }
+    }
     std::string line = "{\"event\":" + JsonString(event) +
                        ",\"pid\":" + std::to_string(GetCurrentProcessId()) +
                        ",\"tid\":" + std::to_string(GetCurrentThreadId());
@@ -113,8 +126,9 @@ void LogEvent(const char* event, std::initializer_list<std::pair<const char*, Js
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
         DWORD written = 0;
+        // Other processes see the line once WriteFile returns; flushing to the disk as well
+        // would only add a disk wait to every call the launcher makes, and distort timings.
         WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-        FlushFileBuffers(file);
         CloseHandle(file);
     }
     if (mutex) {

@@ -31,6 +31,8 @@ std::string JsonString(const std::string& utf8);
 
 /// Sets the log file (UTF-8 path); empty disables logging.
 void SetLogPath(const std::string& path);
+// A comma-separated list of the events to write; all are written when none was set.
+void SetLogEvents(const std::string& events);
 /// Appends {"event": event, "pid":..., "tid":..., fields...}.
 void LogEvent(const char* event,
               std::initializer_list<std::pair<const char*, JsonValue>> fields = {});
