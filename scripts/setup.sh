@@ -62,3 +62,9 @@ for wanted in "${LOCALES[@]}"; do
     fi
 done
 echo "setup: all build and test dependencies are present"
+
+# The real 64-bit Java runtime of the real-runtime tests, the sample and the benchmark. Not
+# fatal: without it those tests report themselves skipped and the sample uses the stand-in.
+if ! bash "$(dirname "$0")/real_jre.sh" >/dev/null; then
+    echo "setup: no real Java runtime; real-runtime tests will be skipped" >&2
+fi

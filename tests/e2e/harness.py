@@ -11,6 +11,8 @@ Main entry points:
     App                       a launcher copy in a fresh folder; run(), run_raw(), start(),
                               check() (the dry-run report of vmbootcheck)
     UiDriver                  finds, describes, presses, closes and captures windows
+    real_jre(), require_real_jre(), link_real_jre(), compile_java()
+                              the real 64-bit runtime and real Java programs for it
     win_path(), reg_import(), reg_query(), clear_java_registry()
     TestCase                  unittest.TestCase with assertions that print the launcher's
                               output and the last dialog on failure
@@ -105,6 +107,76 @@ def temp_root():
 
 def temp_dir(prefix="t-"):
     return Path(tempfile.mkdtemp(prefix=prefix, dir=str(temp_root())))
+
+
+# ---------------------------------------------------------------------------------------------
+# The real Java runtime and real Java programs
+
+_real_jre = None
+
+
+def real_jre():
+    """(folder, None) for the real 64-bit Windows runtime of scripts/real_jre.sh (or the one
+    VMBOOT_REAL_JRE names), else (None, why). Asked once per test process."""
+    global _real_jre
+    if _real_jre is None:
+        completed = subprocess.run(["bash", str(REPO / "scripts" / "real_jre.sh")],
+                                   stdin=subprocess.DEVNULL, capture_output=True, text=True)
+        if completed.returncode == 0 and completed.stdout.strip():
+            _real_jre = (Path(completed.stdout.strip().splitlines()[-1]), None)
+        else:
+            why = (completed.stderr.strip().splitlines() or ["real_jre.sh failed"])[-1]
+            _real_jre = (None, why)
+    return _real_jre
+
+
+def require_real_jre(test):
+    """The real runtime's folder, or skips `test` with one line saying why."""
+    folder, why = real_jre()
+    if folder is None:
+        test.skipTest("no real Java runtime: %s" % why)
+    return folder
+
+
+def link_real_jre(folder, name="jre64"):
+    """Makes `folder`/`name` the real runtime (a symbolic link, which Wine follows)."""
+    jre = real_jre()[0]
+    if jre is None:
+        raise HarnessError("no real Java runtime: %s" % real_jre()[1])
+    link = Path(folder) / name
+    link.symlink_to(jre, target_is_directory=True)
+    return link
+
+
+def compile_java(sources, folder, release=8, jar=None, classpath=None, extra=()):
+    """Compiles {relative path: Java source} with the host's javac into `folder`/classes and,
+    with `jar` (a path), packs them into that jar. Returns the classes folder or the jar."""
+    folder = Path(folder)
+    source_root = folder / "src"
+    classes = folder / "classes"
+    classes.mkdir(parents=True, exist_ok=True)
+    files = []
+    for relative, text in sources.items():
+        path = source_root / relative
+        path.parent.mkdir(parents=True, exist_ok=True)
+        path.write_text(text, encoding="utf-8")
+        files.append(str(path))
+    command = ["javac", "-encoding", "UTF-8", "-nowarn", "--release", str(release),
+               "-d", str(classes)] + list(extra)
+    if classpath:
+        command += ["-cp", str(classpath)]
+    completed = subprocess.run(command + files, capture_output=True, text=True)
+    if completed.returncode != 0:
+        raise HarnessError("javac failed:\n" + completed.stdout + completed.stderr)
+    if jar is None:
+        return classes
+    jar = Path(jar)
+    jar.parent.mkdir(parents=True, exist_ok=True)
+    completed = subprocess.run(["jar", "--create", "--file", str(jar), "-C", str(classes), "."],
+                               capture_output=True, text=True)
+    if completed.returncode != 0:
+        raise HarnessError("jar failed:\n" + completed.stdout + completed.stderr)
+    return jar
 
 
 # ---------------------------------------------------------------------------------------------
