@@ -14,11 +14,23 @@
 #include "splash/splash_win32.h"
 #include "splash/splash_window_win32.h"
 
+namespace {
+
+// DestroyJavaVM waits for the program's last non-daemon thread (a Swing application's main
+// returns at once). Until then the program is running, and second starts must still reach
+// secondaryMain, so the VM stays reachable for the hand-over workers while it waits.
+void DestroyAndForgetVm(Launcher& launcher) {
+    DestroyVm(launcher);
+    ForgetVm(launcher);
+}
+
+}  // namespace
+
 Launcher::Launcher() = default;
 
 Launcher::~Launcher() {
     CloseSplashWindow(*this);
-    DestroyVm(*this);
+    DestroyAndForgetVm(*this);
     ShutdownSingleInstance(*this);
     MainStartedEvent.reset();
     PendingSplashCloseAction.Invoke();
@@ -93,10 +105,12 @@ int Launcher::RunInProcess() {
         if (!::GetExitCodeThread(vmThread.get(), &result)) result = 1;
     } else {
         bool ok = CreateVm(*this) && InvokeMainClass(*this);
-        if (ok && IsServiceApplication) DestroyVm(*this);
+        if (ok && IsServiceApplication) DestroyAndForgetVm(*this);
         result = ok ? 0 : 1;
     }
-    if (result == 0) return 0;
+    // As the java command does: a main that ended with an uncaught exception makes the
+    // process end with 1, after the destructor has waited for the program's other threads.
+    if (result == 0) return MainEndedWithException ? 1 : 0;
     PendingSplashCloseAction.Invoke();
     return -1;
 }
@@ -108,7 +122,7 @@ DWORD WINAPI RunVmThread(void* parameter) {
     try {
         if (!CreateVm(launcher)) return 1;
         if (!InvokeMainClass(launcher)) return 1;
-        if (launcher.IsServiceApplication) DestroyVm(launcher);
+        if (launcher.IsServiceApplication) DestroyAndForgetVm(launcher);
         return 0;
     } catch (const std::exception&) {
         return 1;

@@ -70,6 +70,9 @@ public:
     std::size_t VmThreadStackSize = 0;
     /// IBM runtimes are allowed: the VM thread stays parked after main returns.
     bool KeepVmThreadParked = false;
+    /// main ended with an exception that did not stop the VM; written by the VM thread
+    /// before it ends.
+    bool MainEndedWithException = false;
 
     // Options.
     std::vector<std::string> VmOptions;

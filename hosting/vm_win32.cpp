@@ -87,6 +87,45 @@ jclass LoadThroughFindClass(Launcher& launcher, JNIEnv* env) {
     return mainClass;
 }
 
+/// Hands `uncaught` (already cleared) to the current thread's uncaught-exception handler,
+/// as the VM does when a thread ends; the application's own handler, if it set one, sees
+/// it. False when the handler could not be reached.
+bool DispatchToUncaughtHandler(JNIEnv* env, jthrowable uncaught) {
+    LocalRef<jclass> threadClass(env, env->FindClass("java/lang/Thread"));
+    if (!threadClass) return false;
+    jmethodID currentThread =
+        env->GetStaticMethodID(threadClass.get(), "currentThread", "()Ljava/lang/Thread;");
+    jmethodID getHandler =
+        currentThread ? env->GetMethodID(threadClass.get(), "getUncaughtExceptionHandler",
+                                         "()Ljava/lang/Thread$UncaughtExceptionHandler;")
+                      : nullptr;
+    if (!getHandler) return false;
+    LocalRef<jobject> thread(env, env->CallStaticObjectMethod(threadClass.get(), currentThread));
+    if (!thread) return false;
+    LocalRef<jobject> handler(env, env->CallObjectMethod(thread.get(), getHandler));
+    if (!handler) return false;
+    LocalRef<jclass> handlerClass(env, env->GetObjectClass(handler.get()));
+    jmethodID uncaughtException =
+        handlerClass ? env->GetMethodID(handlerClass.get(), "uncaughtException",
+                                        "(Ljava/lang/Thread;Ljava/lang/Throwable;)V")
+                     : nullptr;
+    if (!uncaughtException) return false;
+    env->CallVoidMethod(handler.get(), uncaughtException, thread.get(), uncaught);
+    // As at a thread's end, whatever the handler itself throws is dropped.
+    env->ExceptionClear();
+    return true;
+}
+
+/// Reports main's uncaught exception for a VM thread that parks instead of detaching: the
+/// VM reports it only when the thread detaches, which a parked thread never does.
+void ReportBeforeParking(JNIEnv* env, jthrowable uncaught) {
+    env->ExceptionClear();
+    if (DispatchToUncaughtHandler(env, uncaught)) return;
+    env->ExceptionClear();
+    env->Throw(uncaught);
+    env->ExceptionDescribe();
+}
+
 }  // namespace
 
 AddDllDirectoryFunction ResolveAddDllDirectory() {
@@ -244,7 +283,11 @@ bool InvokeMainClass(Launcher& launcher) {
         if (launcher.FailureCheck && ReportUncaughtException(launcher, uncaught.get(), env)) {
             CallSystemExit(env);
         }
-        // Left pending: the VM reports it for the main thread when the thread detaches.
+        // A crashed program must not look like a successful run to the scripts and service
+        // managers that start it: the process ends with 1 once its other threads are done.
+        launcher.MainEndedWithException = true;
+        if (launcher.KeepVmThreadParked) ReportBeforeParking(env, uncaught.get());
+        // Otherwise left pending: the VM reports it for the main thread when it detaches.
     }
     arguments.reset();
     mainClass.reset();
@@ -260,7 +303,7 @@ bool InvokeMainClass(Launcher& launcher) {
 void DestroyVm(Launcher& launcher) {
     JavaVM* vm = launcher.JavaVmPointer;
     if (!vm) return;
-    launcher.JavaVmPointer = nullptr;
+    // Only the creating thread may use this environment, and it has detached by now.
     launcher.JniEnvPointer = nullptr;
     vm->DestroyJavaVM();
 }

@@ -15,6 +15,8 @@ bool CreateVm(Launcher& launcher);
 /// Loads the main class and runs main with ApplicationArguments.
 bool InvokeMainClass(Launcher& launcher);
 /// DestroyJavaVM (waits for the program's non-daemon threads) when a VM exists.
+/// `JavaVmPointer` stays set meanwhile: other threads may still attach while it waits. The
+/// caller clears it afterwards (see ForgetVm).
 void DestroyVm(Launcher& launcher);
 
 using AddDllDirectoryFunction = void*(WINAPI*)(PCWSTR);

@@ -436,6 +436,14 @@ void ShutdownSingleInstance(Launcher& launcher) {
     launcher.InstanceMapping.reset();
 }
 
+void ForgetVm(Launcher& launcher) {
+    InstanceSession* session = launcher.InstanceSessionState.get();
+    if (session) ::AcquireSRWLockExclusive(&session->Lock);
+    launcher.JavaVmPointer = nullptr;
+    launcher.JniEnvPointer = nullptr;
+    if (session) ::ReleaseSRWLockExclusive(&session->Lock);
+}
+
 DWORD WINAPI InstanceListener(void* parameter) {
     Launcher& launcher = *static_cast<Launcher*>(parameter);
     std::shared_ptr<InstanceSession> session = launcher.InstanceSessionState;

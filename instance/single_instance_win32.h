@@ -17,6 +17,9 @@ bool InitSingleInstance(Launcher& launcher);
 int WaitForPrimaryInstance(Launcher& launcher);
 /// Stops the listener, cuts waiting workers loose from the launcher and releases the block.
 void ShutdownSingleInstance(Launcher& launcher);
+/// Clears `JavaVmPointer` after DestroyJavaVM has returned, under the lock through which
+/// hand-over workers read it.
+void ForgetVm(Launcher& launcher);
 
 /// The primary's listener thread: copies each forwarded argument list and starts a worker
 /// for it. Argument: the Launcher. Exit code 0.

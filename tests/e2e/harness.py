@@ -702,9 +702,15 @@ class UiDriver:
         self.history = []
 
     def _call(self, *args, timeout=60):
-        result = subprocess.run(["wine", str(self.exe)] + [str(a) for a in args], env=wine(),
-                                stdin=subprocess.DEVNULL, capture_output=True,
-                                timeout=timeout + 30)
+        # Output goes to a file: a Wine helper started meanwhile (the desktop process, while
+        # a real VM runs) would hold a pipe open until the program under test ends.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            result = subprocess.run(["wine", str(self.exe)] + [str(a) for a in args],
+                                    env=wine(), stdin=subprocess.DEVNULL, stdout=out,
+                                    stderr=err, timeout=timeout + 30)
+            out.seek(0)
+            err.seek(0)
+            result.stdout, result.stderr = out.read(), err.read()
         text = result.stdout.decode("utf-8", errors="replace").strip()
         try:
             data = json.loads(text.splitlines()[-1]) if text else {}

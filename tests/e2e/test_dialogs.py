@@ -64,22 +64,23 @@ class ExceptionDialogTest(harness.TestCase):
         finally:
             ui.press("Ignore")
         result = process.wait(60)
-        self.assertExitCode(result, 0)
+        # Ignored, the exception still ends the program as a failed one.
+        self.assertExitCode(result, 1)
         events = standin.read_log(self.log)
         # The trace was captured without JNI calls made while the exception was pending.
         self.assertFalse(standin.events(events, "jni_warning"), events)
 
     def test_endings(self):
         cases = [
-            ("press Ignore", lambda ui: ui.press("Ignore"), 0),
+            ("press Ignore", lambda ui: ui.press("Ignore"), 1),
             ("press Stop", lambda ui: ui.press("Stop"), -1),
-            ("Enter", lambda ui: ui.key("enter"), 0),
+            ("Enter", lambda ui: ui.key("enter"), 1),
             ("Esc", lambda ui: ui.key("esc"), -1),
             ("close box", lambda ui: ui.close(), -1),
         ]
         for name, action, code in cases:
             with self.subTest(name):
-                app = self.make_app(failure_check="YES" if code else "Yes")
+                app = self.make_app(failure_check="YES" if code == -1 else "Yes")
                 process, ui, dialog = self.open_dialog(app)
                 action(ui)
                 result = process.wait(60)
@@ -113,14 +114,15 @@ class ExceptionDialogTest(harness.TestCase):
             ui.screenshot(harness.temp_dir("shot-") / "exception-resized.png")
         finally:
             ui.press("Ignore")
-        self.assertExitCode(process.wait(60), 0)
+        self.assertExitCode(process.wait(60), 1)
 
     def test_no_dialog_without_failure_check(self):
         for value in ("", "no"):
             with self.subTest(failure_check=value):
                 app = self.make_app(failure_check=value)
                 result = app.run(timeout=60)
-                self.assertExitCode(result, 0)
+                # Not reported, but not a success either.
+                self.assertExitCode(result, 1)
                 self.assertTrue(standin.events(standin.read_log(self.log), "main_end"))
 
 
