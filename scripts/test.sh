@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Runs every layer of vmboot's tests and prints one closing line, "N passed, N failed":
+# Runs every layer of vmboot's tests and prints one closing line, "N passed, N failed" (with
+# ", N skipped" added when tests were skipped):
 #   native  portable logic built for Linux with AddressSanitizer and UBSan (ctest)
 #   win64   64-bit Windows unit and Win32-layer tests under Wine (ctest)
 #   win32   the same for the 32-bit build
 #   e2e     tests/e2e/test_*.py against the built launchers (Python unittest)
+#   real    tests/e2e/test_real_runtime.py: the 64-bit launcher on a real Java runtime
+#           (scripts/real_jre.sh); without one its tests are counted as skipped, with why
 #   fuzz    every libFuzzer target briefly (VMBOOT_FUZZ_SECONDS each, default 5)
 # Usage: scripts/test.sh [layer ...]   (default: all layers; scripts/build.sh runs first)
 # Counts are ctest tests and Python test methods. Exit status 1 when anything failed.
@@ -22,20 +25,25 @@ fi
 
 layers=("$@")
 if ((${#layers[@]} == 0)); then
-    layers=(native win64 win32 e2e fuzz)
+    layers=(native win64 win32 e2e real fuzz)
 fi
 jobs=${VMBOOT_JOBS:-2}
 logs=$root/build/test-logs
 mkdir -p "$logs"
 total_passed=0
 total_failed=0
+total_skipped=0
 report=()
 
-record() {  # layer passed failed seconds
+record() {  # layer passed failed seconds [skipped]
+    local skipped=${5:-0}
     total_passed=$((total_passed + $2))
     total_failed=$((total_failed + $3))
-    report+=("$(printf '%-7s %4d passed, %4d failed  (%d s)' "$1" "$2" "$3" "$4")")
-    printf '== %s: %d passed, %d failed (%d s)\n' "$1" "$2" "$3" "$4"
+    total_skipped=$((total_skipped + skipped))
+    local extra=""
+    if ((skipped)); then extra=$(printf ', %d skipped' "$skipped"); fi
+    report+=("$(printf '%-7s %4d passed, %4d failed%s  (%d s)' "$1" "$2" "$3" "$extra" "$4")")
+    printf '== %s: %d passed, %d failed%s (%d s)\n' "$1" "$2" "$3" "$extra" "$4"
 }
 
 wants() {
@@ -142,6 +150,37 @@ if wants e2e && ((build_ok)); then
     fi
 fi
 
+if wants real && ((build_ok)); then
+    start=$SECONDS
+    ensure_prefix
+    echo "== real: tests/e2e/test_real_runtime.py on a real 64-bit Java runtime"
+    why=""
+    if ! bash scripts/real_jre.sh >"$logs/real-jre.log" 2>&1; then
+        why=$(tail -n 1 "$logs/real-jre.log")
+    fi
+    summary=$logs/real-summary.json
+    rm -f "$summary"
+    timeout --kill-after=30 "${VMBOOT_REAL_TIMEOUT:-900}" \
+        python3 tests/e2e/run.py --summary "$summary" test_real_runtime
+    status=$?
+    if [[ -f $summary ]]; then
+        read -r passed failed skipped < <(python3 -c \
+            'import json,sys; d=json.load(open(sys.argv[1])); print(d["passed"], d["failed"], d["skipped"])' \
+            "$summary")
+        if ((status == 124 || status == 137)); then
+            echo "real: stopped after ${VMBOOT_REAL_TIMEOUT:-900} s"
+            failed=$((failed + 1))
+        fi
+        record real "$passed" "$failed" $((SECONDS - start)) "$skipped"
+    else
+        record real 0 1 $((SECONDS - start))
+    fi
+    if [[ -n $why ]]; then
+        echo "real: skipped, no real Java runtime: $why"
+        report+=("real    skipped, no real Java runtime: $why")
+    fi
+fi
+
 if wants fuzz; then
     start=$SECONDS
     echo "== fuzz: each target for ${VMBOOT_FUZZ_SECONDS:-5} s"
@@ -154,5 +193,9 @@ fi
 
 echo "== summary"
 printf '%s\n' "${report[@]}"
-echo "$total_passed passed, $total_failed failed"
+if ((total_skipped)); then
+    echo "$total_passed passed, $total_failed failed, $total_skipped skipped"
+else
+    echo "$total_passed passed, $total_failed failed"
+fi
 ((total_failed == 0))

@@ -2,7 +2,8 @@
 
     python3 tests/e2e/run.py [--summary FILE] [test_x.py | test_x ...]
 
-Without names, every tests/e2e/test_*.py runs: test_harness first (a broken harness would
+Without names, every tests/e2e/test_*.py runs (but test_real_runtime, which runs only when
+named): test_harness first (a broken harness would
 make every later failure noise), then the others by name. The modules run sequentially in
 one process, because registry fixtures belong to the one Wine prefix of the run; between two
 modules every Windows process of the prefix is ended (windows still open are named).
@@ -63,10 +64,15 @@ class CountingResult(unittest.TextTestResult):
         super().addUnexpectedSuccess(test)
 
 
+# Modules run only when named: the real-runtime tests are a layer of their own in
+# scripts/test.sh.
+NAMED_ONLY = {"test_real_runtime"}
+
+
 def module_names(requested):
     if requested:
         return [Path(name).stem for name in requested]
-    names = sorted(path.stem for path in HERE.glob("test_*.py"))
+    names = sorted(path.stem for path in HERE.glob("test_*.py") if path.stem not in NAMED_ONLY)
     if FIRST in names:
         names.remove(FIRST)
         names.insert(0, FIRST)
