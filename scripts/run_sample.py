@@ -1,13 +1,16 @@
 #!/usr/bin/env python3
-"""Starts dist/sample/HelloApp.exe under Wine with the stand-in runtime shipped beside it (as
-jre64\\) and prints what the launcher did: the runtime it chose, the VM options in order, the
-class path, the main class and main's arguments, the redirected streams and the exit code.
+"""Starts dist/sample/HelloApp.exe under Wine and prints what happened.
 
-Real in this run: the launcher (HelloApp.exe is vmboot64.exe renamed), its configuration
-HelloApp.ini, the Java classes compiled by javac and the jars packed by jar. Stand-in: the
-Java runtime. Its jvm.dll takes the launcher's JNI calls, reads the class files from the jars
-to find main, and logs everything; it does not execute Java bytecode, so the program's own
-output (the report HelloApp writes) appears only on a real Java runtime."""
+On the real 64-bit Java runtime (scripts/real_jre.sh, or VMBOOT_REAL_JRE), linked in as jre64\\
+beside the executable, when one can be had: the program really runs, and this prints the
+report HelloApp itself wrote to logs\\HelloApp-out.log, closes the window it shows, and prints
+the exit code.
+
+Otherwise (saying so) with the stand-in runtime of tests/standin: its jvm.dll takes the
+launcher's JNI calls, reads the class files from the jars to find main, and logs everything;
+it does not execute Java bytecode, so this prints what the launcher did instead (the runtime
+it chose, the VM options in order, the class path, the main class and main's arguments, the
+redirected streams and the exit code)."""
 
 import shutil
 import sys
@@ -22,12 +25,51 @@ import standin  # noqa: E402
 ARGUMENTS = ["--from-command-line", "Gr\u00fc\u00dfe \u65e5\u672c"]
 
 
+def run_on_real_runtime(folder):
+    """Runs the sample on the real runtime; returns the exit code."""
+    harness.link_real_jre(folder)
+    command = harness.command_line(harness.win_path(folder / "HelloApp.exe"), ARGUMENTS)
+    process = harness.spawn(command, cwd=folder.parent, timeout=180)
+    print("Sample run under Wine: %s" % command)
+    print("  real: the launcher (HelloApp.exe), HelloApp.ini, the classes and jars of lib\\,")
+    print("  and the Java runtime in jre64\\ (%s)" % harness.real_jre()[0])
+    # With "--window" the program shows its greeting in a Swing dialog and exits when it
+    # is closed.
+    ui = harness.UiDriver()
+    try:
+        window = ui.wait_dialog(timeout=120, title="vmboot sample", pid=process, any_class=True)
+        print("  the program showed its window %r (%s); closing it" % (window["caption"],
+                                                                    window["class"]))
+        ui.close()
+    except (harness.UiTimeout, harness.ProcessEnded) as error:
+        print("  no window from the program: %s" % str(error).splitlines()[0])
+    result = process.wait(120)
+    out = folder / "logs" / "HelloApp-out.log"
+    err = folder / "logs" / "HelloApp-err.log"
+    print("\nWhat the Java program reported (logs\\HelloApp-out.log):")
+    if out.is_file():
+        print(out.read_bytes().decode("cp1252", errors="replace").rstrip())
+    else:
+        print("  (nothing: the file is missing)")
+    if err.is_file() and err.stat().st_size:
+        print("\nlogs\\HelloApp-err.log:\n" + err.read_bytes().decode("cp1252", errors="replace"))
+    print("\nLauncher exit code: %s" % result.code)
+    if result.code != 0 or not out.is_file():
+        print(result.describe())
+        return 1
+    return 0
+
+
 def main():
     sample = harness.dist_dir() / "sample"
     if not (sample / "HelloApp.exe").is_file():
         raise SystemExit("run_sample: %s is missing (scripts/build_sample.sh)" % sample)
     folder = harness.temp_dir("sample-") / "HelloApp"
     shutil.copytree(sample, folder)
+    jre, why = harness.real_jre()
+    if jre is not None:
+        raise SystemExit(run_on_real_runtime(folder))
+    print("No real Java runtime (%s): running the sample on the stand-in runtime." % why)
     standin.make_runtime(folder / "jre64", 64)
     log = folder / "standin.log"
 
