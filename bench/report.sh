@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # One benchmark report for both builds (figures only; nothing is asserted):
-#   - launch latency of each launcher against a minimal JNI host (bench/run_bench.py)
+#   - launch latency of each launcher against a minimal JNI host (bench/run_bench.py), on
+#     the stand-in runtime and, for the 64-bit build, on the real runtime (scripts/real_jre.sh)
 #   - class path assembly at 2,000 and 20,000 jars (bench/run_bench.py)
 #   - registry search and selection at 10 and 1,000 registered runtimes, both builds
 #   - the size of each executable and the DLLs it imports

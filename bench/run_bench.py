@@ -10,7 +10,12 @@ For each bitness (64 and 32, or the one given with --bitness):
    creates the VM and calls main, nothing else. The
    application has lib\\*.jar of 200 jars and five runtimes registered in the registry, so the
    launcher does its whole search. Runs are interleaved; medians and their ratio are printed.
-2. Class path assembly for 2,000 and 20,000 jars in one folder, timed in process by
+2. With the 64-bit build, the same comparison on the real 64-bit Java runtime
+   (scripts/real_jre.sh): vmboot64.exe with the runtime as jre64\\ beside it against
+   minimal_host.exe loading that runtime's jvm.dll, both running a real Java main that writes
+   the line the timer waits for; interleaved, ratio of medians. Skipped, saying why, when no
+   real runtime can be had.
+3. Class path assembly for 2,000 and 20,000 jars in one folder, timed in process by
    class_path_bench.exe with the launcher's own assembly and listing code; the ratio shows
    whether the cost grows linearly (10x the jars should cost about 10x).
 
@@ -84,27 +89,24 @@ def make_app(root, bitness):
     return app
 
 
-def latency(tools, app, root, runs, bitness):
-    log = root / "probe.log"
-    probe = app.run(env={standin.LOG_ENV: harness.win_path(log)})
-    events = standin.read_log(log)
-    if probe.code != 0 or not standin.events(events, "main"):
-        raise SystemExit("the launcher did not reach main:\n" + probe.describe())
-    create = standin.events(events, "create")[0]
-    class_path = standin.options(events)[0][len("-Djava.class.path="):]
-    entries = class_path.rstrip(";").split(";")
-    print("launcher chose %s; class path of %d jars" % (create["ql_jvm_path"], len(entries)))
+REAL_MAIN = """package bench;
 
-    # The minimal host gets the same library and class path the launcher assembled.
-    host_line = '"%s" "%s" "%s" %s' % (harness.win_path(tools["minimal_host"]),
-                                       create["ql_jvm_path"], class_path,
-                                       MAIN.replace(".", "/"))
-    launcher_line = '"%s"' % app.win_exe
-    timer_log = harness.win_path(root / "timer.log")
-    name = "vmboot%d" % bitness
-    result = harness.run_wine([tools["launch_timer"], str(runs), timer_log,
-                               name, launcher_line, "minimal", host_line],
-                              timeout=60 * runs, cwd=str(app.folder))
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Paths;
+
+public final class Main {
+    public static void main(String[] args) throws Exception {
+        // The line launch_timer waits for, in the file it names.
+        Files.write(Paths.get(System.getenv("VMBOOT_STANDIN_LOG")),
+                    "{\\"event\\":\\"main\\"}\\n".getBytes(StandardCharsets.US_ASCII));
+    }
+}
+"""
+
+
+def compare(name, result, runs):
+    """Prints the medians of launch_timer's interleaved runs and their ratio."""
     times = {name: [], "minimal": []}
     for line in result.stdout.decode(errors="replace").splitlines():
         parts = line.split()
@@ -126,6 +128,67 @@ def latency(tools, app, root, runs, bitness):
           % (minimal, len(times["minimal"]), min(times["minimal"]), max(times["minimal"])))
     print("ratio %s / minimal host: %.2f (difference %.1f ms)"
           % (name, launcher / minimal, launcher - minimal))
+
+
+def real_latency(tools, root, runs):
+    """Launch to main on the real 64-bit runtime: vmboot64 against the minimal host."""
+    jre, why = harness.real_jre()
+    if jre is None:
+        print("launch to main on the real runtime: skipped, no real Java runtime: %s" % why)
+        return
+    app = harness.App(64, name="benchapp", folder=root / "app")
+    lib = app.folder / "lib"
+    harness.compile_java({"bench/Main.java": REAL_MAIN}, root / "build",
+                         jar=lib / "app-main.jar")
+    for i in range(199):
+        standin.write_jar(lib / ("library-%03d.jar" % i), {"com.example.lib%d.Part" % i: "x"})
+    harness.link_real_jre(app.folder)
+    app.write_ini("[Java Runtime Environment]\nMain Class=bench.Main\n"
+                  "[Class Path]\nClass Path=lib\\*.jar\n")
+    log = root / "probe.log"
+    probe = app.run(env={standin.LOG_ENV: harness.win_path(log)}, timeout=120)
+    if probe.code != 0 or not log.is_file():
+        print("launch to main on the real runtime: the launcher did not reach main\n"
+              + probe.describe())
+        return
+    jvm = app.folder / "jre64" / "bin" / "server" / "jvm.dll"
+    print("runtime %s (jre64\\ beside the launcher); class path of %d jars"
+          % (jre, len(list(lib.glob("*.jar")))))
+    class_path = ";".join(harness.win_path(p) for p in sorted(lib.glob("*.jar")))
+    host_line = '"%s" "%s" "%s" bench/Main' % (harness.win_path(tools["minimal_host"]),
+                                               harness.win_path(jvm), class_path)
+    # The minimal host finds the runtime's own DLLs through the search path, as a host that
+    # sets nothing up would need.
+    result = harness.run_wine([tools["launch_timer"], str(runs),
+                               harness.win_path(root / "timer.log"),
+                               "vmboot64", '"%s"' % app.win_exe, "minimal", host_line],
+                              env={"WINEPATH": harness.win_path(jre / "bin")},
+                              timeout=120 * runs, cwd=str(app.folder))
+    compare("vmboot64", result, runs)
+
+
+def latency(tools, app, root, runs, bitness):
+    log = root / "probe.log"
+    probe = app.run(env={standin.LOG_ENV: harness.win_path(log)})
+    events = standin.read_log(log)
+    if probe.code != 0 or not standin.events(events, "main"):
+        raise SystemExit("the launcher did not reach main:\n" + probe.describe())
+    create = standin.events(events, "create")[0]
+    class_path = standin.options(events)[0][len("-Djava.class.path="):]
+    entries = class_path.rstrip(";").split(";")
+    print("launcher chose %s; class path of %d jars" % (create["ql_jvm_path"], len(entries)))
+
+    # The minimal host gets the same library and class path the launcher assembled.
+    host_line = '"%s" "%s" "%s" %s' % (harness.win_path(tools["minimal_host"]),
+                                       create["ql_jvm_path"], class_path,
+                                       MAIN.replace(".", "/"))
+    launcher_line = '"%s"' % app.win_exe
+    timer_log = harness.win_path(root / "timer.log")
+    name = "vmboot%d" % bitness
+    result = harness.run_wine([tools["launch_timer"], str(runs), timer_log,
+                               name, launcher_line, "minimal", host_line],
+                              timeout=60 * runs, cwd=str(app.folder))
+    compare(name, result, runs)
 
 
 def class_path_cost(tools, root, repetitions):
@@ -159,6 +222,9 @@ def main():
                 latency(tools, make_app(root, bitness), root, options.runs, bitness)
             finally:
                 clear_runtimes()
+            if bitness == 64:
+                print("== 64-bit, real runtime")
+                real_latency(tools, root / "real", options.runs)
             class_path_cost(tools, base, options.repetitions)
     finally:
         shutil.rmtree(base / "classpath", ignore_errors=True)
