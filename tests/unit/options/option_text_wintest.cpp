@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "../temp_folder_win32.h"
+#include "check/report.h"
+#include "core/launcher_win32.h"
 #include "core/text_win32.h"
+#include "options/vm_options_win32.h"
 
 using test_support::TempFolder;
 
@@ -48,4 +51,33 @@ TEST(Win32OptionTextCodec, ShortNameOfAFolderOutsideTheCodePage) {
               static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
     OptionTextCodec::ShortName missing = codec.ShortForm(folder + L"\\absent.jar");
     EXPECT_FALSE(missing.Exists);
+}
+
+TEST(CheckOptionText, ALostPathStopsWithItsMessageAndEverySubstitutionIsRecorded) {
+    CollectingDecisionLog log;
+    Launcher launcher;
+    launcher.DryRun = true;
+    launcher.Decisions = &log;
+    LCID previous = ::GetThreadLocale();
+    ::SetThreadLocale(MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_UK), SORT_DEFAULT));
+    launcher.OptionText.Substituted.emplace_back(L"C:\\\u65E5\u672C\\a.jar", L"C:\\65E5~1\\a.jar");
+    EXPECT_TRUE(CheckOptionText(launcher));
+    launcher.OptionText.Lost.push_back(L"C:\\\u0395\u03BB\u03BB\u03AC\\lib\\b.jar");
+    EXPECT_FALSE(CheckOptionText(launcher));
+    ::SetThreadLocale(previous);
+    std::wstring message;
+    int shortNames = 0, lost = 0;
+    for (const Decision& d : log.decisions) {
+        if (d.what == "short-name") ++shortNames;
+        if (d.what == "unrepresentable-path") ++lost;
+        if (d.stage == "launch" && d.what == "message") {
+            for (const auto& [name, value] : d.fields) {
+                if (name == "text") message = value;
+            }
+        }
+    }
+    EXPECT_EQ(shortNames, 2);
+    EXPECT_EQ(lost, 1);
+    EXPECT_EQ(message.substr(0, 38), L"Java cannot be started with the path\nC");
+    EXPECT_NE(message.find(L"C:\\\u0395\u03BB\u03BB\u03AC\\lib\\b.jar\n"), std::wstring::npos);
 }

@@ -1,0 +1,119 @@
+"""Text outside the ANSI code page: paths, options, arguments and configuration files saved as
+UTF-8, on the real runtime under a Western (1252) and a Japanese (932) system."""
+
+import sys
+import unittest
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import harness  # noqa: E402
+
+REPORT_SOURCE = r"""
+package app;
+
+import java.io.File;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Paths;
+
+public class Report {
+    static void paths(StringBuilder out, String name, String value) throws Exception {
+        out.append(name).append('=').append(value).append('\n');
+        for (String entry : value.split(";")) {
+            File file = new File(entry);
+            if (!entry.isEmpty() && file.exists()) {
+                out.append(name).append(".canonical=").append(file.getCanonicalPath()).append('\n');
+            }
+        }
+    }
+
+    public static void main(String[] args) throws Exception {
+        StringBuilder out = new StringBuilder();
+        paths(out, "class.path", System.getProperty("java.class.path"));
+        paths(out, "library.path", System.getProperty("java.library.path"));
+        out.append("n=").append(System.getProperty("n")).append('\n');
+        for (String arg : args) out.append("arg=").append(arg).append('\n');
+        Files.write(Paths.get(System.getProperty("report")), out.toString().getBytes(StandardCharsets.UTF_8));
+    }
+}
+"""
+
+JAPANESE = "\u65e5\u672c\u8a9e"                      # 日本語: in 932, not in 1252
+GREEK = "\u0395\u03bb\u03bb\u03b7\u03bd\u03b9\u03ba\u03ac"  # Ελληνικά: "ά" is in neither
+ASTRAL = "\U0001F600"                                 # 😀: in no ANSI code page
+ARGUMENTS = [JAPANESE, GREEK, ASTRAL, "caf\u00e9 " + ASTRAL + "x", "a b"]
+
+
+def report_lines(path):
+    lines = {}
+    for line in path.read_text(encoding="utf-8").splitlines():
+        name, _, value = line.partition("=")
+        lines.setdefault(name, []).append(value)
+    return lines
+
+
+class RealRuntimeTextTest(harness.TestCase):
+    """A Java program reports its class path, library path, a property and its arguments."""
+
+    def make_app(self, folder_name):
+        root = harness.temp_dir("text-") / folder_name
+        app = harness.App(64, name="report", folder=root)
+        harness.link_real_jre(app.folder)
+        harness.compile_java({"app/Report.java": REPORT_SOURCE}, harness.temp_dir("javac-"),
+                             jar=app.folder / "lib" / "a.jar")
+        (app.folder / "lib" / "b").mkdir()
+        harness.compile_java({"other/B.java": "package other; public class B {}"},
+                             harness.temp_dir("javac-"), jar=app.folder / "lib" / "b.jar")
+        (app.folder / "native").mkdir()
+        self.report = harness.temp_dir("report-") / "report.txt"
+        # Saved as UTF-8 without a mark, as Notepad does; "lib/*.jar" as Java projects write it.
+        app.write_ini("[Java Runtime Environment]\n"
+                      "Main Class=app.Report\n"
+                      "Library Path=native\n"
+                      "Virtual Machine Parameters=-Dn=caf\u00e9 -Dreport=%s\n"
+                      "[Class Path]\n"
+                      "Class Path=lib/*.jar\n" % harness.win_path(self.report),
+                      encoding="utf-8")
+        return app
+
+    def test_paths_arguments_and_utf8_configuration_under_1252_and_932(self):
+        harness.require_real_jre(self)
+        rows = (
+            # (system locale, folder name, property n as Java sees it, short names expected)
+            ("de_DE.UTF-8", JAPANESE + " " + GREEK + " " + ASTRAL, "caf\u00e9", True),
+            ("ja_JP.UTF-8", JAPANESE, None, False),
+            ("ja_JP.UTF-8", GREEK + " " + ASTRAL, None, True),
+        )
+        for locale, folder_name, property_n, short_names in rows:
+            with self.subTest(locale=locale, folder=folder_name):
+                app = self.make_app(folder_name)
+                env = {"LC_ALL": locale}
+                result = app.run(ARGUMENTS, env=env, timeout=120)
+                self.assertExitCode(result, 0)
+                lines = report_lines(self.report)
+                # Main's arguments are Java strings: exact, astral characters included.
+                self.assertEqual(lines.get("arg"), ARGUMENTS)
+                # Every class path entry names the jar itself (by its short name where the
+                # code page lacks a character), never a "?" that names nothing.
+                expected_jars = sorted(str(harness.win_path(app.folder / "lib" / n)).lower()
+                                       for n in ("a.jar", "b.jar"))
+                self.assertEqual(sorted(p.lower() for p in lines.get("class.path.canonical", [])),
+                                 expected_jars, lines)
+                self.assertNotIn("?", lines["class.path"][0])
+                canonical_libraries = [p.lower() for p in lines.get("library.path.canonical", [])]
+                self.assertIn(harness.win_path(app.folder).lower(), canonical_libraries, lines)
+                self.assertIn(harness.win_path(app.folder / "native").lower(), canonical_libraries)
+                # A user option gets the code page's default character, never a look-alike.
+                if property_n is not None:
+                    self.assertEqual(lines["n"], [property_n])
+                else:
+                    self.assertNotEqual(lines["n"], ["cafe"])
+                # The diagnostics tool names each substitution.
+                check = app.check(ARGUMENTS, env=env)
+                substituted = [d for d in check["decisions"]
+                               if d.get("stage") == "options" and d.get("what") == "short-name"]
+                self.assertEqual(bool(substituted), short_names, check["decisions"])
+
+
+if __name__ == "__main__":
+    harness.main()
