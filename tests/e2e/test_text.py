@@ -58,7 +58,9 @@ class RealRuntimeTextTest(harness.TestCase):
     def make_app(self, folder_name):
         root = harness.temp_dir("text-") / folder_name
         app = harness.App(64, name="report", folder=root)
-        harness.link_real_jre(app.folder)
+        # The runtime stays in an ASCII folder: Wine's loader reports a library loaded by its
+        # short name under its long name, so the VM would find its home as "?" here.
+        jre = harness.win_path(harness.real_jre()[0])
         harness.compile_java({"app/Report.java": REPORT_SOURCE}, harness.temp_dir("javac-"),
                              jar=app.folder / "lib" / "a.jar")
         (app.folder / "lib" / "b").mkdir()
@@ -68,21 +70,25 @@ class RealRuntimeTextTest(harness.TestCase):
         self.report = harness.temp_dir("report-") / "report.txt"
         # Saved as UTF-8 without a mark, as Notepad does; "lib/*.jar" as Java projects write it.
         app.write_ini("[Java Runtime Environment]\n"
+                      "JRE Path=%s\n"
                       "Main Class=app.Report\n"
                       "Library Path=native\n"
                       "Virtual Machine Parameters=-Dn=caf\u00e9 -Dreport=%s\n"
                       "[Class Path]\n"
-                      "Class Path=lib/*.jar\n" % harness.win_path(self.report),
+                      "Class Path=lib/*.jar\n" % (jre, harness.win_path(self.report)),
                       encoding="utf-8")
         return app
 
     def test_paths_arguments_and_utf8_configuration_under_1252_and_932(self):
         harness.require_real_jre(self)
+        # The folders carry no character outside the BMP: the runtime's own class loader
+        # cannot open a class path entry under such a folder, whoever passes it (it
+        # percent-encodes each half of the pair on its own and then fails to decode it).
         rows = (
             # (system locale, folder name, property n as Java sees it, short names expected)
-            ("de_DE.UTF-8", JAPANESE + " " + GREEK + " " + ASTRAL, "caf\u00e9", True),
+            ("de_DE.UTF-8", JAPANESE + " " + GREEK, "caf\u00e9", True),
             ("ja_JP.UTF-8", JAPANESE, None, False),
-            ("ja_JP.UTF-8", GREEK + " " + ASTRAL, None, True),
+            ("ja_JP.UTF-8", GREEK, None, True),
         )
         for locale, folder_name, property_n, short_names in rows:
             with self.subTest(locale=locale, folder=folder_name):
