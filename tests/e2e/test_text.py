@@ -7,6 +7,8 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import harness  # noqa: E402
+import standin  # noqa: E402
+from test_splash import WRITERS  # noqa: E402
 
 REPORT_SOURCE = r"""
 package app;
@@ -119,6 +121,48 @@ class RealRuntimeTextTest(harness.TestCase):
                 substituted = [d for d in check["decisions"]
                                if d.get("stage") == "options" and d.get("what") == "short-name"]
                 self.assertEqual(bool(substituted), short_names, check["decisions"])
+
+
+class StandinTextTest(harness.TestCase):
+    """The native splash image and a redirection file named outside the code page."""
+
+    def test_splash_image_and_output_file(self):
+        rows = (
+            # (system locale, folder name, image name, short names expected)
+            ("de_DE.UTF-8", JAPANESE + " " + GREEK + " " + ASTRAL, GREEK + ASTRAL + ".png", True),
+            ("ja_JP.UTF-8", JAPANESE, JAPANESE + ".png", False),
+        )
+        for locale, folder_name, image, short_names in rows:
+            with self.subTest(locale=locale, folder=folder_name):
+                app = harness.App(64, folder=harness.temp_dir("text-") / folder_name)
+                log = app.folder / "standin.jsonl"
+                standin.make_runtime(app.folder / "jre64", 64, splash="full")
+                standin.write_class(app.folder / "classes", "com.example.App",
+                                    standin.script(main=["println out hello"]))
+                WRITERS["png"](app.folder / image, 64, 48)
+                app.write_ini("[Java Runtime Environment]\nMain Class=com.example.App\n"
+                              "[Class Path]\nClass Path=classes\n"
+                              "[Application]\nOutput File=%s\\out %s.log\n"
+                              "[Display]\nSplash Screen=%s\\%s\n"
+                              "Preffer Native Splash Screen=Yes\n"
+                              % (folder_name, ASTRAL, app.win_folder, image), encoding="utf-8")
+                env = {"LC_ALL": locale, standin.LOG_ENV: harness.win_path(log)}
+                result = app.run(env=env)
+                self.assertExitCode(result, 0)
+                out = app.folder / folder_name / ("out %s.log" % ASTRAL)
+                self.assertEqual(out.read_bytes(), b"hello\r\n")
+                loaded = [e["file"] for e in standin.read_log(log)
+                          if e.get("event") == "splash" and e.get("call") == "SplashLoadFile"]
+                self.assertEqual(len(loaded), 1)
+                self.assertNotIn("?", loaded[0])
+                check = app.check(env=env)
+                substituted = [d for d in check["decisions"]
+                               if d.get("stage") == "splash" and d.get("what") == "short-name"]
+                if short_names:
+                    self.assertEqual([d["shortPath"] for d in substituted], loaded)
+                else:
+                    self.assertEqual(substituted, [])
+                    self.assertEqual(loaded, [app.win_folder + "\\" + image])
 
 
 if __name__ == "__main__":
