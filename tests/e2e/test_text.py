@@ -122,6 +122,28 @@ class RealRuntimeTextTest(harness.TestCase):
                                if d.get("stage") == "options" and d.get("what") == "short-name"]
                 self.assertEqual(bool(substituted), short_names, check["decisions"])
 
+    def test_one_log_file_for_both_streams(self):
+        # The usual set-up of a windowed application: both streams into one log, named
+        # outside the code page; nothing written by one stream is overwritten by the other.
+        jre = harness.require_real_jre(self)
+        app = harness.App(64, name="both", folder=harness.temp_dir("text-") / JAPANESE)
+        harness.compile_java({"app/Both.java": (
+            "package app;\npublic class Both { public static void main(String[] a) {\n"
+            "System.out.println(\"1 out\"); System.err.println(\"2 err \u00e9\");\n"
+            "System.out.println(\"3 out\"); System.err.println(\"4 err\"); } }\n")},
+            harness.temp_dir("javac-"), jar=app.folder / "both.jar")
+        log = app.folder / (GREEK + ".log")
+        log.write_bytes(b"earlier run\r\n")
+        app.write_ini("[Java Runtime Environment]\nJRE Path=%s\nMain Class=app.Both\n"
+                      "[Class Path]\nClass Path=both.jar\n[Application]\n"
+                      "Output File=%s\nError File=%s\nOutput Append=yes\n"
+                      % (harness.win_path(jre), harness.win_path(log), harness.win_path(log)),
+                      encoding="utf-8")
+        result = app.run(env={"LC_ALL": "de_DE.UTF-8"}, timeout=120)
+        self.assertExitCode(result, 0)
+        self.assertEqual(log.read_bytes().decode("cp1252").splitlines(),
+                         ["earlier run", "1 out", "2 err \u00e9", "3 out", "4 err"])
+
 
 class StandinTextTest(harness.TestCase):
     """The native splash image and a redirection file named outside the code page."""
