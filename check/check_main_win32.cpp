@@ -106,6 +106,8 @@ int wmain(int argc, wchar_t** argv) {
             summary.outcome = L"hand-over";
         } else if (launcher.SingleInstanceEnabled && !launcher.IsPrimaryInstance) {
             summary.outcome = L"forward-to-primary";
+        } else if (summary.exitCode == -1) {
+            summary.outcome = L"stop";
         } else {
             summary.outcome = L"run-in-process";
         }

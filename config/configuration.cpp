@@ -61,3 +61,11 @@ std::wstring ResolvePairProductPath(std::wstring_view value, std::wstring_view l
     if (value.empty()) return {};
     return ResolveJrePath(value, launcherFolder);
 }
+
+std::optional<std::wstring> PairConfigurationPathFor(std::wstring_view value,
+                                                     std::wstring_view launcherFolder) {
+    std::size_t slash = value.find_last_of(L"\\/");
+    std::wstring_view name = slash == std::wstring_view::npos ? value : value.substr(slash + 1);
+    if (name.find(L'.') == std::wstring_view::npos) return std::nullopt;
+    return ConfigurationPathFor(ResolvePairProductPath(value, launcherFolder));
+}

@@ -51,3 +51,9 @@ bool IsYesFlag(std::wstring_view value);
 /// launcher folder (not from the current directory, nor the profile functions' Windows
 /// folder); an absolute one stays; empty stays empty.
 std::wstring ResolvePairProductPath(std::wstring_view value, std::wstring_view launcherFolder);
+
+/// The configuration file beside the pair product, for a service: none when the value's
+/// own file name has no "." (a "." in the launcher's folder, "C:\Apps\Tool 2.0\", does not
+/// count).
+std::optional<std::wstring> PairConfigurationPathFor(std::wstring_view value,
+                                                     std::wstring_view launcherFolder);

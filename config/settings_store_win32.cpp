@@ -2,8 +2,101 @@
 
 #include <windows.h>
 
+#include "config/utf8_settings.h"
 #include "core/text_win32.h"
 #include "core/unique_handle_win32.h"
+#include "options/path_utils.h"
+
+namespace {
+
+// Larger files are no settings text; the profile functions get them.
+constexpr ULONGLONG kMaximumUtf8File = 16u * 1024 * 1024;
+
+bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
+    UniqueFileHandle file(::CreateFileW(ToLongPathForm(path).c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.get(), &size) || static_cast<ULONGLONG>(size.QuadPart) > kMaximumUtf8File) {
+        return false;
+    }
+    bytes.assign(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    if (!bytes.empty() &&
+        !::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) {
+        return false;
+    }
+    bytes.resize(read);
+    return true;
+}
+
+}  // namespace
+
+struct IniSettingsStore::Utf8Cache {
+    ULONGLONG Size = 0;
+    FILETIME Written{};
+    bool Utf8 = false;
+    SettingsDocument Document;
+};
+
+const SettingsDocument* IniSettingsStore::Utf8Document() {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(ToLongPathForm(path_).c_str(), GetFileExInfoStandard, &data)) {
+        utf8_.reset();
+        return nullptr;
+    }
+    ULONGLONG size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    if (utf8_ && utf8_->Size == size &&
+        ::CompareFileTime(&utf8_->Written, &data.ftLastWriteTime) == 0) {
+        return utf8_->Utf8 ? &utf8_->Document : nullptr;
+    }
+    auto cache = std::make_shared<Utf8Cache>();
+    cache->Size = size;
+    cache->Written = data.ftLastWriteTime;
+    std::string bytes;
+    if (size <= kMaximumUtf8File && ReadWholeFile(path_, bytes) && IsUtf8SettingsFile(bytes)) {
+        cache->Utf8 = true;
+        ParseUtf8Settings(cache->Document, bytes);
+    }
+    utf8_ = std::move(cache);
+    return utf8_->Utf8 ? &utf8_->Document : nullptr;
+}
+
+bool IniSettingsStore::WriteUtf8Value(const std::wstring& section, const std::wstring& key,
+                                      const std::wstring& value, bool& handled) {
+    handled = false;
+    std::string bytes;
+    if (!ReadWholeFile(path_, bytes) || !IsUtf8SettingsFile(bytes)) return false;
+    handled = true;
+    bool bom = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0;
+    std::wstring text = DecodeUtf8Text(std::string_view(bytes).substr(bom ? 3 : 0));
+    std::string updated = (bom ? std::string("\xEF\xBB\xBF") : std::string()) +
+                          EncodeUtf8Text(RewriteSettingsValue(text, section, key, value));
+    utf8_.reset();
+    // Written beside the file and moved over it, so an interrupted write loses nothing.
+    std::wstring temporary = path_ + L".vmboot-new";
+    {
+        UniqueFileHandle file(::CreateFileW(ToLongPathForm(temporary).c_str(), GENERIC_WRITE, 0,
+                                            nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                            nullptr));
+        if (!file) return false;
+        DWORD written = 0;
+        if (!::WriteFile(file.get(), updated.data(), static_cast<DWORD>(updated.size()), &written,
+                         nullptr) ||
+            written != updated.size() || !::FlushFileBuffers(file.get())) {
+            file.reset();
+            ::DeleteFileW(ToLongPathForm(temporary).c_str());
+            return false;
+        }
+    }
+    if (!::MoveFileExW(ToLongPathForm(temporary).c_str(), ToLongPathForm(path_).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        ::DeleteFileW(ToLongPathForm(temporary).c_str());
+        return false;
+    }
+    return true;
+}
 
 std::uint32_t IniSettingsStore::ReadHeader(std::uint32_t& value) {
     value = 0;
@@ -22,6 +115,9 @@ std::uint32_t IniSettingsStore::ReadHeader(std::uint32_t& value) {
 }
 
 std::wstring IniSettingsStore::ReadFileValue(const std::wstring& section, const std::wstring& key) {
+    if (const SettingsDocument* document = Utf8Document()) {
+        return FindProfileValue(*document, section, key);
+    }
     std::wstring value;
     // A result of capacity - 1 may be a cut value: read again with a larger buffer.
     FillGrowingBuffer(value, 256, [&](wchar_t* buffer, DWORD capacity) -> DWORD {
@@ -39,6 +135,10 @@ void IniSettingsStore::GetString(const std::wstring& section, const std::wstring
 
 void IniSettingsStore::GetSectionNames(std::vector<std::wstring>& names) {
     names.clear();
+    if (const SettingsDocument* document = Utf8Document()) {
+        names = ProfileSectionNames(*document);
+        return;
+    }
     std::wstring buffer;
     // Names come as a double-null-terminated list; capacity - 2 means it may be cut.
     FillGrowingBuffer(buffer, 256, [&](wchar_t* data, DWORD capacity) -> DWORD {
@@ -61,6 +161,10 @@ void IniSettingsStore::GetSectionNames(std::vector<std::wstring>& names) {
 
 bool IniSettingsStore::WriteString(const std::wstring& section, const std::wstring& key,
                                    const std::wstring& value) {
+    bool handled = false;
+    bool written = WriteUtf8Value(section, key, value, handled);
+    if (handled) return written;
+    utf8_.reset();
     return ::WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(),
                                         path_.c_str()) != FALSE;
 }

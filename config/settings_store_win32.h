@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "config/settings_store.h"
@@ -26,7 +27,17 @@ class IniSettingsStore : public SettingsStore {
     std::wstring ReadFileValue(const std::wstring& section, const std::wstring& key);
 
   private:
+    /// The file's settings when it is saved as UTF-8 (read again when its size or time
+    /// changes); null for the files the profile functions read.
+    const SettingsDocument* Utf8Document();
+    /// Sets one key in a UTF-8 file, keeping its encoding and every other line. False when
+    /// the file is not UTF-8 (`handled` false) or cannot be written.
+    bool WriteUtf8Value(const std::wstring& section, const std::wstring& key,
+                        const std::wstring& value, bool& handled);
+
     std::wstring path_;
+    struct Utf8Cache;
+    std::shared_ptr<Utf8Cache> utf8_;
 };
 
 /// The in-memory document, then the file, then the file's "<section>+" append section.

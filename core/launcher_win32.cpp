@@ -86,13 +86,20 @@ int Launcher::RunInProcess() {
     }
     if (DryRun) {
         // Explaining a launch: the options are assembled as for real, nothing is loaded.
-        NoteDecision(Decisions, "hosting", "would-load", {{"library", VmLibraryPath}});
+        NoteDecision(Decisions, "hosting", "would-load",
+                     {{"library", VmLibraryPath}, {"loadPath", VmLibraryLoadPath(*this, VmLibraryPath)}});
         AssembleVmOptions(*this);
+        if (!CheckOptionText(*this)) return -1;
         NoteDecision(Decisions, "run", "in-process", {{"mainClass", MainClassName}});
         return 0;
     }
     if (!LoadVmLibrary(*this, VmLibraryPath)) return -1;
     AssembleVmOptions(*this);
+    // A class path the VM would read with "?" in it cannot work; say so before creating it.
+    if (!CheckOptionText(*this)) {
+        PendingSplashCloseAction.Invoke();
+        return -1;
+    }
     if (VmThreadStackSize == 0) QueryDefaultStackSize(*this);
 
     DWORD result = 1;

@@ -14,6 +14,7 @@
 #include "core/pending_splash_close.h"
 #include "core/unique_handle_win32.h"
 #include "discovery/criteria.h"
+#include "options/option_text.h"
 
 class FolderPicker;
 class SplashWindow;
@@ -83,6 +84,8 @@ public:
     bool OutputAppend = false;
     bool ErrorAppend = false;
     std::wstring CmdValue;
+    /// Paths replaced by short names, and texts the code page could not carry.
+    OptionTextNotes OptionText;
 
     // Arguments.
     std::vector<std::wstring> ApplicationArguments;

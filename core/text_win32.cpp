@@ -26,6 +26,33 @@ std::string ToThreadAnsi(std::wstring_view text) {
     return result;
 }
 
+bool ToCodePageExact(UINT codePage, std::wstring_view text, std::string& out) {
+    out.clear();
+    if (text.empty()) return true;
+    if (text.size() > INT_MAX) return false;
+    const int size = static_cast<int>(text.size());
+    BOOL usedDefault = FALSE;
+    DWORD flags = WC_NO_BEST_FIT_CHARS;
+    BOOL* usedDefaultOut = &usedDefault;
+    int length = ::WideCharToMultiByte(codePage, flags, text.data(), size, nullptr, 0, nullptr,
+                                       usedDefaultOut);
+    DWORD error = length <= 0 ? ::GetLastError() : 0;
+    if (error == ERROR_INVALID_PARAMETER || error == ERROR_INVALID_FLAGS) {
+        // UTF-8 and a few other code pages take neither the flag nor the default-character
+        // report; they represent every character anyway.
+        flags = 0;
+        usedDefaultOut = nullptr;
+        length = ::WideCharToMultiByte(codePage, 0, text.data(), size, nullptr, 0, nullptr,
+                                       nullptr);
+    }
+    if (length <= 0) return false;
+    out.assign(static_cast<std::size_t>(length), '\0');
+    usedDefault = FALSE;
+    ::WideCharToMultiByte(codePage, flags, text.data(), size, out.data(), length, nullptr,
+                          usedDefaultOut);
+    return !usedDefault;
+}
+
 std::wstring FromThreadAnsi(std::string_view text) { return MultiByteToWide(CP_THREAD_ACP, text); }
 
 std::wstring FromUtf8(std::string_view text) { return MultiByteToWide(CP_UTF8, text); }

@@ -8,6 +8,7 @@
 #include "core/scope_exit.h"
 #include "hosting/center_window_win32.h"
 #include "hosting/dialog_resizer_win32.h"
+#include "hosting/local_ref.h"
 #include "hosting/modified_utf8.h"
 #include "resources/resource_ids.h"
 
@@ -76,7 +77,7 @@ INT_PTR CALLBACK ExceptionDialogProc(HWND dialog, UINT message, WPARAM wParam, L
 
 // Describes (prints and clears) whatever a JNI call left pending.
 void DescribePending(JNIEnv* env) {
-    if (env->ExceptionOccurred()) env->ExceptionDescribe();
+    if (HasPendingException(env)) env->ExceptionDescribe();
 }
 
 }  // namespace
@@ -94,47 +95,51 @@ std::wstring CaptureStackTrace(Launcher& launcher, jthrowable exception, JNIEnv*
     // JNI allows no calls but the exception functions while an exception is pending: set it
     // aside for the capture and raise it again afterwards, so that the caller still finds it
     // pending (and the VM reports it when the thread detaches).
-    jthrowable pending = env->ExceptionOccurred();
+    // Every reference below is released when the capture ends: the thread goes on to run
+    // (or park after) main and would otherwise hold them for the whole session.
+    LocalRef<jthrowable> pending(env, env->ExceptionOccurred());
     if (pending) env->ExceptionClear();
     auto restore = MakeScopeExit([&] {
         DescribePending(env);
-        if (pending) env->Throw(pending);
+        if (pending) env->Throw(pending.get());
     });
-    jclass bytesClass = env->FindClass("java/io/ByteArrayOutputStream");
+    LocalRef<jclass> bytesClass(env, env->FindClass("java/io/ByteArrayOutputStream"));
     if (!bytesClass) return {};
-    jmethodID bytesInit = env->GetMethodID(bytesClass, "<init>", "()V");
+    jmethodID bytesInit = env->GetMethodID(bytesClass.get(), "<init>", "()V");
     if (!bytesInit) return {};
-    jobject bytes = env->NewObject(bytesClass, bytesInit);
+    LocalRef<jobject> bytes(env, env->NewObject(bytesClass.get(), bytesInit));
     if (!bytes) return {};
 
-    jclass printClass = env->FindClass("java/io/PrintStream");
+    LocalRef<jclass> printClass(env, env->FindClass("java/io/PrintStream"));
     if (!printClass) return {};
-    jmethodID printInit = env->GetMethodID(printClass, "<init>", "(Ljava/io/OutputStream;)V");
+    jmethodID printInit = env->GetMethodID(printClass.get(), "<init>", "(Ljava/io/OutputStream;)V");
     if (!printInit) return {};
-    jobject print = env->NewObject(printClass, printInit, bytes);
+    LocalRef<jobject> print(env, env->NewObject(printClass.get(), printInit, bytes.get()));
     if (!print) return {};
 
-    jclass exceptionClass = env->GetObjectClass(exception);
+    LocalRef<jclass> exceptionClass(env, env->GetObjectClass(exception));
     if (!exceptionClass) return {};
     jmethodID printStackTrace =
-        env->GetMethodID(exceptionClass, "printStackTrace", "(Ljava/io/PrintStream;)V");
+        env->GetMethodID(exceptionClass.get(), "printStackTrace", "(Ljava/io/PrintStream;)V");
     if (!printStackTrace) return {};
-    env->CallVoidMethod(exception, printStackTrace, print);
+    env->CallVoidMethod(exception, printStackTrace, print.get());
     DescribePending(env);
 
-    jclass bytesObjectClass = env->GetObjectClass(bytes);
+    LocalRef<jclass> bytesObjectClass(env, env->GetObjectClass(bytes.get()));
     if (!bytesObjectClass) return {};
-    jmethodID toString = env->GetMethodID(bytesObjectClass, "toString", "()Ljava/lang/String;");
+    jmethodID toString =
+        env->GetMethodID(bytesObjectClass.get(), "toString", "()Ljava/lang/String;");
     if (!toString) return {};
-    auto text = static_cast<jstring>(env->CallObjectMethod(bytes, toString));
+    LocalRef<jstring> text(
+        env, static_cast<jstring>(env->CallObjectMethod(bytes.get(), toString)));
     DescribePending(env);
     if (!text) return {};
 
-    const char* utf = env->GetStringUTFChars(text, nullptr);
+    const char* utf = env->GetStringUTFChars(text.get(), nullptr);
     if (!utf) return {};
     // The VM hands out modified UTF-8, not the ANSI code page.
     std::u16string units = DecodeModifiedUtf8(std::string_view(utf, std::strlen(utf)));
-    env->ReleaseStringUTFChars(text, utf);
+    env->ReleaseStringUTFChars(text.get(), utf);
     NoteDecision(launcher.Decisions, "hosting", "stack-trace",
                  {{"length", std::to_wstring(units.size())}});
     return std::wstring(units.begin(), units.end());
@@ -152,13 +157,13 @@ bool ReportUncaughtException(Launcher& launcher, jthrowable exception, JNIEnv* e
 bool CallSystemExit(JNIEnv* env) {
     // The uncaught exception that led here has been reported; it must not be pending while
     // System.exit is called.
-    if (env->ExceptionOccurred()) env->ExceptionClear();
-    jclass system = env->FindClass("java/lang/System");
+    if (HasPendingException(env)) env->ExceptionClear();
+    LocalRef<jclass> system(env, env->FindClass("java/lang/System"));
     if (!system) return false;
-    jmethodID exit = env->GetStaticMethodID(system, "exit", "(I)V");
+    jmethodID exit = env->GetStaticMethodID(system.get(), "exit", "(I)V");
     if (!exit) return false;
-    env->CallStaticVoidMethod(system, exit, static_cast<jint>(-1));
-    if (env->ExceptionOccurred()) {
+    env->CallStaticVoidMethod(system.get(), exit, static_cast<jint>(-1));
+    if (HasPendingException(env)) {
         env->ExceptionDescribe();
         return false;
     }

@@ -5,10 +5,23 @@
 #include "core/launcher_win32.h"
 #include "core/text_win32.h"
 #include "hosting/java_strings_win32.h"
+#include "hosting/local_ref.h"
 #include "hosting/time_pattern.h"
+#include "core/unique_handle_win32.h"
+#include "options/path_utils.h"
 #include "options/path_utils_win32.h"
 
 namespace {
+
+std::wstring FullPathName(const std::wstring& path) {
+    std::wstring full;
+    FillGrowingBuffer(full, MAX_PATH, [&](wchar_t* buffer, DWORD capacity) -> DWORD {
+        DWORD length = ::GetFullPathNameW(path.c_str(), capacity, buffer, nullptr);
+        if (length == 0) return kBufferFailed;
+        return length >= capacity ? kGrowBuffer : length;
+    });
+    return full.empty() ? path : full;
+}
 
 constexpr DWORD kInitialFormatBuffer = 260;
 
@@ -38,7 +51,7 @@ void RedirectOne(Launcher& launcher, const std::wstring& fileName, bool append,
                   {"append", append ? L"yes" : L"no"}});
     if (launcher.DryRun) return;
     JNIEnv* env = launcher.JniEnvPointer;
-    if (!RedirectStream(env, fileName, append, setter) && env->ExceptionOccurred()) {
+    if (!RedirectStream(env, fileName, append, setter) && HasPendingException(env)) {
         env->ExceptionDescribe();
     }
 }
@@ -59,36 +72,66 @@ void ExpandTimePattern(std::wstring& name, const SYSTEMTIME& time) {
     name = ExpandTimePattern(name, time.wMilliseconds, formatTime, formatDate);
 }
 
-bool RedirectStream(JNIEnv* env, const std::wstring& fileName, bool append, const char* setter) {
+jobject OpenPrintStream(JNIEnv* env, const std::wstring& fileName, bool append) {
     // A failure here shows up as the file that cannot be opened below.
     CreateParentFolders(fileName);
-    jstring name = NewJavaString(env, fileName);
-    if (!name) return false;
+    // Each reference is released as soon as it is used: the VM thread runs main next and
+    // may live for the whole session.
+    LocalRef<jstring> name(env, NewJavaString(env, fileName));
+    if (!name) return nullptr;
+    LocalRef<jclass> fileClass(env, env->FindClass("java/io/FileOutputStream"));
+    if (!fileClass) return nullptr;
+    jmethodID fileInit = env->GetMethodID(fileClass.get(), "<init>", "(Ljava/lang/String;Z)V");
+    if (!fileInit) return nullptr;
+    LocalRef<jobject> file(env, env->NewObject(fileClass.get(), fileInit, name.get(),
+                                               static_cast<jboolean>(append)));
+    if (!file) return nullptr;
+    LocalRef<jclass> printClass(env, env->FindClass("java/io/PrintStream"));
+    if (!printClass) return nullptr;
+    jmethodID printInit = env->GetMethodID(printClass.get(), "<init>", "(Ljava/io/OutputStream;)V");
+    if (!printInit) return nullptr;
+    return env->NewObject(printClass.get(), printInit, file.get());
+}
 
-    jclass fileClass = env->FindClass("java/io/FileOutputStream");
-    if (!fileClass) return false;
-    jmethodID fileInit = env->GetMethodID(fileClass, "<init>", "(Ljava/lang/String;Z)V");
-    if (!fileInit) return false;
-    jobject file = env->NewObject(fileClass, fileInit, name, static_cast<jboolean>(append));
-    if (!file) return false;
-
-    jclass printClass = env->FindClass("java/io/PrintStream");
-    if (!printClass) return false;
-    jmethodID printInit = env->GetMethodID(printClass, "<init>", "(Ljava/io/OutputStream;)V");
-    if (!printInit) return false;
-    jobject print = env->NewObject(printClass, printInit, file);
-    if (!print) return false;
-
-    jclass system = env->FindClass("java/lang/System");
+bool SetSystemStream(JNIEnv* env, const char* setter, jobject print) {
+    LocalRef<jclass> system(env, env->FindClass("java/lang/System"));
     if (!system) return false;
-    jmethodID set = env->GetStaticMethodID(system, setter, "(Ljava/io/PrintStream;)V");
+    jmethodID set = env->GetStaticMethodID(system.get(), setter, "(Ljava/io/PrintStream;)V");
     if (!set) return false;
-    env->CallStaticVoidMethod(system, set, print);
-    if (env->ExceptionOccurred()) {
+    env->CallStaticVoidMethod(system.get(), set, print);
+    if (HasPendingException(env)) {
         env->ExceptionDescribe();
         return false;
     }
     return true;
+}
+
+bool RedirectStream(JNIEnv* env, const std::wstring& fileName, bool append, const char* setter) {
+    LocalRef<jobject> print(env, OpenPrintStream(env, fileName, append));
+    if (!print) return false;
+    return SetSystemStream(env, setter, print.get());
+}
+
+bool NameTheSameFile(const std::wstring& first, const std::wstring& second) {
+    if (first.empty() || second.empty()) return false;
+    std::wstring firstFull = FullPathName(first);
+    std::wstring secondFull = FullPathName(second);
+    if (::CompareStringOrdinal(firstFull.c_str(), -1, secondFull.c_str(), -1, TRUE) ==
+        CSTR_EQUAL) {
+        return true;
+    }
+    // Other spellings of one existing file: a short name, a link.
+    auto identify = [](const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
+        UniqueFileHandle file(::CreateFileW(ToLongPathForm(path).c_str(), 0,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                            nullptr));
+        return file && ::GetFileInformationByHandle(file.get(), &info);
+    };
+    BY_HANDLE_FILE_INFORMATION a{}, b{};
+    if (!identify(firstFull, a) || !identify(secondFull, b)) return false;
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
 }
 
 void RedirectOutputStreams(Launcher& launcher) {
@@ -100,6 +143,24 @@ void RedirectOutputStreams(Launcher& launcher) {
         ::GetLocalTime(&now);
         if (outPattern) ExpandTimePattern(launcher.OutputFile, now);
         if (errPattern) ExpandTimePattern(launcher.ErrorFile, now);
+    }
+    if (NameTheSameFile(launcher.OutputFile, launcher.ErrorFile)) {
+        // Two streams on one file would each write from their own position and overwrite
+        // each other; one stream serves both. Appending wins, so nothing is lost.
+        bool append = launcher.OutputAppend || launcher.ErrorAppend;
+        NoteDecision(launcher.Decisions, "hosting", "redirect",
+                     {{"stream", L"out+err"},
+                      {"file", launcher.OutputFile},
+                      {"append", append ? L"yes" : L"no"}});
+        if (launcher.DryRun) return;
+        JNIEnv* env = launcher.JniEnvPointer;
+        LocalRef<jobject> print(env, OpenPrintStream(env, launcher.OutputFile, append));
+        if (!print) {
+            if (HasPendingException(env)) env->ExceptionDescribe();
+            return;
+        }
+        if (SetSystemStream(env, "setOut", print.get())) SetSystemStream(env, "setErr", print.get());
+        return;
     }
     RedirectOne(launcher, launcher.OutputFile, launcher.OutputAppend, "setOut");
     RedirectOne(launcher, launcher.ErrorFile, launcher.ErrorAppend, "setErr");

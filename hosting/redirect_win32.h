@@ -22,3 +22,7 @@ void ExpandTimePattern(std::wstring& name, const SYSTEMTIME& time);
 /// the file, creating its missing folders first. False with the Java exception pending when
 /// the file cannot be opened or a class or method is missing.
 bool RedirectStream(JNIEnv* env, const std::wstring& fileName, bool append, const char* setter);
+
+/// True when two output names lead to one file: the same full path (letter case aside), or
+/// two existing names of one file.
+bool NameTheSameFile(const std::wstring& first, const std::wstring& second);

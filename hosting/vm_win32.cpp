@@ -15,6 +15,7 @@
 #include "hosting/local_ref.h"
 #include "hosting/modified_utf8.h"
 #include "hosting/redirect_win32.h"
+#include "options/option_text_win32.h"
 #include "options/path_utils.h"
 #include "resources/resource_ids.h"
 #include "splash/splash_win32.h"
@@ -147,6 +148,18 @@ HMODULE LoadVmLibraryModule(const std::wstring& path, const std::wstring& depend
     return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
+std::wstring VmLibraryLoadPath(const Launcher& launcher, const std::wstring& path) {
+    // The VM finds its home from its own module name through ANSI calls, so a folder the
+    // code page cannot carry is loaded by its short name when it has one.
+    Win32OptionTextCodec codec;
+    OptionTextNotes notes;
+    EncodePath(path, PathNeed::Optional, codec, notes);
+    if (notes.Substituted.empty()) return path;
+    NoteDecision(launcher.Decisions, "hosting", "short-name",
+                 {{"path", path}, {"shortPath", notes.Substituted.front().second}});
+    return notes.Substituted.front().second;
+}
+
 bool LoadVmLibrary(Launcher& launcher, const std::wstring& path) {
     std::wstring binFolder = StripPathLevels(path, 2);
     AddDllDirectoryFunction addDllDirectory = ResolveAddDllDirectory();
@@ -154,7 +167,8 @@ bool LoadVmLibrary(Launcher& launcher, const std::wstring& path) {
                  {{"path", path},
                   {"dependencyFolder", binFolder},
                   {"searchMode", addDllDirectory ? L"default-dirs" : L"altered-search-path"}});
-    UniqueHModule module(LoadVmLibraryModule(path, binFolder, addDllDirectory));
+    std::wstring loadPath = VmLibraryLoadPath(launcher, path);
+    UniqueHModule module(LoadVmLibraryModule(loadPath, binFolder, addDllDirectory));
     if (!module) {
         DWORD error = ::GetLastError();
         ReportLaunchError(

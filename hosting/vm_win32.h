@@ -8,6 +8,8 @@ class Launcher;
 
 /// Loads jvm.dll and resolves its entry points; shows 222 or 202/212 on failure.
 bool LoadVmLibrary(Launcher& launcher, const std::wstring& path);
+/// The path to load jvm.dll by: its short name when only that one fits the ANSI code page.
+std::wstring VmLibraryLoadPath(const Launcher& launcher, const std::wstring& path);
 /// Asks the VM library for its default thread stack size when none was configured.
 void QueryDefaultStackSize(Launcher& launcher);
 /// Creates the VM with VmOptions plus the "abort" and "exit" hooks, then redirects output.

@@ -15,17 +15,27 @@ ClassPathEntryKind ClassifyClassPathEntry(std::wstring_view entry) {
 
 ClassPathSearch ClassPathSearchFor(std::wstring_view entry, std::wstring_view launcherFolder) {
     ClassPathSearch search;
-    std::size_t slash = entry.rfind(L'\\');
-    if (IsAbsoluteClassPathEntry(entry)) {
-        search.Pattern.assign(entry);
-        if (slash != std::wstring_view::npos) search.Folder.assign(entry.substr(0, slash));
+    // Java projects write "lib/a.jar"; "/" separates folders as "\" does.
+    std::wstring normalized(entry);
+    for (wchar_t& c : normalized) {
+        if (c == L'/') c = L'\\';
+    }
+    std::size_t slash = normalized.rfind(L'\\');
+    if (IsAbsoluteClassPathEntry(normalized)) {
+        search.Pattern = normalized;
+        if (slash != std::wstring::npos) {
+            search.Folder.assign(normalized, 0, slash);
+        } else if (normalized[1] == L':') {
+            // "C:*.jar" is relative to the drive's current folder: the matches keep the drive.
+            search.Folder.assign(normalized, 0, 2);
+        }
         return search;
     }
-    search.Pattern.reserve(launcherFolder.size() + 1 + entry.size());
-    search.Pattern.append(launcherFolder).append(1, L'\\').append(entry);
+    search.Pattern.reserve(launcherFolder.size() + 1 + normalized.size());
+    search.Pattern.append(launcherFolder).append(1, L'\\').append(normalized);
     search.Folder.assign(launcherFolder);
-    if (slash != std::wstring_view::npos) {
-        search.Folder.append(1, L'\\').append(entry.substr(0, slash));
+    if (slash != std::wstring::npos) {
+        search.Folder.append(1, L'\\').append(normalized, 0, slash);
     }
     return search;
 }
@@ -33,8 +43,11 @@ ClassPathSearch ClassPathSearchFor(std::wstring_view entry, std::wstring_view la
 void ExpandClassPathEntry(std::wstring_view entry, std::wstring_view launcherFolder,
                           DirectoryLister& files, std::wstring& output) {
     ClassPathSearch search = ClassPathSearchFor(entry, launcherFolder);
+    bool driveOnly = search.Folder.size() == 2 && search.Folder[1] == L':';
     files.List(search.Pattern, [&](std::wstring_view name) {
-        output.append(search.Folder).append(1, L'\\').append(name).append(1, L';');
+        output.append(search.Folder);
+        if (!driveOnly) output.append(1, L'\\');
+        output.append(name).append(1, L';');
     });
 }
 

@@ -33,9 +33,24 @@ void SetupLibraryPathAndEnvironment(Launcher& launcher) {
         LauncherFolder(launcher, launcherFolder);
         // Expanded before "Path" changes below, so %Path% is the value the process had.
         std::wstring text = LibraryPathText(launcher.LibraryPath, launcherFolder, folders.Lib);
-        ExpandEnvironment(text);
-        AddVmOption(launcher, L"-Djava.library.path=" + text);
-        NoteDecision(launcher.Decisions, "environment", "library-path", {{"value", text}});
+        // The folders inherited from "Path" are not the application's: one that the code
+        // page cannot carry is passed on as it converts, while the configured folders, the
+        // launcher's and the runtime's must arrive intact.
+        std::size_t reference = text.rfind(L"%Path%");
+        std::wstring before = text.substr(0, reference);
+        std::wstring inherited = L"%Path%";
+        std::wstring after =
+            reference == std::wstring::npos ? std::wstring() : text.substr(reference + 6);
+        if (reference == std::wstring::npos) inherited.clear();
+        ExpandEnvironment(before);
+        ExpandEnvironment(inherited);
+        ExpandEnvironment(after);
+        AddPathListOption(launcher, L"-Djava.library.path=",
+                          {{before, PathNeed::Required},
+                           {inherited, PathNeed::Optional},
+                           {after, PathNeed::Required}});
+        NoteDecision(launcher.Decisions, "environment", "library-path",
+                     {{"value", before + inherited + after}});
     }
 
     std::wstring path = SearchPathText(launcher.SystemPath, folders.Bin);

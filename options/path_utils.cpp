@@ -71,14 +71,54 @@ bool IsUncPath(std::wstring_view path) {
     return true;
 }
 
+std::wstring NormalizePathSeparatorsAndDots(std::wstring_view path) {
+    std::wstring text(path);
+    for (wchar_t& c : text) {
+        if (c == L'/') c = L'\\';
+    }
+    // The root stays as written: "C:\", "\\server\share\" or "\".
+    std::size_t rootEnd = 0;
+    if (text.size() >= 2 && text[0] == L'\\' && text[1] == L'\\') {
+        std::size_t server = text.find(L'\\', 2);
+        std::size_t share = server == std::wstring::npos ? server : text.find(L'\\', server + 1);
+        rootEnd = share == std::wstring::npos ? text.size() : share + 1;
+    } else if (text.size() >= 2 && text[1] == L':') {
+        rootEnd = (text.size() >= 3 && text[2] == L'\\') ? 3 : 2;
+    } else if (!text.empty() && text[0] == L'\\') {
+        rootEnd = 1;
+    }
+    std::vector<std::wstring> kept;
+    std::wstring_view rest = std::wstring_view(text).substr(rootEnd);
+    bool trailing = !rest.empty() && rest.back() == L'\\';
+    for (std::wstring& item : SplitList(rest, L"\\")) {
+        if (item.empty() || item == L".") continue;
+        if (item == L"..") {
+            if (!kept.empty() && kept.back() != L"..") {
+                kept.pop_back();
+            } else if (rootEnd == 0) {
+                kept.push_back(item);  // a relative path keeps what it cannot resolve
+            }
+            continue;
+        }
+        kept.push_back(std::move(item));
+    }
+    std::wstring result = text.substr(0, rootEnd);
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        if (i > 0) result += L'\\';
+        result += kept[i];
+    }
+    if (trailing && !kept.empty()) result += L'\\';
+    return result;
+}
+
 std::wstring ToLongPathForm(std::wstring_view path) {
     if (path.size() < kClassicPathLimit) return std::wstring(path);
-    if (IsUncPath(path)) {
-        if (path.substr(0, 8) == L"\\\\?\\UNC\\") return std::wstring(path);
-        return L"\\\\?\\UNC\\" + std::wstring(path.substr(2));
-    }
     if (HasLongPathPrefix(path)) return std::wstring(path);
-    return L"\\\\?\\" + std::wstring(path);
+    // The prefix turns off the system's own normalisation, so "/", "." and ".." that work
+    // in a short path are resolved here first.
+    std::wstring normalized = NormalizePathSeparatorsAndDots(path);
+    if (IsUncPath(normalized)) return L"\\\\?\\UNC\\" + normalized.substr(2);
+    return L"\\\\?\\" + normalized;
 }
 
 std::vector<std::wstring> SplitPathComponents(std::wstring_view path) {

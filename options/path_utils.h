@@ -22,8 +22,13 @@ bool HasLongPathPrefix(std::wstring_view path);
 /// A network path: "\\server..." or the long form "\\?\UNC\...", as PathIsUNCW decides.
 bool IsUncPath(std::wstring_view path);
 
+/// "/" as "\", "." and ".." resolved, doubled separators collapsed; the root ("C:\",
+/// "\\server\share\", "\") kept as written. ".." never climbs above the root.
+std::wstring NormalizePathSeparatorsAndDots(std::wstring_view path);
+
 /// The form of `path` given to file-system calls: unchanged below 260 characters, else
-/// with the local ("\\?\") or network ("\\?\UNC\") long-path prefix, never added twice.
+/// with the local ("\\?\") or network ("\\?\UNC\") long-path prefix, never added twice;
+/// a path that gets the prefix is normalised first (NormalizePathSeparatorsAndDots).
 std::wstring ToLongPathForm(std::wstring_view path);
 
 inline constexpr std::size_t kClassicPathLimit = 260;

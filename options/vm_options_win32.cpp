@@ -7,8 +7,8 @@
 #include "config/settings_store_win32.h"
 #include "core/launcher_win32.h"
 #include "core/messages_win32.h"
-#include "core/text_win32.h"
 #include "options/class_path_win32.h"
+#include "options/option_text_win32.h"
 #include "options/path_utils.h"
 #include "options/path_utils_win32.h"
 #include "options/vm_parameters.h"
@@ -48,7 +48,36 @@ MemoryAmounts<std::size_t> QuerySystemMemory() {
 }
 
 void AddVmOption(Launcher& launcher, std::wstring_view option) {
-    launcher.VmOptions.push_back(ToThreadAnsi(option));
+    Win32OptionTextCodec codec;
+    launcher.VmOptions.push_back(EncodeOptionText(option, codec, launcher.OptionText));
+}
+
+void AddPathListOption(Launcher& launcher, std::wstring_view prefix,
+                       std::initializer_list<std::pair<std::wstring_view, PathNeed>> lists) {
+    Win32OptionTextCodec codec;
+    std::string option = EncodeOptionText(prefix, codec, launcher.OptionText);
+    for (const auto& [list, need] : lists) {
+        EncodePathList(list, need, codec, option, launcher.OptionText);
+    }
+    launcher.VmOptions.push_back(std::move(option));
+}
+
+bool CheckOptionText(Launcher& launcher) {
+    const OptionTextNotes& notes = launcher.OptionText;
+    for (const auto& [path, shortPath] : notes.Substituted) {
+        NoteDecision(launcher.Decisions, "options", "short-name",
+                     {{"path", path}, {"shortPath", shortPath}});
+    }
+    for (const std::wstring& text : notes.Defaulted) {
+        NoteDecision(launcher.Decisions, "options", "default-character", {{"text", text}});
+    }
+    for (const std::wstring& path : notes.Lost) {
+        NoteDecision(launcher.Decisions, "options", "unrepresentable-path", {{"path", path}});
+    }
+    if (notes.Lost.empty()) return true;
+    ReportLaunchFormattedError(launcher, IDS_PATH_NOT_REPRESENTABLE,
+                               ShortenPathForMessage(notes.Lost.front()));
+    return false;
 }
 
 bool AssembleVmOptions(Launcher& launcher) {
@@ -79,8 +108,7 @@ bool AssembleVmOptions(Launcher& launcher) {
 
     // The class path entries were expanded one by one before the file search; expanding the
     // joined text again would rewrite file names that contain "%".
-    std::wstring classPathOption = L"-Djava.class.path=" + classPath;
-    AddVmOption(launcher, classPathOption);
+    AddPathListOption(launcher, L"-Djava.class.path=", {{classPath, PathNeed::Required}});
     for (std::wstring& option : options) {
         // After splitting and unquoting, so a value with spaces stays one option.
         ExpandEnvironment(option);

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <cstddef>
+#include <initializer_list>
 #include <string_view>
+#include <utility>
 
 #include "options/memory_options.h"
+#include "options/option_text.h"
 
 class Launcher;
 
@@ -12,5 +15,13 @@ class Launcher;
 bool AssembleVmOptions(Launcher& launcher);
 /// Converts an option to the thread's ANSI code page and appends it to VmOptions.
 void AddVmOption(Launcher& launcher, std::wstring_view option);
+/// Appends `prefix` and a ";"-separated list of paths built by the launcher: items the code
+/// page cannot carry are passed by their short names, and losses are kept for
+/// CheckOptionText.
+void AddPathListOption(Launcher& launcher, std::wstring_view prefix,
+                       std::initializer_list<std::pair<std::wstring_view, PathNeed>> lists);
+/// Records every short-name substitution and loss; false after showing the message that a
+/// needed path cannot be passed to the VM (the launch must stop before the VM is created).
+bool CheckOptionText(Launcher& launcher);
 /// Total physical memory and available virtual address space (GlobalMemoryStatus).
 MemoryAmounts<std::size_t> QuerySystemMemory();

@@ -30,6 +30,8 @@
 #define IDS_JNI_REASON_EINVAL 230
 // Our own addition: the pair product could not be started (shown with template 202).
 #define IDS_PAIR_PRODUCT_FAILED 240
+// A path the application needs has no form in the system code page.
+#define IDS_PATH_NOT_REPRESENTABLE 250
 
 #define IDD_MISSING_RUNTIME 201
 #define IDD_UNCAUGHT_EXCEPTION 231

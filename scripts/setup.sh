@@ -12,7 +12,7 @@ PACKAGES=(
     clang libclang-rt-14-dev                                 # fuzzing
     locales                                                  # German system for message tests
 )
-LOCALES=(de_DE.UTF-8)
+LOCALES=(de_DE.UTF-8 ja_JP.UTF-8)
 
 installed() {
     dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q '^install ok installed$'

@@ -9,6 +9,7 @@
 #include "core/text_win32.h"
 #include "core/thread_stop_win32.h"
 #include "core/unique_handle_win32.h"
+#include "options/option_text_win32.h"
 #include "options/path_utils.h"
 #include "splash/splash_settings.h"
 #include "splash/splash_window_win32.h"
@@ -56,6 +57,20 @@ DWORD WINAPI SplashThread(void* parameter) {
     return 0;
 }
 
+/// The image name as the runtime's splash library takes it (ANSI code page), by its short
+/// name when needed. False when the name cannot be carried: the library would open another
+/// file or none.
+bool NativeImageName(const Launcher& launcher, const std::wstring& imagePath, std::string& image) {
+    Win32OptionTextCodec codec;
+    OptionTextNotes notes;
+    image = EncodePath(imagePath, PathNeed::Required, codec, notes);
+    for (const auto& [longPath, shortPath] : notes.Substituted) {
+        NoteDecision(launcher.Decisions, "splash", "short-name",
+                     {{"path", longPath}, {"shortPath", shortPath}});
+    }
+    return notes.Lost.empty() && notes.Defaulted.empty();
+}
+
 const wchar_t* KindName(SplashKind kind) {
     switch (kind) {
         case SplashKind::Native:
@@ -79,7 +94,7 @@ std::wstring FindSplashLibrary(const std::wstring& vmLibraryPath) {
 }
 
 bool ShowNativeSplash(Launcher& launcher, const std::wstring& libraryPath,
-                      const std::wstring& imagePath) {
+                      const std::string& image) {
     // The library and its own dependencies load from the runtime's folders.
     AddLibraryFolder(libraryPath);
     AddLibraryFolder(launcher.VmLibraryPath);
@@ -99,7 +114,6 @@ bool ShowNativeSplash(Launcher& launcher, const std::wstring& libraryPath,
     library.release();
     launcher.PendingSplashCloseAction.Install(close);
     init();
-    std::string image = ToThreadAnsi(imagePath);
     loadFile(image.c_str());
     setFileJarName(image.c_str(), "");
     return true;
@@ -116,8 +130,14 @@ bool StartSplash(Launcher& launcher) {
     if (!settings.ImagePath.empty()) library = FindSplashLibrary(launcher.VmLibraryPath);
     SplashPlan plan = PlanSplash(settings, !library.empty());
     const wchar_t* reason = plan.Reason;
+    std::string nativeImage;
+    if (plan.Kind == SplashKind::Native &&
+        !NativeImageName(launcher, settings.ImagePath, nativeImage)) {
+        plan.Kind = SplashKind::Window;
+        reason = L"image path outside the ANSI code page";
+    }
     if (plan.Kind == SplashKind::Native && !launcher.DryRun) {
-        if (ShowNativeSplash(launcher, library, settings.ImagePath)) {
+        if (ShowNativeSplash(launcher, library, nativeImage)) {
             NoteDecision(launcher.Decisions, "splash", "choice",
                          {{"kind", KindName(plan.Kind)},
                           {"reason", reason},

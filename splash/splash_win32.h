@@ -16,6 +16,7 @@ void CloseSplashWindow(Launcher& launcher);
 std::wstring FindSplashLibrary(const std::wstring& vmLibraryPath);
 /// Loads the runtime's splash library and shows the image with it; the library's close
 /// function becomes the launcher's pending splash close. False when the library does not
-/// load or lacks one of its entry points; the caller then shows the image window.
+/// load or lacks one of its entry points; the caller then shows the image window. `image`
+/// is the image's name in the ANSI code page, as the library takes it.
 bool ShowNativeSplash(Launcher& launcher, const std::wstring& libraryPath,
-                      const std::wstring& imagePath);
+                      const std::string& image);

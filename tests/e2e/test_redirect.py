@@ -111,6 +111,48 @@ class RedirectTest(harness.TestCase):
         self.assertIn("java.io.FileNotFoundException", result.stderr)
         self.assertIn("hello-err", result.stderr)
 
+    def test_output_and_error_naming_one_file_share_one_stream(self):
+        # The common "one log file for both" set-up, written directly, through the same time
+        # pattern, and in another letter case; two streams would overwrite each other.
+        main = ("println out line-1-out", "println err line-2-err", "println out line-3-out")
+        expected = b"line-1-out\r\nline-2-err\r\nline-3-out\r\n"
+        for label, out_name, err_name in (
+                ("same name", "app.log", "app.log"),
+                ("same pattern", "app_%yyyyMMdd%.log", "app_%yyyyMMdd%.log"),
+                ("letter case", "app.log", "APP.LOG")):
+            with self.subTest(label):
+                folder = harness.temp_dir("both-")
+                app = self.make_app({"Output File": harness.win_path(folder) + "\\" + out_name,
+                                     "Error File": harness.win_path(folder) + "\\" + err_name},
+                                    main=main)
+                self.run_app(app)
+                files = list(folder.iterdir())
+                self.assertEqual(len(files), 1, files)
+                self.assertEqual(files[0].read_bytes(), expected)
+        with self.subTest("append kept when one side appends"):
+            folder = harness.temp_dir("both-")
+            log = folder / "app.log"
+            log.write_bytes(b"earlier\r\n")
+            app = self.make_app({"Output File": harness.win_path(log),
+                                 "Error File": harness.win_path(log), "Error Append": "yes"},
+                                main=main)
+            self.run_app(app)
+            self.assertEqual(log.read_bytes(), b"earlier\r\n" + expected)
+
+    def test_redirection_holds_no_local_references_into_main(self):
+        # main may run (or park) for the whole session: what the redirection obtained is
+        # released before it starts, so main begins with as many references as without it.
+        counts = {}
+        for label, keys in (("plain", {}),
+                            ("both", {"Output File": "%TEMP%\\vmboot-refs\\out.log",
+                                      "Error File": "%TEMP%\\vmboot-refs\\err.log"})):
+            app = self.make_app(keys)
+            self.run_app(app)
+            main = standin.events(self.events, "main")
+            self.assertEqual(len(main), 1, self.events)
+            counts[label] = main[0]["live_local_refs"]
+        self.assertEqual(counts["both"], counts["plain"], counts)
+
 
 if __name__ == "__main__":
     harness.main()

@@ -56,6 +56,20 @@ inline bool WriteUtf16(const std::wstring& path, std::wstring_view text) {
     return WriteBytes(path, bytes);
 }
 
+/// The whole file's bytes; empty when it cannot be read.
+inline std::string ReadBytes(const std::wstring& path) {
+    UniqueFileHandle file(::CreateFileW(LongForm(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return {};
+    std::string bytes;
+    char buffer[4096];
+    DWORD read = 0;
+    while (::ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+        bytes.append(buffer, read);
+    }
+    return bytes;
+}
+
 inline bool IsFile(const std::wstring& path) {
     DWORD attributes = ::GetFileAttributesW(LongForm(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);

@@ -533,7 +533,10 @@ Class* Vm::DefineAppClass(const std::string& name, const std::string& bytes,
             "main", "([Ljava/lang/String;)V", true,
             [c, script](Thread& t, Object*, const std::vector<jvalue>& a) {
                 std::vector<std::u16string> args = StringArrayValues(Arg(a, 0));
-                LogEvent("main", {{"class", c->name}, {"args", args}, {"thread", t.name}});
+                LogEvent("main", {{"class", c->name},
+                                  {"args", args},
+                                  {"thread", t.name},
+                                  {"live_local_refs", LiveLocalRefCount()}});
                 RunScript(t, c, "main", script->main, args);
                 LogEvent("main_end", {{"class", c->name}, {"exception", t.pending != nullptr}});
                 return Void();

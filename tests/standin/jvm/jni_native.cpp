@@ -3,6 +3,7 @@
 
 #include <cstdarg>
 #include <cstdlib>
+#include <mutex>
 #include <set>
 
 #include "slots.h"
@@ -64,11 +65,25 @@ Thread& Enter(JNIEnv* env, const char* function, bool) {
     return *t;
 }
 
+namespace {
+std::mutex g_refsLock;
+std::vector<Ref*> g_refs;
+}  // namespace
+
 jobject NewRef(Object* o) {
     if (!o) return nullptr;
     auto* r = new Ref();
     r->object = o;
+    std::lock_guard<std::mutex> lock(g_refsLock);
+    g_refs.push_back(r);
     return reinterpret_cast<jobject>(r);
+}
+
+long long LiveLocalRefCount() {
+    std::lock_guard<std::mutex> lock(g_refsLock);
+    long long count = 0;
+    for (const Ref* r : g_refs) count += (r->live && !r->global) ? 1 : 0;
+    return count;
 }
 
 Object* Deref(jobject ref, const char* function) {

@@ -197,6 +197,8 @@ void SetCurrentThread(Thread* t);
 /// Validates `env` for the calling thread; fails loudly otherwise.
 Thread& Enter(JNIEnv* env, const char* function, bool mayHavePending = false);
 jobject NewRef(Object* o);
+/// Local references created and not deleted yet, on every thread.
+long long LiveLocalRefCount();
 Object* Deref(jobject ref, const char* function);
 Class* DerefClass(jclass ref, const char* function);
 Method* DerefMethod(jmethodID id, const char* function);

@@ -86,6 +86,15 @@ TEST(IsYesFlag, YesInAnyLetterCaseOnly) {
     }
 }
 
+TEST(PairConfigurationPathFor, DotOfTheFileNameOnly) {
+    EXPECT_EQ(PairConfigurationPathFor(L"tool32.exe", L"C:\\Apps\\Tool 2.0"),
+              L"C:\\Apps\\Tool 2.0\\tool32.ini");
+    // The folder's "." must not turn a name without one into "C:\Apps\Tool 2.ini".
+    EXPECT_EQ(PairConfigurationPathFor(L"tool32", L"C:\\Apps\\Tool 2.0"), std::nullopt);
+    EXPECT_EQ(PairConfigurationPathFor(L"D:\\x.y\\tool32", L"C:\\App"), std::nullopt);
+    EXPECT_EQ(PairConfigurationPathFor(L"x86/tool32.exe", L"C:\\App"), L"C:\\App\\x86/tool32.ini");
+}
+
 TEST(ResolvePairProductPath, RelativeNamesLieBesideTheLauncher) {
     EXPECT_EQ(ResolvePairProductPath(L"vmboot32.exe", L"C:\\App"), L"C:\\App\\vmboot32.exe");
     EXPECT_EQ(ResolvePairProductPath(L"..\\x86\\a.exe", L"C:\\App"), L"C:\\App\\..\\x86\\a.exe");

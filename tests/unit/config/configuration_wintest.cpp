@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <string>
+
 #include "../temp_folder_win32.h"
 #include "config/settings_store_win32.h"
 #include "core/launcher_win32.h"
@@ -304,6 +307,33 @@ TEST(RememberJrePath, PerUserFilesForAnApplication) {
     EXPECT_FALSE(test_support::IsFile(folder / L"app.ini"));
 }
 
+TEST(RememberJrePath, NewPerUserFilesKeepFoldersOutsideTheCodePage) {
+    TempFolder folder;
+    ScopedEnvironmentVariable appData(L"APPDATA", folder.Path().c_str());
+    Launcher launcher;
+    launcher.ExecutablePathOverride = folder / L"app.exe";
+    launcher.ProductName = L"Acme";
+    launcher.ProductCode = L"1";
+    launcher.PairProduct = L"app32.exe";
+    const std::wstring runtime = L"C:\\Users\\\u7530\u4E2D\\\u0395\u03BB\u03BB\u03AC\\\U0001F600\\jdk\\";
+    RememberJrePath(launcher, runtime);
+    for (const wchar_t* name : {L"Acme\\1\\app.ini", L"Acme\\1\\app32.ini"}) {
+        EXPECT_EQ(Read(folder / name, L"Java Runtime Environment", L"JRE Path"), runtime) << name;
+        std::ifstream file((folder / name).c_str(), std::ios::binary);
+        char mark[2] = {};
+        file.read(mark, 2);
+        EXPECT_EQ(std::string(mark, 2), "\xFF\xFE") << name;
+    }
+    // An existing file is written as it is: no mark is put in front of its text.
+    std::wstring shipped = folder / L"Acme\\1\\app.ini";
+    ::DeleteFileW(shipped.c_str());
+    std::ofstream(shipped.c_str(), std::ios::binary) << "[Java Runtime Environment]\r\nJRE Path=x\r\n";
+    RememberJrePath(launcher, L"D:\\jre\\");
+    EXPECT_EQ(Read(shipped, L"Java Runtime Environment", L"JRE Path"), L"D:\\jre\\");
+    std::ifstream plain(shipped.c_str(), std::ios::binary);
+    EXPECT_EQ(plain.get(), '[');
+}
+
 TEST(RememberJrePath, BesideTheExecutablesForAService) {
     TempFolder folder;
     ScopedEnvironmentVariable appData(L"APPDATA", (folder / L"appdata").c_str());
@@ -315,6 +345,16 @@ TEST(RememberJrePath, BesideTheExecutablesForAService) {
     EXPECT_EQ(Read(folder / L"svc.ini", L"Java Runtime Environment", L"JRE Path"), L"D:\\jre\\");
     EXPECT_EQ(Read(folder / L"svc32.ini", L"Java Runtime Environment", L"JRE Path"), L"D:\\jre\\");
     EXPECT_FALSE(test_support::IsFolder(folder / L"appdata"));
+
+    // A pair product whose own name has no "." has no configuration file to write, even in
+    // a folder whose name has one.
+    std::wstring dotted = folder / L"Tool 2.0";
+    ASSERT_TRUE(::CreateDirectoryW(dotted.c_str(), nullptr));
+    launcher.ExecutablePathOverride = dotted + L"\\svc.exe";
+    launcher.PairProduct = L"svc32";
+    RememberJrePath(launcher, L"F:\\j\\");
+    EXPECT_FALSE(test_support::IsFile(folder / L"Tool 2.ini"));
+    EXPECT_EQ(Read(dotted + L"\\svc.ini", L"Java Runtime Environment", L"JRE Path"), L"F:\\j\\");
 
     // A pair product without a "." has no configuration file to write.
     launcher.PairProduct = L"noextension";

@@ -66,6 +66,41 @@ TEST(IniSettingsStore, UnicodeFileAndQuotedValues) {
     EXPECT_EQ(Read(store, L"Product Information", L"Quoted"), L"  padded  ");
 }
 
+TEST(IniSettingsStore, Utf8FilesReadAndWriteAsUtf8) {
+    // Notepad's default (no mark) and the marked form; the profile functions would read both
+    // in the ANSI code page ("cafÃ©").
+    for (std::string mark : {std::string(), std::string("\xEF\xBB\xBF")}) {
+        TempFolder folder;
+        std::wstring path = folder / L"u8.ini";
+        std::string text = mark +
+                           "; comment caf\xC3\xA9\r\n[Java Runtime Environment]\r\n"
+                           "Virtual Machine Parameters=-Dn=caf\xC3\xA9 -Dm=\xF0\x9F\x98\x80\r\n"
+                           "JRE Path=C:\\Apps\\Caf\xC3\xA9\\jre\r\n"
+                           "[Application+]\r\nCmd=\xE7\x94\xB0\xE4\xB8\xAD\r\n";
+        ASSERT_TRUE(test_support::WriteBytes(path, text));
+        LayeredSettingsStore store(path, L"");
+        EXPECT_EQ(Read(store.File(), L"java runtime environment", L"VIRTUAL MACHINE PARAMETERS"),
+                  L"-Dn=caf\u00E9 -Dm=\U0001F600");
+        SettingsStore& layered = static_cast<IniSettingsStore&>(store);
+        EXPECT_EQ(Read(layered, L"Application", L"Cmd"), L" \u7530\u4E2D");
+        std::vector<std::wstring> names;
+        store.File().GetSectionNames(names);
+        EXPECT_EQ(names, (std::vector<std::wstring>{L"Java Runtime Environment", L"Application+"}));
+
+        // One key changes; the mark, the comment and every other line stay as they were.
+        EXPECT_TRUE(store.File().WriteString(L"Java Runtime Environment", L"JRE Path",
+                                             L"C:\\Users\\\u7530\u4E2D\\jdk\\"));
+        std::string expected = text;
+        std::string oldLine = "JRE Path=C:\\Apps\\Caf\xC3\xA9\\jre";
+        expected.replace(expected.find(oldLine), oldLine.size(),
+                         "JRE Path=C:\\Users\\\xE7\x94\xB0\xE4\xB8\xAD\\jdk\\");
+        EXPECT_EQ(test_support::ReadBytes(path), expected);
+        EXPECT_EQ(Read(store.File(), L"Java Runtime Environment", L"JRE Path"),
+                  L"C:\\Users\\\u7530\u4E2D\\jdk\\");
+        EXPECT_FALSE(test_support::IsFile(path + L".vmboot-new"));
+    }
+}
+
 TEST(IniSettingsStore, SectionNamesInFileOrderBeyondTheFirstBuffer) {
     TempFolder folder;
     std::wstring path = folder / L"sections.ini";

@@ -67,3 +67,24 @@ TEST(ShippedResources, MessageTableLanguagesMatchTheBuild) {
         EXPECT_EQ(StringIn(handle, IDS_JNI_REASON_EINVAL, others[2]), L"ongeldige argumenten");
     }
 }
+
+TEST(ShippedResources, UnrepresentablePathMessageInEveryLanguageOfTheBuild) {
+    std::wstring path = ShippedExecutable();
+    UniqueHModule module(::LoadLibraryExW(
+        path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+    ASSERT_TRUE(module);
+    const LANGID languages[] = {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_UK),
+                                MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN),
+                                MAKELANGID(LANG_FRENCH, SUBLANG_FRENCH),
+                                MAKELANGID(LANG_DUTCH, SUBLANG_DUTCH)};
+    const bool is64 = sizeof(void*) == 8;
+    for (LANGID language : languages) {
+        std::wstring text = StringIn(module.get(), IDS_PATH_NOT_REPRESENTABLE, language);
+        bool expected = is64 || language == languages[0];
+        EXPECT_EQ(!text.empty(), expected) << language;
+        // Exactly one place for the path.
+        if (!expected) continue;
+        EXPECT_NE(text.find(L"%s"), std::wstring::npos) << language;
+        EXPECT_EQ(text.find(L"%s"), text.rfind(L"%s")) << language;
+    }
+}

@@ -59,6 +59,12 @@ TEST(ClassPathSearchFor, PatternAndFolder) {
         {L"", L"C:\\App\\", L"C:\\App"},
         {L"D:\\shared\\*.jar", L"D:\\shared\\*.jar", L"D:\\shared"},
         {L"\\\\srv\\s\\*.jar", L"\\\\srv\\s\\*.jar", L"\\\\srv\\s"},
+        // "/" separates as "\\" does; the search and the result use "\\".
+        {L"lib/*.jar", L"C:\\App\\lib\\*.jar", L"C:\\App\\lib"},
+        {L"lib/ext\\a.jar", L"C:\\App\\lib\\ext\\a.jar", L"C:\\App\\lib\\ext"},
+        {L"D:/shared/*.jar", L"D:\\shared\\*.jar", L"D:\\shared"},
+        // Drive-relative: the matches keep the drive and its current folder.
+        {L"D:*.jar", L"D:*.jar", L"D:"},
     };
     for (const Case& c : cases) {
         ClassPathSearch search = ClassPathSearchFor(c.entry, L"C:\\App");
@@ -81,6 +87,15 @@ TEST(AssembleClassPath, ResolvesEntriesInOrder) {
               L"C:\\App\\classes;D:\\shared\\.;D:\\shared\\..;D:\\shared\\x.jar;");
     // The absolute entry is not looked up.
     for (const auto& pattern : files.Searched) EXPECT_NE(pattern, L"D:\\shared\\util.jar");
+}
+
+TEST(AssembleClassPath, ForwardSlashesAndDriveRelativeEntries) {
+    FakeLister files;
+    files.Matches[L"C:\\App\\lib\\a.jar"] = {L"a.jar"};
+    files.Matches[L"C:\\App\\lib\\*.jar"] = {L"a.jar", L"b.jar"};
+    files.Matches[L"D:*.jar"] = {L"d.jar"};
+    EXPECT_EQ(AssembleClassPath(L"lib/a.jar;lib/*.jar;D:*.jar", L"C:\\App", ExpandNothing, files),
+              L"C:\\App\\lib\\a.jar;C:\\App\\lib\\a.jar;C:\\App\\lib\\b.jar;D:d.jar;");
 }
 
 TEST(AssembleClassPath, EmptyEntriesContributeNothing) {

@@ -92,6 +92,28 @@ TEST(ToLongPathForm, SwitchesAtTheClassicLimit) {
     EXPECT_EQ(ToLongPathForm(network260), L"\\\\?\\UNC\\" + network260.substr(2));
     std::wstring longNetwork = L"\\\\?\\UNC\\" + network260.substr(2);
     EXPECT_EQ(ToLongPathForm(longNetwork), longNetwork);
+
+    // The prefix turns off the system's normalisation, so "/" and ".." are resolved first.
+    std::wstring folder = L"C:\\" + std::wstring(250, L'a');
+    EXPECT_EQ(ToLongPathForm(folder + L"\\app\\..\\lib/./x/*.jar"),
+              L"\\\\?\\" + folder + L"\\lib\\x\\*.jar");
+}
+
+TEST(NormalizePathSeparatorsAndDots, RootsStayAndDotsResolve) {
+    struct Case {
+        const wchar_t* path;
+        const wchar_t* expected;
+    } cases[] = {
+        {L"C:\\a\\b\\..\\c", L"C:\\a\\c"},
+        {L"C:/a/./b//c/", L"C:\\a\\b\\c\\"},
+        {L"C:\\..\\..\\a", L"C:\\a"},
+        {L"C:a\\..\\b", L"C:b"},
+        {L"\\\\srv\\share\\x\\..\\y", L"\\\\srv\\share\\y"},
+        {L"\\\\srv\\share\\..\\y", L"\\\\srv\\share\\y"},
+        {L"a\\..\\..\\b", L"..\\b"},
+        {L"\\a\\..\\b", L"\\b"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(NormalizePathSeparatorsAndDots(c.path), c.expected) << c.path;
 }
 
 struct ComponentsCase {

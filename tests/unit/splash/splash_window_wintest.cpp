@@ -241,8 +241,8 @@ TEST(ShowNativeSplashTest, LibraryThatDoesNotLoadInstallsNoClose) {
     std::wstring root = TempFolder();
     std::wstring fake = root + L"\\splashscreen.dll";
     std::ofstream(fake.c_str()) << "not a library";
-    EXPECT_FALSE(ShowNativeSplash(launcher, fake, L"image.png"));
-    EXPECT_FALSE(ShowNativeSplash(launcher, root + L"\\absent.dll", L"image.png"));
+    EXPECT_FALSE(ShowNativeSplash(launcher, fake, "image.png"));
+    EXPECT_FALSE(ShowNativeSplash(launcher, root + L"\\absent.dll", "image.png"));
     EXPECT_FALSE(launcher.PendingSplashCloseAction.Holds());
     ::DeleteFileW(fake.c_str());
     ::RemoveDirectoryW(root.c_str());
