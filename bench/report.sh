@@ -9,6 +9,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+source scripts/wine_loader.sh
 if [[ -z ${VMBOOT_WINEPREFIX:-} ]]; then
     export VMBOOT_WINEPREFIX=$(mktemp -d /tmp/vmboot-bench-wine.XXXXXX)
     trap 'WINEPREFIX=$VMBOOT_WINEPREFIX wineserver -k >/dev/null 2>&1; rm -rf "$VMBOOT_WINEPREFIX"' EXIT

@@ -14,6 +14,7 @@ root=$(pwd)
 jobs=${VMBOOT_JOBS:-2}
 
 bash scripts/setup.sh
+source scripts/wine_loader.sh
 
 for preset in win64 win32; do
     echo "== build $preset"

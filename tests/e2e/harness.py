@@ -59,7 +59,47 @@ def dist_dir():
     return Path(os.environ.get("VMBOOT_DIST") or REPO / "dist")
 
 
+def _use_wine64_only():
+    """None when 32-bit Windows programs can run here, else why not. Some kernels lack 32-bit
+    (IA32) emulation, so the 32-bit Wine loader, and /usr/bin/wine with it, cannot start; then
+    wrappers that use the 64-bit loader go first on PATH (as scripts/wine_loader.sh does) and
+    32-bit tests skip themselves with the reason."""
+    reason = os.environ.get("VMBOOT_NO_WIN32")
+    if reason is not None:
+        return reason or None
+    loader32, loader64 = Path("/usr/lib/wine/wine"), Path("/usr/lib/wine/wine64")
+    try:
+        subprocess.run([str(loader32), "--version"], stdin=subprocess.DEVNULL,
+                       capture_output=True, check=True)
+        reason = ""
+    except (OSError, subprocess.CalledProcessError):
+        reason = ("this machine cannot run 32-bit Linux programs (no IA32 emulation in its "
+                  "kernel), so 32-bit Wine cannot start") if loader64.exists() else ""
+    if reason:
+        shim = Path(os.environ.get("VMBOOT_WINE_SHIM", "/tmp/vmboot-wine64-only"))
+        shim.mkdir(parents=True, exist_ok=True)
+        for name, tail in (("wine", ""), ("wine-stable", ""), ("wineboot", " wineboot")):
+            script = shim / name
+            script.write_text("#!/bin/sh\nexport WINELOADER=%s\nexec %s%s \"$@\"\n"
+                              % (loader64, loader64, tail))
+            script.chmod(0o755)
+        os.environ["PATH"] = "%s:%s" % (shim, os.environ.get("PATH", ""))
+        os.environ["WINELOADER"] = str(loader64)
+    os.environ["VMBOOT_NO_WIN32"] = reason
+    return reason or None
+
+
+NO_WIN32 = _use_wine64_only()
+
+
+def require_bitness(bitness):
+    """Skips the calling test (or subtest) when programs of `bitness` cannot run here."""
+    if bitness == 32 and NO_WIN32:
+        raise unittest.SkipTest("32-bit: " + NO_WIN32)
+
+
 def launcher_path(bitness=64):
+    require_bitness(bitness)
     path = dist_dir() / ("vmboot%d.exe" % bitness)
     if not path.is_file():
         raise HarnessError("%s is missing: run scripts/build.sh first" % path)
@@ -70,6 +110,7 @@ def tool_path(name, bitness=64):
     """A test tool of dist/tools (64-bit) or dist/tools32 (32-bit), e.g. tool_path("spawn").
 
     `name` may omit ".exe"; DLLs and other files are named in full."""
+    require_bitness(bitness)
     folder = dist_dir() / ("tools" if bitness == 64 else "tools32")
     for candidate in (folder / name, folder / (name + ".exe")):
         if candidate.is_file():

@@ -183,7 +183,6 @@ class RealRuntimeTest(harness.TestCase):
                          b"out-1\r\nout-2\r\n" * 2)
         self.assertEqual(self.read(app, "err.log"), "err-1\r\n")
 
-    @unittest.expectedFailure  # fault owned by `text`: two streams overwrite each other
     def test_one_file_for_both_streams(self):
         app = self.make_app("jre64", application=["Error File=logs\\out.log"])
         result = app.run(["streams"], timeout=90)
