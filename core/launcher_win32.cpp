@@ -45,6 +45,8 @@ int Launcher::LaunchPairProduct() {
     std::wstring pairPath = PairProductPath(*this);
     NoteDecision(Decisions, "run", "hand-over", {{"pairProduct", PairProduct}, {"path", pairPath}});
     if (DryRun) return PairReturnCode ? -1 : 0;
+    // This process will never call main: later starts must not queue up behind it.
+    LeaveSingleInstance(*this);
     std::wstring commandLine = CommandLine;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
