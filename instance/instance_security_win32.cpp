@@ -3,6 +3,7 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include "core/system_library_win32.h"
 #include "core/text_win32.h"
 #include "core/unique_handle_win32.h"
 
@@ -81,33 +82,6 @@ bool IsObjectOfUser(HANDLE object, const ProcessUser& user) {
     return true;
 }
 
-namespace {
-
-UniqueFileHandle OpenForIdentity(const std::wstring& path) {
-    return UniqueFileHandle(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                                          nullptr));
-}
-
-bool SameFile(const std::wstring& a, const std::wstring& b) {
-    if (::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                               static_cast<int>(b.size()), TRUE) == CSTR_EQUAL) {
-        return true;
-    }
-    UniqueFileHandle first = OpenForIdentity(a);
-    UniqueFileHandle second = OpenForIdentity(b);
-    BY_HANDLE_FILE_INFORMATION one{}, two{};
-    if (!first || !second || !::GetFileInformationByHandle(first.get(), &one) ||
-        !::GetFileInformationByHandle(second.get(), &two)) {
-        return false;
-    }
-    return one.dwVolumeSerialNumber == two.dwVolumeSerialNumber &&
-           one.nFileIndexHigh == two.nFileIndexHigh && one.nFileIndexLow == two.nFileIndexLow;
-}
-
-}  // namespace
-
 std::wstring OwnImagePath() {
     std::wstring path;
     FillGrowingBuffer(path, MAX_PATH, [](wchar_t* buffer, DWORD capacity) -> DWORD {
@@ -126,7 +100,7 @@ bool ProcessRunsImage(HANDLE process, const std::wstring& imagePath) {
         if (::QueryFullProcessImageNameW(process, 0, buffer, &length)) return length;
         return ::GetLastError() == ERROR_INSUFFICIENT_BUFFER ? kGrowBuffer : kBufferFailed;
     });
-    return !image.empty() && SameFile(image, imagePath);
+    return !image.empty() && IsSameFile(image, imagePath);
 }
 
 bool ThreadBelongsToProcess(DWORD threadId, DWORD processId) {

@@ -10,6 +10,7 @@
 #include "config/configuration_win32.h"
 #include "config/settings_store_win32.h"
 #include "core/launcher_win32.h"
+#include "core/entry_win32.h"
 #include "core/scope_exit.h"
 #include "core/text_win32.h"
 #include "core/thread_stop_win32.h"
@@ -534,6 +535,8 @@ DWORD WINAPI InstanceListener(void* parameter) {
 
 DWORD WINAPI SecondaryMainWorker(void* parameter) {
     std::unique_ptr<WorkerRecord> record(static_cast<WorkerRecord*>(parameter));
+    // The main class name reaches JNI in the same code page as on the VM thread.
+    UseSystemLocaleOnThisThread();
     InstanceSession& session = *record->Session;
     HANDLE waits[] = {session.MainStarted.get(), session.Stopping.get()};
     if (::WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
