@@ -601,4 +601,35 @@ TEST_F(SingleInstanceProtocol, LeavingBeforeMainEndsWaitingStartsAndFreesTheName
     EXPECT_TRUE(next->IsPrimaryInstance);
 }
 
+// A primary whose acknowledgement never arrives (an elevated second start whose filter is
+// missing, a primary that hangs): the second start gives up after a bounded wait with -1
+// instead of waiting as long as the primary lives.
+TEST_F(SingleInstanceProtocol, UnacknowledgedHandOverEndsWithinItsBound) {
+    HandMadeBlock made = MakeBlock(UserDescriptor().c_str(), ::GetCurrentProcessId(), 0);
+    ASSERT_TRUE(made.Block);
+    std::atomic<bool> received{false};
+    HANDLE done = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread listener([&] {
+        MSG msg;
+        ::PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+        std::atomic_ref<std::uint32_t>(made.Block->ListenerThreadId).store(::GetCurrentThreadId());
+        while (::MsgWaitForMultipleObjects(1, &done, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+            while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                if (msg.message == made.Block->InstanceMessage) received = true;
+            }
+        }
+    });
+    ULONGLONG started = ::GetTickCount64();
+    int code = 0;
+    std::thread([&] { code = RunSecond({L"unheard"}); }).join();
+    ULONGLONG elapsed = ::GetTickCount64() - started;
+    ::SetEvent(done);
+    listener.join();
+    ::CloseHandle(done);
+    EXPECT_TRUE(received.load());
+    EXPECT_EQ(code, -1);
+    EXPECT_GE(elapsed, 25000u);
+    EXPECT_LT(elapsed, 45000u);
+}
+
 }  // namespace
