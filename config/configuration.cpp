@@ -30,6 +30,14 @@ PerUserLocation PerUserLocationFor(std::wstring_view appData, std::wstring_view 
     if (dot != std::wstring_view::npos) name = name.substr(0, dot);
 
     PerUserLocation location;
+    // Without a per-user folder there is no per-user file: a path built from nothing would
+    // lie at the root of the current drive, where any local user can create it first and
+    // choose the runtime this user loads.
+    bool absolute = (appData.size() >= 2 && appData[1] == L':' &&
+                     ((appData[0] >= L'A' && appData[0] <= L'Z') ||
+                      (appData[0] >= L'a' && appData[0] <= L'z'))) ||
+                    (appData.size() > 2 && appData[0] == L'\\' && appData[1] == L'\\');
+    if (!absolute) return location;
     location.ProductFolder = std::wstring(appData) + L"\\" + SanitizeFolderName(productName);
     location.CodeFolder = location.ProductFolder + L"\\" + std::wstring(productCode);
     location.File = location.CodeFolder + L"\\" + std::wstring(name) + L".ini";

@@ -32,7 +32,8 @@ struct PerUserLocation {
 };
 
 /// APPDATA, the sanitised product name, the product code and the executable's base name
-/// (after its last "\", cut before its last ".") with ".ini".
+/// (after its last "\", cut before its last ".") with ".ini". All three empty when APPDATA
+/// is not an absolute path ("X:..." or "\\server..."; unset included): no per-user file.
 PerUserLocation PerUserLocationFor(std::wstring_view appData, std::wstring_view productName,
                                    std::wstring_view productCode, std::wstring_view executablePath);
 

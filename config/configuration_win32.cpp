@@ -121,6 +121,7 @@ std::wstring PerUserConfigurationPath(const Launcher& launcher, const std::wstri
     PerUserLocation location =
         PerUserLocationFor(EnvironmentVariable(L"APPDATA"), launcher.ProductName,
                            launcher.ProductCode, executablePath);
+    if (location.File.empty()) return {};
     if (create && !launcher.DryRun) {
         // One level each; a failure shows up later as a failed write, which is ignored.
         ::CreateDirectoryW(location.ProductFolder.c_str(), nullptr);

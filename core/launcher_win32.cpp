@@ -4,7 +4,9 @@
 
 #include "config/configuration_win32.h"
 #include "core/command_line.h"
+#include "core/entry_win32.h"
 #include "core/messages_win32.h"
+#include "core/system_library_win32.h"
 #include "discovery/discovery_win32.h"
 #include "hosting/vm_win32.h"
 #include "instance/single_instance_win32.h"
@@ -57,6 +59,19 @@ int Launcher::LaunchPairProduct() {
     std::wstring pairPath = PairProductPath(*this);
     NoteDecision(Decisions, "run", "hand-over", {{"pairProduct", PairProduct}, {"path", pairPath}});
     if (DryRun) return PairReturnCode ? -1 : 0;
+    // This process will never call main: later starts must not queue up behind it.
+    LeaveSingleInstance(*this);
+    // A pair product that leads back here (this very executable, or a pair whose own
+    // hand-over comes back) would start processes without end: one hand-over per chain.
+    std::wstring self;
+    if (ArrivedByHandOver || (ModulePath(*this, self) && IsSameFile(self, pairPath))) {
+        NoteDecision(Decisions, "run", "hand-over-refused",
+                     {{"reason", ArrivedByHandOver ? L"started by a hand-over"
+                                                   : L"the pair product is this launcher"}});
+        ReportLaunchWindowsError(*this, IDS_PAIR_PRODUCT_FAILED, ERROR_CIRCULAR_DEPENDENCY);
+        return -1;
+    }
+    if (!self.empty()) ::SetEnvironmentVariableW(kHandOverMarkVariable, self.c_str());
     std::wstring commandLine = CommandLine;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
@@ -124,6 +139,9 @@ int Launcher::RunInProcess() {
 
 DWORD WINAPI RunVmThread(void* parameter) {
     auto& launcher = *static_cast<Launcher*>(parameter);
+    // Messages raised here (VM creation, main class) in the system's language, as on the
+    // entry thread; a new thread would start with the user's.
+    UseSystemLocaleOnThisThread();
     // An error escaping a thread routine would abort the process with the C runtime's own
     // code; on this thread, as on the entry thread, it ends the launch as a failure.
     try {

@@ -111,6 +111,9 @@ public:
     std::shared_ptr<InstanceSession> InstanceSessionState;
 
     bool LaunchPairFlag = false;
+    /// This process was started by a launcher's hand-over to its pair product (the mark is
+    /// taken out of the environment at start, so the application's own children lack it).
+    bool ArrivedByHandOver = false;
     PendingSplashClose PendingSplashCloseAction;
 
     /// The process command line (GetCommandLineW), set by the entry point; the diagnostics

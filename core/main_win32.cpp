@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <exception>
 
-#include "core/command_line_win32.h"
+#include "core/entry_win32.h"
 #include "core/launcher_win32.h"
 
 // The library's default terminate handler prints a demangled type name to a console the
@@ -17,14 +17,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     int exitCode = -1;
     try {
         Launcher launcher;
-        launcher.CommandLine = ProcessCommandLine();
-        ::SetThreadLocale(::GetSystemDefaultLCID());
-        // The first user-interface calls make this a GUI thread with a message queue, which a
-        // second instance needs before it posts to the primary.
-        ::DefWindowProcW(nullptr, WM_NULL, 0, 0);
-        MSG message;
-        ::PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
-        exitCode = launcher.Initialize() ? launcher.Run() : -1;
+        exitCode = RunLauncherEntry(launcher);
     } catch (const std::exception&) {
         // Memory exhaustion or an index error in text handling: no stage recovers from it,
         // and the launch ends as a failed one.

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "core/unique_handle_win32.h"
 
 /// A DLL of the system folder, loaded when a feature first needs it and kept for the life of
@@ -16,3 +18,13 @@ Fn SystemFunction(const wchar_t* library, const char* name) {
     HMODULE module = LoadSystemLibrary(library);
     return module ? GetProcAddressAs<Fn>(module, name) : nullptr;
 }
+
+using AddDllDirectoryFunction = void*(WINAPI*)(PCWSTR);
+/// AddDllDirectory of this system, or null where it is missing (Vista, 7 without update
+/// KB2533623). Never imported: an import would keep the executables from starting at all on
+/// those systems, which the manifest declares.
+AddDllDirectoryFunction ResolveAddDllDirectory();
+
+/// Whether two paths name the same existing file: equal ignoring letter case, or the same
+/// file identity (another spelling, a short name, a link).
+bool IsSameFile(const std::wstring& a, const std::wstring& b);

@@ -86,6 +86,11 @@ struct MappedView {
     static Type Invalid() noexcept { return nullptr; }
     static void Close(Type view) noexcept { ::UnmapViewOfFile(view); }
 };
+struct LocalMemory {
+    using Type = HLOCAL;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type memory) noexcept { ::LocalFree(memory); }
+};
 }  // namespace handle_traits
 
 using UniqueHandle = UniqueAny<handle_traits::Handle>;
@@ -97,6 +102,8 @@ using UniqueHwnd = UniqueAny<handle_traits::Hwnd>;
 using UniqueGdiObject = UniqueAny<handle_traits::GdiObject>;
 using UniqueMemoryDc = UniqueAny<handle_traits::MemoryDc>;
 using UniqueMappedView = UniqueAny<handle_traits::MappedView>;
+/// Memory the system allocated for the caller with LocalAlloc (SIDs as text, descriptors).
+using UniqueLocalMemory = UniqueAny<handle_traits::LocalMemory>;
 
 /// Typed GetProcAddress: casts once, here.
 template <typename Fn>

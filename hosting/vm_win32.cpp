@@ -129,12 +129,6 @@ void ReportBeforeParking(JNIEnv* env, jthrowable uncaught) {
 
 }  // namespace
 
-AddDllDirectoryFunction ResolveAddDllDirectory() {
-    HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-    if (!kernel) return nullptr;
-    return GetProcAddressAs<AddDllDirectoryFunction>(kernel, "AddDllDirectory");
-}
-
 HMODULE LoadVmLibraryModule(const std::wstring& path, const std::wstring& dependencyFolder,
                             AddDllDirectoryFunction addDllDirectory) {
     if (addDllDirectory) {
@@ -167,6 +161,10 @@ bool LoadVmLibrary(Launcher& launcher, const std::wstring& path) {
                  {{"path", path},
                   {"dependencyFolder", binFolder},
                   {"searchMode", addDllDirectory ? L"default-dirs" : L"altered-search-path"}});
+    // The runtime's bin folder takes the place the current directory had in the search
+    // order: the libraries the runtime loads later by name (awt, net, the application's JNI
+    // libraries) find their dependencies there, never in a document's folder.
+    ::SetDllDirectoryW(binFolder.c_str());
     std::wstring loadPath = VmLibraryLoadPath(launcher, path);
     UniqueHModule module(LoadVmLibraryModule(loadPath, binFolder, addDllDirectory));
     if (!module) {

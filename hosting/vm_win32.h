@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "core/system_library_win32.h"
+
 class Launcher;
 
 /// Loads jvm.dll and resolves its entry points; shows 222 or 202/212 on failure.
@@ -21,9 +23,6 @@ bool InvokeMainClass(Launcher& launcher);
 /// caller clears it afterwards (see ForgetVm).
 void DestroyVm(Launcher& launcher);
 
-using AddDllDirectoryFunction = void*(WINAPI*)(PCWSTR);
-/// AddDllDirectory of this system, or null where it is missing (Vista, 7 without update).
-AddDllDirectoryFunction ResolveAddDllDirectory();
 /// Loads a VM library so that its dependencies are found in `dependencyFolder` too: with
 /// `addDllDirectory` through the default directories plus that folder, otherwise (older
 /// systems) through the library's own folder and the process "Path". Null on failure, the

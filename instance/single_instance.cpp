@@ -34,15 +34,19 @@ std::size_t Utf16Length(const std::wstring& text) {
 
 }  // namespace
 
-InstanceNames InstanceNamesFor(std::wstring_view modulePath) {
+InstanceNames InstanceNamesFor(std::wstring_view modulePath, std::wstring_view userSid) {
     InstanceNames names;
-    names.Instance.assign(modulePath);
-    for (auto& ch : names.Instance) {
-        if (ch == L'\\') ch = L'_';
+    names.Instance.assign(userSid);
+    names.Instance += L'_';
+    std::size_t pathStart = names.Instance.size();
+    names.Instance.append(modulePath);
+    for (std::size_t i = pathStart; i < names.Instance.size(); ++i) {
+        if (names.Instance[i] == L'\\') names.Instance[i] = L'_';
     }
     names.MainStartedEvent = names.Instance + L"_upr_evt";
     names.HandOverLock = names.Instance + L"_handover_lock";
-    names.HandOverAck = names.Instance + L"_handover_ack";
+    names.Message = kInstanceMessageName;
+    names.HandOverAck = kHandOverAckMessageName;
     return names;
 }
 
@@ -78,6 +82,22 @@ bool WriteForwardedArguments(InstanceBlock& block, const std::vector<std::wstrin
     }
     std::memcpy(block.Arguments, area.data(), sizeof(block.Arguments));
     return true;
+}
+
+namespace {
+constexpr std::uint16_t kConsumedMark = 0xFFFF;
+}  // namespace
+
+void MarkArgumentsConsumed(InstanceBlock& block) {
+    std::uint16_t area[kArgumentAreaUnits] = {};
+    area[kArgumentAreaUnits - 1] = kConsumedMark;
+    std::memcpy(block.Arguments, area, sizeof(block.Arguments));
+}
+
+bool HasFreshArguments(const InstanceBlock& block) {
+    std::uint16_t last;
+    std::memcpy(&last, &block.Arguments[kArgumentAreaUnits - 1], sizeof(last));
+    return last == 0;
 }
 
 std::vector<std::wstring> ReadForwardedArguments(const InstanceBlock& block) {

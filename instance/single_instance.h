@@ -7,9 +7,9 @@
 #include <string_view>
 #include <vector>
 
-// The single-instance protocol between launcher processes of one executable path: a named
-// shared block, a registered thread message and the names below. Every copy of the launcher
-// relies on the exact layout and names, so none of them may change.
+// The single-instance protocol between launcher processes of one executable path and one
+// user: a named shared block, registered thread messages and the names below. Every copy of
+// the launcher relies on the exact layout and names, so none of them may change.
 
 inline constexpr std::size_t kInstanceBlockSize = 2092;
 /// Bytes of the argument area: the packed arguments, their NULs and the final NUL must fit.
@@ -40,19 +40,29 @@ static_assert(offsetof(InstanceBlock, Arguments) == 12);
 static_assert(offsetof(InstanceBlock, Unused) == 1052);
 static_assert(sizeof(InstanceBlock) == kInstanceBlockSize);
 
-/// The names of the protocol's objects, all derived from the executable's own path.
+/// The two registered message names. Fixed, so that every application shares the same two
+/// entries of the system's message table (a name per path would add two entries for each
+/// new folder a portable application runs from, and they are never freed); the block and the
+/// receiving thread say which application a message belongs to.
+inline constexpr wchar_t kInstanceMessageName[] = L"vmboot.single-instance.request";
+inline constexpr wchar_t kHandOverAckMessageName[] = L"vmboot.single-instance.ack";
+
+/// The names of the protocol's objects, derived from the user and the executable's own path.
 struct InstanceNames {
-    /// The module path with every "\" replaced by "_": the file mapping and the message name.
+    /// The user's SID, "_", then the module path with every "\" replaced by "_": the file
+    /// mapping. Another user's starts of the same executable never meet this user's objects.
     std::wstring Instance;
     /// Manual-reset event the primary signals just before main.
     std::wstring MainStartedEvent;
     /// Mutex a second instance holds from writing the block until the primary has copied it.
     std::wstring HandOverLock;
+    /// Registered message a second start posts to the listener, and the primary's answer.
+    std::wstring Message;
     /// Registered message the primary posts to a second instance once it copied the block.
     std::wstring HandOverAck;
 };
 
-InstanceNames InstanceNamesFor(std::wstring_view modulePath);
+InstanceNames InstanceNamesFor(std::wstring_view modulePath, std::wstring_view userSid);
 
 /// Whether the configuration asks for the protocol.
 enum class SingleInstanceRequest {
@@ -74,6 +84,13 @@ bool ArgumentsFitBlock(const std::vector<std::wstring>& arguments);
 /// Zeroes the argument area and packs the arguments into it. False, with the block
 /// untouched, when they do not fit.
 bool WriteForwardedArguments(InstanceBlock& block, const std::vector<std::wstring>& arguments);
+
+/// After the primary has copied the arguments: the area is cleared and its last unit (which a
+/// writer always leaves zero) marks it as consumed, so that a stray or forged request finds
+/// no arguments to replay. A new primary's block starts consumed as well.
+void MarkArgumentsConsumed(InstanceBlock& block);
+/// Whether a second start has written arguments that nobody has copied yet.
+bool HasFreshArguments(const InstanceBlock& block);
 
 /// The forwarded arguments: units from offset 12 up to offset 2090; each NUL ends an item,
 /// two NULs in a row end the list (the item before them is kept even when empty, so an

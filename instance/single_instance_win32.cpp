@@ -10,10 +10,12 @@
 #include "config/configuration_win32.h"
 #include "config/settings_store_win32.h"
 #include "core/launcher_win32.h"
+#include "core/entry_win32.h"
 #include "core/scope_exit.h"
 #include "core/text_win32.h"
 #include "core/thread_stop_win32.h"
 #include "hosting/java_strings_win32.h"
+#include "instance/instance_security_win32.h"
 #include "instance/single_instance.h"
 
 /// The objects of one launch's part in the protocol. Workers share it with the Launcher so
@@ -21,8 +23,16 @@
 /// Launcher only through `Owner`, under `Lock`, and shutdown clears `Owner`.
 struct InstanceSession {
     InstanceNames Names;
+    ProcessUser User;
     UINT Message = 0;
     UINT AckMessage = 0;
+
+    // Second start only: the verified primary, and the result when the hand-over is settled
+    // before it begins (primary gone, never published).
+    UniqueHandle Primary;
+    DWORD Listener = 0;
+    bool HasEarlyResult = false;
+    int EarlyResult = 0;
 
     // Primary only.
     SRWLOCK Lock = SRWLOCK_INIT;
@@ -36,10 +46,13 @@ struct InstanceSession {
 namespace {
 
 // How long a second start waits for a primary that has created the block but not yet
-// published its listener, and how long it waits on a primary it cannot watch.
+// published its listener, for its turn at the block, and for the primary's copy of its
+// arguments. A start that waits longer has nobody to serve it (an acknowledgement that
+// cannot reach an elevated start, a primary that hangs) and ends as a failed hand-over.
 constexpr DWORD kPublishWaitMs = 10000;
 constexpr DWORD kPublishPollMs = 20;
-constexpr DWORD kUnwatchedWaitMs = 10000;
+constexpr DWORD kHandOverLockWaitMs = 120000;
+constexpr DWORD kAcknowledgeWaitMs = 30000;
 
 struct WorkerRecord {
     DWORD RequestingThreadId = 0;
@@ -72,7 +85,7 @@ const wchar_t* RequestName(SingleInstanceRequest request) {
 void NoteNames(const Launcher& launcher, const InstanceNames& names) {
     NoteDecision(launcher.Decisions, "instance", "names",
                  {{"mapping", names.Instance},
-                  {"message", names.Instance},
+                  {"message", names.Message},
                   {"mainStartedEvent", names.MainStartedEvent},
                   {"handOverLock", names.HandOverLock},
                   {"handOverAck", names.HandOverAck}});
@@ -96,23 +109,34 @@ bool TurnOff(Launcher& launcher, const wchar_t* step, DWORD error) {
 
 bool StartPrimary(Launcher& launcher, InstanceSession& session) {
     InstanceBlock& block = *launcher.Block();
+    // Nothing to hand over yet: a request that arrives before any second start wrote the
+    // block finds no arguments.
+    MarkArgumentsConsumed(block);
     // The process id comes first: a second start watches this process while it waits for
     // the listener to appear.
     StoreShared(block.PrimaryProcessId, ::GetCurrentProcessId());
 
-    launcher.MainStartedEvent.reset(
-        ::CreateEventW(nullptr, TRUE, FALSE, session.Names.MainStartedEvent.c_str()));
+    PrivateObjectSecurity security(session.User);
+    launcher.MainStartedEvent.reset(::CreateEventW(security.Attributes(), TRUE, FALSE,
+                                                   session.Names.MainStartedEvent.c_str()));
     if (!launcher.MainStartedEvent)
         return TurnOff(launcher, L"main-started event", ::GetLastError());
-    // An earlier primary that is still ending may have left the event signalled.
-    if (::GetLastError() == ERROR_ALREADY_EXISTS) ::ResetEvent(launcher.MainStartedEvent.get());
+    if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+        // Another user's event of this name would let its owner start the workers early.
+        if (!IsObjectOfUser(launcher.MainStartedEvent.get(), session.User))
+            return TurnOff(launcher, L"main-started event of another owner", ERROR_ACCESS_DENIED);
+        // An earlier primary that is still ending may have left the event signalled.
+        ::ResetEvent(launcher.MainStartedEvent.get());
+    }
 
-    session.Message = ::RegisterWindowMessageW(session.Names.Instance.c_str());
+    session.Message = ::RegisterWindowMessageW(session.Names.Message.c_str());
     if (session.Message == 0) return TurnOff(launcher, L"message registration", ::GetLastError());
     StoreShared(block.InstanceMessage, session.Message);
     session.AckMessage = ::RegisterWindowMessageW(session.Names.HandOverAck.c_str());
     if (session.AckMessage == 0)
         return TurnOff(launcher, L"message registration", ::GetLastError());
+    // An elevated primary still hears the plain starts of its user.
+    AcceptMessageFromLowerIntegrity(session.Message);
 
     HANDLE self = ::GetCurrentProcess();
     if (!::DuplicateHandle(self, launcher.MainStartedEvent.get(), self, session.MainStarted.put(),
@@ -188,61 +212,88 @@ void ReleaseBlock(Launcher& launcher) {
     launcher.InstanceMapping.reset();
 }
 
-// A second instance's hand-over: wait for the listener, take the hand-over lock, write the
-// block, post, and wait for the primary's copy of it (then the lock goes to the next start)
-// and for its answer. Every wait also ends when the primary does.
-int HandOver(Launcher& launcher, InstanceSession& session) {
+// Settles the role of a start that found the block: waits (bounded) until the primary has
+// published itself, and checks that the recorded process runs this executable and that the
+// listener is one of its threads. A block that fails the checks is not trusted: this start
+// runs as an instance of its own instead of handing its arguments to whoever wrote it.
+bool VerifyPrimary(Launcher& launcher, InstanceSession& session) {
     InstanceBlock& block = *launcher.Block();
-    UniqueHandle process;
-    auto openPrimary = [&] {
-        DWORD processId = LoadShared(block.PrimaryProcessId);
-        if (!process && processId != 0) {
-            process.reset(
-                ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
-        }
+    ULONGLONG deadline = ::GetTickCount64() + kPublishWaitMs;
+    auto settle = [&](int result, const wchar_t* outcome) {
+        NoteDecision(launcher.Decisions, "instance", "hand-over", {{"outcome", outcome}});
+        session.HasEarlyResult = true;
+        session.EarlyResult = result;
+        return true;
     };
 
-    // The primary may have made the block a moment ago and not yet published its listener.
-    DWORD listener = 0;
-    ULONGLONG deadline = ::GetTickCount64() + kPublishWaitMs;
-    while ((listener = LoadShared(block.ListenerThreadId)) == 0) {
-        openPrimary();
-        if (::GetTickCount64() >= deadline) {
-            NoteDecision(launcher.Decisions, "instance", "hand-over",
-                         {{"outcome", L"no listener published"}});
-            return -1;
-        }
-        if (!process) {
-            ::Sleep(kPublishPollMs);
-        } else if (::WaitForSingleObject(process.get(), kPublishPollMs) == WAIT_OBJECT_0) {
-            NoteDecision(launcher.Decisions, "instance", "hand-over",
-                         {{"outcome", L"primary ended before publishing"}});
-            return PrimaryExitCode(process.get());
-        }
+    DWORD processId = 0;
+    while ((processId = LoadShared(block.PrimaryProcessId)) == 0) {
+        if (::GetTickCount64() >= deadline)
+            return TurnOff(launcher, L"block without a primary", ERROR_TIMEOUT);
+        ::Sleep(kPublishPollMs);
     }
-    openPrimary();
+    session.Primary.reset(
+        ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    // The primary has gone (its block lives on in other starts that still hold it).
+    if (!session.Primary) return settle(0, L"primary process cannot be opened");
+    if (!ProcessRunsImage(session.Primary.get(), OwnImagePath()))
+        return TurnOff(launcher, L"block of another program", ERROR_ACCESS_DENIED);
+
+    DWORD listener = 0;
+    while ((listener = LoadShared(block.ListenerThreadId)) == 0) {
+        if (::GetTickCount64() >= deadline) return settle(-1, L"no listener published");
+        if (::WaitForSingleObject(session.Primary.get(), kPublishPollMs) == WAIT_OBJECT_0)
+            return settle(PrimaryExitCode(session.Primary.get()),
+                          L"primary ended before publishing");
+    }
+    if (!ThreadBelongsToProcess(listener, processId)) {
+        if (::WaitForSingleObject(session.Primary.get(), 0) == WAIT_OBJECT_0)
+            return settle(PrimaryExitCode(session.Primary.get()), L"primary ended");
+        return TurnOff(launcher, L"listener of another process", ERROR_ACCESS_DENIED);
+    }
+    session.Listener = listener;
     NoteDecision(launcher.Decisions, "instance", "hand-over",
-                 {{"primaryProcessId", Number(LoadShared(block.PrimaryProcessId))},
+                 {{"primaryProcessId", Number(processId)},
                   {"listenerThreadId", Number(listener)},
-                  {"primaryWatched", process ? L"yes" : L"no"}});
+                  {"primaryWatched", L"yes"}});
+    return true;
+}
+
+// A second instance's hand-over: take the hand-over lock, write the block, post, and wait
+// for the primary's copy of it (then the lock goes to the next start) and for its answer.
+// Every wait also ends when the primary does; the waits before the copy are bounded.
+int HandOver(Launcher& launcher, InstanceSession& session) {
+    if (session.HasEarlyResult) return session.EarlyResult;
+    InstanceBlock& block = *launcher.Block();
+    HANDLE primary = session.Primary.get();
 
     session.Message = LoadShared(block.InstanceMessage);
     if (session.Message == 0)
-        session.Message = ::RegisterWindowMessageW(session.Names.Instance.c_str());
+        session.Message = ::RegisterWindowMessageW(session.Names.Message.c_str());
     session.AckMessage = ::RegisterWindowMessageW(session.Names.HandOverAck.c_str());
+    // An elevated start hears the acknowledgement and the answer of a plain primary.
+    AcceptMessageFromLowerIntegrity(session.Message);
+    AcceptMessageFromLowerIntegrity(session.AckMessage);
 
     // One hand-over at a time: the block has a single argument slot.
-    UniqueHandle lock(::CreateMutexW(nullptr, FALSE, session.Names.HandOverLock.c_str()));
+    PrivateObjectSecurity security(session.User);
+    UniqueHandle lock(
+        ::CreateMutexW(security.Attributes(), FALSE, session.Names.HandOverLock.c_str()));
+    if (!lock || (::GetLastError() == ERROR_ALREADY_EXISTS &&
+                  !IsObjectOfUser(lock.get(), session.User))) {
+        NoteDecision(launcher.Decisions, "instance", "hand-over",
+                     {{"outcome", L"hand-over lock not usable"}});
+        return -1;
+    }
     bool locked = false;
-    if (lock) {
-        HANDLE waits[] = {lock.get(), process.get()};
-        DWORD result = ::WaitForMultipleObjects(process ? 2 : 1, waits, FALSE,
-                                                process ? INFINITE : kUnwatchedWaitMs);
+    {
+        HANDLE waits[] = {lock.get(), primary};
+        DWORD result = ::WaitForMultipleObjects(2, waits, FALSE, kHandOverLockWaitMs);
         // An abandoned lock belonged to a start that died mid hand-over; the block is ours now.
         if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED_0) {
             locked = true;
         } else if (result == WAIT_OBJECT_0 + 1) {
-            return PrimaryExitCode(process.get());
+            return PrimaryExitCode(primary);
         } else {
             NoteDecision(launcher.Decisions, "instance", "hand-over",
                          {{"outcome", L"hand-over lock not obtained"}});
@@ -254,12 +305,13 @@ int HandOver(Launcher& launcher, InstanceSession& session) {
     });
 
     WriteForwardedArguments(block, launcher.ApplicationArguments);
-    if (!::PostThreadMessageW(listener, session.Message, ::GetCurrentThreadId(), 0)) {
+    if (!::PostThreadMessageW(session.Listener, session.Message, ::GetCurrentThreadId(), 0)) {
         NoteDecision(launcher.Decisions, "instance", "hand-over",
                      {{"outcome", L"post failed"}, {"error", Number(::GetLastError())}});
         return -1;
     }
 
+    ULONGLONG acknowledgeDeadline = ::GetTickCount64() + kAcknowledgeWaitMs;
     for (;;) {
         MSG message;
         while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -273,18 +325,19 @@ int HandOver(Launcher& launcher, InstanceSession& session) {
             }
             // Any other message is discarded.
         }
-        if (!process) {
-            // Nothing to watch: once the primary has the arguments there is nothing to wait
-            // for; before that, wait a bounded time.
-            if (!locked) return 0;
-            DWORD result = ::MsgWaitForMultipleObjectsEx(0, nullptr, kUnwatchedWaitMs, QS_ALLINPUT,
-                                                         MWMO_INPUTAVAILABLE);
-            if (result == WAIT_TIMEOUT) return 0;
-            continue;
+        DWORD timeout = INFINITE;
+        if (locked) {
+            ULONGLONG now = ::GetTickCount64();
+            if (now >= acknowledgeDeadline) {
+                // The primary never took the arguments: it cannot answer this start.
+                NoteDecision(launcher.Decisions, "instance", "hand-over",
+                             {{"outcome", L"not acknowledged"}});
+                return -1;
+            }
+            timeout = static_cast<DWORD>(acknowledgeDeadline - now);
         }
-        HANDLE primary = process.get();
         DWORD result =
-            ::MsgWaitForMultipleObjectsEx(1, &primary, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+            ::MsgWaitForMultipleObjectsEx(1, &primary, timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         if (result == WAIT_OBJECT_0 || result == WAIT_FAILED) {
             // An answer posted just before the primary ended still counts.
             while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -346,7 +399,14 @@ void ServeHandOver(Launcher& launcher, const std::shared_ptr<InstanceSession>& s
     }
     record->RequestingThreadId = requestingThreadId;
     record->Session = session;
-    ReadForwardedArguments(launcher, record->Arguments);
+    InstanceBlock snapshot;
+    std::memcpy(&snapshot, launcher.Block(), sizeof(snapshot));
+    // A request without fresh arguments is stray or forged (or a replay of one already
+    // served): nobody wrote for it, so nothing is handed to secondaryMain and nobody answered.
+    if (!HasFreshArguments(snapshot)) return;
+    record->Arguments = ReadForwardedArguments(snapshot);
+    // The arguments leave the shared block as soon as they are copied.
+    MarkArgumentsConsumed(*launcher.Block());
     // The acknowledgement lets the next second start write the block. When it cannot be
     // delivered the requester is gone, and the block may already hold a later start's
     // arguments, which its own request will deliver: this one is dropped.
@@ -383,24 +443,34 @@ bool InitSingleInstance(Launcher& launcher) {
     std::wstring modulePath;
     if (!ModulePath(launcher, modulePath)) return false;
     auto session = std::make_shared<InstanceSession>();
-    session->Names = InstanceNamesFor(modulePath);
-    NoteNames(launcher, session->Names);
-    if (launcher.DryRun) return DryRunInstance(launcher, session->Names);
-
     launcher.SingleInstanceEnabled = true;
     launcher.InstanceSessionState = session;
-    launcher.InstanceMapping.reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr,
+    if (!session->User.Load()) return TurnOff(launcher, L"user identity", ::GetLastError());
+    session->Names = InstanceNamesFor(modulePath, session->User.SidText());
+    NoteNames(launcher, session->Names);
+    if (launcher.DryRun) {
+        launcher.InstanceSessionState.reset();
+        return DryRunInstance(launcher, session->Names);
+    }
+
+    PrivateObjectSecurity security(session->User);
+    launcher.InstanceMapping.reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, security.Attributes(),
                                                         PAGE_READWRITE, 0, kInstanceBlockSize,
                                                         session->Names.Instance.c_str()));
     DWORD error = ::GetLastError();
     if (!launcher.InstanceMapping) return TurnOff(launcher, L"file mapping", error);
     launcher.IsPrimaryInstance = error != ERROR_ALREADY_EXISTS;
+    // A block made first by someone else (another user, a sandboxed process) is not ours to
+    // serve or to trust.
+    if (!launcher.IsPrimaryInstance && !IsObjectOfUser(launcher.InstanceMapping.get(), session->User))
+        return TurnOff(launcher, L"block of another owner", ERROR_ACCESS_DENIED);
     // Exactly the block's size: a smaller object of that name fails here instead of faulting.
     launcher.InstanceView.reset(
         ::MapViewOfFile(launcher.InstanceMapping.get(), FILE_MAP_WRITE, 0, 0, kInstanceBlockSize));
     if (!launcher.InstanceView) return TurnOff(launcher, L"view", ::GetLastError());
 
     if (launcher.IsPrimaryInstance) return StartPrimary(launcher, *session);
+    if (!VerifyPrimary(launcher, *session) || !launcher.SingleInstanceEnabled) return true;
 
     std::size_t bytes = ForwardedArgumentsBytes(launcher.ApplicationArguments);
     bool fits = bytes <= kArgumentAreaBytes;
@@ -420,6 +490,13 @@ int WaitForPrimaryInstance(Launcher& launcher) {
         return 0;
     }
     return HandOver(launcher, *launcher.InstanceSessionState);
+}
+
+void LeaveSingleInstance(Launcher& launcher) {
+    ShutdownSingleInstance(launcher);
+    launcher.SingleInstanceEnabled = false;
+    launcher.IsPrimaryInstance = false;
+    launcher.MainStartedEvent.reset();
 }
 
 void ShutdownSingleInstance(Launcher& launcher) {
@@ -466,9 +543,17 @@ DWORD WINAPI InstanceListener(void* parameter) {
 
 DWORD WINAPI SecondaryMainWorker(void* parameter) {
     std::unique_ptr<WorkerRecord> record(static_cast<WorkerRecord*>(parameter));
+    // The main class name reaches JNI in the same code page as on the VM thread.
+    UseSystemLocaleOnThisThread();
     InstanceSession& session = *record->Session;
     HANDLE waits[] = {session.MainStarted.get(), session.Stopping.get()};
-    if (::WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) return 1;
+    if (::WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
+        // Main never started and the protocol is closing (the launch failed, or it went to the
+        // pair product): the second start ends as a failed hand-over instead of waiting on.
+        ::PostThreadMessageW(record->RequestingThreadId, session.Message, static_cast<WPARAM>(-1),
+                             0);
+        return 1;
+    }
 
     JavaVM* vm = nullptr;
     std::wstring mainClassName;

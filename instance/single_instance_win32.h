@@ -8,8 +8,10 @@
 class Launcher;
 
 /// Decides between primary and second instance. A primary publishes the shared block and
-/// starts its listener; a second instance only checks that its arguments fit (the hand-over
-/// happens in WaitForPrimaryInstance). False ends the launch with -1.
+/// starts its listener; a second instance checks that the block is its user's and that the
+/// recorded primary runs this executable (otherwise it runs as an instance of its own) and
+/// that its arguments fit (the hand-over happens in WaitForPrimaryInstance). False ends the
+/// launch with -1.
 bool InitSingleInstance(Launcher& launcher);
 /// A second instance hands its arguments to the primary and returns its exit code: the
 /// primary's reply, the primary's exit code when it ended first (-1 when that cannot be
@@ -20,6 +22,10 @@ void ShutdownSingleInstance(Launcher& launcher);
 /// Clears `JavaVmPointer` after DestroyJavaVM has returned, under the lock through which
 /// hand-over workers read it.
 void ForgetVm(Launcher& launcher);
+/// Leaves the protocol before this process stops serving it (a hand-over to the pair
+/// product): the block goes, so the next start becomes a primary instead of waiting on a
+/// process that will never call main.
+void LeaveSingleInstance(Launcher& launcher);
 
 /// The primary's listener thread: copies each forwarded argument list and starts a worker
 /// for it. Argument: the Launcher. Exit code 0.

@@ -2,22 +2,8 @@
 
 #include <string>
 
-#include "core/text_win32.h"
+#include "core/system_library_win32.h"
 #include "core/unique_handle_win32.h"
-
-namespace {
-
-std::wstring SystemFolder() {
-    std::wstring folder;
-    FillGrowingBuffer(folder, MAX_PATH, [](wchar_t* buffer, DWORD capacity) -> DWORD {
-        UINT length = ::GetSystemDirectoryW(buffer, capacity);
-        if (length == 0) return kBufferFailed;
-        return length;  // the needed size, terminator included, when it does not fit
-    });
-    return folder;
-}
-
-}  // namespace
 
 const GdiPlusSession* GdiPlusSession::Get() {
     static GdiPlusSession session;
@@ -26,13 +12,12 @@ const GdiPlusSession* GdiPlusSession::Get() {
 }
 
 bool GdiPlusSession::Start() {
-    std::wstring folder = SystemFolder();
-    if (folder.empty()) return false;
-    // Only the system's own copy: a gdiplus.dll planted beside the executable or in the
-    // current directory is never picked up.
-    UniqueHModule module(::LoadLibraryExW((folder + L"\\gdiplus.dll").c_str(), nullptr, 0));
+    // Only the system's own copy, and its dependencies from the system folder too: a
+    // gdiplus.dll (or one of its DLLs) planted beside the executable or in the current
+    // directory is never picked up. Loaded for the life of the process.
+    HMODULE module = LoadSystemLibrary(L"gdiplus.dll");
     if (!module) return false;
-    HMODULE m = module.get();
+    HMODULE m = module;
     auto startup = GetProcAddressAs<gdiplus::StartupFunction>(m, "GdiplusStartup");
     shutdown_ = GetProcAddressAs<gdiplus::ShutdownFunction>(m, "GdiplusShutdown");
     CreateBitmapFromFile =
@@ -61,9 +46,6 @@ bool GdiPlusSession::Start() {
     gdiplus::StartupInput input;
     if (startup(&token_, &input, nullptr) != gdiplus::kOk) return false;
     started_ = true;
-    // GDI+ stays loaded until the process ends: its shutdown runs at exit and its
-    // background thread must not lose its code before that.
-    module.release();
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include "config/settings_store_win32.h"
 #include "core/launcher_win32.h"
 #include "core/text_win32.h"
+#include "core/system_library_win32.h"
 #include "core/thread_stop_win32.h"
 #include "core/unique_handle_win32.h"
 #include "options/option_text_win32.h"
@@ -30,10 +31,23 @@ SplashSettings ReadSplashSettings(const std::wstring& configurationPath) {
     return settings;
 }
 
-void AddLibraryFolder(const std::wstring& path) {
+void AddLibraryFolder(AddDllDirectoryFunction addDllDirectory, const std::wstring& path) {
     std::size_t slash = path.rfind(L'\\');
     if (slash == std::wstring::npos) return;
-    ::AddDllDirectory(path.substr(0, slash).c_str());
+    addDllDirectory(path.substr(0, slash).c_str());
+}
+
+HMODULE LoadSplashLibrary(const std::wstring& libraryPath, const std::wstring& vmLibraryPath) {
+    if (AddDllDirectoryFunction addDllDirectory = ResolveAddDllDirectory()) {
+        // The library and its own dependencies load from the runtime's folders.
+        AddLibraryFolder(addDllDirectory, libraryPath);
+        AddLibraryFolder(addDllDirectory, vmLibraryPath);
+        HMODULE module =
+            ::LoadLibraryExW(libraryPath.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+        if (module || ::GetLastError() != ERROR_INVALID_PARAMETER) return module;
+    }
+    // Systems without the search-directory update: the library's own folder comes first.
+    return ::LoadLibraryExW(libraryPath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 DWORD WINAPI SplashThread(void* parameter) {
@@ -95,11 +109,7 @@ std::wstring FindSplashLibrary(const std::wstring& vmLibraryPath) {
 
 bool ShowNativeSplash(Launcher& launcher, const std::wstring& libraryPath,
                       const std::string& image) {
-    // The library and its own dependencies load from the runtime's folders.
-    AddLibraryFolder(libraryPath);
-    AddLibraryFolder(launcher.VmLibraryPath);
-    UniqueHModule library(
-        ::LoadLibraryExW(libraryPath.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DEFAULT_DIRS));
+    UniqueHModule library(LoadSplashLibrary(libraryPath, launcher.VmLibraryPath));
     if (!library) return false;
     HMODULE module = library.get();
     auto init = GetProcAddressAs<SplashInitFunction>(module, "SplashInit");

@@ -19,6 +19,8 @@ OTHER_MACHINE = {64: "x86", 32: "x64"}
 OWN_MACHINE = {64: "x64", 32: "x86"}
 PAIR_FAILED = ("Windows exception: the launcher for the other processor type could not be "
                "started (errno = 2).")
+# ERROR_CIRCULAR_DEPENDENCY: a hand-over that would lead back into a launcher.
+PAIR_LOOP = PAIR_FAILED.replace("errno = 2", "errno = 1059")
 
 
 def ini(pair_product="", pair_return_code="", jre_path=None, extra_jre="", product=""):
@@ -165,6 +167,36 @@ class DiscoveryTest(harness.TestCase):
                 self.assertEqual(dialog["message"].strip(), PAIR_FAILED,
                                  self.context(result, dialog))
                 self.assertEqual(dialog["icon"], "error", self.context(result, dialog))
+                self.assertExitCode(result, -1, dialog)
+
+    def test_pair_product_leading_back_to_a_launcher_is_refused(self):
+        # Each start of such a chain would start the next without end: the launcher refuses
+        # a hand-over to itself, and one by a process that a hand-over started.
+        for bitness in BITNESSES:
+            runtime = make_runtime(harness.temp_dir("rt-") / "other", OTHER_MACHINE[bitness])
+            with self.subTest(bitness=bitness, case="its own name"):
+                app = harness.App(bitness)
+                app.write_ini(ini(pair_product="app.exe", pair_return_code="Yes",
+                                  jre_path=harness.win_path(runtime)))
+                result, dialog = self.run_with_dialog(app, press="OK")
+                self.assertEqual(dialog["message"].strip(), PAIR_LOOP,
+                                 self.context(result, dialog))
+                self.assertExitCode(result, -1, dialog)
+            with self.subTest(bitness=bitness, case="two launchers naming each other"):
+                first = harness.App(bitness)
+                second = harness.App(bitness, name="other", folder=first.folder)
+                first.write_ini(ini(pair_product="other.exe", pair_return_code="Yes",
+                                    jre_path=harness.win_path(runtime)))
+                second.write_ini(ini(pair_product="app.exe", pair_return_code="Yes",
+                                     jre_path=harness.win_path(runtime)), name="other.ini")
+                process = first.start()
+                ui = harness.UiDriver()
+                dialog = ui.wait_dialog(timeout=60)
+                self.assertNotEqual(dialog["pid"], process.pid, "the first launcher refused")
+                self.assertEqual(dialog["message"].strip(), PAIR_LOOP, self.context(None, dialog))
+                ui.press("OK")
+                result = process.wait(60)
+                # The second launcher's -1 comes back through "Pair Return Code".
                 self.assertExitCode(result, -1, dialog)
 
     def test_jre_path_of_the_other_processor_hands_over(self):

@@ -1,6 +1,10 @@
 """The first steps of every launch, end to end: reading the configuration file beside the
 executable and reporting a missing main class, in both builds."""
 
+import re
+import subprocess
+import unittest
+
 import harness
 
 MAIN_CLASS_MISSING = {
@@ -118,3 +122,74 @@ class MainClassGivenTest(harness.TestCase):
 
 if __name__ == "__main__":
     harness.main()
+
+
+# Functions that the systems the manifest declares (Windows Vista and later) do not all have.
+# Importing one keeps an executable from starting at all on the older systems, with a loader
+# error before any of the launcher's code runs. Where the launcher can use one, it resolves
+# it at run time (AddDllDirectory, for instance) and has a fallback.
+NEWER_THAN_VISTA = {
+    "KERNEL32.dll": {
+        # Windows 7 without KB2533623, or Windows 8
+        "AddDllDirectory", "RemoveDllDirectory", "SetDefaultDllDirectories",
+        "GetSystemTimePreciseAsFileTime", "CreateFile2", "CopyFile2", "GetCurrentThreadStackLimits",
+        "WaitOnAddress", "WakeByAddressSingle", "WakeByAddressAll",
+        "InitializeSynchronizationBarrier", "EnterSynchronizationBarrier",
+        "DeleteSynchronizationBarrier", "GetProcessMitigationPolicy",
+        "SetProcessMitigationPolicy", "CreateFileMappingFromApp", "MapViewOfFileFromApp",
+        "GetFirmwareType", "GetCurrentPackageId", "GetPackageFamilyName",
+        # Windows 7
+        "TryAcquireSRWLockExclusive", "TryAcquireSRWLockShared", "GetActiveProcessorCount",
+        "GetMaximumProcessorCount", "GetLogicalProcessorInformationEx",
+        "QueryUnbiasedInterruptTime", "CreateRemoteThreadEx", "GetThreadGroupAffinity",
+        "SetThreadGroupAffinity", "GetProcessGroupAffinity", "ResolveLocaleName",
+        "PowerCreateRequest", "AddIntegrityLabelToBoundaryDescriptor",
+        "K32GetModuleFileNameExW", "K32EnumProcessModules", "K32GetProcessMemoryInfo",
+        # Windows 10
+        "SetThreadDescription", "GetThreadDescription", "SetProcessDefaultCpuSets",
+    },
+    "USER32.dll": {
+        "ChangeWindowMessageFilterEx", "CalculatePopupWindowPosition", "RegisterTouchWindow",
+        "IsTouchWindow", "GetGestureInfo", "SetGestureConfig", "QueryDisplayConfig",
+        "SetDisplayConfig", "GetDisplayConfigBufferSizes", "GetWindowDisplayAffinity",
+        "SetWindowDisplayAffinity", "GetPointerInfo", "EnableMouseInPointer",
+        "SetProcessDpiAwarenessContext", "SetThreadDpiAwarenessContext", "GetDpiForWindow",
+        "GetDpiForSystem", "AdjustWindowRectExForDpi", "GetSystemMetricsForDpi",
+        "SystemParametersInfoForDpi", "EnableNonClientDpiScaling",
+    },
+    "ADVAPI32.dll": {
+        "AddMandatoryAce", "RegLoadAppKeyW", "EventWriteEx", "EventSetInformation",
+    },
+}
+SYSTEM_DLLS = {"KERNEL32.dll", "USER32.dll", "GDI32.dll", "ADVAPI32.dll", "msvcrt.dll"}
+
+
+def imported_functions(executable):
+    """{DLL name: set of imported function names} from the executable's import table."""
+    output = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", str(executable)],
+                            check=True, capture_output=True, text=True).stdout
+    imports, current = {}, None
+    for line in output.splitlines():
+        found = re.match(r"\s*DLL Name: (\S+)", line)
+        if found:
+            current = imports.setdefault(found.group(1), set())
+            continue
+        entry = re.match(r"\s*[0-9a-f]+\s+\d+\s+(\w+)\s*$", line)
+        if current is not None and entry:
+            current.add(entry.group(1))
+        elif not line.strip():
+            current = None
+    return imports
+
+
+class ImportTableTest(unittest.TestCase):
+    def test_both_launchers_import_nothing_newer_than_the_declared_systems(self):
+        for bitness in BITNESSES:
+            with self.subTest(bitness=bitness):
+                imports = imported_functions(harness.launcher_path(bitness))
+                self.assertIn("KERNEL32.dll", imports)
+                self.assertGreater(len(imports["KERNEL32.dll"]), 50, "import table not read")
+                self.assertLessEqual(set(imports), SYSTEM_DLLS)
+                newer = {dll: sorted(names & NEWER_THAN_VISTA.get(dll, set()))
+                         for dll, names in imports.items()}
+                self.assertEqual({dll: names for dll, names in newer.items() if names}, {})

@@ -384,3 +384,49 @@ class Hosting32(HostingTests, harness.TestCase):
 
 if __name__ == "__main__":
     harness.main()
+
+
+class RuntimeBinFolderTest(harness.TestCase):
+    """Every runtime since Java 9 needs this: jvm.dll (in bin\\server) imports the C runtime
+    that ships only in the runtime's bin folder (vcruntime140.dll). Wine has its own copies
+    built in, so the test makes Wine take only the runtime's files for those names."""
+
+    NATIVE_ONLY = {"WINEDLLOVERRIDES": "vcruntime140,vcruntime140_1=n"}
+
+    def make_app(self, without=()):
+        jre = harness.require_real_jre(self)
+        app = harness.App(64)
+        if without:
+            # The runtime with some files of bin left out, everything else linked.
+            runtime = app.folder / "jre64"
+            runtime.mkdir()
+            for entry in jre.iterdir():
+                if entry.name != "bin":
+                    (runtime / entry.name).symlink_to(entry)
+            (runtime / "bin").mkdir()
+            for entry in (jre / "bin").iterdir():
+                if entry.name not in without:
+                    (runtime / "bin" / entry.name).symlink_to(entry)
+        else:
+            harness.link_real_jre(app.folder)
+        harness.compile_java({"app/Main.java": "package app;\npublic class Main {\n"
+                              "  public static void main(String[] a) { System.exit(7); }\n}\n"},
+                             app.folder / "build", jar=app.folder / "app.jar")
+        app.write_ini("[Java Runtime Environment]\nMain Class=app.Main\n"
+                      "[Class Path]\nClass Path=app.jar\n")
+        return app
+
+    def test_vm_library_dependency_found_only_in_the_runtime_bin_folder(self):
+        app = self.make_app()
+        result = app.run(["-nosplash"], env=self.NATIVE_ONLY, timeout=120)
+        self.assertExitCode(result, 7)
+
+    def test_without_the_bin_folder_copy_the_vm_library_does_not_load(self):
+        # The control: with the override, Wine's own copy is not taken, so the run above
+        # loaded the one in bin.
+        app = self.make_app(without=("vcruntime140.dll", "vcruntime140_1.dll"))
+        result, dialog = self.run_with_dialog(app, args=["-nosplash"], env=self.NATIVE_ONLY,
+                                              timeout=120)
+        self.assertIn("Failed to load Java VM library", dialog["message"],
+                      self.context(result, dialog))
+        self.assertExitCode(result, -1, dialog)

@@ -174,6 +174,33 @@ class Robustness:
                 self.assertEqual(self.main_arguments(), ["ü"])
                 self.assertTrue((self.app.folder / "Ausgabe Größe" / "out.log").is_file())
 
+    # Per-user files -----------------------------------------------------------------------
+
+    def test_no_per_user_file_without_a_per_user_folder(self):
+        # APPDATA unset, started from C:\ : the per-user path would be
+        # C:\<Product Name>\<Product Code>\robust.ini, which any local user can create. A
+        # "JRE Path" planted there (naming a damaged runtime) must not be read.
+        self.runtime()
+        self.main_class()
+        product = "Planted%d" % random.randrange(10**6)
+        self.app.write_ini("[Product Information]\nProduct Name=%s\nProduct Code=1\n"
+                           % product + GOOD_INI)
+        planted_runtime = self.runtime(folder=harness.temp_dir("planted-") / "rt",
+                                       variant="nocreate")
+        drive_c = Path(harness.wine()["WINEPREFIX"]) / "drive_c"
+        planted = drive_c / product / "1" / "robust.ini"
+        planted.parent.mkdir(parents=True)
+        self.addCleanup(shutil.rmtree, drive_c / product, True)
+        planted.write_text("[Java Runtime Environment]\r\nJRE Path=%s\r\n"
+                           % harness.win_path(planted_runtime), encoding="cp1252")
+        before = snapshot(drive_c / product)
+        process = self.app.start(["x"], env=dict(self.env, APPDATA=None), cwd="C:\\",
+                                 timeout=90)
+        result = process.wait(90)
+        self.assertOutcome(result, [], 0)
+        self.assertEqual(self.main_arguments(), ["x"])
+        self.assertEqual(snapshot(drive_c / product), before)
+
     # Registry data ------------------------------------------------------------------------
 
     def registry_case(self, value_line, subkey="1.8"):

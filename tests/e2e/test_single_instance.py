@@ -8,6 +8,7 @@ VMBOOT_SI_ROUNDS sets how many rounds of twenty simultaneous starts run (default
 """
 
 import os
+import shutil
 import struct
 import sys
 import time
@@ -39,15 +40,17 @@ class Fixture:
 
     def __init__(self, bitness, secondary=None, secondary_form="int", secondary_result=0,
                  single="yes", app_type=None, create_wait_file=None, folder=None,
-                 main_exit=None, splash=False):
+                 main_exit=None, splash=False, create_result=0):
         self.app = harness.App(bitness, folder=folder)
         self.log = self.app.folder / "standin.log"
         self.stop = self.app.folder / "stop-main"
         self.release = self.app.folder / "release-secondary"
         runtime = self.app.folder / ("jre64" if bitness == 64 else "jre")
-        standin.make_runtime(runtime, bitness, log=harness.win_path(self.log),
-                             create_wait_file=(harness.win_path(create_wait_file)
-                                               if create_wait_file else None))
+        self.runtime = runtime
+        self.make_runtime = lambda create_result: standin.make_runtime(
+            runtime, bitness, log=harness.win_path(self.log), create_result=create_result,
+            create_wait_file=(harness.win_path(create_wait_file) if create_wait_file else None))
+        self.make_runtime(create_result)
         classes = self.app.folder / "classes"
         main = ["mark main", "wait-file %s" % harness.win_path(self.stop)]
         if main_exit is not None:
@@ -286,6 +289,91 @@ class SingleInstanceTests(harness.TestCase):
                                  "each start's arguments recorded exactly once, unmixed")
                 self.assertEqual(len(calls), expected_calls)
         self.finish_primary(f, primary)
+
+
+    def test_primary_that_never_reaches_main(self):
+        # VM creation fails in the primary: its message box stays up while a second start
+        # waits. Once the primary ends (-1), the waiting start ends with -1 as well, and the
+        # next start is a primary of its own that is served as usual.
+        f = self.fixture(secondary=[], secondary_form="int", secondary_result=6, create_result=-4)
+        primary, dialog = self.run_with_dialog(f.app, args=["primary"], press=None)
+        self.processes.append((f, primary))
+        second = f.start(["early"])
+        time.sleep(2)
+        self.assertTrue(second.poll(), "the second start ended while the primary was alive")
+        harness.UiDriver().press("OK", hwnd=dialog["hwnd"])
+        self.assertExitCode(primary.wait(60), -1)
+        started = time.time()
+        self.assertExitCode(second.wait(60), -1)
+        self.assertLess(time.time() - started, 15)
+        self.assertEqual(f.events("secondary_main"), [])
+        f.make_runtime(0)
+        again = self.primary(f)
+        self.assertExitCode(f.start(["late"]).wait(60), 6)
+        self.assertEqual([c["args"] for c in f.events("secondary_main")], [["late"]])
+        self.finish_primary(f, again)
+
+    def test_second_start_killed_mid_hand_over(self):
+        # A second start killed while the primary serves it: the primary's answer goes
+        # nowhere, and the next start is served with its own arguments and answer.
+        f = self.fixture(secondary=["mark secondary", "wait-file {release}", "return-arg"],
+                         secondary_form="int")
+        primary = self.primary(f)
+        doomed = f.start(["41"])
+        f.wait_event("mark", text="secondary")
+        doomed.kill()
+        f.release.write_text("go")
+        f.wait_event("secondary_main_end")
+        started = time.time()
+        self.assertExitCode(f.start(["42"]).wait(60), 42)
+        self.assertLess(time.time() - started, 30)
+        self.assertEqual([c["args"] for c in f.events("secondary_main")], [["41"], ["42"]])
+        self.finish_primary(f, primary)
+
+    def test_main_class_without_secondary_main(self):
+        # The hand-over is dropped (the primary prints the NoSuchMethodError): the second
+        # start waits for the primary and ends with its exit code.
+        f = self.fixture(secondary=None, main_exit=5)
+        primary = self.primary(f)
+        second = f.start(["orphan"])
+        time.sleep(3)
+        self.assertTrue(second.poll(), "the second start ended while the primary was alive")
+        self.assertEqual(f.events("secondary_main"), [])
+        f.stop_main()
+        self.assertExitCode(primary.wait(60), 5)
+        self.assertExitCode(second.wait(60), 5)
+
+    def test_first_start_handing_over_to_the_pair_product_leaves_the_protocol(self):
+        # The first start hands the launch to the pair product and waits for it ("Pair Return
+        # Code"). Later starts must not queue up behind it as second instances: each one
+        # hands over too, so the pair product runs main for every start.
+        f = self.fixture(secondary=[], secondary_form="int", secondary_result=3)
+        pair_folder = f.app.folder / "pair"
+        pair_folder.mkdir()
+        pair_exe = pair_folder / "pair.exe"
+        shutil.copyfile(f.app.exe, pair_exe)
+        other = f.app.folder / "other-processor"
+        (other / "bin" / "client").mkdir(parents=True)
+        probe = "probe_x86.dll" if self.BITNESS == 64 else "probe_x64.dll"
+        shutil.copyfile(harness.tool_path(probe), other / "bin" / "client" / "jvm.dll")
+        runtime = pair_folder / ("jre64" if self.BITNESS == 64 else "jre")
+        shutil.copytree(f.runtime, runtime)
+        ini = f.app.ini.read_text(encoding="cp1252")
+        f.app.write_ini(ini.replace("Single Instance=yes", ""), name="pair/pair.ini")
+        f.app.write_ini(ini.replace("[Java Runtime Environment]",
+                                    "[Java Runtime Environment]\nJRE Path=%s"
+                                    % harness.win_path(other))
+                        + "Pair Product=pair\\pair.exe\nPair Return Code=Yes\n")
+        first = f.start(["one"])
+        self.processes.append((f, first))
+        f.wait_event("main")
+        second = f.start(["two"])
+        self.processes.append((f, second))
+        mains = f.wait_event("main", count=2, timeout=60)
+        self.assertEqual(sorted(m["args"][0] for m in mains), ["one", "two"])
+        f.stop_main()
+        self.assertExitCode(first.wait(60), 0)
+        self.assertExitCode(second.wait(60), 0)
 
 
 class SingleInstanceTests32(SingleInstanceTests):

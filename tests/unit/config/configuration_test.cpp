@@ -40,8 +40,13 @@ TEST(PerUserLocationFor, Table) {
         // Only forbidden characters, or no product code: two backslashes in a row.
         {L"D:\\data", L"<>", L"x", L"C:\\a\\t.exe", L"D:\\data\\\\x\\t.ini"},
         {L"D:\\data", L"P", L"", L"C:\\a\\t.exe", L"D:\\data\\P\\\\t.ini"},
-        // APPDATA not set: the path starts at the root of the current drive.
-        {L"", L"P", L"C", L"C:\\a\\t.exe", L"\\P\\C\\t.ini"},
+        // APPDATA not set, or not an absolute path: no per-user file at all (never one at
+        // the root of the current drive, which another user could plant).
+        {L"", L"P", L"C", L"C:\\a\\t.exe", L""},
+        {L"\\data", L"P", L"C", L"C:\\a\\t.exe", L""},
+        {L"data", L"P", L"C", L"C:\\a\\t.exe", L""},
+        {L"1:\\data", L"P", L"C", L"C:\\a\\t.exe", L""},
+        {L"\\\\server\\share", L"P", L"C", L"t.exe", L"\\\\server\\share\\P\\C\\t.ini"},
         // A name without a dot is used whole; a dot in the folder does not count.
         {L"D:", L"P", L"C", L"C:\\my.app\\tool", L"D:\\P\\C\\tool.ini"},
         {L"D:", L"P", L"C", L"vmboot32.exe", L"D:\\P\\C\\vmboot32.ini"},
@@ -51,9 +56,10 @@ TEST(PerUserLocationFor, Table) {
             PerUserLocationFor(c.appData, c.productName, c.productCode, c.executable);
         EXPECT_EQ(location.File, c.file) << c.executable;
     }
-    PerUserLocation location = PerUserLocationFor(L"A", L"N", L"C", L"x.exe");
-    EXPECT_EQ(location.ProductFolder, L"A\\N");
-    EXPECT_EQ(location.CodeFolder, L"A\\N\\C");
+    PerUserLocation location = PerUserLocationFor(L"A:", L"N", L"C", L"x.exe");
+    EXPECT_EQ(location.ProductFolder, L"A:\\N");
+    EXPECT_EQ(location.CodeFolder, L"A:\\N\\C");
+    EXPECT_EQ(PerUserLocationFor(L"", L"N", L"C", L"x.exe").ProductFolder, L"");
 }
 
 TEST(PerUserLocationFor, AppDataOfAnyLength) {

@@ -31,15 +31,43 @@ std::uint16_t UnitAtByte(const InstanceBlock& block, std::size_t offset) {
 
 }  // namespace
 
-TEST(InstanceNames, DerivedFromModulePath) {
-    InstanceNames names = InstanceNamesFor(L"C:\\Apps\\Tool\\tool.exe");
-    EXPECT_EQ(names.Instance, L"C:_Apps_Tool_tool.exe");
-    EXPECT_EQ(names.MainStartedEvent, L"C:_Apps_Tool_tool.exe_upr_evt");
-    EXPECT_EQ(names.HandOverLock, L"C:_Apps_Tool_tool.exe_handover_lock");
-    EXPECT_EQ(names.HandOverAck, L"C:_Apps_Tool_tool.exe_handover_ack");
+TEST(InstanceNames, DerivedFromUserAndModulePath) {
+    const wchar_t* sid = L"S-1-5-21-1-2-3-1001";
+    InstanceNames names = InstanceNamesFor(L"C:\\Apps\\Tool\\tool.exe", sid);
+    EXPECT_EQ(names.Instance, L"S-1-5-21-1-2-3-1001_C:_Apps_Tool_tool.exe");
+    EXPECT_EQ(names.MainStartedEvent, L"S-1-5-21-1-2-3-1001_C:_Apps_Tool_tool.exe_upr_evt");
+    EXPECT_EQ(names.HandOverLock, L"S-1-5-21-1-2-3-1001_C:_Apps_Tool_tool.exe_handover_lock");
+    // Another user's starts of the same file never meet these objects.
+    EXPECT_NE(InstanceNamesFor(L"C:\\Apps\\Tool\\tool.exe", L"S-1-5-21-1-2-3-1002").Instance,
+              names.Instance);
     // Paths written differently are different applications: no case folding, "/" kept.
-    EXPECT_EQ(InstanceNamesFor(L"c:\\apps/Tool.EXE").Instance, L"c:_apps/Tool.EXE");
-    EXPECT_EQ(InstanceNamesFor(L"\\\\server\\share\\a.exe").Instance, L"__server_share_a.exe");
+    EXPECT_EQ(InstanceNamesFor(L"c:\\apps/Tool.EXE", sid).Instance,
+              L"S-1-5-21-1-2-3-1001_c:_apps/Tool.EXE");
+    EXPECT_EQ(InstanceNamesFor(L"\\\\server\\share\\a.exe", sid).Instance,
+              L"S-1-5-21-1-2-3-1001___server_share_a.exe");
+    // The message names are the same for every application and path, so that running from a
+    // new folder each time adds nothing to the system's message table.
+    InstanceNames other = InstanceNamesFor(L"D:\\Temp\\x1234\\tool.exe", L"S-1-5-18");
+    EXPECT_EQ(other.Message, names.Message);
+    EXPECT_EQ(other.HandOverAck, names.HandOverAck);
+    EXPECT_NE(names.Message, names.HandOverAck);
+}
+
+TEST(ForwardedArguments, ConsumedBlockOffersNothingToReplay) {
+    InstanceBlock block = ZeroBlock();
+    MarkArgumentsConsumed(block);
+    EXPECT_FALSE(HasFreshArguments(block));
+    ASSERT_TRUE(WriteForwardedArguments(block, {L"secret", L"b"}));
+    EXPECT_TRUE(HasFreshArguments(block));
+    MarkArgumentsConsumed(block);
+    EXPECT_FALSE(HasFreshArguments(block));
+    // Nothing of the copied arguments stays behind in the block.
+    for (std::size_t i = 0; i + 1 < kArgumentAreaUnits; ++i) {
+        ASSERT_EQ(UnitAtByte(block, 12 + 2 * i), 0u) << i;
+    }
+    // Arguments that fill the area exactly still leave the last unit zero: fresh.
+    ASSERT_TRUE(WriteForwardedArguments(block, {std::wstring(kArgumentAreaUnits - 2, L'x')}));
+    EXPECT_TRUE(HasFreshArguments(block));
 }
 
 TEST(DecideSingleInstance, WholeValueCaseSensitive) {

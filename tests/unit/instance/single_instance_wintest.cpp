@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <sddl.h>
+
 #include <gtest/gtest.h>
 #include <jni.h>
 
@@ -22,6 +24,7 @@
 
 #include "core/decision_log.h"
 #include "core/launcher_win32.h"
+#include "instance/instance_security_win32.h"
 #include "instance/single_instance.h"
 #include "instance/single_instance_win32.h"
 
@@ -244,7 +247,74 @@ class SingleInstanceProtocol : public testing::Test {
         return WaitForPrimaryInstance(second);
     }
 
-    std::wstring InstanceName() const { return InstanceNamesFor(exe_).Instance; }
+    static std::wstring UserSid() {
+        ProcessUser user;
+        EXPECT_TRUE(user.Load());
+        return user.SidText();
+    }
+    InstanceNames Names() const { return InstanceNamesFor(exe_, UserSid()); }
+    // What the launcher gives its objects: owned by and open to the user alone.
+    static std::wstring UserDescriptor() {
+        std::wstring sid = UserSid();
+        return L"O:" + sid + L"D:P(A;;GA;;;" + sid + L")";
+    }
+    std::wstring InstanceName() const { return Names().Instance; }
+
+    // A block written by hand, as another program could: its mapping (with the given
+    // security descriptor, or the system's default), the process and listener it names.
+    struct HandMadeBlock {
+        UniqueHandle Mapping;
+        UniqueMappedView View;
+        InstanceBlock* Block = nullptr;
+    };
+    HandMadeBlock MakeBlock(const wchar_t* descriptor, DWORD processId, DWORD listenerId) {
+        HandMadeBlock made;
+        PSECURITY_DESCRIPTOR sd = nullptr;
+        SECURITY_ATTRIBUTES attributes{sizeof(attributes), nullptr, FALSE};
+        if (descriptor) {
+            EXPECT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                descriptor, SDDL_REVISION_1, &sd, nullptr));
+            attributes.lpSecurityDescriptor = sd;
+        }
+        made.Mapping.reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, descriptor ? &attributes : nullptr,
+                                                PAGE_READWRITE, 0, kInstanceBlockSize,
+                                                InstanceName().c_str()));
+        if (sd) ::LocalFree(sd);
+        EXPECT_TRUE(made.Mapping);
+        made.View.reset(
+            ::MapViewOfFile(made.Mapping.get(), FILE_MAP_WRITE, 0, 0, kInstanceBlockSize));
+        EXPECT_TRUE(made.View);
+        made.Block = static_cast<InstanceBlock*>(made.View.get());
+        if (made.Block) {
+            made.Block->PrimaryProcessId = processId;
+            made.Block->InstanceMessage = ::RegisterWindowMessageW(kInstanceMessageName);
+            made.Block->ListenerThreadId = listenerId;
+        }
+        return made;
+    }
+
+    // A start that meets the block: whether it stayed in the protocol, and its exit code
+    // when it did (the hand-over) or 0 when it runs as its own instance.
+    struct StartOutcome {
+        bool Handed = false;
+        int Code = 0;
+        DWORD Milliseconds = 0;
+    };
+    StartOutcome StartBeside(std::vector<std::wstring> args) {
+        StartOutcome outcome;
+        std::thread([&] {
+            MSG message;
+            ::PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+            ULONGLONG started = ::GetTickCount64();
+            Launcher start;
+            Prepare(start, std::move(args));
+            EXPECT_TRUE(InitSingleInstance(start));
+            outcome.Handed = start.SingleInstanceEnabled && !start.IsPrimaryInstance;
+            if (outcome.Handed) outcome.Code = WaitForPrimaryInstance(start);
+            outcome.Milliseconds = static_cast<DWORD>(::GetTickCount64() - started);
+        }).join();
+        return outcome;
+    }
 
     FakeJava java_;
     std::wstring folder_, exe_, ini_;
@@ -364,7 +434,7 @@ TEST_F(SingleInstanceProtocol, DryRunCreatesNothingAndReportsTheRole) {
         UniqueHandle mapping(::OpenFileMappingW(FILE_MAP_READ, FALSE, InstanceName().c_str()));
         EXPECT_FALSE(mapping);
         UniqueHandle event(
-            ::OpenEventW(SYNCHRONIZE, FALSE, InstanceNamesFor(exe_).MainStartedEvent.c_str()));
+            ::OpenEventW(SYNCHRONIZE, FALSE, Names().MainStartedEvent.c_str()));
         EXPECT_FALSE(event);
     }
     auto primary = StartPrimary();
@@ -389,17 +459,11 @@ TEST_F(SingleInstanceProtocol, DryRunCreatesNothingAndReportsTheRole) {
 // waits for the identifier instead of failing. The "primary" here is written by hand from
 // the layout alone, as another copy of the launcher would.
 TEST_F(SingleInstanceProtocol, SecondStartWaitsForListenerToBePublished) {
-    std::wstring name = InstanceName();
-    UniqueHandle mapping(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                              kInstanceBlockSize, name.c_str()));
-    ASSERT_TRUE(mapping);
-    UniqueMappedView view(::MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, kInstanceBlockSize));
-    ASSERT_TRUE(view);
-    auto* block = static_cast<InstanceBlock*>(view.get());
-    block->PrimaryProcessId = ::GetCurrentProcessId();
-    UINT message = ::RegisterWindowMessageW(name.c_str());
-    UINT ack = ::RegisterWindowMessageW(InstanceNamesFor(exe_).HandOverAck.c_str());
-    block->InstanceMessage = message;
+    HandMadeBlock made = MakeBlock(UserDescriptor().c_str(), ::GetCurrentProcessId(), 0);
+    ASSERT_TRUE(made.Block);
+    InstanceBlock* block = made.Block;
+    UINT message = block->InstanceMessage;
+    UINT ack = ::RegisterWindowMessageW(kHandOverAckMessageName);
 
     int code = 0;
     std::thread second([&] { code = RunSecond({L"late"}); });
@@ -423,6 +487,149 @@ TEST_F(SingleInstanceProtocol, SecondStartWaitsForListenerToBePublished) {
     listener.join();
     EXPECT_EQ(code, -7);
     EXPECT_EQ(received, std::vector<std::wstring>{L"late"});
+}
+
+// A request nobody wrote arguments for (a forged post, or the same request replayed after it
+// was served) reaches no secondaryMain and gets no answer: the primary clears the arguments
+// once it has copied them.
+TEST_F(SingleInstanceProtocol, ForgedAndReplayedRequestsReachNoSecondaryMain) {
+    auto primary = StartPrimary();
+    ::SetEvent(primary->MainStartedEvent.get());
+    DWORD listener = primary->Block()->ListenerThreadId;
+    UINT message = primary->Block()->InstanceMessage;
+    auto forge = [&] {
+        int answers = 0;
+        std::thread([&] {
+            MSG msg;
+            ::PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+            ASSERT_TRUE(::PostThreadMessageW(listener, message, ::GetCurrentThreadId(), 0));
+            ::Sleep(500);
+            while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ++answers;
+        }).join();
+        return answers;
+    };
+    EXPECT_EQ(forge(), 0);
+    EXPECT_TRUE(java_.Calls.empty()) << "a forged request reached secondaryMain";
+
+    EXPECT_EQ(RunSecond({L"7", L"secret"}), 1007);
+    ASSERT_EQ(java_.Calls.size(), 1u);
+    for (std::size_t i = 0; i + 1 < kArgumentAreaUnits; ++i) {
+        ASSERT_EQ(primary->Block()->Arguments[i], 0u) << "arguments left in the block at " << i;
+    }
+    EXPECT_EQ(forge(), 0);
+    EXPECT_EQ(java_.Calls.size(), 1u) << "a replayed request reached secondaryMain";
+}
+
+// Blocks this user's starts must not trust: they run as instances of their own, at once,
+// instead of waiting on (or handing their arguments to) whoever made the block.
+TEST_F(SingleInstanceProtocol, UntrustedBlocksLeaveTheStartOnItsOwn) {
+    // Another program's process as the "primary": a suspended copy of the system's cmd.exe.
+    wchar_t system[MAX_PATH];
+    ::GetSystemDirectoryW(system, MAX_PATH);
+    std::wstring commandLine = std::wstring(L"\"") + system + L"\\cmd.exe\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION other{};
+    ASSERT_TRUE(::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
+                                 CREATE_SUSPENDED | CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                                 &other));
+    UniqueHandle otherProcess(other.hProcess), otherThread(other.hThread);
+    auto killOther = [&] { ::TerminateProcess(otherProcess.get(), 0); };
+
+    struct Case {
+        const char* name;
+        const wchar_t* descriptor;
+        DWORD processId;
+        DWORD listenerId;
+    };
+    std::wstring ours = UserDescriptor();
+    const Case cases[] = {
+        // Made first by another owner, naming this very process as the primary.
+        {"block of another owner", L"O:SYD:(A;;GA;;;WD)", ::GetCurrentProcessId(), 0},
+        // The user's own block, but the recorded process runs another program.
+        {"process of another program", ours.c_str(), other.dwProcessId, other.dwThreadId},
+        // This executable's process, but a listener that is none of its threads.
+        {"listener of another process", ours.c_str(), ::GetCurrentProcessId(), other.dwThreadId},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        HandMadeBlock made = MakeBlock(c.descriptor, c.processId, c.listenerId);
+        ASSERT_TRUE(made.Block);
+        StartOutcome outcome = StartBeside({L"mine"});
+        EXPECT_FALSE(outcome.Handed);
+        EXPECT_LT(outcome.Milliseconds, 5000u);
+        // Nothing was written into the foreign block.
+        EXPECT_EQ(made.Block->Arguments[0], 0u);
+    }
+    killOther();
+    EXPECT_TRUE(java_.Calls.empty());
+}
+
+// A start that died holding the hand-over lock leaves it abandoned; the next start takes it
+// over and is served.
+TEST_F(SingleInstanceProtocol, AbandonedHandOverLockIsTakenOver) {
+    auto primary = StartPrimary();
+    ::SetEvent(primary->MainStartedEvent.get());
+    std::thread([&] {
+        // Held and never released: the thread ends as a killed start's would.
+        PSECURITY_DESCRIPTOR sd = nullptr;
+        ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            UserDescriptor().c_str(), SDDL_REVISION_1, &sd, nullptr));
+        SECURITY_ATTRIBUTES attributes{sizeof(attributes), sd, FALSE};
+        HANDLE lock = ::CreateMutexW(&attributes, TRUE, Names().HandOverLock.c_str());
+        ::LocalFree(sd);
+        ASSERT_NE(lock, nullptr);
+    }).join();
+    EXPECT_EQ(RunSecond({L"5"}), 1005);
+    ASSERT_EQ(java_.Calls.size(), 1u);
+    EXPECT_EQ(java_.Calls[0], std::vector<std::wstring>{L"5"});
+}
+
+// A primary that leaves the protocol before main (its launch failed, or it hands the launch
+// to the pair product) answers a waiting start with -1, and the next start is a primary.
+TEST_F(SingleInstanceProtocol, LeavingBeforeMainEndsWaitingStartsAndFreesTheName) {
+    auto primary = StartPrimary();
+    int code = 0;
+    std::thread second([&] { code = RunSecond({L"3"}); });
+    ::Sleep(500);  // acknowledged, its worker waiting for main
+    LeaveSingleInstance(*primary);
+    EXPECT_FALSE(primary->SingleInstanceEnabled);
+    second.join();
+    EXPECT_EQ(code, -1);
+    EXPECT_TRUE(java_.Calls.empty());
+    auto next = StartPrimary();
+    EXPECT_TRUE(next->IsPrimaryInstance);
+}
+
+// A primary whose acknowledgement never arrives (an elevated second start whose filter is
+// missing, a primary that hangs): the second start gives up after a bounded wait with -1
+// instead of waiting as long as the primary lives.
+TEST_F(SingleInstanceProtocol, UnacknowledgedHandOverEndsWithinItsBound) {
+    HandMadeBlock made = MakeBlock(UserDescriptor().c_str(), ::GetCurrentProcessId(), 0);
+    ASSERT_TRUE(made.Block);
+    std::atomic<bool> received{false};
+    HANDLE done = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread listener([&] {
+        MSG msg;
+        ::PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+        std::atomic_ref<std::uint32_t>(made.Block->ListenerThreadId).store(::GetCurrentThreadId());
+        while (::MsgWaitForMultipleObjects(1, &done, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+            while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                if (msg.message == made.Block->InstanceMessage) received = true;
+            }
+        }
+    });
+    ULONGLONG started = ::GetTickCount64();
+    int code = 0;
+    std::thread([&] { code = RunSecond({L"unheard"}); }).join();
+    ULONGLONG elapsed = ::GetTickCount64() - started;
+    ::SetEvent(done);
+    listener.join();
+    ::CloseHandle(done);
+    EXPECT_TRUE(received.load());
+    EXPECT_EQ(code, -1);
+    EXPECT_GE(elapsed, 25000u);
+    EXPECT_LT(elapsed, 45000u);
 }
 
 }  // namespace
