@@ -92,6 +92,7 @@ int wmain(int argc, wchar_t** argv) {
         summary.initialized = launcher.Initialize();
         summary.exitCode = summary.initialized ? launcher.Run() : -1;
         summary.mainClass = launcher.MainClassName;
+        summary.mainModule = launcher.MainModule;
         summary.vmLibrary = launcher.VmLibraryPath;
         summary.launchPair = launcher.LaunchPairFlag;
         summary.pairProduct = launcher.PairProduct;

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "config/configuration.h"
 #include "config/configuration_win32.h"
 #include "config/settings_store_win32.h"
 #include "core/launcher_win32.h"
@@ -63,7 +64,9 @@ bool AssembleVmOptions(Launcher& launcher) {
         std::wstring module;
         if (ModulePath(launcher, module)) classPath.insert(0, module + L";");
     }
-    if (classPath.empty()) {
+    // A modular application may have nothing on the class path.
+    bool moduleMode = !launcher.MainModule.empty();
+    if (classPath.empty() && !moduleMode) {
         ReportLaunchError(launcher, IDS_NO_CLASS_PATH);
         return false;
     }
@@ -76,11 +79,24 @@ bool AssembleVmOptions(Launcher& launcher) {
     context.StackSize = launcher.VmThreadStackSize;
     if (!parameters.empty()) TokenizeVmParameters(parameters, options, context);
     launcher.VmThreadStackSize = context.StackSize;
+    // Copied from java command lines, where the value may be the next word.
+    std::size_t joined = JoinModuleOptionValues(options);
 
     // The class path entries were expanded one by one before the file search; expanding the
     // joined text again would rewrite file names that contain "%".
-    std::wstring classPathOption = L"-Djava.class.path=" + classPath;
-    AddVmOption(launcher, classPathOption);
+    if (!classPath.empty()) AddVmOption(launcher, L"-Djava.class.path=" + classPath);
+    if (moduleMode) {
+        // What the java command passes for "--module-path" and "-m module[/class]"; the class,
+        // when given, goes to the launcher helper with the module name.
+        std::wstring modulePath = AssembleModulePath(launcher, store);
+        if (!modulePath.empty()) AddVmOption(launcher, L"--module-path=" + modulePath);
+        MainModuleSetting setting = ParseMainModule(launcher.MainModule);
+        AddVmOption(launcher, L"-Djdk.module.main=" + setting.Module);
+        NoteDecision(launcher.Decisions, "options", "main-module",
+                     {{"modulePath", modulePath},
+                      {"module", setting.Module},
+                      {"launchTarget", ModuleLaunchTarget(setting)}});
+    }
     for (std::wstring& option : options) {
         // After splitting and unquoting, so a value with spaces stays one option.
         ExpandEnvironment(option);
@@ -89,6 +105,7 @@ bool AssembleVmOptions(Launcher& launcher) {
     NoteDecision(launcher.Decisions, "options", "vm-parameters",
                  {{"value", parameters},
                   {"count", std::to_wstring(options.size())},
+                  {"joinedModuleOptions", std::to_wstring(joined)},
                   {"stackSize", std::to_wstring(launcher.VmThreadStackSize)}});
 
     launcher.OutputFile = ReadFileSetting(store, L"Output File");

@@ -30,6 +30,10 @@
 #define IDS_JNI_REASON_EINVAL 230
 // Our own addition: the pair product could not be started (shown with template 202).
 #define IDS_PAIR_PRODUCT_FAILED 240
+// Modular applications: "Main Class" and "Main Module" both set; a main module on a runtime
+// without module support.
+#define IDS_MAIN_CLASS_AND_MODULE 265
+#define IDS_MODULE_NEEDS_JAVA9 266
 
 #define IDD_MISSING_RUNTIME 201
 #define IDD_UNCAUGHT_EXCEPTION 231
