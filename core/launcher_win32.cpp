@@ -66,7 +66,9 @@ int Launcher::LaunchPairProduct() {
 
 int Launcher::RunInProcess() {
     SetupLibraryPathAndEnvironment(*this);
-    if (!HasSplashSwitch(ApplicationArguments)) {
+    if (Console) {
+        NoteDecision(Decisions, "splash", "skipped", {{"reason", L"console build"}});
+    } else if (!HasSplashSwitch(ApplicationArguments)) {
         if (!StartSplash(*this)) return 0;
     } else {
         NoteDecision(Decisions, "splash", "skipped",
@@ -96,7 +98,7 @@ int Launcher::RunInProcess() {
         if (ok && IsServiceApplication) DestroyVm(*this);
         result = ok ? 0 : 1;
     }
-    if (result == 0) return 0;
+    if (result == 0) return Console && MainEndedWithException ? 1 : 0;
     PendingSplashCloseAction.Invoke();
     return -1;
 }
