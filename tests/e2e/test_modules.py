@@ -208,20 +208,35 @@ class ConsoleLauncherRealRuntime(harness.TestCase):
                 if error:
                     self.assertIn(error, result.stderr)
 
-    def test_ctrl_c_runs_the_shutdown_hooks(self):
+    def press(self, *mode):
+        """Runs the application in the console of ctrl_event.exe, which presses Ctrl+C (or
+        closes the console) once the application has registered its shutdown hook."""
         ready = self.app.folder / "ready.txt"
-        environment = harness.wine()
         result = subprocess.run(
-            ["wine", str(harness.tool_path("ctrl_event")), harness.win_path(ready),
-             harness.win_path(self.app.exe), "hook", harness.win_path(ready)],
-            env=environment, stdin=subprocess.DEVNULL, capture_output=True, timeout=180,
+            ["wine", str(harness.tool_path("ctrl_event"))] + list(mode)
+            + [harness.win_path(ready), harness.win_path(self.app.exe), "hook",
+               harness.win_path(ready)],
+            env=harness.wine(), stdin=subprocess.DEVNULL, capture_output=True, timeout=180,
             cwd=self.app.folder)
-        details = "stdout: %r\nstderr: %r" % (result.stdout, result.stderr)
+        return result, "stdout: %r\nstderr: %r" % (result.stdout, result.stderr)
+
+    def test_ctrl_c_runs_the_shutdown_hooks(self):
+        result, details = self.press()
         self.assertIn(b"sent CTRL_C_EVENT", result.stderr, details)
         self.assertIn(b"hook ran", result.stdout, details)
         self.assertNotIn(b"not interrupted", result.stdout, details)
         # 128 + SIGINT, as the java command ends on Ctrl+C.
         self.assertEqual(exit_code(result.returncode), 130, details)
+
+    def test_closing_the_console_runs_the_shutdown_hooks(self):
+        result, details = self.press("--close")
+        if b"CTRL_CLOSE_EVENT received" not in result.stderr:
+            # Wine's console ends its processes when its window closes, without the event.
+            self.skipTest("the console sent no CTRL_CLOSE_EVENT: " + details)
+        self.assertIn(b"hook ran", result.stdout, details)
+        self.assertNotIn(b"not interrupted", result.stdout, details)
+        # 128 + SIGTERM, as the java command ends when its console is closed.
+        self.assertEqual(exit_code(result.returncode), 143, details)
 
 
 class ConsoleLauncherMessages:

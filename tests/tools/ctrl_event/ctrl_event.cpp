@@ -1,11 +1,12 @@
 // Starts a console program in this process's console and presses Ctrl+C there once the
 // program is ready: what a user at the console does, for tests of console control events.
 //
-//   ctrl_event.exe READY_FILE PROGRAM [ARGUMENT]...
+//   ctrl_event.exe [--close] READY_FILE PROGRAM [ARGUMENT]...
 //
 // The program gets this process's standard handles (so its output reaches whatever reads
 // ours). Once READY_FILE exists, CTRL_C_EVENT goes to every process of the console; this
-// one ignores it. The own exit code is the program's; 121 when it has not ended 60 s later,
+// one ignores it. With --close the console window is closed instead (CTRL_CLOSE_EVENT), and
+// this process holds its own handler until the program has ended. The own exit code is the program's; 121 when it has not ended 60 s later,
 // 120 when it could not be started. Progress lines go to standard error, "ctrl_event: ...".
 
 #include <windows.h>
@@ -16,7 +17,19 @@
 
 namespace {
 
-BOOL WINAPI IgnoreCtrlC(DWORD event) { return event == CTRL_C_EVENT ? TRUE : FALSE; }
+HANDLE g_program = nullptr;
+HANDLE g_report = nullptr;  // the caller's standard error, kept past AllocConsole
+
+BOOL WINAPI IgnoreCtrlC(DWORD event) {
+    // The system ends this process too once a close handler returns: not before the program.
+    if (event == CTRL_CLOSE_EVENT && g_program) {
+        static const char line[] = "ctrl_event: CTRL_CLOSE_EVENT received\n";
+        DWORD written = 0;
+        ::WriteFile(g_report, line, sizeof line - 1, &written, nullptr);
+        ::WaitForSingleObject(g_program, 60000);
+    }
+    return TRUE;
+}
 
 HANDLE InheritableCopy(HANDLE original) {
     if (original == nullptr || original == INVALID_HANDLE_VALUE) return nullptr;
@@ -37,8 +50,10 @@ std::wstring Quote(const std::wstring& item) {
 
 int wmain() {
     std::vector<std::wstring> args = tool::Arguments();
+    bool close = !args.empty() && args[0] == L"--close";
+    if (close) args.erase(args.begin());
     if (args.size() < 2) {
-        tool::WriteErr("usage: ctrl_event.exe READY_FILE PROGRAM [ARGUMENT]...\n");
+        tool::WriteErr("usage: ctrl_event.exe [--close] READY_FILE PROGRAM [ARGUMENT]...\n");
         return 120;
     }
     // The handles the caller gave us, before a console of our own replaces them.
@@ -46,6 +61,7 @@ int wmain() {
     UniqueHandle output(InheritableCopy(::GetStdHandle(STD_OUTPUT_HANDLE)));
     UniqueHandle error(InheritableCopy(::GetStdHandle(STD_ERROR_HANDLE)));
     HANDLE originalError = ::GetStdHandle(STD_ERROR_HANDLE);
+    g_report = originalError;
     auto report = [&](const std::string& text) {
         DWORD written = 0;
         std::string line = "ctrl_event: " + text + "\n";
@@ -82,6 +98,7 @@ int wmain() {
     }
     UniqueHandle processHandle(process.hProcess);
     UniqueHandle threadHandle(process.hThread);
+    g_program = processHandle.get();
     ::SetConsoleCtrlHandler(IgnoreCtrlC, TRUE);
 
     const std::wstring& ready = args[0];
@@ -93,7 +110,12 @@ int wmain() {
         }
         if (::WaitForSingleObject(processHandle.get(), 100) == WAIT_OBJECT_0) break;
     }
-    if (isReady) {
+    if (isReady && close) {
+        HWND window = ::GetConsoleWindow();
+        BOOL sent = window && ::PostMessageW(window, WM_CLOSE, 0, 0);
+        report(sent ? "closed the console window"
+                    : window ? "PostMessageW failed" : "the console has no window");
+    } else if (isReady) {
         BOOL sent = ::GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
         report(sent ? "sent CTRL_C_EVENT"
                     : "GenerateConsoleCtrlEvent failed, error " + std::to_string(::GetLastError()));
