@@ -89,6 +89,14 @@ bool AssembleVmOptions(Launcher& launcher) {
         // What the java command passes for "--module-path" and "-m module[/class]"; the class,
         // when given, goes to the launcher helper with the module name.
         std::wstring modulePath = AssembleModulePath(launcher, store);
+        // The VM keeps only the last --module-path: one written in the parameters as well
+        // would silently drop "Module Path", so its folders are added to it instead.
+        for (std::wstring& more : TakeModulePathOptions(options)) {
+            ExpandEnvironment(more);
+            if (more.empty()) continue;
+            if (!modulePath.empty()) modulePath += L";";
+            modulePath += more;
+        }
         if (!modulePath.empty()) AddVmOption(launcher, L"--module-path=" + modulePath);
         MainModuleSetting setting = ParseMainModule(launcher.MainModule);
         AddVmOption(launcher, L"-Djdk.module.main=" + setting.Module);

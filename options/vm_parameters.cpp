@@ -107,3 +107,19 @@ std::size_t JoinModuleOptionValues(std::vector<std::wstring>& options) {
     options = std::move(result);
     return joined;
 }
+
+std::vector<std::wstring> TakeModulePathOptions(std::vector<std::wstring>& options) {
+    static constexpr std::wstring_view kPrefix = L"--module-path=";
+    std::vector<std::wstring> values;
+    std::vector<std::wstring> rest;
+    rest.reserve(options.size());
+    for (std::wstring& option : options) {
+        if (option.compare(0, kPrefix.size(), kPrefix) == 0) {
+            values.push_back(option.substr(kPrefix.size()));
+        } else {
+            rest.push_back(std::move(option));
+        }
+    }
+    options = std::move(rest);
+    return values;
+}

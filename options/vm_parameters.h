@@ -45,3 +45,8 @@ void TokenizeVmParameters(std::wstring_view text, std::vector<std::wstring>& opt
 /// Every other option, and a module option already in the "=" form or with no option after
 /// it, is left as it is. Returns how many were joined.
 std::size_t JoinModuleOptionValues(std::vector<std::wstring>& options);
+
+/// Removes every "--module-path=" option (after JoinModuleOptionValues) and returns their
+/// values in order, so that they can join the configured module path instead of replacing it:
+/// the VM keeps only the last "--module-path=" it is given.
+std::vector<std::wstring> TakeModulePathOptions(std::vector<std::wstring>& options);

@@ -119,16 +119,18 @@ class MainModuleRealRuntime(harness.TestCase):
     def test_main_module_on_the_module_path(self):
         subprocess.run(["jar", "--update", "--file", str(self.jar),
                         "--main-class", "com.example.hello.Main"], check=True)
+        (self.app.folder / "more").mkdir()
         cases = [
-            # (Main Module, Module Path): a class given or the module's own, a folder or jars.
-            ("com.example.hello/com.example.hello.Main", "mods\\*.jar"),
-            ("com.example.hello", "mods"),
+            # (Main Module, Module Path, parameters): a class given or the module's own, a
+            # folder or jars; a module path in the parameters adds to "Module Path".
+            ("com.example.hello/com.example.hello.Main", "mods\\*.jar", "-Xmx64m"),
+            ("com.example.hello", "mods", "-p more -Xmx64m"),
         ]
-        for main_module, module_path in cases:
+        for main_module, module_path, parameters in cases:
             with self.subTest(main_module=main_module, module_path=module_path):
                 self.app.write_ini("[Java Runtime Environment]\nMain Module=%s\nModule Path=%s\n"
-                                   "Virtual Machine Parameters=-Xmx64m\n[Application]\nCmd=x\n"
-                                   % (main_module, module_path))
+                                   "Virtual Machine Parameters=%s\n[Application]\nCmd=x\n"
+                                   % (main_module, module_path, parameters))
                 result = self.app.run(args=["a b"], timeout=120)
                 self.assertExitCode(result, 0)
                 self.assertIn("module=com.example.hello main=com.example.hello args=a b,x",

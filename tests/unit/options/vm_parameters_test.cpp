@@ -138,3 +138,13 @@ TEST(JoinModuleOptionValues, JoinsTwoWordModuleOptionsOnly) {
         EXPECT_EQ(options, c.expected) << c.text;
     }
 }
+
+TEST(TakeModulePathOptions, RemovesThemInOrderAndKeepsTheRest) {
+    auto options = Tokenize(L"-p a --add-modules m --module-path=b;c -Dmodule-path=x -Xmx1g");
+    JoinModuleOptionValues(options);
+    EXPECT_EQ(TakeModulePathOptions(options), (std::vector<std::wstring>{L"a", L"b;c"}));
+    EXPECT_EQ(options, (std::vector<std::wstring>{L"--add-modules=m", L"-Dmodule-path=x", L"-Xmx1g"}));
+    auto none = Tokenize(L"-Xmx1g --upgrade-module-path=u");
+    EXPECT_TRUE(TakeModulePathOptions(none).empty());
+    EXPECT_EQ(none.size(), 2u);
+}
