@@ -77,11 +77,13 @@ int Launcher::RunInProcess() {
     if (DryRun) {
         // Explaining a launch: the options are assembled as for real, nothing is loaded.
         NoteDecision(Decisions, "hosting", "would-load", {{"library", VmLibraryPath}});
+        CheckModuleSupport(*this);
         AssembleVmOptions(*this);
         NoteDecision(Decisions, "run", "in-process", {{"mainClass", MainClassName}});
         return 0;
     }
     if (!LoadVmLibrary(*this, VmLibraryPath)) return -1;
+    if (!CheckModuleSupport(*this)) return -1;
     AssembleVmOptions(*this);
     if (VmThreadStackSize == 0) QueryDefaultStackSize(*this);
 

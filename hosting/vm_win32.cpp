@@ -18,6 +18,7 @@
 #include "hosting/modified_utf8.h"
 #include "hosting/redirect_win32.h"
 #include "options/path_utils.h"
+#include "options/path_utils_win32.h"
 #include "resources/resource_ids.h"
 #include "splash/splash_win32.h"
 
@@ -240,6 +241,22 @@ bool LoadVmLibrary(Launcher& launcher, const std::wstring& path) {
     // The VM library is never unloaded.
     module.release();
     return true;
+}
+
+bool CheckModuleSupport(Launcher& launcher) {
+    if (launcher.MainModule.empty()) return true;
+    // bin\server\jvm.dll: three levels up is the runtime's home.
+    std::wstring image = StripPathLevels(launcher.VmLibraryPath, 3);
+    if (!image.empty() && image.back() != L'\\') image += L'\\';
+    image += L"lib\\modules";
+    bool present = PathExists(image);
+    NoteDecision(launcher.Decisions, "hosting", "module-image",
+                 {{"path", image}, {"present", present ? L"yes" : L"no"}});
+    if (!present) {
+        ReportLaunchFormattedError(launcher, IDS_MODULE_NEEDS_JAVA9,
+                                   ParseMainModule(launcher.MainModule).Module);
+    }
+    return present;
 }
 
 void QueryDefaultStackSize(Launcher& launcher) {

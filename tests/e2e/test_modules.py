@@ -164,14 +164,21 @@ class MainModuleConfiguration:
 
     def test_runtime_without_module_support(self):
         import standin
-        app = harness.App(self.bitness)
-        standin.make_runtime(app.folder / ("jre64" if self.bitness == 64 else "jre"),
-                             self.bitness)
-        app.write_ini("[Java Runtime Environment]\nMain Module=com.example.hello\n")
-        result, dialog = self.run_with_dialog(app)
-        self.assertDialog(dialog, message="The main module com.example.hello needs a Java Runtime "
-                          "Environment of version 9 or later.\n", icon="error")
-        self.assertExitCode(result, -1)
+        # No module image (checked before the VM is created), or a VM without the helper.
+        for module_image, launcher_helper in ((False, True), (True, False)):
+            with self.subTest(module_image=module_image, launcher_helper=launcher_helper):
+                app = harness.App(self.bitness)
+                runtime = standin.make_runtime(
+                    app.folder / ("jre64" if self.bitness == 64 else "jre"), self.bitness,
+                    launcher_helper=launcher_helper)
+                if module_image:
+                    (runtime / "lib").mkdir()
+                    (runtime / "lib" / "modules").write_bytes(b"")
+                app.write_ini("[Java Runtime Environment]\nMain Module=com.example.hello\n")
+                result, dialog = self.run_with_dialog(app)
+                self.assertDialog(dialog, message="The main module com.example.hello needs a Java "
+                                  "Runtime Environment of version 9 or later.\n", icon="error")
+                self.assertExitCode(result, -1)
 
 
 class MainModuleConfiguration64(MainModuleConfiguration, harness.TestCase):
