@@ -146,6 +146,8 @@ class MainModuleRealRuntime(harness.TestCase):
         self.assertEqual(report["vmOptions"],
                          ["--module-path=" + harness.win_path(self.jar),
                           "-Djdk.module.main=com.example.hello"])
+        self.assertIn({"stage": "check", "what": "launcher", "build": "windows"},
+                      report["decisions"])
         decisions = [d for d in report["decisions"] if d["what"] == "main-module"]
         self.assertEqual([d["stage"] for d in decisions], ["config", "options"], decisions)
         self.assertEqual(decisions[1]["launchTarget"], "com.example.hello/com.example.hello.Main")
@@ -271,6 +273,8 @@ class ConsoleLauncherMessages:
         app = console_app(self.bitness)
         app.write_ini("[Java Runtime Environment]\nMain Class=a.B\nMinimum Version=1.8\n"
                       "JRE Path=nowhere\n[Class Path]\nClass Path=a.jar\n")
+        launcher = [d for d in app.check()["decisions"] if d["stage"] == "check"]
+        self.assertEqual(launcher, [{"stage": "check", "what": "launcher", "build": "console"}])
         result = run_console(app)
         self.assertEqual(exit_code(result.returncode), -1, result)
         self.assertIn(b"The Java Runtime Environment (JRE) was not found. Please  download and "
