@@ -10,6 +10,7 @@
 #include "check/report.h"
 #include "core/launcher_win32.h"
 #include "core/text_win32.h"
+#include "core/unique_handle_win32.h"
 
 namespace {
 std::wstring QuoteArgument(const std::wstring& argument) {
@@ -29,6 +30,26 @@ void WriteOut(const std::string& utf8) {
     }
     DWORD written = 0;
     ::WriteFile(out, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+}
+
+/// True when the executable is built for the console subsystem (the console launcher),
+/// whose launches differ: no splash, no dialogs, messages on standard error.
+bool IsConsoleExecutable(const std::wstring& path) {
+    UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                        0, nullptr));
+    if (!file) return false;
+    unsigned char header[4096] = {};
+    DWORD read = 0;
+    if (!::ReadFile(file.get(), header, sizeof header, &read, nullptr)) return false;
+    if (read < 0x40 || header[0] != 'M' || header[1] != 'Z') return false;
+    DWORD nt = header[0x3C] | (header[0x3D] << 8) | (header[0x3E] << 16) |
+               (static_cast<DWORD>(header[0x3F]) << 24);
+    // "PE\0\0", the 20-byte file header, then the optional header with Subsystem at 68.
+    DWORD subsystem = nt + 4 + 20 + 68;
+    if (nt > read || subsystem + 2 > read) return false;
+    if (header[nt] != 'P' || header[nt + 1] != 'E' || header[nt + 2] || header[nt + 3]) return false;
+    return (header[subsystem] | (header[subsystem + 1] << 8)) == IMAGE_SUBSYSTEM_WINDOWS_CUI;
 }
 
 bool HasDecision(const std::vector<Decision>& decisions, const char* stage, const char* what) {
@@ -87,11 +108,14 @@ int wmain(int argc, wchar_t** argv) {
         Launcher launcher;
         launcher.DryRun = true;
         launcher.Decisions = &log;
+        launcher.Console = IsConsoleExecutable(fullPath);
+        NoteDecision(&log, "check", "launcher", {{"build", launcher.Console ? L"console" : L"windows"}});
         launcher.ExecutablePathOverride = fullPath;
         launcher.CommandLine = summary.commandLine;
         summary.initialized = launcher.Initialize();
         summary.exitCode = summary.initialized ? launcher.Run() : -1;
         summary.mainClass = launcher.MainClassName;
+        summary.mainModule = launcher.MainModule;
         summary.vmLibrary = launcher.VmLibraryPath;
         summary.launchPair = launcher.LaunchPairFlag;
         summary.pairProduct = launcher.PairProduct;

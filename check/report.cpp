@@ -82,6 +82,7 @@ std::string RenderJsonReport(const LaunchSummary& s, const std::vector<Decision>
     out += "  \"exitCode\": " + std::to_string(s.exitCode) + ",\n";
     out += "  \"message\": " + JsonString(s.message) + ",\n";
     out += "  \"mainClass\": " + JsonString(s.mainClass) + ",\n";
+    out += "  \"mainModule\": " + JsonString(s.mainModule) + ",\n";
     out += "  \"vmLibrary\": " + JsonString(s.vmLibrary) + ",\n";
     out += std::string("  \"handOver\": ") + (s.launchPair ? "true" : "false") + ",\n";
     out += "  \"pairProduct\": " + JsonString(s.pairProduct) + ",\n";
@@ -119,6 +120,7 @@ std::string RenderTextReport(const LaunchSummary& s, const std::vector<Decision>
         out += "\n";
     }
     out += "\nMain class:    " + Utf8(s.mainClass, false) + "\n";
+    if (!s.mainModule.empty()) out += "Main module:   " + Utf8(s.mainModule, false) + "\n";
     out += "VM library:    " + Utf8(s.vmLibrary, false) + "\n";
     out += "Hand-over:     " + std::string(s.launchPair ? "yes, to " : "no") +
            (s.launchPair ? Utf8(s.pairProduct, false) : "") + "\n";

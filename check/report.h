@@ -16,6 +16,7 @@ struct LaunchSummary {
     std::wstring outcome;
     std::wstring message;  ///< the message the launcher would show, if any
     std::wstring mainClass;
+    std::wstring mainModule;  ///< "Main Module" as configured; empty for a class-path application
     std::wstring vmLibrary;
     bool launchPair = false;
     std::wstring pairProduct;

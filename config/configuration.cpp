@@ -59,6 +59,25 @@ std::wstring MainClassSlashForm(std::wstring_view mainClass) {
     return result;
 }
 
+MainModuleSetting ParseMainModule(std::wstring_view value) {
+    MainModuleSetting setting;
+    std::size_t slash = value.find(L'/');
+    setting.Module = std::wstring(value.substr(0, slash));
+    if (slash != std::wstring_view::npos) {
+        // Written like "Main Class", with dots or slashes; the helper wants dots.
+        setting.Class = std::wstring(value.substr(slash + 1));
+        for (wchar_t& c : setting.Class) {
+            if (c == L'/') c = L'.';
+        }
+    }
+    return setting;
+}
+
+std::wstring ModuleLaunchTarget(const MainModuleSetting& setting) {
+    if (setting.Class.empty()) return setting.Module;
+    return setting.Module + L"/" + setting.Class;
+}
+
 bool IsYesFlag(std::wstring_view value) {
     if (value.size() != 3) return false;
     auto lower = [](wchar_t c) { return (c >= L'A' && c <= L'Z') ? wchar_t(c - L'A' + L'a') : c; };

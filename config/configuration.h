@@ -45,6 +45,16 @@ std::wstring ResolveJrePath(std::wstring_view value, std::wstring_view launcherF
 /// The main class with every "." replaced by "/".
 std::wstring MainClassSlashForm(std::wstring_view mainClass);
 
+/// "Main Module": a module name, optionally followed by "/" and the class to start.
+struct MainModuleSetting {
+    std::wstring Module;  ///< the name before the first "/"
+    std::wstring Class;   ///< dotted ("/" in it read as "."); empty = the module's own main class
+};
+MainModuleSetting ParseMainModule(std::wstring_view value);
+
+/// "module" or "module/class": what the runtime's launcher helper takes in module mode.
+std::wstring ModuleLaunchTarget(const MainModuleSetting& setting);
+
 /// "Yes" in any letter case.
 bool IsYesFlag(std::wstring_view value);
 

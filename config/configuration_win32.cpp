@@ -192,13 +192,28 @@ bool ReadConfiguration(Launcher& launcher) {
     launcher.KeepVmThreadParked = KeepsVmThreadParked(launcher.Criteria);
 
     std::wstring mainClass = read(kRuntimeSection, L"Main Class");
-    if (mainClass.empty()) {
+    std::wstring mainModule = read(kRuntimeSection, L"Main Module");
+    if (!mainClass.empty() && !mainModule.empty()) {
+        // Starting one of the two silently would hide a configuration mistake.
+        NoteDecision(launcher.Decisions, "config", "outcome",
+                     {{"result", L"fail"}, {"reason", L"Main Class and Main Module both set"}});
+        ReportLaunchError(launcher, IDS_MAIN_CLASS_AND_MODULE);
+        return false;
+    }
+    if (!mainModule.empty()) {
+        launcher.MainModule = mainModule;
+        MainModuleSetting setting = ParseMainModule(mainModule);
+        NoteDecision(launcher.Decisions, "config", "main-module",
+                     {{"module", setting.Module},
+                      {"class", setting.Class.empty() ? L"(from the module)" : setting.Class}});
+    } else if (mainClass.empty()) {
         NoteDecision(launcher.Decisions, "config", "outcome",
                      {{"result", L"fail"}, {"reason", L"Main Class is empty"}});
         ReportLaunchError(launcher, IDS_NO_MAIN_CLASS);
         return false;
+    } else {
+        launcher.MainClassName = MainClassSlashForm(mainClass);
     }
-    launcher.MainClassName = MainClassSlashForm(mainClass);
 
     launcher.FailureCheck = IsYesFlag(read(kApplicationSection, L"Failure Check"));
     launcher.OverrideWorkingDir = IsYesFlag(read(kApplicationSection, L"Override WorkingDir"));

@@ -93,7 +93,9 @@ int Launcher::LaunchPairProduct() {
 
 int Launcher::RunInProcess() {
     SetupLibraryPathAndEnvironment(*this);
-    if (!HasSplashSwitch(ApplicationArguments)) {
+    if (Console) {
+        NoteDecision(Decisions, "splash", "skipped", {{"reason", L"console build"}});
+    } else if (!HasSplashSwitch(ApplicationArguments)) {
         if (!StartSplash(*this)) return 0;
     } else {
         NoteDecision(Decisions, "splash", "skipped",
@@ -103,12 +105,14 @@ int Launcher::RunInProcess() {
         // Explaining a launch: the options are assembled as for real, nothing is loaded.
         NoteDecision(Decisions, "hosting", "would-load",
                      {{"library", VmLibraryPath}, {"loadPath", VmLibraryLoadPath(*this, VmLibraryPath)}});
+        CheckModuleSupport(*this);
         AssembleVmOptions(*this);
         if (!CheckOptionText(*this)) return -1;
         NoteDecision(Decisions, "run", "in-process", {{"mainClass", MainClassName}});
         return 0;
     }
     if (!LoadVmLibrary(*this, VmLibraryPath)) return -1;
+    if (!CheckModuleSupport(*this)) return -1;
     AssembleVmOptions(*this);
     // A class path the VM would read with "?" in it cannot work; say so before creating it.
     if (!CheckOptionText(*this)) {

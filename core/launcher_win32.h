@@ -67,6 +67,9 @@ public:
     GetDefaultJavaVmInitArgsFunction GetDefaultJavaVmInitArgs = nullptr;
     FindClassFromBootLoaderFunction FindClassFromBootLoader = nullptr;
     std::wstring MainClassName;
+    /// "Main Module" as configured ("module" or "module/class"); empty for a class-path
+    /// application. With it, the main class is loaded in module mode.
+    std::wstring MainModule;
     /// Stack size in bytes of the thread that creates the VM; 0 = not known.
     std::size_t VmThreadStackSize = 0;
     /// IBM runtimes are allowed: the VM thread stays parked after main returns.
@@ -122,6 +125,12 @@ public:
     /// The executable whose configuration is read; empty = this process's own module. Set
     /// only by the diagnostics tool, which explains another launcher.
     std::wstring ExecutablePathOverride;
+
+    /// The console build: messages go to standard error, no splash and no dialog; an
+    /// uncaught exception from main ends the process with 1, as the java command does.
+    bool Console = false;
+    /// main ended with an uncaught exception that nobody stopped the VM for.
+    bool MainEndedWithException = false;
 
     // Diagnostics: a dry run shows no dialog, writes nothing and creates no VM; decisions go
     // to the attached log.

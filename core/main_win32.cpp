@@ -13,10 +13,13 @@ namespace __gnu_cxx {
 void __verbose_terminate_handler() { std::abort(); }
 }  // namespace __gnu_cxx
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+namespace {
+
+int RunLauncher(bool console) {
     int exitCode = -1;
     try {
         Launcher launcher;
+        launcher.Console = console;
         exitCode = RunLauncherEntry(launcher);
     } catch (const std::exception&) {
         // Memory exhaustion or an index error in text handling: no stage recovers from it,
@@ -25,3 +28,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     }
     return exitCode;
 }
+
+}  // namespace
+
+// One source, two subsystems: the build defines VMBOOT_CONSOLE for the console launcher.
+#ifdef VMBOOT_CONSOLE
+int wmain() { return RunLauncher(true); }
+#else
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return RunLauncher(false); }
+#endif

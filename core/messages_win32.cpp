@@ -52,9 +52,43 @@ std::wstring JniErrorMessage(int result) {
                           {std::wstring_view(description), std::wstring_view(reason)});
 }
 
+void WriteStandardError(std::wstring_view text) {
+    HANDLE error = ::GetStdHandle(STD_ERROR_HANDLE);
+    if (error == nullptr || error == INVALID_HANDLE_VALUE) return;
+    std::wstring line(text);
+    while (!line.empty() && line.back() == L'\n') line.pop_back();
+    DWORD written = 0;
+    DWORD mode = 0;
+    if (::GetConsoleMode(error, &mode)) {
+        line += L"\n";
+        ::WriteConsoleW(error, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        return;
+    }
+    // Files and pipes get Windows line ends, as the VM writes them.
+    std::wstring crlf;
+    for (wchar_t c : line) {
+        if (c == L'\n') crlf += L'\r';
+        crlf += c;
+    }
+    crlf += L"\r\n";
+    UINT codePage = ::GetConsoleOutputCP();
+    if (codePage == 0) codePage = ::GetACP();
+    int size = ::WideCharToMultiByte(codePage, 0, crlf.data(), static_cast<int>(crlf.size()),
+                                     nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return;
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(codePage, 0, crlf.data(), static_cast<int>(crlf.size()), bytes.data(),
+                          size, nullptr, nullptr);
+    ::WriteFile(error, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
 int ReportLaunchError(const Launcher& launcher, const std::wstring& text) {
     if (launcher.DryRun) {
         NoteDecision(launcher.Decisions, "launch", "message", {{"text", text}});
+        return IDOK;
+    }
+    if (launcher.Console) {
+        WriteStandardError(text);
         return IDOK;
     }
     return ReportError(launcher.OwnerWindow.load(), text);
@@ -66,6 +100,7 @@ int ReportLaunchError(const Launcher& launcher, UINT textId) {
                      {{"id", std::to_wstring(textId)}, {"text", LoadResourceText(textId)}});
         return IDOK;
     }
+    if (launcher.Console) return ReportLaunchError(launcher, LoadResourceText(textId));
     return ReportError(launcher.OwnerWindow.load(), textId);
 }
 

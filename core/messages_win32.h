@@ -22,8 +22,14 @@ std::wstring JniErrorMessage(int result);
 /// String id of the reason text for a JNI result code, 0 when the code has none.
 UINT JniReasonTextId(int result);
 
+/// Writes `text` and a line end to standard error: UTF-16 to a console, else the console's
+/// output code page (the ANSI code page without a console), so a pipe read in this console
+/// shows it right. Nothing when there is no standard error.
+void WriteStandardError(std::wstring_view text);
+
 // The launcher's own failures go through these: a message box owned by the launcher's
-// OwnerWindow, or, in a dry run, a decision in the attached log instead.
+// OwnerWindow, standard error in the console build, or, in a dry run, a decision in the
+// attached log instead.
 int ReportLaunchError(const Launcher& launcher, const std::wstring& text);
 int ReportLaunchError(const Launcher& launcher, UINT textId);
 int ReportLaunchFormattedError(const Launcher& launcher, UINT templateId,

@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include "core/launcher_win32.h"
+#include "core/messages_win32.h"
 #include "core/system_library_win32.h"
 #include "core/resources_win32.h"
 #include "discovery/hyperlink_label_win32.h"
@@ -194,6 +195,11 @@ INT_PTR ShowMissingRuntimeDialog(HWND owner, Launcher& launcher, const std::wstr
 bool RunMissingRuntimeDialog(Launcher& launcher, const std::wstring& message,
                              std::wstring& chosenFolder, std::wstring& chosenLibrary) {
     if (launcher.DryRun) return false;
+    if (launcher.Console) {
+        // Nobody at a console expects a window: the dialog's text and link, and no choice.
+        ReportLaunchError(launcher, message + L" " + kJavaDownloadPage);
+        return false;
+    }
     ShellFolderPicker shellPicker;
     FolderPicker& picker =
         launcher.RuntimeFolderPicker ? *launcher.RuntimeFolderPicker : shellPicker;

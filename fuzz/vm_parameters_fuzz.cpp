@@ -25,6 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     };
     std::vector<std::wstring> options;
     TokenizeVmParameters(text, options, context);
+    std::size_t before = options.size();
+    std::size_t joined = JoinModuleOptionValues(options);
+    if (options.size() + joined != before) std::abort();
 
     std::wstring narrow = L"-Xmx" + text + L"p";
     RewritePercentSize(narrow, MemoryAmounts<std::uint32_t>{0xFFFFFFFFu, 0x7FFFFFFFu});

@@ -1,8 +1,10 @@
 #include "hosting/vm_win32.h"
 
+#include <atomic>
 #include <string>
 #include <vector>
 
+#include "config/configuration.h"
 #include "core/format.h"
 #include "core/launcher_win32.h"
 #include "core/messages_win32.h"
@@ -17,6 +19,7 @@
 #include "hosting/redirect_win32.h"
 #include "options/option_text_win32.h"
 #include "options/path_utils.h"
+#include "options/path_utils_win32.h"
 #include "resources/resource_ids.h"
 #include "splash/splash_win32.h"
 
@@ -62,6 +65,71 @@ jclass LoadThroughLauncherHelper(Launcher& launcher, JNIEnv* env) {
         // exception pending are undefined, so the fallback starts clean.
         env->ExceptionClear();
     }
+    return mainClass;
+}
+
+/// The class name of `type` in slash form, empty on any failure.
+std::wstring SlashClassName(JNIEnv* env, jclass type) {
+    LocalRef<jclass> classClass(env, env->GetObjectClass(type));
+    jmethodID getName =
+        classClass ? env->GetMethodID(classClass.get(), "getName", "()Ljava/lang/String;") : nullptr;
+    if (!getName) {
+        env->ExceptionClear();
+        return {};
+    }
+    LocalRef<jstring> name(env, static_cast<jstring>(env->CallObjectMethod(type, getName)));
+    const jchar* chars = name ? env->GetStringChars(name.get(), nullptr) : nullptr;
+    if (!chars) {
+        env->ExceptionClear();
+        return {};
+    }
+    std::wstring result(reinterpret_cast<const wchar_t*>(chars),
+                        static_cast<std::size_t>(env->GetStringLength(name.get())));
+    env->ReleaseStringChars(name.get(), chars);
+    for (wchar_t& c : result) {
+        if (c == L'.') c = L'/';
+    }
+    return result;
+}
+
+/// The main class of the main module, through the runtime's launcher helper in module mode
+/// (3), as the java command's "-m module[/class]" does. A runtime without module support
+/// gets message 266; the helper reports its own failures on standard error. Null on failure.
+jclass LoadModuleMainClass(Launcher& launcher, JNIEnv* env) {
+    constexpr jint kModuleMode = 3;
+    MainModuleSetting setting = ParseMainModule(launcher.MainModule);
+    LocalRef<jclass> helper(env, launcher.FindClassFromBootLoader
+                                     ? launcher.FindClassFromBootLoader(
+                                           env, "sun/launcher/LauncherHelper")
+                                     : nullptr);
+    jmethodID checkAndLoadMain =
+        helper ? env->GetStaticMethodID(helper.get(), "checkAndLoadMain",
+                                        "(ZILjava/lang/String;)Ljava/lang/Class;")
+               : nullptr;
+    // Runtimes before 9 have a helper too, but one that knows only classes and jars.
+    LocalRef<jclass> moduleClass(env, checkAndLoadMain ? env->FindClass("java/lang/Module")
+                                                       : nullptr);
+    if (!moduleClass) {
+        env->ExceptionClear();
+        NoteDecision(launcher.Decisions, "hosting", "module-mode", {{"result", L"unsupported"}});
+        ReportLaunchFormattedError(launcher, IDS_MODULE_NEEDS_JAVA9, setting.Module);
+        return nullptr;
+    }
+    LocalRef<jstring> target(env, NewJavaString(env, ModuleLaunchTarget(setting)));
+    if (!target) {
+        ReportLaunchFormattedError(launcher, IDS_LOAD_MAIN_CLASS_FAILED, launcher.MainModule);
+        return nullptr;
+    }
+    auto mainClass = static_cast<jclass>(env->CallStaticObjectMethod(
+        helper.get(), checkAndLoadMain, static_cast<jboolean>(JNI_TRUE), kModuleMode,
+        target.get()));
+    if (!mainClass) {
+        // The helper has printed what it could; anything still pending it left unreported.
+        if (HasPendingException(env)) env->ExceptionDescribe();
+        return nullptr;
+    }
+    // A second instance's arguments go to this class's secondaryMain.
+    launcher.MainClassName = SlashClassName(env, mainClass);
     return mainClass;
 }
 
@@ -115,6 +183,35 @@ bool DispatchToUncaughtHandler(JNIEnv* env, jthrowable uncaught) {
     // As at a thread's end, whatever the handler itself throws is dropped.
     env->ExceptionClear();
     return true;
+}
+
+// A console control handler receives no context: the VM it ends is kept here, set once.
+std::atomic<JavaVM*> g_consoleVm{nullptr};
+
+/// Closing the console (or shutting down) ends the process as soon as a handler returns, so
+/// the VM's own handler, which only raises a signal, leaves its shutdown hooks no time.
+/// Called before the VM's handler; System.exit runs the hooks and does not return. Ctrl+C
+/// and Ctrl+Break stay with the VM.
+BOOL WINAPI ConsoleCloseHandler(DWORD event) {
+    if (event != CTRL_CLOSE_EVENT && event != CTRL_SHUTDOWN_EVENT) return FALSE;
+    JavaVM* vm = g_consoleVm.load();
+    JNIEnv* env = nullptr;
+    if (!vm || vm->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr) != JNI_OK)
+        return FALSE;
+    LocalRef<jclass> system(env, env->FindClass("java/lang/System"));
+    jmethodID exit = system ? env->GetStaticMethodID(system.get(), "exit", "(I)V") : nullptr;
+    // 143: what the java command ends with on the same event (128 + SIGTERM).
+    if (exit) env->CallStaticVoidMethod(system.get(), exit, jint{143});
+    env->ExceptionClear();
+    return FALSE;
+}
+
+void InstallConsoleCloseHandler(JavaVM* vm) {
+    JavaVM* none = nullptr;
+    if (g_consoleVm.compare_exchange_strong(none, vm)) {
+        ::SetConsoleCtrlHandler(ConsoleCloseHandler, TRUE);
+    }
+
 }
 
 /// Reports main's uncaught exception for a VM thread that parks instead of detaching: the
@@ -198,6 +295,22 @@ bool LoadVmLibrary(Launcher& launcher, const std::wstring& path) {
     return true;
 }
 
+bool CheckModuleSupport(Launcher& launcher) {
+    if (launcher.MainModule.empty()) return true;
+    // bin\server\jvm.dll: three levels up is the runtime's home.
+    std::wstring image = StripPathLevels(launcher.VmLibraryPath, 3);
+    if (!image.empty() && image.back() != L'\\') image += L'\\';
+    image += L"lib\\modules";
+    bool present = PathExists(image);
+    NoteDecision(launcher.Decisions, "hosting", "module-image",
+                 {{"path", image}, {"present", present ? L"yes" : L"no"}});
+    if (!present) {
+        ReportLaunchFormattedError(launcher, IDS_MODULE_NEEDS_JAVA9,
+                                   ParseMainModule(launcher.MainModule).Module);
+    }
+    return present;
+}
+
 void QueryDefaultStackSize(Launcher& launcher) {
     if (!launcher.GetDefaultJavaVmInitArgs) return;
     Jdk11InitArgs args{};
@@ -247,6 +360,8 @@ bool CreateVm(Launcher& launcher) {
     }
     launcher.JavaVmPointer = vm;
     launcher.JniEnvPointer = env;
+    // Installed after the VM's own handler, so that it is asked first.
+    if (launcher.Console) InstallConsoleCloseHandler(vm);
     RedirectOutputStreams(launcher);
     return true;
 }
@@ -254,6 +369,7 @@ bool CreateVm(Launcher& launcher) {
 bool InvokeMainClass(Launcher& launcher) {
     NoteDecision(launcher.Decisions, "hosting", "main",
                  {{"class", launcher.MainClassName},
+                  {"module", launcher.MainModule},
                   {"arguments", std::to_wstring(launcher.ApplicationArguments.size())}});
     if (launcher.DryRun) return true;
     JNIEnv* env = launcher.JniEnvPointer;
@@ -264,7 +380,13 @@ bool InvokeMainClass(Launcher& launcher) {
     // ever, so every failure path detaches.
     auto detachOnFailure = MakeScopeExit([vm] { vm->DetachCurrentThread(); });
 
-    LocalRef<jclass> mainClass(env, LoadThroughLauncherHelper(launcher, env));
+    LocalRef<jclass> mainClass(env, nullptr);
+    if (!launcher.MainModule.empty()) {
+        mainClass.reset(LoadModuleMainClass(launcher, env));
+        if (!mainClass) return false;
+    } else {
+        mainClass.reset(LoadThroughLauncherHelper(launcher, env));
+    }
     if (!mainClass) {
         mainClass.reset(LoadThroughFindClass(launcher, env));
         if (!mainClass) return false;
@@ -292,7 +414,9 @@ bool InvokeMainClass(Launcher& launcher) {
     LocalRef<jthrowable> uncaught(env, env->ExceptionOccurred());
     if (uncaught) {
         CloseSplashWindow(launcher);
-        if (launcher.FailureCheck && ReportUncaughtException(launcher, uncaught.get(), env)) {
+        // At a console the VM's own trace on standard error is the report.
+        if (launcher.FailureCheck && !launcher.Console &&
+            ReportUncaughtException(launcher, uncaught.get(), env)) {
             CallSystemExit(env);
         }
         // A crashed program must not look like a successful run to the scripts and service
@@ -318,4 +442,7 @@ void DestroyVm(Launcher& launcher) {
     // Only the creating thread may use this environment, and it has detached by now.
     launcher.JniEnvPointer = nullptr;
     vm->DestroyJavaVM();
+    // A console closed from now on has no VM to wait for.
+    JavaVM* destroyed = vm;
+    g_consoleVm.compare_exchange_strong(destroyed, nullptr);
 }

@@ -12,6 +12,10 @@ class Launcher;
 bool LoadVmLibrary(Launcher& launcher, const std::wstring& path);
 /// The path to load jvm.dll by: its short name when only that one fits the ANSI code page.
 std::wstring VmLibraryLoadPath(const Launcher& launcher, const std::wstring& path);
+/// For a main module: true when the runtime has a module image (lib\modules beside bin\,
+/// as every runtime since 9 has); otherwise shows 266. Runtimes before 9 would refuse the
+/// module options with an unexplained creation failure.
+bool CheckModuleSupport(Launcher& launcher);
 /// Asks the VM library for its default thread stack size when none was configured.
 void QueryDefaultStackSize(Launcher& launcher);
 /// Creates the VM with VmOptions plus the "abort" and "exit" hooks, then redirects output.

@@ -17,3 +17,18 @@ std::wstring AssembleClassPath(const Launcher& launcher, LayeredSettingsStore& s
                  {{"value", value}, {"launcherFolder", folder}, {"result", classPath}});
     return classPath;
 }
+
+std::wstring AssembleModulePath(const Launcher& launcher, LayeredSettingsStore& store) {
+    std::wstring value;
+    store.GetString(L"Java Runtime Environment", L"Module Path", value);
+    std::wstring folder;
+    if (!LauncherFolder(launcher, folder)) return {};
+    Win32DirectoryLister files;
+    std::wstring modulePath = AssembleClassPath(
+        value, folder, [](std::wstring& entry) { ExpandEnvironment(entry); }, files);
+    // The module system reads an empty element as the current directory.
+    if (!modulePath.empty() && modulePath.back() == L';') modulePath.pop_back();
+    NoteDecision(launcher.Decisions, "options", "module-path",
+                 {{"value", value}, {"launcherFolder", folder}, {"result", modulePath}});
+    return modulePath;
+}

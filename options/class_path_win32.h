@@ -11,3 +11,7 @@ class LayeredSettingsStore;
 /// relative entries anchored at the launcher's folder, searched entries replaced by their
 /// matches, each followed by ";". Empty when nothing survives or the folder is unknown.
 std::wstring AssembleClassPath(const Launcher& launcher, LayeredSettingsStore& store);
+
+/// The module path from key "Module Path" of section "Java Runtime Environment", assembled
+/// by the same rules as the class path, without the final ";". Empty when nothing survives.
+std::wstring AssembleModulePath(const Launcher& launcher, LayeredSettingsStore& store);

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "config/configuration.h"
 #include "config/configuration_win32.h"
 #include "config/settings_store_win32.h"
 #include "core/launcher_win32.h"
@@ -92,7 +93,9 @@ bool AssembleVmOptions(Launcher& launcher) {
         std::wstring module;
         if (ModulePath(launcher, module)) classPath.insert(0, module + L";");
     }
-    if (classPath.empty()) {
+    // A modular application may have nothing on the class path.
+    bool moduleMode = !launcher.MainModule.empty();
+    if (classPath.empty() && !moduleMode) {
         ReportLaunchError(launcher, IDS_NO_CLASS_PATH);
         return false;
     }
@@ -105,10 +108,36 @@ bool AssembleVmOptions(Launcher& launcher) {
     context.StackSize = launcher.VmThreadStackSize;
     if (!parameters.empty()) TokenizeVmParameters(parameters, options, context);
     launcher.VmThreadStackSize = context.StackSize;
+    // Copied from java command lines, where the value may be the next word.
+    std::size_t joined = JoinModuleOptionValues(options);
 
     // The class path entries were expanded one by one before the file search; expanding the
     // joined text again would rewrite file names that contain "%".
-    AddPathListOption(launcher, L"-Djava.class.path=", {{classPath, PathNeed::Required}});
+    if (!classPath.empty()) {
+        AddPathListOption(launcher, L"-Djava.class.path=", {{classPath, PathNeed::Required}});
+    }
+    if (moduleMode) {
+        // What the java command passes for "--module-path" and "-m module[/class]"; the class,
+        // when given, goes to the launcher helper with the module name.
+        std::wstring modulePath = AssembleModulePath(launcher, store);
+        // The VM keeps only the last --module-path: one written in the parameters as well
+        // would silently drop "Module Path", so its folders are added to it instead.
+        for (std::wstring& more : TakeModulePathOptions(options)) {
+            ExpandEnvironment(more);
+            if (more.empty()) continue;
+            if (!modulePath.empty()) modulePath += L";";
+            modulePath += more;
+        }
+        if (!modulePath.empty()) {
+            AddPathListOption(launcher, L"--module-path=", {{modulePath, PathNeed::Required}});
+        }
+        MainModuleSetting setting = ParseMainModule(launcher.MainModule);
+        AddVmOption(launcher, L"-Djdk.module.main=" + setting.Module);
+        NoteDecision(launcher.Decisions, "options", "main-module",
+                     {{"modulePath", modulePath},
+                      {"module", setting.Module},
+                      {"launchTarget", ModuleLaunchTarget(setting)}});
+    }
     for (std::wstring& option : options) {
         // After splitting and unquoting, so a value with spaces stays one option.
         ExpandEnvironment(option);
@@ -117,6 +146,7 @@ bool AssembleVmOptions(Launcher& launcher) {
     NoteDecision(launcher.Decisions, "options", "vm-parameters",
                  {{"value", parameters},
                   {"count", std::to_wstring(options.size())},
+                  {"joinedModuleOptions", std::to_wstring(joined)},
                   {"stackSize", std::to_wstring(launcher.VmThreadStackSize)}});
 
     launcher.OutputFile = ReadFileSetting(store, L"Output File");

@@ -70,3 +70,56 @@ void TokenizeVmParameters(std::wstring_view text, std::vector<std::wstring>& opt
         start = next;
     }
 }
+
+namespace {
+
+/// The one-word spelling of a module option that takes its value as the next word, or null.
+const wchar_t* JoinedModuleOption(std::wstring_view option) {
+    // The java command's own options of the module system; the VM knows only "--name=value".
+    static constexpr const wchar_t* kTwoWordOptions[] = {
+        L"--add-opens",          L"--add-exports",         L"--add-reads",
+        L"--add-modules",        L"--module-path",         L"--upgrade-module-path",
+        L"--limit-modules",      L"--patch-module",        L"--enable-native-access",
+    };
+    if (option == L"-p") return L"--module-path";
+    for (const wchar_t* name : kTwoWordOptions) {
+        if (option == name) return name;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+std::size_t JoinModuleOptionValues(std::vector<std::wstring>& options) {
+    std::size_t joined = 0;
+    std::vector<std::wstring> result;
+    result.reserve(options.size());
+    for (std::size_t i = 0; i < options.size(); ++i) {
+        const wchar_t* name = JoinedModuleOption(options[i]);
+        if (name && i + 1 < options.size()) {
+            result.push_back(std::wstring(name) + L"=" + options[i + 1]);
+            ++i;
+            ++joined;
+        } else {
+            result.push_back(std::move(options[i]));
+        }
+    }
+    options = std::move(result);
+    return joined;
+}
+
+std::vector<std::wstring> TakeModulePathOptions(std::vector<std::wstring>& options) {
+    static constexpr std::wstring_view kPrefix = L"--module-path=";
+    std::vector<std::wstring> values;
+    std::vector<std::wstring> rest;
+    rest.reserve(options.size());
+    for (std::wstring& option : options) {
+        if (option.compare(0, kPrefix.size(), kPrefix) == 0) {
+            values.push_back(option.substr(kPrefix.size()));
+        } else {
+            rest.push_back(std::move(option));
+        }
+    }
+    options = std::move(rest);
+    return values;
+}

@@ -38,3 +38,15 @@ void ProcessVmParameter(std::wstring token, std::vector<std::wstring>& options,
 /// Splits the text at runs of spaces (U+0020) outside double quotes and processes each token.
 void TokenizeVmParameters(std::wstring_view text, std::vector<std::wstring>& options,
                           VmParameterContext& context);
+
+/// Joins each module option written as the java command takes it, with its value as the next
+/// option ("--add-opens" "java.base/java.lang=ALL-UNNAMED"), into the one-word form that the
+/// VM accepts ("--add-opens=java.base/java.lang=ALL-UNNAMED"); "-p" becomes "--module-path=".
+/// Every other option, and a module option already in the "=" form or with no option after
+/// it, is left as it is. Returns how many were joined.
+std::size_t JoinModuleOptionValues(std::vector<std::wstring>& options);
+
+/// Removes every "--module-path=" option (after JoinModuleOptionValues) and returns their
+/// values in order, so that they can join the configured module path instead of replacing it:
+/// the VM keeps only the last "--module-path=" it is given.
+std::vector<std::wstring> TakeModulePathOptions(std::vector<std::wstring>& options);

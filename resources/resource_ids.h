@@ -32,6 +32,10 @@
 #define IDS_PAIR_PRODUCT_FAILED 240
 // A path the application needs has no form in the system code page.
 #define IDS_PATH_NOT_REPRESENTABLE 250
+// Modular applications: "Main Class" and "Main Module" both set; a main module on a runtime
+// without module support.
+#define IDS_MAIN_CLASS_AND_MODULE 265
+#define IDS_MODULE_NEEDS_JAVA9 266
 
 #define IDD_MISSING_RUNTIME 201
 #define IDD_UNCAUGHT_EXCEPTION 231

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds vmboot64.exe and vmboot32.exe with their test tools and assembles dist/:
 #   dist/vmboot64.exe, dist/vmboot32.exe   the launchers
+#   dist/vmbootc64.exe, dist/vmbootc32.exe the console launchers, for command-line tools
 #   dist/vmbootcheck64.exe, ...32.exe      the console tool that explains a launch
 #   dist/tools/                            64-bit test tools (uidriver, spawn, probe, stand-ins)
 #   dist/tools32/                          the same tools built for 32-bit Windows
@@ -57,6 +58,10 @@ echo "== assemble dist/"
 rm -rf dist
 mkdir -p dist
 cp build/win64/vmboot64.exe build/win32/vmboot32.exe dist/
+# The console launchers, when this tree builds them.
+for console in build/win64/vmbootc64.exe build/win32/vmbootc32.exe; do
+    if [[ -f $console ]]; then cp "$console" dist/; fi
+done
 # The diagnostics console tool, when this tree builds it.
 for checker in build/win64/vmbootcheck64.exe build/win32/vmbootcheck32.exe; do
     if [[ -f $checker ]]; then cp "$checker" dist/; fi

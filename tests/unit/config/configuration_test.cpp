@@ -85,6 +85,27 @@ TEST(MainClassSlashForm, DotsBecomeSlashes) {
     EXPECT_EQ(MainClassSlashForm(L" a.b"), L" a/b");
 }
 
+TEST(ParseMainModule, ModuleAndOptionalClass) {
+    struct Case {
+        const wchar_t* value;
+        const wchar_t* module;
+        const wchar_t* mainClass;
+        const wchar_t* target;
+    } cases[] = {
+        {L"com.example.app", L"com.example.app", L"", L"com.example.app"},
+        {L"com.example.app/com.example.app.Main", L"com.example.app", L"com.example.app.Main",
+         L"com.example.app/com.example.app.Main"},
+        {L"app/com/example/Main", L"app", L"com.example.Main", L"app/com.example.Main"},
+        {L"app/", L"app", L"", L"app"},
+    };
+    for (const Case& c : cases) {
+        MainModuleSetting setting = ParseMainModule(c.value);
+        EXPECT_EQ(setting.Module, c.module) << c.value;
+        EXPECT_EQ(setting.Class, c.mainClass) << c.value;
+        EXPECT_EQ(ModuleLaunchTarget(setting), c.target) << c.value;
+    }
+}
+
 TEST(IsYesFlag, YesInAnyLetterCaseOnly) {
     for (const wchar_t* yes : {L"Yes", L"yes", L"YES", L"yEs"}) EXPECT_TRUE(IsYesFlag(yes)) << yes;
     for (const wchar_t* no : {L"", L"Y", L"true", L"1", L"Yes ", L" Yes", L"Yess", L"No"}) {

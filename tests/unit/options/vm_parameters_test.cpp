@@ -108,3 +108,43 @@ TEST(TokenizeVmParameters, PercentSizesAndStackSize) {
     Tokenize(L"-Xmx1g \"-Xss1m\"", context);
     EXPECT_EQ(context.StackSize, 1048576u);  // read after unquoting
 }
+
+TEST(JoinModuleOptionValues, JoinsTwoWordModuleOptionsOnly) {
+    struct Case {
+        const wchar_t* text;
+        std::vector<std::wstring> expected;
+        std::size_t joined;
+    } cases[] = {
+        {L"--add-opens java.base/java.lang=ALL-UNNAMED -Xmx1g",
+         {L"--add-opens=java.base/java.lang=ALL-UNNAMED", L"-Xmx1g"}, 1},
+        {L"--add-exports a/b=c --add-reads a=b --add-modules x,y --limit-modules x",
+         {L"--add-exports=a/b=c", L"--add-reads=a=b", L"--add-modules=x,y", L"--limit-modules=x"},
+         4},
+        {L"-p mods --module-path \"C:\\My Mods\" --upgrade-module-path u",
+         {L"--module-path=mods", L"--module-path=C:\\My Mods", L"--upgrade-module-path=u"}, 3},
+        {L"--patch-module m=p.jar --enable-native-access ALL-UNNAMED",
+         {L"--patch-module=m=p.jar", L"--enable-native-access=ALL-UNNAMED"}, 2},
+        // Already one word, another option's value, or nothing after it: untouched.
+        {L"--add-opens=a/b=c -cp x.jar -Dp=-p", {L"--add-opens=a/b=c", L"-cp", L"x.jar", L"-Dp=-p"},
+         0},
+        {L"-Xmx1g --add-modules", {L"-Xmx1g", L"--add-modules"}, 0},
+        {L"--ADD-OPENS a/b=c -P x", {L"--ADD-OPENS", L"a/b=c", L"-P", L"x"}, 0},
+        // The value is taken as the java command takes it, whatever it looks like.
+        {L"--add-modules --add-opens x", {L"--add-modules=--add-opens", L"x"}, 1},
+    };
+    for (const Case& c : cases) {
+        auto options = Tokenize(c.text);
+        EXPECT_EQ(JoinModuleOptionValues(options), c.joined) << c.text;
+        EXPECT_EQ(options, c.expected) << c.text;
+    }
+}
+
+TEST(TakeModulePathOptions, RemovesThemInOrderAndKeepsTheRest) {
+    auto options = Tokenize(L"-p a --add-modules m --module-path=b;c -Dmodule-path=x -Xmx1g");
+    JoinModuleOptionValues(options);
+    EXPECT_EQ(TakeModulePathOptions(options), (std::vector<std::wstring>{L"a", L"b;c"}));
+    EXPECT_EQ(options, (std::vector<std::wstring>{L"--add-modules=m", L"-Dmodule-path=x", L"-Xmx1g"}));
+    auto none = Tokenize(L"-Xmx1g --upgrade-module-path=u");
+    EXPECT_TRUE(TakeModulePathOptions(none).empty());
+    EXPECT_EQ(none.size(), 2u);
+}
