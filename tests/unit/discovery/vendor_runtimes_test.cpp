@@ -288,7 +288,9 @@ TEST(SearchRuntime, JavaHomeOnRequest) {
             if (s.origin == kOriginJavaHome) home = &s;
         }
         ASSERT_EQ(home != nullptr, c.reason != nullptr) << label;
-        if (home) EXPECT_EQ(home->reason, c.reason) << label;
+        if (home) {
+            EXPECT_EQ(home->reason, c.reason) << label;
+        }
         if (home && result.source == RuntimeSource::JavaHome && !c.launchPair) {
             EXPECT_EQ(home->version, L"17.0.9") << label;
             EXPECT_EQ(home->kind, L"JDK") << label;
@@ -352,7 +354,9 @@ TEST(ParseReleaseVersion, Forms) {
     for (const Case& c : cases) {
         std::optional<VersionNumber> version = ParseReleaseVersion(c.text);
         ASSERT_EQ(version.has_value(), c.version != nullptr) << c.text;
-        if (version) EXPECT_EQ(DecisionText(*version), c.version) << c.text;
+        if (version) {
+            EXPECT_EQ(DecisionText(*version), c.version) << c.text;
+        }
     }
 }
 
