@@ -165,14 +165,19 @@ std::optional<std::wstring> ShellFolderPicker::PickFolder(HWND owner, const std:
     std::optional<std::wstring> result;
     if (PIDLIST_ABSOLUTE picked = browseForFolder(&browse)) {
         std::wstring path;
-        // Shell paths can exceed MAX_PATH on systems with long paths enabled.
-        for (DWORD size = MAX_PATH; size <= 32768 && path.empty(); size *= 2) {
-            std::wstring buffer(size, L'\0');
-            if (pathFromIdListEx && pathFromIdListEx(picked, buffer.data(), size, GPFIDL_DEFAULT)) {
-                buffer.resize(::lstrlenW(buffer.c_str()));
-                path = std::move(buffer);
-            } else if (size == MAX_PATH) {
-                if (!pathFromIdList(picked, buffer.data())) break;
+        if (pathFromIdListEx) {
+            // A folder deep in the file system does not fit MAX_PATH: grow until it does.
+            for (DWORD size = MAX_PATH; size <= 32768 && path.empty(); size *= 2) {
+                std::wstring buffer(size, L'\0');
+                if (pathFromIdListEx(picked, buffer.data(), size, GPFIDL_DEFAULT)) {
+                    buffer.resize(::lstrlenW(buffer.c_str()));
+                    path = std::move(buffer);
+                }
+            }
+        } else {
+            // Before Windows 7 the shell has no longer form.
+            std::wstring buffer(MAX_PATH, L'\0');
+            if (pathFromIdList(picked, buffer.data())) {
                 buffer.resize(::lstrlenW(buffer.c_str()));
                 path = std::move(buffer);
             }
