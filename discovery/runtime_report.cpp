@@ -73,7 +73,9 @@ std::wstring DescribeSeenRuntime(const SeenRuntime& runtime, const ReportText& t
     std::wstring facts = runtime.version;
     if (!runtime.kind.empty()) facts += (facts.empty() ? L"" : L", ") + runtime.kind;
     if (!facts.empty()) line += L" (" + facts + L")";
-    if (!runtime.reason.empty()) line += L" - " + text(runtime.reason);
+    // The reason first: the list is narrower than most lines, and why is what people open
+    // it for.
+    if (!runtime.reason.empty()) line = text(runtime.reason) + L" - " + line;
     return line;
 }
 

@@ -50,8 +50,9 @@ std::vector<SeenRuntime> SeenRuntimes(const std::vector<Decision>& decisions);
 /// Turns a rejection code, or the origin code "bundled", into the user's language.
 using ReportText = std::function<std::wstring(std::wstring_view code)>;
 
-/// One line: "<source>: <folder> (<version>, <kind>) - <reason>", where the source is the
-/// "JRE Path" key, the bundled runtime, the registry key, or "JAVA_HOME".
+/// One line: "<reason> - <source>: <folder> (<version>, <kind>)", where the source is the
+/// "JRE Path" key, the bundled runtime, the registry key, or "JAVA_HOME"; without a reason
+/// for a runtime that was acceptable.
 std::wstring DescribeSeenRuntime(const SeenRuntime& runtime, const ReportText& text);
 
 /// Keeps the "runtime-seen" records of a search and passes every decision on to the log

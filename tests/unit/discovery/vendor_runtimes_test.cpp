@@ -323,16 +323,17 @@ TEST(SearchRuntime, ReportsEveryRuntimeItSawAndWhy) {
     auto text = [](std::wstring_view code) { return L"<" + std::wstring(code) + L">"; };
     for (const SeenRuntime& s : Seen(log)) lines.push_back(DescribeSeenRuntime(s, text));
     EXPECT_EQ(lines, (std::vector<std::wstring>{
-                         L"JRE Path: D:\\gone\\ - <folder-missing>",
-                         L"<bundled>: C:\\app\\jre64\\ - <no-vm-library>",
-                         L"HKLM\\Software\\JavaSoft\\Java Runtime Environment\\1.7 (64-bit): "
-                         L"C:\\old (1.7, JRE) - <below-minimum-version>",
-                         L"HKLM\\Software\\JavaSoft\\Java Runtime Environment\\1.8 (64-bit): "
-                         L"C:\\stale\\ (1.8, JRE) - <folder-missing>",
-                         L"HKLM\\Software\\JavaSoft\\Java Runtime Environment\\1.8.0_402 "
-                         L"(32-bit): C:\\x86\\ (1.8.0.402, JRE) - <other-processor-no-pair-product>",
-                         L"HKLM\\Software\\Eclipse Adoptium\\JDK\\17.0.9.9\\hotspot\\MSI "
-                         L"(64-bit): C:\\temurin\\ (17.0.9.9, JDK) - <provider-not-allowed>",
+                         L"<folder-missing> - JRE Path: D:\\gone\\",
+                         L"<no-vm-library> - <bundled>: C:\\app\\jre64\\",
+                         L"<below-minimum-version> - HKLM\\Software\\JavaSoft\\Java Runtime "
+                         L"Environment\\1.7 (64-bit): C:\\old (1.7, JRE)",
+                         L"<folder-missing> - HKLM\\Software\\JavaSoft\\Java Runtime "
+                         L"Environment\\1.8 (64-bit): C:\\stale\\ (1.8, JRE)",
+                         L"<other-processor-no-pair-product> - HKLM\\Software\\JavaSoft\\Java "
+                         L"Runtime Environment\\1.8.0_402 (32-bit): C:\\x86\\ (1.8.0.402, JRE)",
+                         L"<provider-not-allowed> - HKLM\\Software\\Eclipse "
+                         L"Adoptium\\JDK\\17.0.9.9\\hotspot\\MSI (64-bit): C:\\temurin\\ "
+                         L"(17.0.9.9, JDK)",
                      }));
 }
 
