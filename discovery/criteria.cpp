@@ -120,7 +120,7 @@ RuntimeSearchCriteria BuildSearchCriteria(const RuntimeCriteriaKeys& keys) {
 }
 
 bool AllowsVendorRuntimes(const RuntimeSearchCriteria& criteria) {
-    return criteria.Sun.allowed && criteria.JRockit.allowed && criteria.Ibm.allowed;
+    return criteria.Sun.allowed;
 }
 
 bool KeepsVmThreadParked(const RuntimeSearchCriteria& criteria) {

@@ -62,8 +62,9 @@ RuntimeSearchCriteria BuildSearchCriteria(const RuntimeCriteriaKeys& keys);
 /// (Launcher::KeepVmThreadParked).
 bool KeepsVmThreadParked(const RuntimeSearchCriteria& criteria);
 
-/// Runtimes of the OpenJDK vendors' registry keys belong to no provider of their own in the
-/// configuration: they are allowed only by a "VM Provider" value that allows every provider.
+/// The OpenJDK vendors' runtimes carry on Sun's: they are allowed wherever Sun runtimes are
+/// (the default, the favor_ values and "any"), and never favoured; "jrockit" and "ibm"
+/// leave them out.
 bool AllowsVendorRuntimes(const RuntimeSearchCriteria& criteria);
 
 /// "JVM Type": exactly "server" or "favor_server", letter case significant.

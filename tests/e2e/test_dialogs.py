@@ -335,7 +335,7 @@ class RuntimeReportTest(harness.TestCase):
         old = standin.make_runtime(harness.temp_dir("rt-") / "jre16", 64)
         temurin = standin.make_runtime(harness.temp_dir("rt-") / "temurin", 64,
                                        vm_dirs=("server",))
-        reg_add(64, "Software\\JavaSoft\\Java Runtime Environment\\1.6", "JavaHome",
+        reg_add(64, "Software\\IBM\\Java2 Runtime Environment\\1.6", "JavaHome",
                 harness.win_path(old))
         reg_add(64, TEMURIN_KEY, "Path", harness.win_path(temurin) + "\\")
         # The installer's feature flag beside the folder: a number, never a folder.
@@ -344,8 +344,9 @@ class RuntimeReportTest(harness.TestCase):
             with self.subTest(language=language):
                 button, no_library, too_old, provider = DETAILS[language]
                 app = harness.App(64)
+                # IBM runtimes only: the vendors' runtimes carry on Sun's.
                 app.write_ini("[Java Runtime Environment]\nMain Class=%s\nMinimum Version=1.8\n"
-                              "[Class Path]\nClass Path=x.jar\n" % MAIN)
+                              "VM Provider=ibm\n[Class Path]\nClass Path=x.jar\n" % MAIN)
                 process = app.start(env=env, timeout=120)
                 ui = harness.UiDriver()
                 dialog = ui.wait_dialog(timeout=60, pid=process)
@@ -359,7 +360,7 @@ class RuntimeReportTest(harness.TestCase):
                     lines = control(dialog, 221)["text"].splitlines()
                     self.assertEqual(lines, [
                         "%s - JRE Path: %s\\" % (no_library, app.win_folder),
-                        "%s - HKLM\\Software\\JavaSoft\\Java Runtime Environment\\1.6 "
+                        "%s - HKLM\\Software\\IBM\\Java2 Runtime Environment\\1.6 "
                         "(64-bit): %s (1.6, JRE)" % (too_old, harness.win_path(old)),
                         "%s - HKLM\\%s (64-bit): %s\\ (17.0.9.9, JDK)"
                         % (provider, TEMURIN_KEY, harness.win_path(temurin)),

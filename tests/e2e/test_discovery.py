@@ -383,7 +383,8 @@ class VendorRuntimeTest(harness.TestCase):
         jar = harness.compile_java({"app/Main.java": self.MAIN}, app.folder / "build",
                                    jar=app.folder / "app.jar")
         self.assertTrue(jar.is_file())
-        app.write_ini("[Java Runtime Environment]\nMain Class=app.Main\nVM Provider=any\n"
+        # No runtime key of the configuration names a vendor: the default finds it.
+        app.write_ini("[Java Runtime Environment]\nMain Class=app.Main\n"
                       "[Class Path]\nClass Path=app.jar\n")
         result = app.run(["-nosplash"], timeout=120)
         self.assertExitCode(result, 0)
@@ -404,7 +405,7 @@ class VendorRuntimeTest(harness.TestCase):
                                                        "JRE Path: "), jre_path[0]["text"])
 
         # With the vendor keys turned off the same machine has no runtime for it.
-        app.write_ini("[Java Runtime Environment]\nMain Class=app.Main\nVM Provider=any\n"
+        app.write_ini("[Java Runtime Environment]\nMain Class=app.Main\n"
                       "Vendor Runtimes=no\n[Class Path]\nClass Path=app.jar\n")
         self.assertEqual(app.check()["outcome"], "missing-runtime-dialog")
 

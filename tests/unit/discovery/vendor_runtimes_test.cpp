@@ -14,7 +14,7 @@ constexpr std::uint16_t kX64 = 0x8664;
 constexpr std::uint16_t kX86 = 0x014C;
 constexpr std::uint16_t kArm64 = 0xAA64;
 
-RuntimeSearchCriteria Criteria(const wchar_t* provider = L"any", const wchar_t* source = L"",
+RuntimeSearchCriteria Criteria(const wchar_t* provider = L"", const wchar_t* source = L"",
                                const wchar_t* minimum = L"", const wchar_t* maximum = L"",
                                const wchar_t* vendor = L"", const wchar_t* javaHome = L"") {
     RuntimeCriteriaKeys keys;
@@ -144,10 +144,13 @@ TEST(ScanVendorRuntimes, RejectsWithTheFirstFailingCheck) {
          L"damaged-vm-library"},
         {"a kit where only runtime environments are wanted", Criteria(L"any", L"only_JRE"), true,
          registered(kX64), L"wrong-kind"},
-        {"VM Provider allows Sun runtimes only", Criteria(L""), true, registered(kX64),
+        {"VM Provider allows IBM runtimes only", Criteria(L"ibm"), true, registered(kX64),
          L"provider-not-allowed"},
-        {"favoured JRockit still allows every provider", Criteria(L"favor_jrockit"), true,
+        {"VM Provider allows JRockit runtimes only", Criteria(L"JRockit"), true,
+         registered(kX64), L"provider-not-allowed"},
+        {"favoured JRockit still allows Sun's successors", Criteria(L"favor_jrockit"), true,
          registered(kX64), L""},
+        {"any provider", Criteria(L"any"), true, registered(kX64), L""},
         {"below the minimum", Criteria(L"any", L"", L"21"), true, registered(kX64),
          L"below-minimum-version"},
         {"above the maximum", Criteria(L"any", L"", L"", L"11"), true, registered(kX64),
@@ -189,7 +192,8 @@ TEST(SearchRuntime, VendorRuntimesFallbackYesNo) {
         {L"FALLBACK", L"any", false, kX86, L"pair.exe", RuntimeSource::VendorRegistry,
          L"C:\\temurin\\", true},
         {L"", L"any", false, kX86, L"", RuntimeSource::None, L"", false},
-        {L"", L"", false, kX64, L"", RuntimeSource::None, L"", false},
+        {L"", L"", false, kX64, L"", RuntimeSource::VendorRegistry, L"C:\\temurin\\", false},
+        {L"", L"ibm", false, kX64, L"", RuntimeSource::None, L"", false},
         // Sorted together: the newer vendor runtime wins in the native view.
         {L"yes", L"any", true, kX64, L"", RuntimeSource::NativeRegistry, L"C:\\temurin\\", false},
         // ... but a Sun runtime stays preferred where the provider is favoured.
@@ -305,8 +309,11 @@ TEST(SearchRuntime, ReportsEveryRuntimeItSawAndWhy) {
     inputs.jrePath = L"D:\\gone";
     inputs.privateFolder = L"jre64\\";
     inputs.criteria = Criteria(L"", L"", L"1.8");
+    inputs.criteria.UseJavaHome = true;
+    inputs.javaHome = L"C:\\jdk\\bin";
     FakeRegistry registry;
     FakeFiles files;
+    files.AddRuntime(L"C:\\jdk\\", {L"client"}, true, kArm64);
     files.Add(L"C:\\app\\jre64\\bin\\java.dll");  // shipped, but no VM library
     const std::wstring root4 = kRuntimeRegistryRoots[3].path;
     registry.Add(V::Native, root4, L"1.7", L"C:\\old");
@@ -316,7 +323,7 @@ TEST(SearchRuntime, ReportsEveryRuntimeItSawAndWhy) {
     files.AddRuntime(L"C:\\x86\\", {L"client"}, true, kX86);
     registry.SetText(V::Native, L"Software\\Eclipse Adoptium\\JDK\\17.0.9.9\\hotspot\\MSI",
                      L"Path", L"C:\\temurin\\");
-    files.AddRuntime(L"C:\\temurin\\", {L"server"});
+    files.AddRuntime(L"C:\\temurin\\", {}, true);  // its VM library is gone
     RecordingLog log;
     EXPECT_EQ(SearchRuntime(inputs, registry, files, &log).source, RuntimeSource::None);
     std::vector<std::wstring> lines;
@@ -325,13 +332,14 @@ TEST(SearchRuntime, ReportsEveryRuntimeItSawAndWhy) {
     EXPECT_EQ(lines, (std::vector<std::wstring>{
                          L"<folder-missing> - JRE Path: D:\\gone\\",
                          L"<no-vm-library> - <bundled>: C:\\app\\jre64\\",
+                         L"<unsupported-processor> - JAVA_HOME: C:\\jdk\\ (JRE)",
                          L"<below-minimum-version> - HKLM\\Software\\JavaSoft\\Java Runtime "
                          L"Environment\\1.7 (64-bit): C:\\old (1.7, JRE)",
                          L"<folder-missing> - HKLM\\Software\\JavaSoft\\Java Runtime "
                          L"Environment\\1.8 (64-bit): C:\\stale\\ (1.8, JRE)",
                          L"<other-processor-no-pair-product> - HKLM\\Software\\JavaSoft\\Java "
                          L"Runtime Environment\\1.8.0_402 (32-bit): C:\\x86\\ (1.8.0.402, JRE)",
-                         L"<provider-not-allowed> - HKLM\\Software\\Eclipse "
+                         L"<no-vm-library> - HKLM\\Software\\Eclipse "
                          L"Adoptium\\JDK\\17.0.9.9\\hotspot\\MSI (64-bit): C:\\temurin\\ "
                          L"(17.0.9.9, JDK)",
                      }));
