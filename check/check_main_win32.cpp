@@ -11,6 +11,7 @@
 #include "core/launcher_win32.h"
 #include "core/text_win32.h"
 #include "core/unique_handle_win32.h"
+#include "discovery/discovery_win32.h"
 
 namespace {
 std::wstring QuoteArgument(const std::wstring& argument) {
@@ -136,6 +137,7 @@ int wmain(int argc, wchar_t** argv) {
             summary.outcome = L"run-in-process";
         }
     }
+    summary.runtimeReport = RuntimeReportLines(log.decisions);
     for (const Decision& d : log.decisions) {
         if (d.stage != "launch" || d.what != "message") continue;
         for (const auto& [name, value] : d.fields) {

@@ -1,5 +1,7 @@
 #include "check/report.h"
 
+#include "discovery/runtime_report.h"
+
 #include <cstdint>
 #include <cstdio>
 
@@ -89,6 +91,21 @@ std::string RenderJsonReport(const LaunchSummary& s, const std::vector<Decision>
     out += "  \"vmThreadStackSize\": " + std::to_string(s.vmThreadStackSize) + ",\n";
     out += "  \"vmOptions\": " + JsonList(s.vmOptions) + ",\n";
     out += "  \"arguments\": " + JsonList(s.arguments) + ",\n";
+    // Why each runtime the search saw was (not) taken: the codes for programs, the line the
+    // dialog shows for people.
+    const std::vector<SeenRuntime> seen = SeenRuntimes(decisions);
+    out += "  \"runtimesSeen\": [";
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+        const SeenRuntime& r = seen[i];
+        out += i ? ",\n    " : "\n    ";
+        out += "{\"origin\": " + JsonString(r.origin) + ", \"place\": " + JsonString(r.place) +
+               ", \"folder\": " + JsonString(r.folder) + ", \"version\": " +
+               JsonString(r.version) + ", \"kind\": " + JsonString(r.kind) +
+               ", \"rejected\": " + JsonString(r.reason) + ", \"text\": " +
+               JsonString(i < s.runtimeReport.size() ? s.runtimeReport[i] : std::wstring()) +
+               "}";
+    }
+    out += seen.empty() ? "],\n" : "\n  ],\n";
     out += "  \"decisions\": [";
     for (std::size_t i = 0; i < decisions.size(); ++i) {
         const Decision& d = decisions[i];
@@ -128,6 +145,8 @@ std::string RenderTextReport(const LaunchSummary& s, const std::vector<Decision>
     for (const auto& option : s.vmOptions) out += "  " + Utf8(option, false) + "\n";
     out += "Arguments:\n";
     for (const auto& argument : s.arguments) out += "  " + Utf8(argument, false) + "\n";
+    out += "Runtimes seen:\n";
+    for (const auto& line : s.runtimeReport) out += "  " + Utf8(line, false) + "\n";
     if (!s.message.empty()) out += "Message:       " + Utf8(s.message, false) + "\n";
     out += "Outcome:       " + Utf8(s.outcome, false) + ", exit code " +
            std::to_string(s.exitCode) + "\n";

@@ -23,6 +23,9 @@ struct LaunchSummary {
     std::vector<std::wstring> vmOptions;
     std::vector<std::wstring> arguments;
     unsigned long long vmThreadStackSize = 0;
+    /// One line per runtime the search saw, in the user interface language, as the
+    /// missing-runtime dialog's details show them (same order as the "runtime-seen" records).
+    std::vector<std::wstring> runtimeReport;
 };
 
 /// Collects decisions in order.

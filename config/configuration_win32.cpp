@@ -188,6 +188,8 @@ bool ReadConfiguration(Launcher& launcher) {
     keys.JvmType = read(kRuntimeSection, L"JVM Type");
     keys.JvmSource = read(kRuntimeSection, L"JVM Source");
     keys.VmProvider = read(kRuntimeSection, L"VM Provider");
+    keys.VendorRuntimes = read(kRuntimeSection, L"Vendor Runtimes");
+    keys.UseJavaHome = read(kRuntimeSection, L"Use JAVA_HOME");
     launcher.Criteria = BuildSearchCriteria(keys);
     launcher.KeepVmThreadParked = KeepsVmThreadParked(launcher.Criteria);
 

@@ -129,8 +129,6 @@ public:
     /// The console build: messages go to standard error, no splash and no dialog; an
     /// uncaught exception from main ends the process with 1, as the java command does.
     bool Console = false;
-    /// main ended with an uncaught exception that nobody stopped the VM for.
-    bool MainEndedWithException = false;
 
     // Diagnostics: a dry run shows no dialog, writes nothing and creates no VM; decisions go
     // to the attached log.

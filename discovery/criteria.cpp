@@ -109,7 +109,18 @@ RuntimeSearchCriteria BuildSearchCriteria(const RuntimeCriteriaKeys& keys) {
     criteria.Sun = row.sun;
     criteria.JRockit = row.jrockit;
     criteria.Ibm = row.ibm;
+
+    if (EqualsIgnoringAsciiCase(keys.VendorRuntimes, L"yes")) {
+        criteria.VendorRuntimes = VendorRuntimesMode::Yes;
+    } else if (EqualsIgnoringAsciiCase(keys.VendorRuntimes, L"no")) {
+        criteria.VendorRuntimes = VendorRuntimesMode::No;
+    }
+    criteria.UseJavaHome = EqualsIgnoringAsciiCase(keys.UseJavaHome, L"yes");
     return criteria;
+}
+
+bool AllowsVendorRuntimes(const RuntimeSearchCriteria& criteria) {
+    return criteria.Sun.allowed;
 }
 
 bool KeepsVmThreadParked(const RuntimeSearchCriteria& criteria) {

@@ -6,9 +6,11 @@
 #include "core/resources_win32.h"
 #include "discovery/missing_runtime_dialog_win32.h"
 #include "discovery/pe_header.h"
+#include "discovery/runtime_report.h"
 #include "discovery/runtime_sources_win32.h"
 #include "discovery/selection.h"
 #include "discovery/version_win32.h"
+#include "options/path_utils_win32.h"
 #include "resources/resource_ids.h"
 
 namespace {
@@ -47,7 +49,7 @@ void CheckVmLibraryMachine(Launcher& launcher) {
                      {{"library", launcher.VmLibraryPath}, {"machine", L"not a PE image"}});
         return;
     }
-    launcher.LaunchPairFlag = MachineNeedsPairProduct(*machine, kBuild64);
+    launcher.LaunchPairFlag = ClassifyMachine(*machine, kBuild64) == MachineFit::Pair;
     NoteDecision(launcher.Decisions, "discovery", "machine",
                  {{"library", launcher.VmLibraryPath},
                   {"machine", MachineText(*machine)},
@@ -63,10 +65,14 @@ bool DiscoverRuntime(Launcher& launcher) {
     inputs.privateFolder = PrivateRuntimeFolder();
     inputs.pairProduct = launcher.PairProduct;
     inputs.criteria = launcher.Criteria;
+    inputs.criteria.HostIs64Bit = kBuild64;
+    if (inputs.criteria.UseJavaHome) inputs.javaHome = EnvironmentVariable(L"JAVA_HOME");
 
     Win32RegistryAccess registry;
     Win32FileProbe files;
-    RuntimeSearchResult result = SearchRuntime(inputs, registry, files, launcher.Decisions);
+    // The dialog's report is built from the decisions of this very search.
+    SeenRuntimeLog seen(launcher.Decisions);
+    RuntimeSearchResult result = SearchRuntime(inputs, registry, files, &seen);
     if (!result.library.empty()) {
         launcher.VmLibraryPath = result.library;
         launcher.LaunchPairFlag = result.launchPair;
@@ -96,7 +102,8 @@ bool DiscoverRuntime(Launcher& launcher) {
 
     std::wstring chosenFolder;
     std::wstring chosenLibrary;
-    if (!RunMissingRuntimeDialog(launcher, message, chosenFolder, chosenLibrary) ||
+    if (!RunMissingRuntimeDialog(launcher, message, chosenFolder, chosenLibrary,
+                                 RuntimeReportLines(seen.decisions)) ||
         chosenLibrary.empty()) {
         NoteDecision(launcher.Decisions, "discovery", "missing-runtime-dialog",
                      {{"message", message}, {"result", L"cancelled"}});
@@ -114,4 +121,35 @@ bool DiscoverRuntime(Launcher& launcher) {
         launcher.Decisions, "discovery", "outcome",
         {{"library", launcher.VmLibraryPath}, {"handOver", DecisionText(launcher.LaunchPairFlag)}});
     return true;
+}
+
+std::wstring RuntimeReportText(std::wstring_view code) {
+    struct Row {
+        const wchar_t* code;
+        UINT id;
+    };
+    static const Row kRows[] = {
+        {L"below-minimum-version", IDS_REJECT_BELOW_MINIMUM},
+        {L"above-maximum-version", IDS_REJECT_ABOVE_MAXIMUM},
+        {L"wrong-kind", IDS_REJECT_WRONG_KIND},
+        {L"provider-not-allowed", IDS_REJECT_PROVIDER},
+        {L"no-vm-library", IDS_REJECT_NO_VM_LIBRARY},
+        {L"other-processor-no-pair-product", IDS_REJECT_OTHER_PROCESSOR},
+        {L"folder-missing", IDS_REJECT_FOLDER_MISSING},
+        {L"damaged-vm-library", IDS_REJECT_DAMAGED_LIBRARY},
+        {L"unsupported-processor", IDS_REJECT_UNSUPPORTED_PROCESSOR},
+        {kOriginBundled, IDS_RUNTIME_BUNDLED},
+    };
+    for (const Row& row : kRows) {
+        if (code == row.code) return LoadResourceText(row.id);
+    }
+    return std::wstring(code);
+}
+
+std::vector<std::wstring> RuntimeReportLines(const std::vector<Decision>& decisions) {
+    std::vector<std::wstring> lines;
+    for (const SeenRuntime& runtime : SeenRuntimes(decisions)) {
+        lines.push_back(DescribeSeenRuntime(runtime, RuntimeReportText));
+    }
+    return lines;
 }

@@ -4,6 +4,8 @@
 #include "discovery/runtime_sources.h"
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 class Launcher;
 
@@ -20,3 +22,10 @@ VmLibraryLocation LocateVmLibrary(const std::wstring& folder, JvmTypeMode mode);
 
 /// "jre64\" in the 64-bit build, "jre\" in the 32-bit build.
 const wchar_t* PrivateRuntimeFolder();
+
+/// A rejection code (or "bundled") of the runtime report in the user interface language.
+std::wstring RuntimeReportText(std::wstring_view code);
+
+/// One line per runtime the search saw, from the "runtime-seen" decisions, in the user
+/// interface language.
+std::vector<std::wstring> RuntimeReportLines(const std::vector<Decision>& decisions);

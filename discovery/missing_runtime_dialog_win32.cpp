@@ -7,6 +7,7 @@
 #include "core/system_library_win32.h"
 #include "core/resources_win32.h"
 #include "discovery/hyperlink_label_win32.h"
+#include "discovery/pe_header.h"
 #include "discovery/runtime_sources.h"
 #include "discovery/runtime_sources_win32.h"
 #include "hosting/center_window_win32.h"
@@ -23,9 +24,11 @@ struct MissingRuntimeDialog {
     JvmTypeMode mode;
     FolderPicker& picker;
     DecisionLog* decisions;
+    const std::vector<std::wstring>& report;
     std::wstring chosenFolder;
     std::wstring chosenLibrary;
     HyperlinkLabel link;
+    int detailsGrowth = 0;  ///< pixels the dialog grew to show the report; 0 while hidden
 };
 
 std::wstring WithTrailingBackslash(std::wstring folder) {
@@ -41,9 +44,43 @@ void BrowseForRuntime(HWND dialog, MissingRuntimeDialog& state) {
     state.chosenFolder = WithTrailingBackslash(*picked);
     Win32FileProbe files;
     state.chosenLibrary = LocateVmLibrary(files, state.chosenFolder, state.mode).path;
+    // Neither build can host a library for another processor family: such a folder is no
+    // runtime for this application. An unreadable header is left to the load to report.
+    if (!state.chosenLibrary.empty()) {
+        std::optional<std::uint16_t> machine = files.ImageMachine(state.chosenLibrary);
+        if (machine && ClassifyMachine(*machine, sizeof(void*) == 8) == MachineFit::Unsupported) {
+            state.chosenLibrary.clear();
+        }
+    }
     NoteDecision(state.decisions, "discovery", "dialog-folder",
                  {{"folder", state.chosenFolder}, {"library", state.chosenLibrary}});
     ::EnableWindow(::GetDlgItem(dialog, IDOK), !state.chosenLibrary.empty());
+}
+
+RECT ClientRectOf(HWND dialog, HWND control);
+
+// Shows or hides the list of the runtimes seen below the buttons, growing or shrinking the
+// dialog by as much.
+void ToggleDetails(HWND dialog, MissingRuntimeDialog& state) {
+    HWND list = ::GetDlgItem(dialog, IDC_DETAILS_LIST);
+    if (!list) return;
+    int growth = -state.detailsGrowth;
+    if (state.detailsGrowth == 0) {
+        RECT margin{0, 0, 7, 7};
+        ::MapDialogRect(dialog, &margin);
+        RECT client{};
+        ::GetClientRect(dialog, &client);
+        growth = ClientRectOf(dialog, list).bottom + margin.bottom - client.bottom;
+        state.detailsGrowth = growth;
+        ::ShowWindow(list, SW_SHOW);
+    } else {
+        state.detailsGrowth = 0;
+        ::ShowWindow(list, SW_HIDE);
+    }
+    RECT window{};
+    ::GetWindowRect(dialog, &window);
+    ::SetWindowPos(dialog, nullptr, 0, 0, window.right - window.left,
+                   window.bottom - window.top + growth, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 INT_PTR CALLBACK MissingRuntimeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -62,6 +99,11 @@ INT_PTR CALLBACK MissingRuntimeDialogProc(HWND dialog, UINT message, WPARAM wPar
             // Version requirements and translations vary in length: give the message room.
             GrowToFitText(dialog, IDC_MISSING_MESSAGE, state->message);
             ::EnableWindow(::GetDlgItem(dialog, IDOK), FALSE);
+            std::wstring report;
+            for (const std::wstring& line : state->report) report += line + L"\r\n";
+            ::SetDlgItemTextW(dialog, IDC_DETAILS_LIST, report.c_str());
+            // Nothing was seen at all: there is nothing to explain.
+            ::EnableWindow(::GetDlgItem(dialog, IDC_DETAILS_BUTTON), !state->report.empty());
             CenterWindow(dialog);
             ::SetFocus(::GetDlgItem(dialog, IDC_BROWSE));
             return FALSE;  // the focus is set
@@ -74,6 +116,9 @@ INT_PTR CALLBACK MissingRuntimeDialogProc(HWND dialog, UINT message, WPARAM wPar
                     return TRUE;
                 case IDC_BROWSE:
                     if (state) BrowseForRuntime(dialog, *state);
+                    return TRUE;
+                case IDC_DETAILS_BUTTON:
+                    if (state) ToggleDetails(dialog, *state);
                     return TRUE;
                 default:
                     return FALSE;
@@ -121,14 +166,19 @@ std::optional<std::wstring> ShellFolderPicker::PickFolder(HWND owner, const std:
     std::optional<std::wstring> result;
     if (PIDLIST_ABSOLUTE picked = browseForFolder(&browse)) {
         std::wstring path;
-        // Shell paths can exceed MAX_PATH on systems with long paths enabled.
-        for (DWORD size = MAX_PATH; size <= 32768 && path.empty(); size *= 2) {
-            std::wstring buffer(size, L'\0');
-            if (pathFromIdListEx && pathFromIdListEx(picked, buffer.data(), size, GPFIDL_DEFAULT)) {
-                buffer.resize(::lstrlenW(buffer.c_str()));
-                path = std::move(buffer);
-            } else if (size == MAX_PATH) {
-                if (!pathFromIdList(picked, buffer.data())) break;
+        if (pathFromIdListEx) {
+            // A folder deep in the file system does not fit MAX_PATH: grow until it does.
+            for (DWORD size = MAX_PATH; size <= 32768 && path.empty(); size *= 2) {
+                std::wstring buffer(size, L'\0');
+                if (pathFromIdListEx(picked, buffer.data(), size, GPFIDL_DEFAULT)) {
+                    buffer.resize(::lstrlenW(buffer.c_str()));
+                    path = std::move(buffer);
+                }
+            }
+        } else {
+            // Before Windows 7 the shell has no longer form.
+            std::wstring buffer(MAX_PATH, L'\0');
+            if (pathFromIdList(picked, buffer.data())) {
                 buffer.resize(::lstrlenW(buffer.c_str()));
                 path = std::move(buffer);
             }
@@ -177,11 +227,12 @@ int GrowToFitText(HWND dialog, int textId, const std::wstring& text) {
 
 INT_PTR ShowMissingRuntimeDialog(HWND owner, Launcher& launcher, const std::wstring& message,
                                  FolderPicker& picker, std::wstring& chosenFolder,
-                                 std::wstring& chosenLibrary) {
+                                 std::wstring& chosenLibrary,
+                                 const std::vector<std::wstring>& report) {
     const DLGTEMPLATE* resource = LoadLocalizedDialog(IDD_MISSING_RUNTIME);
     if (!resource) return -1;
     MissingRuntimeDialog dialog{
-        message, launcher.Criteria.JvmType, picker, launcher.Decisions, {}, {}, {}};
+        message, launcher.Criteria.JvmType, picker, launcher.Decisions, report, {}, {}, {}, 0};
     INT_PTR result =
         ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), resource, owner,
                                   MissingRuntimeDialogProc, reinterpret_cast<LPARAM>(&dialog));
@@ -193,7 +244,8 @@ INT_PTR ShowMissingRuntimeDialog(HWND owner, Launcher& launcher, const std::wstr
 }
 
 bool RunMissingRuntimeDialog(Launcher& launcher, const std::wstring& message,
-                             std::wstring& chosenFolder, std::wstring& chosenLibrary) {
+                             std::wstring& chosenFolder, std::wstring& chosenLibrary,
+                             const std::vector<std::wstring>& report) {
     if (launcher.DryRun) return false;
     if (launcher.Console) {
         // Nobody at a console expects a window: the dialog's text and link, and no choice.
@@ -204,5 +256,5 @@ bool RunMissingRuntimeDialog(Launcher& launcher, const std::wstring& message,
     FolderPicker& picker =
         launcher.RuntimeFolderPicker ? *launcher.RuntimeFolderPicker : shellPicker;
     return ShowMissingRuntimeDialog(::GetActiveWindow(), launcher, message, picker, chosenFolder,
-                                    chosenLibrary) == IDOK;
+                                    chosenLibrary, report) == IDOK;
 }

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 class Launcher;
 
@@ -28,15 +29,18 @@ class ShellFolderPicker final : public FolderPicker {
 
 /// Shows the missing-runtime dialog with `message` and lets the user pick a runtime folder
 /// that holds a VM library for the launcher's JVM type. True on OK, with the folder (ending
-/// in a backslash) and its VM library; false when the user cancels or closes it.
+/// in a backslash) and its VM library; false when the user cancels or closes it. "Details"
+/// shows `report`, one line per runtime the search saw and why it was not taken.
 bool RunMissingRuntimeDialog(Launcher& launcher, const std::wstring& message,
-                             std::wstring& chosenFolder, std::wstring& chosenLibrary);
+                             std::wstring& chosenFolder, std::wstring& chosenLibrary,
+                             const std::vector<std::wstring>& report = {});
 
 /// Runs the dialog modally owned by `owner` with the given picker. IDOK or IDCANCEL, -1 when
 /// it cannot be shown. For RunMissingRuntimeDialog and test programs.
 INT_PTR ShowMissingRuntimeDialog(HWND owner, Launcher& launcher, const std::wstring& message,
                                  FolderPicker& picker, std::wstring& chosenFolder,
-                                 std::wstring& chosenLibrary);
+                                 std::wstring& chosenLibrary,
+                                 const std::vector<std::wstring>& report = {});
 
 /// Grows the static text control `textId` downwards until `text` fits its width, moving the
 /// controls below it and enlarging the frames around it and the dialog by as much. Returns

@@ -30,6 +30,14 @@ std::optional<std::uint16_t> ReadPeMachine(const std::uint8_t* data, std::size_t
     return ReadUint16(data + start + 4);
 }
 
+MachineFit ClassifyMachine(std::uint16_t machine, bool build64) {
+    const std::uint16_t own = build64 ? kMachineAmd64 : kMachineI386;
+    const std::uint16_t pair = build64 ? kMachineI386 : kMachineAmd64;
+    if (machine == own) return MachineFit::Own;
+    if (machine == pair) return MachineFit::Pair;
+    return MachineFit::Unsupported;
+}
+
 bool MachineNeedsPairProduct(std::uint16_t machine, bool build64) {
-    return build64 ? machine == kMachineI386 : machine != kMachineI386;
+    return ClassifyMachine(machine, build64) == MachineFit::Pair;
 }

@@ -13,6 +13,14 @@ inline constexpr std::uint16_t kMachineArm64 = 0xAA64;
 /// signature there. Nothing when the bytes are not such an image; never reads past `size`.
 std::optional<std::uint16_t> ReadPeMachine(const std::uint8_t* data, std::size_t size);
 
+/// How a VM library's processor fits the running build.
+enum class MachineFit {
+    Own,          ///< loads in this process
+    Pair,         ///< x86 for the 64-bit build, x64 for the 32-bit build: the pair product's
+    Unsupported,  ///< ARM64 and every other processor: neither build can host it
+};
+MachineFit ClassifyMachine(std::uint16_t machine, bool build64);
+
 /// True when a VM library of `machine` cannot load into this build and belongs to the pair
-/// product: an x86 library for the 64-bit build, anything but x86 for the 32-bit build.
+/// product: an x86 library for the 64-bit build, an x64 library for the 32-bit build.
 bool MachineNeedsPairProduct(std::uint16_t machine, bool build64);

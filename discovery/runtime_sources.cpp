@@ -1,5 +1,7 @@
 #include "discovery/runtime_sources.h"
 
+#include "discovery/pe_header.h"
+
 const RuntimeRegistryRoot kRuntimeRegistryRoots[7] = {
     {1, L"Software\\JavaSoft\\JDK\\", RuntimeKind::DevelopmentKit, RuntimeProvider::Sun, false,
      false},
@@ -147,16 +149,28 @@ bool ReadRegisteredRuntime(RegistryAccess& registry, FileProbe& files,
         return false;
     }
     runtime.folder = std::move(home);
+    runtime.library = std::move(library.path);
     runtime.server = library.server;
     return true;
 }
 
 void ScanRegistryRoot(RegistryAccess& registry, FileProbe& files, const RuntimeRegistryRoot& root,
                       RegistryView view, const RuntimeSearchCriteria& criteria,
-                      std::vector<RuntimeCandidate>& candidates, DecisionLog* log) {
+                      std::vector<RuntimeCandidate>& candidates, DecisionLog* log,
+                      RuntimeRejection rejectAs) {
+    const RuntimeKind kind = root.kind;
     for (const std::wstring& name : registry.SubkeyNames(root.path, view)) {
         VersionNumber version;
         ParseVersion(name, 0, version);
+        SeenRuntime seen;
+        seen.origin = kOriginRegistry;
+        seen.place = RegistryPlace(view, root.path + name, criteria.HostIs64Bit);
+        seen.version = FormatVersion(version);
+        seen.kind = kind == RuntimeKind::DevelopmentKit ? L"JDK" : L"JRE";
+        auto reject = [&](RuntimeRejection reason) {
+            seen.reason = RejectionCode(reason);
+            NoteRuntimeSeen(log, seen);
+        };
         const wchar_t* bound = nullptr;
         if (CompareVersions(version, criteria.MaximumVersion) > 0) {
             bound = L"above Maximum Version";
@@ -169,11 +183,37 @@ void ScanRegistryRoot(RegistryAccess& registry, FileProbe& files, const RuntimeR
                           {"subkey", name},
                           {"version", DecisionText(version)},
                           {"rejected", bound}});
+            if (log) registry.ReadText(root.path + name, L"JavaHome", view, seen.folder);
+            reject(CompareVersions(version, criteria.MaximumVersion) > 0
+                       ? RuntimeRejection::AboveMaximumVersion
+                       : RuntimeRejection::BelowMinimumVersion);
             continue;
         }
         RegisteredRuntime runtime;
         if (!ReadRegisteredRuntime(registry, files, root, name, view, criteria.JvmType, runtime,
                                    log)) {
+            if (log && registry.ReadText(root.path + name, L"JavaHome", view, seen.folder) &&
+                !seen.folder.empty()) {
+                EnsureTrailingBackslash(seen.folder);
+                if (root.homeHoldsKit) seen.folder += L"jre\\";
+                reject(files.FolderExists(seen.folder) ? RuntimeRejection::NoVmLibrary
+                                                       : RuntimeRejection::FolderMissing);
+            } else {
+                reject(RuntimeRejection::FolderMissing);
+            }
+            continue;
+        }
+        seen.folder = runtime.folder;
+        // Neither build can host a VM library for another processor family, so it never
+        // becomes a candidate; x86 and x64 follow the view they were found in.
+        std::optional<std::uint16_t> machine = files.ImageMachine(runtime.library);
+        if (machine &&
+            ClassifyMachine(*machine, criteria.HostIs64Bit) == MachineFit::Unsupported) {
+            reject(RuntimeRejection::UnsupportedProcessor);
+            continue;
+        }
+        if (rejectAs != RuntimeRejection::None) {
+            reject(rejectAs);
             continue;
         }
         RuntimeCandidate candidate;
@@ -189,8 +229,82 @@ void ScanRegistryRoot(RegistryAccess& registry, FileProbe& files, const RuntimeR
                       {"home", candidate.home},
                       {"server", DecisionText(candidate.hasServerVm)},
                       {"preferred", DecisionText(candidate.preferred)}});
+        NoteRuntimeSeen(log, seen);
         candidates.push_back(std::move(candidate));
     }
+}
+
+std::wstring RegistryPlace(RegistryView view, const std::wstring& key, bool hostIs64Bit) {
+    if (view == RegistryView::CurrentUser) return L"HKCU\\" + key;
+    const bool view64 = (view == RegistryView::Native) == hostIs64Bit;
+    return L"HKLM\\" + key + (view64 ? L" (64-bit)" : L" (32-bit)");
+}
+
+std::wstring RenameViewFolders(std::wstring_view text,
+                               const std::vector<std::pair<std::wstring, std::wstring>>& renames) {
+    auto same = [](std::wstring_view a, std::wstring_view b) {
+        if (a.size() != b.size()) return false;
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            wchar_t x = a[i], y = b[i];
+            if (x >= L'a' && x <= L'z') x = static_cast<wchar_t>(x - L'a' + L'A');
+            if (y >= L'a' && y <= L'z') y = static_cast<wchar_t>(y - L'a' + L'A');
+            if (x != y) return false;
+        }
+        return true;
+    };
+    std::wstring out;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t open = text.find(L'%', pos);
+        const std::size_t close =
+            open == std::wstring_view::npos ? open : text.find(L'%', open + 1);
+        if (close == std::wstring_view::npos) break;
+        out.append(text.substr(pos, open - pos));
+        const std::wstring_view name = text.substr(open + 1, close - open - 1);
+        const std::pair<std::wstring, std::wstring>* rename = nullptr;
+        for (const auto& pair : renames) {
+            if (same(name, pair.first)) rename = &pair;
+        }
+        if (rename) {
+            out += L'%' + rename->second + L'%';
+            pos = close + 1;
+        } else {
+            // As the expansion does for a name it does not know, the closing "%" may open
+            // the next reference.
+            out.append(text.substr(open, close - open));
+            pos = close;
+        }
+    }
+    out.append(text.substr(pos));
+    return out;
+}
+
+std::optional<VersionNumber> ParseReleaseVersion(std::string_view text) {
+    constexpr std::string_view kKey = "JAVA_VERSION=";
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        start = end + 1;
+        if (line.substr(0, kKey.size()) != kKey) continue;
+        line.remove_prefix(kKey.size());
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.remove_suffix(1);
+        if (line.size() >= 2 && line.front() == '"' && line.back() == '"') {
+            line = line.substr(1, line.size() - 2);
+        }
+        // The value is ASCII; anything else cannot be a version digit anyway.
+        std::wstring wide(line.begin(), line.end());
+        VersionNumber version;
+        if (!ParseVersion(wide, 0, version)) return std::nullopt;
+        return version;
+    }
+    return std::nullopt;
+}
+
+std::optional<VersionNumber> ReadReleaseVersion(FileProbe& files, const std::wstring& folder) {
+    std::string bytes;
+    if (!files.ReadSmallFile(folder + L"release", bytes)) return std::nullopt;
+    return ParseReleaseVersion(bytes);
 }
 
 std::wstring DecisionText(bool value) { return value ? L"true" : L"false"; }
@@ -208,7 +322,15 @@ std::wstring DecisionText(JvmTypeMode mode) {
 }
 
 std::wstring DecisionText(RegistryView view) {
-    return view == RegistryView::Native ? L"native" : L"alternate";
+    switch (view) {
+        case RegistryView::Alternate:
+            return L"alternate";
+        case RegistryView::CurrentUser:
+            return L"current user";
+        case RegistryView::Native:
+            break;
+    }
+    return L"native";
 }
 
 std::wstring DecisionText(const VersionNumber& version) {

@@ -2,17 +2,22 @@
 
 #include "core/decision_log.h"
 #include "discovery/criteria.h"
+#include "discovery/runtime_report.h"
 #include "discovery/version.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 /// Which registry view of HKEY_LOCAL_MACHINE: the running build's own, or the other
 /// processor's (the 32-bit view from the 64-bit build, the 64-bit view from the 32-bit one).
-enum class RegistryView { Native, Alternate };
+/// CurrentUser is HKEY_CURRENT_USER, where per-user installers register; both processors
+/// share it, so only a runtime's VM library says which processor it is for.
+enum class RegistryView { Native, Alternate, CurrentUser };
 
-/// Read-only access to HKEY_LOCAL_MACHINE. A key that cannot be opened has no subkeys and
-/// no values.
+/// Read-only access to HKEY_LOCAL_MACHINE (and HKEY_CURRENT_USER for RegistryView::CurrentUser).
+/// A key that cannot be opened has no subkeys and no values.
 class RegistryAccess {
   public:
     virtual ~RegistryAccess() = default;
@@ -30,6 +35,12 @@ class FileProbe {
     virtual ~FileProbe() = default;
     /// True when a find-first-file query on `path` succeeds.
     virtual bool Exists(const std::wstring& path) = 0;
+    /// True when `folder` (ending in a backslash) is an existing folder.
+    virtual bool FolderExists(const std::wstring& folder) = 0;
+    /// The bytes of a small text file (a runtime's "release" file); false when unreadable.
+    virtual bool ReadSmallFile(const std::wstring& path, std::string& bytes) = 0;
+    /// The Machine field of the PE image at `path`; nothing when it is not a readable image.
+    virtual std::optional<std::uint16_t> ImageMachine(const std::wstring& path) = 0;
 };
 
 enum class RuntimeKind { DevelopmentKit, RuntimeEnvironment };
@@ -60,6 +71,19 @@ struct RuntimeCandidate {
     bool preferred = false;
 };
 
+/// "HKLM\<key> (64-bit)", "HKLM\<key> (32-bit)" or "HKCU\<key>": where a runtime registered.
+std::wstring RegistryPlace(RegistryView view, const std::wstring& key, bool hostIs64Bit);
+
+/// Renames %FROM% references (any letter case) to %TO% for each pair, so that a value read
+/// from the other registry view expands to that view's program folders.
+std::wstring RenameViewFolders(std::wstring_view text,
+                               const std::vector<std::pair<std::wstring, std::wstring>>& renames);
+
+/// The version in a runtime's "release" file (JAVA_VERSION="17.0.9"); nothing without one.
+std::optional<VersionNumber> ParseReleaseVersion(std::string_view text);
+/// The version of the runtime in `folder` from its "release" file, if it has one.
+std::optional<VersionNumber> ReadReleaseVersion(FileProbe& files, const std::wstring& folder);
+
 struct VmLibraryLocation {
     std::wstring path;  ///< empty when no VM library was found
     bool server = false;
@@ -85,6 +109,7 @@ std::wstring FindPrivateRuntimeFolder(FileProbe& files, const std::wstring& laun
 
 struct RegisteredRuntime {
     std::wstring folder;
+    std::wstring library;
     bool server = false;
 };
 
@@ -96,9 +121,12 @@ bool ReadRegisteredRuntime(RegistryAccess& registry, FileProbe& files,
                            DecisionLog* log = nullptr);
 
 /// Appends the runtimes of one root whose versions lie within the bounds (both inclusive).
+/// A VM library that no build can host (ARM64, ...) is rejected. With `rejectAs` set, the
+/// runtimes that pass are only reported, as rejected for that reason, and not appended.
 void ScanRegistryRoot(RegistryAccess& registry, FileProbe& files, const RuntimeRegistryRoot& root,
                       RegistryView view, const RuntimeSearchCriteria& criteria,
-                      std::vector<RuntimeCandidate>& candidates, DecisionLog* log = nullptr);
+                      std::vector<RuntimeCandidate>& candidates, DecisionLog* log = nullptr,
+                      RuntimeRejection rejectAs = RuntimeRejection::None);
 
 // Texts for the decision log.
 std::wstring DecisionText(bool value);

@@ -2,13 +2,17 @@
 
 #include "core/text_win32.h"
 #include "discovery/pe_header.h"
+#include "options/path_utils.h"
+#include "options/path_utils_win32.h"
 
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
 
+std::vector<std::pair<std::wstring, std::wstring>> AlternateViewFolders();
+
 REGSAM RegistryViewAccess(RegistryView view) {
-    if (view == RegistryView::Native) return KEY_READ;
+    if (view != RegistryView::Alternate) return KEY_READ;
 #ifdef _WIN64
     return KEY_READ | KEY_WOW64_32KEY;
 #else
@@ -16,9 +20,10 @@ REGSAM RegistryViewAccess(RegistryView view) {
 #endif
 }
 
-RegistryKeyReader::RegistryKeyReader(const std::wstring& path, RegistryView view) {
+RegistryKeyReader::RegistryKeyReader(const std::wstring& path, RegistryView view) : view_(view) {
     HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, RegistryViewAccess(view), &key) ==
+    HKEY hive = view == RegistryView::CurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+    if (::RegOpenKeyExW(hive, path.c_str(), 0, RegistryViewAccess(view), &key) ==
         ERROR_SUCCESS) {
         key_.reset(key);
     }
@@ -64,6 +69,7 @@ bool RegistryKeyReader::ReadText(const std::wstring& name, std::wstring& text) c
     if (units) std::memcpy(value.data(), data.data(), units * sizeof(wchar_t));
     value.resize(std::wcslen(value.c_str()));  // ends at the first NUL or the end of the data
     if (type == REG_EXPAND_SZ && !value.empty()) {
+        if (view_ == RegistryView::Alternate) value = RenameViewFolders(value, AlternateViewFolders());
         std::wstring expanded;
         bool ok = FillGrowingBuffer(expanded, 260, [&](wchar_t* buffer, DWORD capacity) -> DWORD {
             DWORD needed = ::ExpandEnvironmentStringsW(value.c_str(), buffer, capacity);
@@ -88,15 +94,56 @@ bool Win32RegistryAccess::ReadText(const std::wstring& path, const std::wstring&
     return RegistryKeyReader(path, view).ReadText(name, text);
 }
 
-bool Win32FileProbe::Exists(const std::wstring& path) {
-    WIN32_FIND_DATAW data;
-    UniqueFindHandle find(::FindFirstFileW(path.c_str(), &data));
-    return static_cast<bool>(find);
+bool Win32FileProbe::Exists(const std::wstring& path) { return PathExists(path); }
+
+bool Win32FileProbe::FolderExists(const std::wstring& folder) {
+    std::wstring path = folder;
+    while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+    const DWORD attributes = ::GetFileAttributesW(ToLongPathForm(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool Win32FileProbe::ReadSmallFile(const std::wstring& path, std::string& bytes) {
+    bytes.clear();
+    UniqueFileHandle file(::CreateFileW(ToLongPathForm(path).c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    // A release file is a few hundred bytes; whatever is larger is not one.
+    char buffer[16384];
+    DWORD read = 0;
+    if (!::ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr)) return false;
+    bytes.assign(buffer, read);
+    return true;
+}
+
+std::optional<std::uint16_t> Win32FileProbe::ImageMachine(const std::wstring& path) {
+    return ReadImageMachine(path);
+}
+
+std::vector<std::pair<std::wstring, std::wstring>> AlternateViewFolders() {
+    // The 64-bit build reads the 32-bit view, whose programs live under the x86 folders;
+    // the 32-bit build reads the 64-bit view, whose folders it sees only as the *W6432
+    // variables. A name this process does not define is left alone.
+#ifdef _WIN64
+    const std::pair<const wchar_t*, const wchar_t*> names[] = {
+        {L"ProgramFiles", L"ProgramFiles(x86)"},
+        {L"CommonProgramFiles", L"CommonProgramFiles(x86)"}};
+#else
+    const std::pair<const wchar_t*, const wchar_t*> names[] = {
+        {L"ProgramFiles", L"ProgramW6432"}, {L"CommonProgramFiles", L"CommonProgramW6432"}};
+#endif
+    std::vector<std::pair<std::wstring, std::wstring>> renames;
+    for (const auto& [from, to] : names) {
+        if (!EnvironmentVariable(to).empty()) renames.emplace_back(from, to);
+    }
+    return renames;
 }
 
 std::optional<std::uint16_t> ReadImageMachine(const std::wstring& path) {
-    UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFileHandle file(::CreateFileW(ToLongPathForm(path).c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return std::nullopt;
     LARGE_INTEGER size{};
     if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0 ||

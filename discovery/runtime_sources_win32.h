@@ -14,8 +14,9 @@
 /// view (KEY_WOW64_32KEY in the 64-bit build, KEY_WOW64_64KEY in the 32-bit build).
 REGSAM RegistryViewAccess(RegistryView view);
 
-/// One HKEY_LOCAL_MACHINE key opened for reading in a view; closed when destroyed. A key that
-/// cannot be opened has no subkeys and no values.
+/// One HKEY_LOCAL_MACHINE key opened for reading in a view (HKEY_CURRENT_USER for
+/// RegistryView::CurrentUser); closed when destroyed. A key that cannot be opened has no
+/// subkeys and no values.
 class RegistryKeyReader {
   public:
     RegistryKeyReader(const std::wstring& path, RegistryView view);
@@ -24,11 +25,13 @@ class RegistryKeyReader {
     std::vector<std::wstring> SubkeyNames() const;
     /// A string value: the text ends at the first NUL or at the end of the data, whichever
     /// comes first. REG_SZ is taken as it is; REG_EXPAND_SZ has its environment references
-    /// expanded, as that type asks of its readers. Other types are not text: false.
+    /// expanded, as that type asks of its readers; a value from the alternate view has the
+    /// program folders of its own view, not of this process. Other types are not text: false.
     bool ReadText(const std::wstring& name, std::wstring& text) const;
 
   private:
     UniqueHKey key_;
+    RegistryView view_;
 };
 
 class Win32RegistryAccess : public RegistryAccess {
@@ -38,9 +41,14 @@ class Win32RegistryAccess : public RegistryAccess {
                   std::wstring& text) override;
 };
 
+/// The file queries of the runtime search; paths of 260 characters or more take the
+/// long-path form.
 class Win32FileProbe : public FileProbe {
   public:
     bool Exists(const std::wstring& path) override;
+    bool FolderExists(const std::wstring& folder) override;
+    bool ReadSmallFile(const std::wstring& path, std::string& bytes) override;
+    std::optional<std::uint16_t> ImageMachine(const std::wstring& path) override;
 };
 
 /// The Machine field of the PE image at `path`, read from a read-only view of the file;

@@ -1,8 +1,15 @@
 #include "discovery/selection.h"
 
+#include "discovery/pe_header.h"
+#include "discovery/vendor_runtimes.h"
+
 #include <algorithm>
 
 namespace {
+
+std::wstring FormatVersionOrEmpty(const std::optional<VersionNumber>& version) {
+    return version ? FormatVersion(*version) : std::wstring();
+}
 
 // True when `later` must come before `earlier`.
 bool ComesFirst(const RuntimeCandidate& later, const RuntimeCandidate& earlier,
@@ -62,10 +69,21 @@ std::optional<std::wstring> FindRegisteredRuntime(RegistryAccess& registry, File
                                                   RegistryView view,
                                                   const RuntimeSearchCriteria& criteria,
                                                   const std::wstring& pairProduct,
-                                                  DecisionLog* log) {
+                                                  DecisionLog* log,
+                                                  const std::vector<RuntimeCandidate>* extra) {
     if (view == RegistryView::Alternate && pairProduct.empty()) {
         NoteDecision(log, "discovery", "registry-view",
                      {{"view", DecisionText(view)}, {"skipped", L"no Pair Product"}});
+        // Nothing there can be taken, but a person asking why no runtime was found wants to
+        // see the other processor's runtimes.
+        if (log) {
+            std::vector<RuntimeCandidate> ignored;
+            for (const RuntimeRegistryRoot& root : kRuntimeRegistryRoots) {
+                if (!IsRootSearched(root, criteria)) continue;
+                ScanRegistryRoot(registry, files, root, view, criteria, ignored, log,
+                                 RuntimeRejection::OtherProcessorNoPair);
+            }
+        }
         return std::nullopt;
     }
     std::vector<RuntimeCandidate> candidates;
@@ -81,6 +99,7 @@ std::optional<std::wstring> FindRegisteredRuntime(RegistryAccess& registry, File
                      {{"root", root.path}, {"view", DecisionText(view)}, {"searched", L"true"}});
         ScanRegistryRoot(registry, files, root, view, criteria, candidates, log);
     }
+    if (extra) candidates.insert(candidates.end(), extra->begin(), extra->end());
     std::optional<RuntimeCandidate> chosen = SelectRuntime(candidates, criteria, log);
     if (!chosen) {
         NoteDecision(log, "discovery", "registry-view",
@@ -97,20 +116,31 @@ std::optional<std::wstring> FindRegisteredRuntime(RegistryAccess& registry, File
 RuntimeSearchResult SearchRuntime(const RuntimeSearchInputs& inputs, RegistryAccess& registry,
                                   FileProbe& files, DecisionLog* log) {
     const RuntimeSearchCriteria& criteria = inputs.criteria;
+    const bool hasPair = !inputs.pairProduct.empty();
     RuntimeSearchResult result;
-    auto accept = [&](RuntimeSource source, std::wstring folder, const VmLibraryLocation& found) {
+    auto accept = [&](RuntimeSource source, std::wstring folder, const VmLibraryLocation& found,
+                      bool launchPair = false) {
         result.source = source;
         result.folder = std::move(folder);
         result.library = found.path;
         result.server = found.server;
         result.needsMachineCheck = source == RuntimeSource::JrePath;
-        result.launchPair = source == RuntimeSource::AlternateRegistry;
+        result.launchPair = launchPair;
         NoteDecision(log, "discovery", "chosen",
                      {{"source", DecisionText(source)},
                       {"folder", result.folder},
                       {"library", result.library},
                       {"server", DecisionText(result.server)}});
         return result;
+    };
+    auto seenFolder = [&](const wchar_t* origin, const std::wstring& folder,
+                          RuntimeRejection reason) {
+        SeenRuntime seen;
+        seen.origin = origin;
+        seen.folder = folder;
+        seen.version = FormatVersionOrEmpty(ReadReleaseVersion(files, folder));
+        seen.reason = RejectionCode(reason);
+        NoteRuntimeSeen(log, seen);
     };
 
     // An empty "JRE Path" was resolved to the launcher folder; nothing resolved at all means
@@ -120,9 +150,24 @@ RuntimeSearchResult SearchRuntime(const RuntimeSearchInputs& inputs, RegistryAcc
     } else {
         std::wstring folder = JrePathFolder(inputs.jrePath);
         VmLibraryLocation found = LocateVmLibrary(files, folder, criteria.JvmType, log);
+        // The processor decides about the hand-over later; only a library that neither
+        // build can host is passed over here.
+        std::optional<std::uint16_t> machine;
+        if (!found.path.empty() && hasPair) machine = files.ImageMachine(found.path);
+        const bool unsupported =
+            machine && ClassifyMachine(*machine, criteria.HostIs64Bit) == MachineFit::Unsupported;
         NoteDecision(log, "discovery", "jre-path",
-                     {{"folder", folder}, {"accepted", DecisionText(!found.path.empty())}});
-        if (!found.path.empty()) return accept(RuntimeSource::JrePath, folder, found);
+                     {{"folder", folder},
+                      {"accepted", DecisionText(!found.path.empty() && !unsupported)}});
+        if (!found.path.empty() && !unsupported) {
+            return accept(RuntimeSource::JrePath, folder, found);
+        }
+        if (log) {
+            seenFolder(kOriginJrePath, folder,
+                       unsupported                  ? RuntimeRejection::UnsupportedProcessor
+                       : files.FolderExists(folder) ? RuntimeRejection::NoVmLibrary
+                                                    : RuntimeRejection::FolderMissing);
+        }
     }
 
     std::wstring privateRuntime;
@@ -136,19 +181,62 @@ RuntimeSearchResult SearchRuntime(const RuntimeSearchInputs& inputs, RegistryAcc
         VmLibraryLocation found = LocateVmLibrary(files, privateRuntime, criteria.JvmType, log);
         if (!found.path.empty())
             return accept(RuntimeSource::PrivateRuntime, privateRuntime, found);
+        if (log) seenFolder(kOriginBundled, privateRuntime, RuntimeRejection::NoVmLibrary);
     }
 
+    if (!criteria.UseJavaHome) {
+        NoteDecision(log, "discovery", "java-home", {{"skipped", L"Use JAVA_HOME is not yes"}});
+    } else if (inputs.javaHome.empty()) {
+        NoteDecision(log, "discovery", "java-home", {{"skipped", L"JAVA_HOME is not set"}});
+    } else {
+        SeenRuntime seen;
+        seen.origin = kOriginJavaHome;
+        const std::wstring folder = JavaHomeFolder(inputs.javaHome);
+        CheckedFolder checked = CheckRuntimeFolder(files, folder, criteria, hasPair, seen, log);
+        NoteDecision(log, "discovery", "java-home",
+                     {{"value", inputs.javaHome},
+                      {"folder", folder},
+                      {"accepted", DecisionText(checked.accepted)}});
+        if (checked.accepted) {
+            return accept(RuntimeSource::JavaHome, folder, checked.library, checked.launchPair);
+        }
+    }
+
+    std::optional<VendorRuntimes> vendor;
+    if (criteria.VendorRuntimes == VendorRuntimesMode::Yes) {
+        vendor = ScanVendorRuntimes(registry, files, criteria, hasPair, log);
+    }
     RuntimeSource source = RuntimeSource::NativeRegistry;
-    std::optional<std::wstring> registered = FindRegisteredRuntime(
-        registry, files, RegistryView::Native, criteria, inputs.pairProduct, log);
+    std::optional<std::wstring> registered =
+        FindRegisteredRuntime(registry, files, RegistryView::Native, criteria, inputs.pairProduct,
+                              log, vendor ? &vendor->own : nullptr);
     if (!registered) {
         source = RuntimeSource::AlternateRegistry;
-        registered = FindRegisteredRuntime(registry, files, RegistryView::Alternate, criteria,
-                                           inputs.pairProduct, log);
+        registered =
+            FindRegisteredRuntime(registry, files, RegistryView::Alternate, criteria,
+                                  inputs.pairProduct, log, vendor ? &vendor->other : nullptr);
     }
     if (registered) {
         VmLibraryLocation found = LocateVmLibrary(files, *registered, criteria.JvmType, log);
-        if (!found.path.empty()) return accept(source, *registered, found);
+        if (!found.path.empty()) {
+            return accept(source, *registered, found, source == RuntimeSource::AlternateRegistry);
+        }
+    }
+
+    if (criteria.VendorRuntimes == VendorRuntimesMode::Fallback) {
+        // Only now, so that no installation the other sources serve changes its choice.
+        vendor = ScanVendorRuntimes(registry, files, criteria, hasPair, log);
+        for (std::vector<RuntimeCandidate>* list : {&vendor->own, &vendor->other}) {
+            std::optional<RuntimeCandidate> chosen = SelectRuntime(*list, criteria, log);
+            if (!chosen) continue;
+            VmLibraryLocation found = LocateVmLibrary(files, chosen->home, criteria.JvmType, log);
+            if (!found.path.empty()) {
+                return accept(RuntimeSource::VendorRegistry, chosen->home, found,
+                              list == &vendor->other);
+            }
+        }
+    } else if (criteria.VendorRuntimes == VendorRuntimesMode::No) {
+        NoteDecision(log, "discovery", "vendor-roots", {{"skipped", L"Vendor Runtimes is no"}});
     }
     NoteDecision(log, "discovery", "chosen", {{"source", DecisionText(RuntimeSource::None)}});
     return result;
@@ -164,6 +252,10 @@ std::wstring DecisionText(RuntimeSource source) {
             return L"registry, native view";
         case RuntimeSource::AlternateRegistry:
             return L"registry, alternate view";
+        case RuntimeSource::JavaHome:
+            return L"JAVA_HOME";
+        case RuntimeSource::VendorRegistry:
+            return L"vendor registry keys";
         case RuntimeSource::None:
             break;
     }

@@ -19,13 +19,14 @@ std::optional<RuntimeCandidate> SelectRuntime(std::vector<RuntimeCandidate>& can
                                               const RuntimeSearchCriteria& criteria,
                                               DecisionLog* log = nullptr);
 
-/// Scans the searched roots in one view and selects among their runtimes. The alternate
-/// view is searched only when there is a pair product. Returns the runtime folder.
-std::optional<std::wstring> FindRegisteredRuntime(RegistryAccess& registry, FileProbe& files,
-                                                  RegistryView view,
-                                                  const RuntimeSearchCriteria& criteria,
-                                                  const std::wstring& pairProduct,
-                                                  DecisionLog* log = nullptr);
+/// Scans the searched roots in one view and selects among their runtimes and `extra` (vendor
+/// runtimes of the same processor). The alternate view is searched only when there is a
+/// pair product; without one, its runtimes are only reported as the other processor's.
+/// Returns the runtime folder.
+std::optional<std::wstring> FindRegisteredRuntime(
+    RegistryAccess& registry, FileProbe& files, RegistryView view,
+    const RuntimeSearchCriteria& criteria, const std::wstring& pairProduct,
+    DecisionLog* log = nullptr, const std::vector<RuntimeCandidate>* extra = nullptr);
 
 /// What the runtime search starts from.
 struct RuntimeSearchInputs {
@@ -33,10 +34,19 @@ struct RuntimeSearchInputs {
     std::wstring launcherFolder;  ///< without a trailing backslash
     std::wstring privateFolder;   ///< "jre64\" or "jre\"
     std::wstring pairProduct;
+    std::wstring javaHome;  ///< the JAVA_HOME variable, read only with "Use JAVA_HOME"
     RuntimeSearchCriteria criteria;
 };
 
-enum class RuntimeSource { None, JrePath, PrivateRuntime, NativeRegistry, AlternateRegistry };
+enum class RuntimeSource {
+    None,
+    JrePath,
+    PrivateRuntime,
+    NativeRegistry,
+    AlternateRegistry,
+    JavaHome,
+    VendorRegistry,
+};
 
 struct RuntimeSearchResult {
     RuntimeSource source = RuntimeSource::None;
@@ -45,12 +55,15 @@ struct RuntimeSearchResult {
     bool server = false;
     /// The library's processor decides about the hand-over (only for "JRE Path").
     bool needsMachineCheck = false;
-    /// Found in the alternate registry view: the pair product runs it.
+    /// Found in the alternate registry view, or a JAVA_HOME or vendor runtime whose VM library
+    /// is the other build's: the pair product runs it.
     bool launchPair = false;
 };
 
-/// Tries "JRE Path", the shipped runtime, the native registry view and then the alternate
-/// one, and stops at the first that yields a VM library.
+/// Tries "JRE Path", the shipped runtime, JAVA_HOME (when asked for), the native registry
+/// view and then the alternate one (each with the vendor roots when "Vendor Runtimes" is
+/// yes), then the vendor roots (when it is fallback), and stops at the first that yields a
+/// VM library. Every runtime seen is reported ("runtime-seen") with why it was not taken.
 RuntimeSearchResult SearchRuntime(const RuntimeSearchInputs& inputs, RegistryAccess& registry,
                                   FileProbe& files, DecisionLog* log = nullptr);
 

@@ -230,13 +230,15 @@ HMODULE LoadVmLibraryModule(const std::wstring& path, const std::wstring& depend
                             AddDllDirectoryFunction addDllDirectory) {
     if (addDllDirectory) {
         // Never removed: the library and its dependencies stay loaded until the process ends.
-        addDllDirectory(dependencyFolder.c_str());
-        HMODULE module = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+        addDllDirectory(ToLongPathForm(dependencyFolder).c_str());
+        // A runtime deep in the file system: the long form from 260 characters on.
+        HMODULE module = ::LoadLibraryExW(ToLongPathForm(path).c_str(), nullptr,
+                                          LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
         if (module || ::GetLastError() != ERROR_INVALID_PARAMETER) return module;
     }
     // Systems without the search-directory update: the library's own folder comes first,
     // and the runtime's bin folder is on "Path" by now.
-    return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    return ::LoadLibraryExW(ToLongPathForm(path).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 std::wstring VmLibraryLoadPath(const Launcher& launcher, const std::wstring& path) {

@@ -37,6 +37,19 @@
 #define IDS_MAIN_CLASS_AND_MODULE 265
 #define IDS_MODULE_NEEDS_JAVA9 266
 
+// Why a runtime the search saw was not taken (the missing-runtime dialog's details and
+// vmbootcheck's report), and the name of the runtime shipped with the application.
+#define IDS_REJECT_BELOW_MINIMUM 255
+#define IDS_REJECT_ABOVE_MAXIMUM 256
+#define IDS_REJECT_WRONG_KIND 257
+#define IDS_REJECT_PROVIDER 258
+#define IDS_REJECT_NO_VM_LIBRARY 259
+#define IDS_REJECT_OTHER_PROCESSOR 260
+#define IDS_REJECT_FOLDER_MISSING 261
+#define IDS_REJECT_DAMAGED_LIBRARY 262
+#define IDS_REJECT_UNSUPPORTED_PROCESSOR 263
+#define IDS_RUNTIME_BUNDLED 264
+
 #define IDD_MISSING_RUNTIME 201
 #define IDD_UNCAUGHT_EXCEPTION 231
 
@@ -57,3 +70,6 @@
 #define IDC_EXCEPTION_INTRO 210
 #define IDC_EXCEPTION_HINT 211
 #define IDC_EXCEPTION_WARNING 212
+// The missing-runtime dialog's list of the runtimes seen and not taken.
+#define IDC_DETAILS_BUTTON 220
+#define IDC_DETAILS_LIST 221

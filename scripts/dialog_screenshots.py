@@ -38,6 +38,12 @@ def capture(bitness, dialog, language):
         path = OUT / ("%s-%d-%s.png" % (dialog, bitness, language))
         ui.screenshot(path)
         print(path)
+        if dialog == "missing":
+            # The list of the runtimes seen, opened by the Details button.
+            ui.press(id=220)
+            path = OUT / ("%s-details-%d-%s.png" % (dialog, bitness, language))
+            ui.screenshot(path)
+            print(path)
     finally:
         ui.key("esc")
         process.wait(30)

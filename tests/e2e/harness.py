@@ -408,7 +408,12 @@ def reg_query(key, view=64):
     return values
 
 
-JAVA_REGISTRY_ROOTS = ("Software\\JavaSoft", "Software\\JRockit", "Software\\IBM")
+JAVA_REGISTRY_ROOTS = ("Software\\JavaSoft", "Software\\JRockit", "Software\\IBM",
+                       # where the OpenJDK vendors' installers register
+                       "Software\\Eclipse Adoptium", "Software\\AdoptOpenJDK",
+                       "Software\\Eclipse Foundation", "Software\\Microsoft\\JDK",
+                       "Software\\Semeru", "Software\\Azul Systems", "Software\\BellSoft",
+                       "Software\\SapMachine")
 
 
 def clear_java_registry():

@@ -28,6 +28,13 @@ def control(dialog, control_id):
     raise AssertionError("no control %d in %s" % (control_id, dialog))
 
 
+def ini_text(path):
+    """A profile file as the profile functions wrote it: UTF-16 after a byte-order mark,
+    else the ANSI code page."""
+    data = Path(path).read_bytes()
+    return data.decode("utf-16") if data[:2] == b"\xff\xfe" else data.decode("cp1252")
+
+
 class ExceptionDialogTest(harness.TestCase):
     def make_app(self, failure_check="yes", main=None):
         app = harness.App(64)
@@ -230,6 +237,64 @@ class MissingRuntimeDialogTest(harness.TestCase):
         self.assertExitCode(process.wait(60), -1, dialog)
         self.assertIsNone(self.per_user_ini())
 
+    def pair_product(self, app):
+        recorder = app.folder / "pair product.exe"
+        shutil.copyfile(harness.tool_path("pair_recorder"), recorder)
+        return recorder, app.folder / "pair-record.txt"
+
+    def test_a_pick_for_the_other_processor_hands_over_and_both_files_remember_it(self):
+        other = harness.temp_dir("rt-") / "jre32"
+        (other / "bin" / "client").mkdir(parents=True)
+        shutil.copyfile(harness.tool_path("probe_x86.dll"), other / "bin" / "client" / "jvm.dll")
+        app = self.make_app()
+        recorder, record = self.pair_product(app)
+        with open(app.ini, "ab") as ini:
+            ini.write(b"[Application]\r\nPair Product=pair product.exe\r\n"
+                      b"Pair Return Code=Yes\r\n")
+        env = {"VMBOOT_TEST_PICKED_FOLDERS": harness.win_path(other),
+               "VMBOOT_PAIR_RECORD": harness.win_path(record), "VMBOOT_PAIR_EXIT_CODE": "7"}
+        process = app.start(["one", "two words"], env=env, timeout=120)
+        ui = harness.UiDriver()
+        dialog = ui.wait_dialog(timeout=60, pid=process)
+        ui.press("Browse...")
+        self.assertTrue(control(ui.info(), 1)["enabled"])
+        ui.press("OK")
+        result = process.wait(90)
+        # The same start hands over, with its own command line.
+        self.assertExitCode(result, 7, dialog)
+        self.assertEqual(record.read_text(encoding="utf-8").splitlines(),
+                         [app.command_line(["one", "two words"])])
+        expected = "JRE Path=%s\\" % harness.win_path(other)
+        ini = self.per_user_ini()
+        self.assertIsNotNone(ini)
+        self.assertIn(expected, ini_text(ini))
+        pair_ini = ini.parent / "pair product.ini"
+        self.assertTrue(pair_ini.is_file(), "the pair product's per-user file")
+        self.assertIn(expected, ini_text(pair_ini))
+
+    def test_a_service_remembers_the_pick_beside_both_executables(self):
+        runtime = self.runtime()
+        app = self.make_app()
+        self.pair_product(app)
+        with open(app.ini, "ab") as ini:
+            ini.write(b"[Application]\r\nApplication Type=service\r\n"
+                      b"Pair Product=pair product.exe\r\n")
+        process, ui, dialog = self.start(app, [runtime])
+        ui.press("Browse...")
+        ui.press("OK")
+        result = process.wait(90)
+        self.assertExitCode(result, 0, dialog)
+        self.assertIn("started", result.stdout)
+        expected = "JRE Path=%s\\" % harness.win_path(runtime)
+        for ini in (app.ini, app.folder / "pair product.ini"):
+            self.assertIn(expected, ini_text(ini), ini)
+        self.assertIsNone(self.per_user_ini(), "a service keeps nothing per user")
+        # The shipped launcher starts again without asking.
+        shutil.copyfile(harness.launcher_path(64), app.exe)
+        again = app.run(timeout=60)
+        self.assertExitCode(again, 0)
+        self.assertIn("started", again.stdout)
+
     def test_cancel_after_a_usable_pick_remembers_nothing(self):
         runtime = self.runtime()
         app = self.make_app()
@@ -239,6 +304,74 @@ class MissingRuntimeDialogTest(harness.TestCase):
         ui.press("Cancel")
         self.assertExitCode(process.wait(60), -1, dialog)
         self.assertIsNone(self.per_user_ini())
+
+
+def reg_add(view, key, name, data, kind="REG_SZ"):
+    """One value under HKLM (view 64 or 32) or, for a key starting with HKCU, the user's."""
+    full = key if key.startswith("HKCU\\") else "HKLM\\" + key
+    result = harness.run_wine(["reg", "add", full, "/v", name, "/t", kind, "/d", str(data),
+                               "/f", "/reg:%d" % view])
+    if result.returncode != 0:
+        raise harness.HarnessError("reg add failed: %s" % result.stdout.decode(errors="replace"))
+
+
+TEMURIN_KEY = "Software\\Eclipse Adoptium\\JDK\\17.0.9.9\\hotspot\\MSI"
+
+DETAILS = {
+    "en": ("Details >>", "no VM library of the requested type", "below the minimum version",
+           "provider not allowed"),
+    "de": ("Details >>", "keine VM-Bibliothek des verlangten Typs", "älter als die Mindestversion",
+           "Anbieter nicht zugelassen"),
+}
+
+
+class RuntimeReportTest(harness.TestCase):
+    """The missing-runtime dialog's Details list: every runtime the search saw, and why it
+    was not taken, in the system's language."""
+
+    def setUp(self):
+        harness.clear_java_registry()
+        self.addCleanup(harness.clear_java_registry)
+
+    def test_details_list_the_runtimes_seen_in_english_and_german(self):
+        old = standin.make_runtime(harness.temp_dir("rt-") / "jre16", 64)
+        temurin = standin.make_runtime(harness.temp_dir("rt-") / "temurin", 64,
+                                       vm_dirs=("server",))
+        reg_add(64, "Software\\IBM\\Java2 Runtime Environment\\1.6", "JavaHome",
+                harness.win_path(old))
+        reg_add(64, TEMURIN_KEY, "Path", harness.win_path(temurin) + "\\")
+        # The installer's feature flag beside the folder: a number, never a folder.
+        reg_add(64, TEMURIN_KEY, "JavaHome", 1, "REG_DWORD")
+        for language, env in (("en", {}), ("de", {"LC_ALL": "de_DE.UTF-8"})):
+            with self.subTest(language=language):
+                button, no_library, too_old, provider = DETAILS[language]
+                app = harness.App(64)
+                # IBM runtimes only: the vendors' runtimes carry on Sun's.
+                app.write_ini("[Java Runtime Environment]\nMain Class=%s\nMinimum Version=1.8\n"
+                              "VM Provider=ibm\n[Class Path]\nClass Path=x.jar\n" % MAIN)
+                process = app.start(env=env, timeout=120)
+                ui = harness.UiDriver()
+                dialog = ui.wait_dialog(timeout=60, pid=process)
+                try:
+                    self.assertFalse(control(dialog, 221)["visible"], dialog)
+                    before = dialog["rect"]["height"]
+                    ui.press(button)
+                    dialog = ui.info()
+                    self.assertTrue(control(dialog, 221)["visible"], dialog)
+                    self.assertGreater(dialog["rect"]["height"], before)
+                    lines = control(dialog, 221)["text"].splitlines()
+                    self.assertEqual(lines, [
+                        "%s - JRE Path: %s\\" % (no_library, app.win_folder),
+                        "%s - HKLM\\Software\\IBM\\Java2 Runtime Environment\\1.6 "
+                        "(64-bit): %s (1.6, JRE)" % (too_old, harness.win_path(old)),
+                        "%s - HKLM\\%s (64-bit): %s\\ (17.0.9.9, JDK)"
+                        % (provider, TEMURIN_KEY, harness.win_path(temurin)),
+                    ], dialog)
+                    if language == "en":
+                        ui.screenshot(harness.temp_dir("shot-") / "missing-details.png")
+                finally:
+                    ui.press(id=2)
+                self.assertExitCode(process.wait(60), -1, dialog)
 
 
 if __name__ == "__main__":

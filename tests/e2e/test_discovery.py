@@ -383,5 +383,84 @@ class RegistrySelectionTest(harness.TestCase):
                 self.assertExitCode(result, 0 if expected else -1, dialog)
 
 
+def reg_value(view, key, name, data, kind="REG_SZ"):
+    result = harness.run_wine(["reg", "add", key, "/v", name, "/t", kind, "/d", str(data),
+                               "/f", "/reg:%d" % view])
+    if result.returncode != 0:
+        raise harness.HarnessError("reg add failed: %s" % result.stdout.decode(errors="replace"))
+
+
+class VendorRuntimeTest(harness.TestCase):
+    """Runtimes registered only by an OpenJDK vendor's installer."""
+
+    MAIN = ("package app;\n"
+            "public class Main {\n"
+            "    public static void main(String[] args) {\n"
+            "        System.out.println(\"running on \" + System.getProperty(\"java.version\"));\n"
+            "    }\n"
+            "}\n")
+
+    def setUp(self):
+        clear_java_registry()
+        self.addCleanup(clear_java_registry)
+
+    def test_the_real_runtime_registered_the_temurin_way_runs(self):
+        jre = harness.require_real_jre(self)
+        key = "HKLM\\Software\\Eclipse Adoptium\\JRE\\17.0.17.10\\hotspot\\MSI"
+        reg_value(64, key, "Path", harness.win_path(jre) + "\\")
+        # What the installer keeps beside the folder: feature flags, not paths.
+        for flag in ("JavaHome", "Main", "EnvironmentPath"):
+            reg_value(64, key, flag, 1, "REG_DWORD")
+        app = harness.App(64)
+        jar = harness.compile_java({"app/Main.java": self.MAIN}, app.folder / "build",
+                                   jar=app.folder / "app.jar")
+        self.assertTrue(jar.is_file())
+        # No runtime key of the configuration names a vendor: the default finds it.
+        app.write_ini("[Java Runtime Environment]\nMain Class=app.Main\n"
+                      "[Class Path]\nClass Path=app.jar\n")
+        result = app.run(["-nosplash"], timeout=120)
+        self.assertExitCode(result, 0)
+        self.assertIn("running on 17.0.17", result.stdout)
+
+        # vmbootcheck names the same runtime, and says why nothing earlier was taken.
+        report = app.check(["-nosplash"])
+        self.assertEqual(report["vmLibrary"].lower(),
+                         (harness.win_path(jre) + "\\bin\\server\\jvm.dll").lower())
+        vendor = [r for r in report["runtimesSeen"] if r["origin"] == "vendor"]
+        self.assertEqual(len(vendor), 1, report["runtimesSeen"])
+        self.assertEqual(vendor[0]["version"], "17.0.17.10")
+        self.assertEqual(vendor[0]["kind"], "JRE")
+        self.assertEqual(vendor[0]["rejected"], "")
+        jre_path = [r for r in report["runtimesSeen"] if r["origin"] == "jre-path"]
+        self.assertEqual([r["rejected"] for r in jre_path], ["no-vm-library"])
+        self.assertTrue(jre_path[0]["text"].startswith("no VM library of the requested type - "
+                                                       "JRE Path: "), jre_path[0]["text"])
+
+        # With the vendor keys turned off the same machine has no runtime for it.
+        app.write_ini("[Java Runtime Environment]\nMain Class=app.Main\n"
+                      "Vendor Runtimes=no\n[Class Path]\nClass Path=app.jar\n")
+        self.assertEqual(app.check()["outcome"], "missing-runtime-dialog")
+
+    def test_java_home_on_request(self):
+        jre = harness.require_real_jre(self)
+        app = harness.App(64)
+        harness.compile_java({"app/Main.java": self.MAIN}, app.folder / "build",
+                             jar=app.folder / "app.jar")
+        env = {"JAVA_HOME": harness.win_path(jre) + "\\bin\\"}
+        for use, expected in (("yes", 0), ("", -1)):
+            with self.subTest(use_java_home=use):
+                app.write_ini("[Java Runtime Environment]\nMain Class=app.Main\n"
+                              "Use JAVA_HOME=%s\n[Class Path]\nClass Path=app.jar\n" % use)
+                if expected == 0:
+                    result = app.run(["-nosplash"], env=env, timeout=120)
+                    self.assertExitCode(result, 0)
+                    self.assertIn("running on 17.0.17", result.stdout)
+                else:
+                    report = app.check(env=env)
+                    self.assertEqual(report["outcome"], "missing-runtime-dialog")
+                    self.assertFalse([r for r in report["runtimesSeen"]
+                                      if r["origin"] == "java-home"])
+
+
 if __name__ == "__main__":
     harness.main()

@@ -7,10 +7,14 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/format.h"
 #include "core/launcher_win32.h"
 #include "core/resources_win32.h"
+#include "discovery/discovery_win32.h"
+#include "discovery/runtime_report.h"
 #include "discovery/version_win32.h"
 #include "hosting/exception_dialog_win32.h"
 #include "resources/resource_ids.h"
@@ -43,6 +47,37 @@ const wchar_t kSampleTrace[] =
     L"\tat java.base/java.io.FileInputStream.open0(Native Method)\r\n"
     L"\tat java.base/java.io.FileInputStream.open(FileInputStream.java:216)\r\n"
     L"\t... 4 more\r\n";
+
+// One runtime for every reason the search gives, so that each translation is seen.
+std::vector<std::wstring> SampleReport() {
+    const std::pair<const wchar_t*, const wchar_t*> rows[] = {
+        {L"jre-path", L"no-vm-library"},
+        {L"bundled", L"no-vm-library"},
+        {L"java-home", L"folder-missing"},
+        {L"registry", L"below-minimum-version"},
+        {L"registry", L"above-maximum-version"},
+        {L"registry", L"other-processor-no-pair-product"},
+        {L"vendor", L"provider-not-allowed"},
+        {L"vendor", L"wrong-kind"},
+        {L"vendor", L"unsupported-processor"},
+        {L"vendor", L"damaged-vm-library"},
+    };
+    std::vector<std::wstring> lines;
+    for (const auto& [origin, reason] : rows) {
+        SeenRuntime runtime;
+        runtime.origin = origin;
+        runtime.place =
+            std::wstring(origin) == L"vendor"
+                ? L"HKLM\\Software\\Eclipse Adoptium\\JDK\\17.0.9.9\\hotspot\\MSI (64-bit)"
+                : L"HKLM\\Software\\JavaSoft\\Java Runtime Environment\\1.8 (32-bit)";
+        runtime.folder = L"C:\\Program Files\\Eclipse Adoptium\\jdk-17.0.9.9-hotspot\\";
+        runtime.version = L"17.0.9.9";
+        runtime.kind = L"JDK";
+        runtime.reason = reason;
+        lines.push_back(DescribeSeenRuntime(runtime, RuntimeReportText));
+    }
+    return lines;
+}
 
 }  // namespace
 
@@ -80,7 +115,8 @@ int wmain(int argc, wchar_t** argv) {
         ScriptedFolderPicker picker(std::move(folders));
         std::wstring folder, library;
         INT_PTR result =
-            ShowMissingRuntimeDialog(nullptr, launcher, message, picker, folder, library);
+            ShowMissingRuntimeDialog(nullptr, launcher, message, picker, folder, library,
+                                     SampleReport());
         if (result == IDOK) {
             PrintUtf8(L"folder=" + folder);
             PrintUtf8(L"library=" + library);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <deque>
 #include <filesystem>
 
@@ -10,6 +11,7 @@
 #include "core/launcher_win32.h"
 #include "core/resources_win32.h"
 #include "discovery/version_win32.h"
+#include "options/path_utils.h"
 #include "resources/resource_ids.h"
 
 using namespace modal_driver;
@@ -198,4 +200,77 @@ TEST_F(MissingRuntimeDialogTest, DryRunShowsNothing) {
     launcher.DryRun = true;
     std::wstring folder, library;
     EXPECT_FALSE(RunMissingRuntimeDialog(launcher, L"m", folder, library));
+}
+
+// A runtime deep in the file system can be picked; one whose VM library is for a processor
+// no build runs (ARM64) cannot. Details shows the report lines and grows the dialog.
+TEST_F(MissingRuntimeDialogTest, LongPathsArmLibrariesAndDetails) {
+    wchar_t self[MAX_PATH];
+    std::wstring tools(self, ::GetModuleFileNameW(nullptr, self, MAX_PATH));
+    tools = tools.substr(0, tools.rfind(L'\\') + 1) + L"tools\\";
+    auto copy = [](const std::wstring& from, const std::wstring& to) {
+        for (std::size_t slash = to.find(L'\\', 3); slash != std::wstring::npos;
+             slash = to.find(L'\\', slash + 1)) {
+            ::CreateDirectoryW(ToLongPathForm(to.substr(0, slash)).c_str(), nullptr);
+        }
+        ASSERT_TRUE(::CopyFileW(from.c_str(), ToLongPathForm(to).c_str(), FALSE));
+    };
+    std::wstring deep = root_.wstring();
+    while (deep.size() < 250) deep += L"\\a-rather-long-folder-name-for-a-runtime";
+    const std::wstring own = tools + (sizeof(void*) == 8 ? L"probe_x64.dll" : L"probe_x86.dll");
+    copy(own, deep + L"\\bin\\server\\jvm.dll");
+    ASSERT_GE(deep.size() + 20, 260u);
+    const std::wstring arm = Folder(L"arm");
+    copy(tools + L"probe_x64.dll", arm + L"\\bin\\server\\jvm.dll");
+    {
+        UniqueFileHandle file(::CreateFileW((arm + L"\\bin\\server\\jvm.dll").c_str(),
+                                            GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                            OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(file);
+        unsigned char header[0x40];
+        DWORD done = 0;
+        ::ReadFile(file.get(), header, sizeof header, &done, nullptr);
+        const DWORD machineOffset = (header[0x3C] | (header[0x3D] << 8)) + 4;
+        ::SetFilePointer(file.get(), static_cast<LONG>(machineOffset), nullptr, FILE_BEGIN);
+        const unsigned char arm64[2] = {0x64, 0xAA};
+        ::WriteFile(file.get(), arm64, 2, &done, nullptr);
+    }
+
+    Launcher launcher;
+    ScriptedPicker picker;
+    picker.answers = {arm, deep};
+    const std::vector<std::wstring> report = {L"first line", L"second line"};
+    std::wstring folder, library;
+    INT_PTR result = RunModal(
+        [&] {
+            return ShowMissingRuntimeDialog(nullptr, launcher, L"m", picker, folder, library,
+                                            report);
+        },
+        [&](HWND dialog) {
+            HWND list = ::GetDlgItem(dialog, IDC_DETAILS_LIST);
+            EXPECT_FALSE(::IsWindowVisible(list));
+            EXPECT_EQ(Text(list), L"first line\r\nsecond line\r\n");
+            RECT before{}, after{};
+            ::GetWindowRect(dialog, &before);
+            Press(dialog, IDC_DETAILS_BUTTON);
+            ::GetWindowRect(dialog, &after);
+            EXPECT_TRUE(::IsWindowVisible(list));
+            EXPECT_GT(after.bottom - after.top, before.bottom - before.top);
+            Press(dialog, IDC_DETAILS_BUTTON);
+            ::GetWindowRect(dialog, &after);
+            EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
+            Press(dialog, IDC_BROWSE);
+            EXPECT_FALSE(OkEnabled(dialog)) << "an ARM64 VM library";
+            Press(dialog, IDC_BROWSE);
+            EXPECT_TRUE(OkEnabled(dialog)) << "a runtime deeper than 260 characters";
+            Press(dialog, IDOK);
+        });
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(library, deep + L"\\bin\\server\\jvm.dll");
+    // The library's own removal cannot take paths this long: level by level, deepest first.
+    ::DeleteFileW(ToLongPathForm(deep + L"\\bin\\server\\jvm.dll").c_str());
+    for (std::wstring level = deep + L"\\bin\\server"; level.size() > root_.wstring().size();
+         level.resize(level.rfind(L'\\'))) {
+        ::RemoveDirectoryW(ToLongPathForm(level).c_str());
+    }
 }

@@ -91,12 +91,24 @@ TEST(ReadPeMachine, DamagedImagesAreNotImages) {
     EXPECT_FALSE(ReadPeMachine(nullptr, 0));
 }
 
-TEST(MachineNeedsPairProduct, PerBuild) {
-    EXPECT_TRUE(MachineNeedsPairProduct(kMachineI386, true));
-    EXPECT_FALSE(MachineNeedsPairProduct(kMachineAmd64, true));
-    EXPECT_FALSE(MachineNeedsPairProduct(kMachineArm64, true));
-    EXPECT_FALSE(MachineNeedsPairProduct(kMachineI386, false));
-    EXPECT_TRUE(MachineNeedsPairProduct(kMachineAmd64, false));
-    EXPECT_TRUE(MachineNeedsPairProduct(kMachineArm64, false));
-    EXPECT_TRUE(MachineNeedsPairProduct(0, false));
+TEST(ClassifyMachine, OnlyX86AndX64GoToThePairProduct) {
+    struct Case {
+        std::uint16_t machine;
+        MachineFit on64;
+        MachineFit on32;
+    };
+    const Case cases[] = {
+        {kMachineAmd64, MachineFit::Own, MachineFit::Pair},
+        {kMachineI386, MachineFit::Pair, MachineFit::Own},
+        // No build hosts these, and the pair product could not either.
+        {kMachineArm64, MachineFit::Unsupported, MachineFit::Unsupported},
+        {0x01C4 /* ARMNT */, MachineFit::Unsupported, MachineFit::Unsupported},
+        {0, MachineFit::Unsupported, MachineFit::Unsupported},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ClassifyMachine(c.machine, true), c.on64) << c.machine;
+        EXPECT_EQ(ClassifyMachine(c.machine, false), c.on32) << c.machine;
+        EXPECT_EQ(MachineNeedsPairProduct(c.machine, true), c.on64 == MachineFit::Pair);
+        EXPECT_EQ(MachineNeedsPairProduct(c.machine, false), c.on32 == MachineFit::Pair);
+    }
 }

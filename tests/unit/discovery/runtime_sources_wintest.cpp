@@ -5,6 +5,7 @@
 #include "discovery/discovery_win32.h"
 #include "discovery/pe_header.h"
 #include "discovery/selection.h"
+#include "options/path_utils.h"
 
 #include <gtest/gtest.h>
 
@@ -80,7 +81,7 @@ std::wstring TempFolder() {
 
 void RemoveTree(const std::wstring& folder) {
     WIN32_FIND_DATAW data;
-    UniqueFindHandle find(::FindFirstFileW((folder + L"*").c_str(), &data));
+    UniqueFindHandle find(::FindFirstFileW(ToLongPathForm(folder + L"*").c_str(), &data));
     if (find) {
         do {
             std::wstring name = data.cFileName;
@@ -88,12 +89,12 @@ void RemoveTree(const std::wstring& folder) {
             if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 RemoveTree(folder + name + L"\\");
             } else {
-                ::DeleteFileW((folder + name).c_str());
+                ::DeleteFileW(ToLongPathForm(folder + name).c_str());
             }
         } while (::FindNextFileW(find.get(), &data));
     }
     find.reset();
-    ::RemoveDirectoryW(folder.c_str());
+    ::RemoveDirectoryW(ToLongPathForm(folder).c_str());
 }
 
 void WriteFileBytes(const std::wstring& path, const void* data, std::size_t size) {
@@ -446,5 +447,131 @@ TEST(DiscoverRuntime, DryRunRecordsTheDialogInsteadOfShowingIt) {
     EXPECT_EQ(Field(*dialog, "message"),
               L"The Java Runtime Environment (JRE) was not found. Please  download and install a "
               L"JRE with a server JVM (minimum version 9999.1) from:");
+    RemoveTree(folder);
+}
+
+TEST(RegistryKeyReader, ExpandsTheProgramFoldersOfTheViewTheValueCameFrom) {
+    RegistryFixture fixture;
+    const std::wstring base = L"Software\\vmboot-tests\\expand-" + Unique();
+    UniqueHKey native = fixture.Create(base, kNativeFlag);
+    UniqueHKey alternate = fixture.Create(base, kAlternateFlag);
+    const std::wstring value = L"%ProgramFiles%\\Java;%CommonProgramFiles%;%ProgramFiles(x86)%";
+    fixture.SetText(native.get(), L"JavaHome", value, REG_EXPAND_SZ);
+    fixture.SetText(alternate.get(), L"JavaHome", value, REG_EXPAND_SZ);
+    auto variable = [](const wchar_t* name) {
+        wchar_t buffer[MAX_PATH] = {};
+        ::GetEnvironmentVariableW(name, buffer, MAX_PATH);
+        return std::wstring(buffer);
+    };
+#ifdef _WIN64
+    const std::wstring otherProgramFiles = variable(L"ProgramFiles(x86)");
+    const std::wstring otherCommon = variable(L"CommonProgramFiles(x86)");
+#else
+    const std::wstring otherProgramFiles = variable(L"ProgramW6432");
+    const std::wstring otherCommon = variable(L"CommonProgramW6432");
+#endif
+    ASSERT_FALSE(otherProgramFiles.empty());
+    ASSERT_NE(otherProgramFiles, variable(L"ProgramFiles"));
+    std::wstring text;
+    ASSERT_TRUE(RegistryKeyReader(base, RegistryView::Native).ReadText(L"JavaHome", text));
+    EXPECT_EQ(text, variable(L"ProgramFiles") + L"\\Java;" + variable(L"CommonProgramFiles") +
+                        L";" + variable(L"ProgramFiles(x86)"));
+    ASSERT_TRUE(RegistryKeyReader(base, RegistryView::Alternate).ReadText(L"JavaHome", text));
+    EXPECT_EQ(text, otherProgramFiles + L"\\Java;" + otherCommon + L";" +
+                        variable(L"ProgramFiles(x86)"));
+}
+
+// The vendors' installers on a real registry and file system: a Temurin kit in a folder
+// whose VM library path is longer than 260 characters, with the installer's DWORD flags
+// beside its folder value; a per-user runtime under HKEY_CURRENT_USER; and an ARM64 kit in
+// the other view, which neither build can run.
+TEST(RuntimeSearch, VendorRuntimesOnDisk) {
+    const std::wstring folder = TempFolder();
+    std::wstring deep = folder;
+    while (deep.size() < 250) deep += L"a-rather-long-folder-name-for-a-runtime\\";
+    for (std::size_t slash = deep.find(L'\\', 3); slash != std::wstring::npos;
+         slash = deep.find(L'\\', slash + 1)) {
+        ::CreateDirectoryW(ToLongPathForm(deep.substr(0, slash)).c_str(), nullptr);
+    }
+    auto write = [](const std::wstring& path, const std::vector<char>& bytes) {
+        for (std::size_t slash = path.find(L'\\', 3); slash != std::wstring::npos;
+             slash = path.find(L'\\', slash + 1)) {
+            ::CreateDirectoryW(ToLongPathForm(path.substr(0, slash)).c_str(), nullptr);
+        }
+        UniqueFileHandle file(::CreateFileW(ToLongPathForm(path).c_str(), GENERIC_WRITE, 0,
+                                            nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                            nullptr));
+        ASSERT_TRUE(file) << "creating a fixture file";
+        DWORD written = 0;
+        ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    };
+    const std::vector<char> own = ReadFileBytes(ProbeDll(sizeof(void*) == 8 ? L"x64" : L"x86"));
+    std::vector<char> arm = ReadFileBytes(ProbeDll(L"x64"));
+    const std::uint32_t ntOffset =
+        static_cast<std::uint8_t>(arm[0x3C]) | (static_cast<std::uint8_t>(arm[0x3D]) << 8);
+    arm[ntOffset + 4] = '\x64';
+    arm[ntOffset + 5] = '\xAA';
+    const std::string release = "JAVA_VERSION=\"9001.0.1\"\r\n";
+    write(deep + L"bin\\server\\jvm.dll", own);
+    write(deep + L"release", std::vector<char>(release.begin(), release.end()));
+    ASSERT_GE((deep + L"bin\\server\\jvm.dll").size(), 260u);
+    write(folder + L"user\\bin\\client\\jvm.dll", own);
+    write(folder + L"arm\\bin\\server\\jvm.dll", arm);
+
+    RegistryFixture fixture;
+    const std::wstring kits = L"Software\\Eclipse Adoptium\\JDK\\";
+    UniqueHKey msi = fixture.Create(kits + L"9001.0.1.2\\hotspot\\MSI", kNativeFlag);
+    fixture.SetText(msi.get(), L"Path", deep);
+    const DWORD flag = 1;
+    for (const wchar_t* name : {L"JavaHome", L"Main", L"EnvironmentPath"}) {
+        fixture.SetBytes(msi.get(), name, REG_DWORD, &flag, sizeof flag);
+    }
+    fixture.SetText(fixture.Create(kits + L"9001.0.3.1\\hotspot\\MSI", kAlternateFlag).get(),
+                    L"Path", folder + L"arm\\");
+    const std::wstring userKey = L"Software\\Eclipse Adoptium\\JRE\\9001.0.0.5\\hotspot\\MSI";
+    HKEY user = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, userKey.c_str(), 0, nullptr, 0,
+                                KEY_ALL_ACCESS, nullptr, &user, nullptr),
+              ERROR_SUCCESS);
+    UniqueHKey userOwner(user);
+    fixture.SetText(user, L"Path", folder + L"user\\");
+    userOwner.reset();
+
+    RuntimeCriteriaKeys keys;
+    keys.MinimumVersion = L"9001";
+    keys.MaximumVersion = L"9001";
+    keys.VmProvider = L"any";
+    RuntimeSearchInputs inputs;
+    inputs.jrePath = folder + L"no-runtime-here";
+    inputs.launcherFolder = folder + L"launcher";
+    inputs.privateFolder = PrivateRuntimeFolder();
+    inputs.pairProduct = L"pair.exe";
+    inputs.criteria = BuildSearchCriteria(keys);
+    inputs.criteria.HostIs64Bit = sizeof(void*) == 8;
+    Win32RegistryAccess registry;
+    Win32FileProbe files;
+    CollectingLog log;
+    RuntimeSearchResult result = SearchRuntime(inputs, registry, files, &log);
+    EXPECT_EQ(result.source, RuntimeSource::VendorRegistry);
+    EXPECT_EQ(result.library, deep + L"bin\\server\\jvm.dll");
+    EXPECT_FALSE(result.launchPair);
+    std::vector<std::wstring> seen;
+    for (const SeenRuntime& runtime : SeenRuntimes(log.decisions)) {
+        if (runtime.origin == kOriginVendor) {
+            seen.push_back(runtime.place + L"=" + runtime.version + L"," + runtime.reason);
+        }
+    }
+    const wchar_t* nativeView = sizeof(void*) == 8 ? L" (64-bit)" : L" (32-bit)";
+    const wchar_t* otherView = sizeof(void*) == 8 ? L" (32-bit)" : L" (64-bit)";
+    EXPECT_EQ(seen, (std::vector<std::wstring>{
+                        L"HKLM\\" + kits + L"9001.0.1.2\\hotspot\\MSI" + nativeView + L"=9001.0.1.2,",
+                        L"HKLM\\" + kits + L"9001.0.3.1\\hotspot\\MSI" + otherView +
+                            L"=9001.0.3.1,unsupported-processor",
+                        L"HKCU\\" + userKey + L"=9001.0.0.5,",
+                    }));
+
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Eclipse Adoptium\\JRE\\9001.0.0.5");
+    ::RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Eclipse Adoptium\\JRE");
+    ::RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Eclipse Adoptium");
     RemoveTree(folder);
 }

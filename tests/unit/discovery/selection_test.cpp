@@ -278,8 +278,10 @@ TEST(SearchRuntime, AlternateViewOnlyWhenNativeFindsNothing) {
         EXPECT_EQ(result.launchPair, c.launchPair) << c.native << c.alternate;
         EXPECT_EQ(result.library.empty(), c.source == RuntimeSource::None);
         bool alternateOpened = false;
-        for (const auto& [view, path] : f.registry.listed)
-            alternateOpened |= view == RegistryView::Alternate;
+        for (const auto& [view, path] : f.registry.listed) {
+            for (const RuntimeRegistryRoot& root : kRuntimeRegistryRoots)
+                alternateOpened |= view == RegistryView::Alternate && path == root.path;
+        }
         EXPECT_EQ(alternateOpened, !c.native && *c.pairProduct) << c.native << c.alternate;
     }
 }

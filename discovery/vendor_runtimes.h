@@ -1,0 +1,61 @@
+#pragma once
+
+#include "core/decision_log.h"
+#include "discovery/criteria.h"
+#include "discovery/runtime_sources.h"
+
+#include <string>
+#include <vector>
+
+/// How a vendor key tells a development kit from a runtime environment.
+enum class VendorKindRule {
+    Kit,             ///< the root is for kits
+    Environment,     ///< the root is for runtime environments
+    JreSuffix,       ///< subkey "zulu-17-jre" is an environment, "zulu-17" a kit
+    JrePrefix,       ///< subkey "jre-17" is an environment, "jdk-17" a kit
+};
+
+/// Where an OpenJDK vendor's installer registers its runtimes, one root per key.
+struct VendorRegistryRoot {
+    const wchar_t* vendor;
+    const wchar_t* path;  ///< ends in a backslash
+    VendorKindRule kind;
+    const wchar_t* folderValue;  ///< "Path", "InstallationPath" or "JavaHome"
+    /// The folder value sits in <subkey>\<VM name>\MSI ("hotspot", "openj9"), beside the
+    /// installer's DWORD feature flags, not in the subkey itself.
+    bool installerLayout;
+    /// The installer also registers per-user installations under HKEY_CURRENT_USER.
+    bool perUser;
+};
+
+extern const VendorRegistryRoot kVendorRegistryRoots[14];
+
+/// The acceptable vendor runtimes, by the processor of their VM library.
+struct VendorRuntimes {
+    std::vector<RuntimeCandidate> own;    ///< load in this process
+    std::vector<RuntimeCandidate> other;  ///< x86/x64 of the other build: the pair product's
+};
+
+/// Scans every vendor root in both views of HKEY_LOCAL_MACHINE and, for the installers that
+/// write there, HKEY_CURRENT_USER. Each runtime is checked like any other: its folder, its
+/// kind and provider, its version (from the subkey when that is a full version, else from
+/// the runtime's "release" file) against the bounds, a VM library for the JVM type, and the
+/// processor of that library. Every runtime seen is reported with the reason it was rejected.
+VendorRuntimes ScanVendorRuntimes(RegistryAccess& registry, FileProbe& files,
+                                  const RuntimeSearchCriteria& criteria, bool hasPairProduct,
+                                  DecisionLog* log = nullptr);
+
+/// The folder that JAVA_HOME names, with surrounding quotes and a trailing "\" or "\bin"
+/// removed, ending in a backslash; empty when the variable is empty.
+std::wstring JavaHomeFolder(const std::wstring& value);
+
+/// One runtime folder outside the registry (JAVA_HOME) checked like a vendor runtime; the
+/// candidate when it is acceptable, with `launchPair` set when it is the pair product's.
+struct CheckedFolder {
+    bool accepted = false;
+    bool launchPair = false;
+    VmLibraryLocation library;
+};
+CheckedFolder CheckRuntimeFolder(FileProbe& files, const std::wstring& folder,
+                                 const RuntimeSearchCriteria& criteria, bool hasPairProduct,
+                                 SeenRuntime seen, DecisionLog* log = nullptr);
