@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "check/report.h"
-#include "core/launcher_win32.h"
 #include "core/text_win32.h"
+#include "launcher/launch_sequence_win32.h"
 
 namespace {
 std::wstring QuoteArgument(const std::wstring& argument) {
@@ -84,7 +84,7 @@ int wmain(int argc, wchar_t** argv) {
     summary.commandLine = QuoteArgument(fullPath);
     for (const auto& argument : arguments) summary.commandLine += L" " + QuoteArgument(argument);
     {
-        Launcher launcher;
+        LaunchSequence launcher;
         launcher.DryRun = true;
         launcher.Decisions = &log;
         launcher.ExecutablePathOverride = fullPath;

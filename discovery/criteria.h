@@ -1,31 +1,11 @@
 #pragma once
 
+#include "core/runtime_criteria.h"
 #include "discovery/version.h"
 
 #include <string>
 #include <string_view>
 #include <vector>
-
-enum class JvmTypeMode { AnyVm = 0, ServerOnly = 1, FavorServer = 2 };
-
-struct ProviderPreference {
-    bool allowed = false;
-    bool favoured = false;
-};
-
-/// What a registered runtime must satisfy, filled from the configuration.
-struct RuntimeSearchCriteria {
-    VersionNumber MinimumVersion;
-    VersionNumber MaximumVersion;
-    std::vector<std::wstring> PreferredVersions;
-    JvmTypeMode JvmType = JvmTypeMode::AnyVm;
-    bool BothKinds = true;
-    bool WantJdk = false;
-    bool WantJre = false;
-    ProviderPreference Sun{true, true};
-    ProviderPreference JRockit;
-    ProviderPreference Ibm;
-};
 
 /// The raw values of the criteria keys of section "Java Runtime Environment", as the
 /// layered store reads them (an absent key is the empty string).

@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <exception>
 
-#include "core/command_line_win32.h"
-#include "core/launcher_win32.h"
+#include "launcher/command_line_win32.h"
+#include "launcher/launch_sequence_win32.h"
 
 // The library's default terminate handler prints a demangled type name to a console the
 // launcher does not have, and pulls the whole demangler into every executable; a launcher
@@ -16,7 +16,7 @@ void __verbose_terminate_handler() { std::abort(); }
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     int exitCode = -1;
     try {
-        Launcher launcher;
+        LaunchSequence launcher;
         launcher.CommandLine = ProcessCommandLine();
         ::SetThreadLocale(::GetSystemDefaultLCID());
         // The first user-interface calls make this a GUI thread with a message queue, which a
