@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "check/report.h"
-#include "core/launcher_win32.h"
 #include "core/text_win32.h"
 #include "core/unique_handle_win32.h"
 #include "discovery/discovery_win32.h"
+#include "launcher/launch_sequence_win32.h"
 
 namespace {
 std::wstring QuoteArgument(const std::wstring& argument) {
@@ -106,7 +106,7 @@ int wmain(int argc, wchar_t** argv) {
     summary.commandLine = QuoteArgument(fullPath);
     for (const auto& argument : arguments) summary.commandLine += L" " + QuoteArgument(argument);
     {
-        Launcher launcher;
+        LaunchSequence launcher;
         launcher.DryRun = true;
         launcher.Decisions = &log;
         launcher.Console = IsConsoleExecutable(fullPath);

@@ -1,7 +1,5 @@
 #pragma once
 
-class Launcher;
-
 /// Takes the current directory out of the DLL search order of the whole process. Called
 /// before anything else runs, so that no DLL (the runtime's own, their dependencies, shell
 /// extensions of the folder picker) is ever taken from a document's folder.
@@ -15,8 +13,3 @@ void UseSystemLocaleOnThisThread();
 /// Environment variable a launcher sets for the pair product it starts; its value is the
 /// handing launcher's path.
 inline constexpr wchar_t kHandOverMarkVariable[] = L"VMBOOT_HANDED_OVER_BY";
-
-/// Everything the entry point does with its launcher, in order: the DLL search order first,
-/// the hand-over mark, the thread locale, the message queue, then Initialize and Run. An empty
-/// `launcher.CommandLine` is filled from the process. Returns the process exit code.
-int RunLauncherEntry(Launcher& launcher);

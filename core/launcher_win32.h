@@ -13,8 +13,8 @@
 #include "core/decision_log.h"
 #include "core/pending_splash_close.h"
 #include "core/unique_handle_win32.h"
-#include "discovery/criteria.h"
-#include "options/option_text.h"
+#include "core/option_text.h"
+#include "core/runtime_criteria.h"
 
 class FolderPicker;
 class SplashWindow;
@@ -27,20 +27,15 @@ using FindClassFromBootLoaderFunction = jclass(JNICALL*)(JNIEnv*, const char*);
 
 /// The state of one launch. Created on the entry thread's stack; every stage reads and
 /// writes its fields. No lock guards it: each field is written before the thread that
-/// reads it starts, or only by the one thread that owns it.
+/// reads it starts, or only by the one thread that owns it. The sequence that drives the
+/// stages is LaunchSequence (launcher/); construction and teardown are defined there, since
+/// teardown stops what the stages started.
 class Launcher {
 public:
     Launcher();
     ~Launcher();
     Launcher(const Launcher&) = delete;
     Launcher& operator=(const Launcher&) = delete;
-
-    /// Reads the command line and configuration, settles single-instance mode and chooses
-    /// a runtime. True when Run is to be called.
-    bool Initialize();
-    /// Hands over, waits for the primary instance, or runs the VM in this process.
-    /// Returns the process exit code.
-    int Run();
 
     // Splash.
     UniqueHandle SplashThread;
@@ -137,11 +132,4 @@ public:
 
     /// The block view as the shared layout.
     InstanceBlock* Block() const { return static_cast<InstanceBlock*>(InstanceView.get()); }
-
-private:
-    int LaunchPairProduct();
-    int RunInProcess();
 };
-
-/// The routine of the thread that hosts the VM: 0 on success, 1 on failure.
-DWORD WINAPI RunVmThread(void* launcher);

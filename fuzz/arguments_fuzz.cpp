@@ -2,7 +2,7 @@
 // the input.
 #include <cstdlib>
 
-#include "core/command_line.h"
+#include "launcher/command_line.h"
 #include "fuzz_input.h"
 #include "options/path_utils.h"
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "options/option_text.h"
+#include "core/option_text.h"
 
 /// Options in a Windows code page (the thread's ANSI code page unless given), short names
 /// from GetShortPathNameW.

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "options/memory_options.h"
-#include "options/option_text.h"
+#include "core/option_text.h"
 
 class Launcher;
 

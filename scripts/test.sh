@@ -9,7 +9,8 @@
 #           (scripts/real_jre.sh); without one its tests are counted as skipped, with why
 #   fuzz    every libFuzzer target briefly (VMBOOT_FUZZ_SECONDS each, default 5)
 # Usage: scripts/test.sh [layer ...]   (default: all layers; scripts/build.sh runs first)
-# Counts are ctest tests and Python test methods. Exit status 1 when anything failed.
+# Counts are ctest tests (one per GoogleTest case, so a failure names the case) and Python
+# test methods. Exit status 1 when anything failed.
 # VMBOOT_KEEP_PREFIX=1 keeps the run's Wine prefix for inspection.
 set -uo pipefail
 cd "$(dirname "$0")/.."

@@ -1,8 +1,8 @@
 #include "splash/splash_window_win32.h"
 
 #include <climits>
-#include <mutex>
 
+#include "core/scope_exit.h"
 #include "splash/splash_settings.h"
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
@@ -14,9 +14,11 @@ HINSTANCE ThisModule() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
 // One class per process, registered by the first splash window; its style follows that
 // window's shadow choice.
 ATOM RegisterSplashClass(WNDPROC procedure, bool shadow) {
-    static std::mutex lock;
+    // A slim lock needs no run-time initialisation and no threading library.
+    static SRWLOCK lock = SRWLOCK_INIT;
     static ATOM atom = 0;
-    std::lock_guard<std::mutex> guard(lock);
+    ::AcquireSRWLockExclusive(&lock);
+    auto unlock = MakeScopeExit([] { ::ReleaseSRWLockExclusive(&lock); });
     if (atom != 0) return atom;
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof(windowClass);

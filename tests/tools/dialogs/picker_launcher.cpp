@@ -6,8 +6,8 @@
 #include <deque>
 #include <exception>
 
-#include "core/command_line_win32.h"
-#include "core/launcher_win32.h"
+#include "launcher/command_line_win32.h"
+#include "launcher/launch_sequence_win32.h"
 #include "options/path_utils.h"
 #include "scripted_picker.h"
 
@@ -28,7 +28,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     int exitCode = -1;
     try {
         ScriptedFolderPicker picker(PickedFolders());
-        Launcher launcher;
+        LaunchSequence launcher;
         launcher.RuntimeFolderPicker = &picker;
         launcher.CommandLine = ProcessCommandLine();
         ::SetThreadLocale(::GetSystemDefaultLCID());

@@ -1,15 +1,15 @@
-#include "core/launcher_win32.h"
+#include "launcher/launch_sequence_win32.h"
 
 #include <exception>
 
 #include "config/configuration_win32.h"
-#include "core/command_line.h"
 #include "core/entry_win32.h"
 #include "core/messages_win32.h"
 #include "core/system_library_win32.h"
 #include "discovery/discovery_win32.h"
 #include "hosting/vm_win32.h"
 #include "instance/single_instance_win32.h"
+#include "launcher/command_line.h"
 #include "options/environment_win32.h"
 #include "options/vm_options_win32.h"
 #include "resources/resource_ids.h"
@@ -38,7 +38,7 @@ Launcher::~Launcher() {
     PendingSplashCloseAction.Invoke();
 }
 
-bool Launcher::Initialize() {
+bool LaunchSequence::Initialize() {
     ApplicationArguments = ParseCommandLine(CommandLine);
     if (!ReadConfiguration(*this)) return false;
     if (!InitSingleInstance(*this)) return false;
@@ -48,13 +48,13 @@ bool Launcher::Initialize() {
     return DiscoverRuntime(*this);
 }
 
-int Launcher::Run() {
+int LaunchSequence::Run() {
     if (LaunchPairFlag) return LaunchPairProduct();
     if (SingleInstanceEnabled && !IsPrimaryInstance) return WaitForPrimaryInstance(*this);
     return RunInProcess();
 }
 
-int Launcher::LaunchPairProduct() {
+int LaunchSequence::LaunchPairProduct() {
     // A relative name is the pair product beside this launcher, wherever the user started it.
     std::wstring pairPath = PairProductPath(*this);
     NoteDecision(Decisions, "run", "hand-over", {{"pairProduct", PairProduct}, {"path", pairPath}});
@@ -91,7 +91,7 @@ int Launcher::LaunchPairProduct() {
     return static_cast<int>(exitCode);
 }
 
-int Launcher::RunInProcess() {
+int LaunchSequence::RunInProcess() {
     SetupLibraryPathAndEnvironment(*this);
     if (Console) {
         NoteDecision(Decisions, "splash", "skipped", {{"reason", L"console build"}});
@@ -124,7 +124,7 @@ int Launcher::RunInProcess() {
     DWORD result = 1;
     // The size is a reservation, as for any Java thread: committing a large -Xss up front
     // would fail where reserving it succeeds.
-    UniqueHandle vmThread(::CreateThread(nullptr, VmThreadStackSize, RunVmThread, this,
+    UniqueHandle vmThread(::CreateThread(nullptr, VmThreadStackSize, RunVmThread, static_cast<Launcher*>(this),
                                          STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
     if (vmThread) {
         ::WaitForSingleObject(vmThread.get(), INFINITE);

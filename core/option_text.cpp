@@ -1,4 +1,4 @@
-#include "options/option_text.h"
+#include "core/option_text.h"
 
 namespace {
 

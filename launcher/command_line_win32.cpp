@@ -1,4 +1,4 @@
-#include "core/command_line_win32.h"
+#include "launcher/command_line_win32.h"
 
 #include <windows.h>
 

@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <exception>
 
-#include "core/entry_win32.h"
-#include "core/launcher_win32.h"
+#include "launcher/launcher_entry_win32.h"
+#include "launcher/launch_sequence_win32.h"
 
 // The library's default terminate handler prints a demangled type name to a console the
 // launcher does not have, and pulls the whole demangler into every executable; a launcher
@@ -18,7 +18,7 @@ namespace {
 int RunLauncher(bool console) {
     int exitCode = -1;
     try {
-        Launcher launcher;
+        LaunchSequence launcher;
         launcher.Console = console;
         exitCode = RunLauncherEntry(launcher);
     } catch (const std::exception&) {

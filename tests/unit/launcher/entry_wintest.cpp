@@ -10,8 +10,8 @@
 #include <string>
 
 #include "core/decision_log.h"
-#include "core/entry_win32.h"
-#include "core/launcher_win32.h"
+#include "launcher/launch_sequence_win32.h"
+#include "launcher/launcher_entry_win32.h"
 #include "tests/unit/temp_folder_win32.h"
 
 using test_support::TempFolder;
@@ -66,7 +66,7 @@ TEST(LauncherEntry, CurrentDirectoryLeavesTheDllSearchBeforeAnyStage) {
         if (c.ini) WriteText(folder.Path() + L"\\app.ini", c.ini);
         ASSERT_TRUE(::SetDllDirectoryW(folder.Path().c_str()));
         FirstDecision log;
-        Launcher launcher;
+        LaunchSequence launcher;
         launcher.ExecutablePathOverride = c.executable;
         launcher.CommandLine = L"\"" + c.executable + L"\" one";
         launcher.DryRun = true;
