@@ -4,6 +4,12 @@
 # `xvfb-run -a ctest`), else a private one per case. The case list that ctest reads
 # (--gtest_list_tests) loses the carriage returns of Windows line ends.
 run=("$@")
+# The configured wine may be /usr/bin/wine, which cannot start where the kernel lacks 32-bit
+# support; the loader script then provides one that uses the 64-bit loader.
+source "$(dirname "$0")/../scripts/wine_loader.sh" 2>/dev/null
+if [[ -n ${VMBOOT_NO_WIN32:-} && $(basename "${run[0]}") == wine ]]; then
+    run[0]=wine
+fi
 if [[ -n ${DISPLAY:-} ]]; then
     # A server that stays between cases spares each case the start of Wine's services.
     wineserver -p60 </dev/null >/dev/null 2>&1

@@ -213,7 +213,7 @@ class MissingRuntimeDialogTest(harness.TestCase):
 
         ini = self.per_user_ini()
         self.assertIsNotNone(ini, "no per-user configuration written")
-        text = ini.read_bytes().decode("cp1252", errors="replace")
+        text = ini_text(ini)
         self.assertIn("[Java Runtime Environment]", text)
         self.assertIn("JRE Path=%s\\" % harness.win_path(runtime), text)
 
