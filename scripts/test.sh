@@ -145,14 +145,14 @@ if wants e2e && ((build_ok)); then
     timeout --kill-after=30 "${VMBOOT_E2E_TIMEOUT:-3000}" python3 tests/e2e/run.py --summary "$summary"
     status=$?
     if [[ -f $summary ]]; then
-        read -r passed failed < <(python3 -c \
-            'import json,sys; d=json.load(open(sys.argv[1])); print(d["passed"], d["failed"])' \
+        read -r passed failed skipped < <(python3 -c \
+            'import json,sys; d=json.load(open(sys.argv[1])); print(d["passed"], d["failed"], d["skipped"])' \
             "$summary")
         if ((status == 124 || status == 137)); then
             echo "e2e: stopped after ${VMBOOT_E2E_TIMEOUT:-3000} s"
             failed=$((failed + 1))
         fi
-        record e2e "$passed" "$failed" $((SECONDS - start))
+        record e2e "$passed" "$failed" $((SECONDS - start)) "$skipped"
     else
         record e2e 0 1 $((SECONDS - start))
     fi

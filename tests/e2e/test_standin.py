@@ -12,6 +12,7 @@ class Probe:
     """Runs `standin_host probe <jvm.dll> <class path> <main class> args...` of one bitness."""
 
     def __init__(self, bitness):
+        harness.require_bitness(bitness)
         self.bitness = bitness
         self.folder = harness.temp_dir("standin-")
         self.log = self.folder / "log.jsonl"
