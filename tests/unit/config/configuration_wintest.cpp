@@ -99,9 +99,9 @@ TEST(PerUserConfigurationPath, FromAppDataOfAnyLength) {
                   longAppData + L"\\Acme Tool\\7\\tool.ini");
     }
     {
+        // Without a per-user folder there is no per-user file, never one at the drive root.
         ScopedEnvironmentVariable appData(L"APPDATA", nullptr);
-        EXPECT_EQ(PerUserConfigurationPath(launcher, L"tool.exe", false),
-                  L"\\Acme Tool\\7\\tool.ini");
+        EXPECT_EQ(PerUserConfigurationPath(launcher, L"tool.exe", false), L"");
     }
     EXPECT_EQ(PairPerUserConfigurationPath(launcher), L"");
 }
