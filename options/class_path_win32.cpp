@@ -5,30 +5,33 @@
 #include "core/launcher_win32.h"
 #include "options/path_utils_win32.h"
 
-std::wstring AssembleClassPath(const Launcher& launcher, LayeredSettingsStore& store) {
+namespace {
+
+/// A list key with the class path's wildcard and relative-path rules, recorded as `decision`.
+std::wstring AssemblePathList(const Launcher& launcher, LayeredSettingsStore& store,
+                              const wchar_t* section, const wchar_t* key, const char* decision,
+                              bool dropTrailingSeparator) {
     std::wstring value;
-    store.GetString(L"Class Path", L"Class Path", value);
+    store.GetString(section, key, value);
     std::wstring folder;
     if (!LauncherFolder(launcher, folder)) return {};
     Win32DirectoryLister files;
-    std::wstring classPath = AssembleClassPath(
+    std::wstring list = AssembleClassPath(
         value, folder, [](std::wstring& entry) { ExpandEnvironment(entry); }, files);
-    NoteDecision(launcher.Decisions, "options", "class-path",
-                 {{"value", value}, {"launcherFolder", folder}, {"result", classPath}});
-    return classPath;
+    if (dropTrailingSeparator && !list.empty() && list.back() == L';') list.pop_back();
+    NoteDecision(launcher.Decisions, "options", decision,
+                 {{"value", value}, {"launcherFolder", folder}, {"result", list}});
+    return list;
+}
+
+}  // namespace
+
+std::wstring AssembleClassPath(const Launcher& launcher, LayeredSettingsStore& store) {
+    return AssemblePathList(launcher, store, L"Class Path", L"Class Path", "class-path", false);
 }
 
 std::wstring AssembleModulePath(const Launcher& launcher, LayeredSettingsStore& store) {
-    std::wstring value;
-    store.GetString(L"Java Runtime Environment", L"Module Path", value);
-    std::wstring folder;
-    if (!LauncherFolder(launcher, folder)) return {};
-    Win32DirectoryLister files;
-    std::wstring modulePath = AssembleClassPath(
-        value, folder, [](std::wstring& entry) { ExpandEnvironment(entry); }, files);
     // The module system reads an empty element as the current directory.
-    if (!modulePath.empty() && modulePath.back() == L';') modulePath.pop_back();
-    NoteDecision(launcher.Decisions, "options", "module-path",
-                 {{"value", value}, {"launcherFolder", folder}, {"result", modulePath}});
-    return modulePath;
+    return AssemblePathList(launcher, store, L"Java Runtime Environment", L"Module Path",
+                            "module-path", true);
 }

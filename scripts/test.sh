@@ -135,27 +135,34 @@ for preset in win64 win32; do
     fi
 done
 
-if wants e2e && ((build_ok)); then
-    start=$SECONDS
-    ensure_prefix
-    echo "== e2e: tests/e2e"
-    summary=$logs/e2e-summary.json
+# Runs tests/e2e/run.py with a time bound and records its counts as one layer.
+e2e_layer() {  # layer bound start [modules...]
+    local layer=$1 bound=$2 start=$3
+    shift 3
+    local summary=$logs/$layer-summary.json passed failed skipped
     rm -f "$summary"
-    # A bound for the whole layer, far above its usual time, keeps CI's limit safe.
-    timeout --kill-after=30 "${VMBOOT_E2E_TIMEOUT:-3000}" python3 tests/e2e/run.py --summary "$summary"
-    status=$?
+    timeout --kill-after=30 "$bound" python3 tests/e2e/run.py --summary "$summary" "$@"
+    local status=$?
     if [[ -f $summary ]]; then
         read -r passed failed skipped < <(python3 -c \
             'import json,sys; d=json.load(open(sys.argv[1])); print(d["passed"], d["failed"], d["skipped"])' \
             "$summary")
         if ((status == 124 || status == 137)); then
-            echo "e2e: stopped after ${VMBOOT_E2E_TIMEOUT:-3000} s"
+            echo "$layer: stopped after $bound s"
             failed=$((failed + 1))
         fi
-        record e2e "$passed" "$failed" $((SECONDS - start)) "$skipped"
+        record "$layer" "$passed" "$failed" $((SECONDS - start)) "$skipped"
     else
-        record e2e 0 1 $((SECONDS - start))
+        record "$layer" 0 1 $((SECONDS - start))
     fi
+}
+
+if wants e2e && ((build_ok)); then
+    start=$SECONDS
+    ensure_prefix
+    echo "== e2e: tests/e2e"
+    # A bound for the whole layer, far above its usual time, keeps CI's limit safe.
+    e2e_layer e2e "${VMBOOT_E2E_TIMEOUT:-3000}" "$start"
 fi
 
 if wants real && ((build_ok)); then
@@ -166,23 +173,7 @@ if wants real && ((build_ok)); then
     if ! bash scripts/real_jre.sh >"$logs/real-jre.log" 2>&1; then
         why=$(tail -n 1 "$logs/real-jre.log")
     fi
-    summary=$logs/real-summary.json
-    rm -f "$summary"
-    timeout --kill-after=30 "${VMBOOT_REAL_TIMEOUT:-900}" \
-        python3 tests/e2e/run.py --summary "$summary" test_real_runtime
-    status=$?
-    if [[ -f $summary ]]; then
-        read -r passed failed skipped < <(python3 -c \
-            'import json,sys; d=json.load(open(sys.argv[1])); print(d["passed"], d["failed"], d["skipped"])' \
-            "$summary")
-        if ((status == 124 || status == 137)); then
-            echo "real: stopped after ${VMBOOT_REAL_TIMEOUT:-900} s"
-            failed=$((failed + 1))
-        fi
-        record real "$passed" "$failed" $((SECONDS - start)) "$skipped"
-    else
-        record real 0 1 $((SECONDS - start))
-    fi
+    e2e_layer real "${VMBOOT_REAL_TIMEOUT:-900}" "$start" test_real_runtime
     if [[ -n $why ]]; then
         echo "real: skipped, no real Java runtime: $why"
         report+=("real    skipped, no real Java runtime: $why")
