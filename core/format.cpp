@@ -33,7 +33,7 @@ std::wstring FormatTemplate(std::wstring_view tmpl, std::initializer_list<Format
         if (spec == L's') {
             if (auto* text = std::get_if<std::wstring_view>(&arg)) out.append(*text);
         } else if (auto* number = std::get_if<std::int64_t>(&arg)) {
-            out.append(std::to_wstring(*number));
+            out.append(DecimalText(*number));
         }
     }
     return out;

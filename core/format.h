@@ -4,6 +4,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <variant>
 
 /// One argument of a message template: a text for "%s" or a number for "%d" / "%u".
@@ -14,3 +15,28 @@ using FormatArg = std::variant<std::wstring_view, std::int64_t>;
 /// "%%" is a percent sign; any other "%" sequence and any placeholder without an argument
 /// is copied unchanged. Never reads past the arguments given.
 std::wstring FormatTemplate(std::wstring_view tmpl, std::initializer_list<FormatArg> args);
+
+/// The decimal digits of an integer, with "-" when negative. std::to_wstring would format
+/// through vswprintf, which links the C library's whole printf engine into the executable.
+template <typename Integer>
+std::wstring DecimalText(Integer value) {
+    static_assert(std::is_integral_v<Integer>);
+    using Unsigned = std::make_unsigned_t<Integer>;
+    bool negative = false;
+    auto magnitude = static_cast<Unsigned>(value);
+    if constexpr (std::is_signed_v<Integer>) {
+        if (value < 0) {
+            negative = true;
+            magnitude = static_cast<Unsigned>(Unsigned{0} - magnitude);
+        }
+    }
+    wchar_t digits[24];
+    wchar_t* end = digits + 24;
+    wchar_t* first = end;
+    do {
+        *--first = static_cast<wchar_t>(L'0' + magnitude % 10);
+        magnitude = static_cast<Unsigned>(magnitude / 10);
+    } while (magnitude != 0);
+    if (negative) *--first = L'-';
+    return std::wstring(first, end);
+}

@@ -97,7 +97,7 @@ int ReportLaunchError(const Launcher& launcher, const std::wstring& text) {
 int ReportLaunchError(const Launcher& launcher, UINT textId) {
     if (launcher.DryRun) {
         NoteDecision(launcher.Decisions, "launch", "message",
-                     {{"id", std::to_wstring(textId)}, {"text", LoadResourceText(textId)}});
+                     {{"id", DecimalText(textId)}, {"text", LoadResourceText(textId)}});
         return IDOK;
     }
     if (launcher.Console) return ReportLaunchError(launcher, LoadResourceText(textId));

@@ -1,5 +1,6 @@
 #include "discovery/runtime_sources.h"
 
+#include "core/format.h"
 #include "discovery/pe_header.h"
 
 const RuntimeRegistryRoot kRuntimeRegistryRoots[7] = {
@@ -337,7 +338,7 @@ std::wstring DecisionText(const VersionNumber& version) {
     std::wstring text;
     for (int i = 0; i < 4; ++i) {
         if (i) text += L'.';
-        text += std::to_wstring(version.components[i]);
+        text += DecimalText(version.components[i]);
     }
     return text;
 }

@@ -1,5 +1,6 @@
 #include "discovery/selection.h"
 
+#include "core/format.h"
 #include "discovery/pe_header.h"
 #include "discovery/vendor_runtimes.h"
 
@@ -41,7 +42,7 @@ std::optional<RuntimeCandidate> SelectRuntime(std::vector<RuntimeCandidate>& can
     if (log) {
         for (std::size_t i = 0; i < candidates.size(); ++i) {
             NoteDecision(log, "discovery", "sorted",
-                         {{"position", std::to_wstring(i + 1)},
+                         {{"position", DecimalText(i + 1)},
                           {"version", DecisionText(candidates[i].version)},
                           {"home", candidates[i].home},
                           {"server", DecisionText(candidates[i].hasServerVm)},

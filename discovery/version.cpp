@@ -1,5 +1,6 @@
 #include "discovery/version.h"
 
+#include "core/format.h"
 #include "resources/resource_ids.h"
 
 #include <limits>
@@ -56,7 +57,7 @@ std::wstring FormatVersion(const VersionNumber& version) {
     std::wstring text;
     for (int i = 0; i <= last; ++i) {
         if (i) text += L'.';
-        text += std::to_wstring(version.components[i]);
+        text += DecimalText(version.components[i]);
     }
     return text;
 }

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 
+#include "core/format.h"
 #include "core/launcher_win32.h"
 #include "core/resources_win32.h"
 #include "core/scope_exit.h"
@@ -141,7 +142,7 @@ std::wstring CaptureStackTrace(Launcher& launcher, jthrowable exception, JNIEnv*
     std::u16string units = DecodeModifiedUtf8(std::string_view(utf, std::strlen(utf)));
     env->ReleaseStringUTFChars(text.get(), utf);
     NoteDecision(launcher.Decisions, "hosting", "stack-trace",
-                 {{"length", std::to_wstring(units.size())}});
+                 {{"length", DecimalText(units.size())}});
     return std::wstring(units.begin(), units.end());
 }
 

@@ -1,5 +1,7 @@
 #include "hosting/time_pattern.h"
 
+#include "core/format.h"
+
 std::optional<TimePatternParts> SplitTimePattern(std::wstring_view name) {
     std::size_t first = name.find(L'%');
     if (first == std::wstring_view::npos) return std::nullopt;
@@ -12,7 +14,7 @@ std::optional<TimePatternParts> SplitTimePattern(std::wstring_view name) {
 }
 
 std::wstring ReplaceMilliseconds(std::wstring_view pattern, int milliseconds) {
-    std::wstring digits = std::to_wstring(milliseconds);
+    std::wstring digits = DecimalText(milliseconds);
     std::wstring result;
     result.reserve(pattern.size());
     for (wchar_t c : pattern) {

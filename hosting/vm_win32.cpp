@@ -322,7 +322,7 @@ void QueryDefaultStackSize(Launcher& launcher) {
     if (args.javaStackSize > 0)
         launcher.VmThreadStackSize = static_cast<std::size_t>(args.javaStackSize);
     NoteDecision(launcher.Decisions, "hosting", "default-stack-size",
-                 {{"javaStackSize", std::to_wstring(args.javaStackSize)}});
+                 {{"javaStackSize", DecimalText(args.javaStackSize)}});
 }
 
 bool CreateVm(Launcher& launcher) {
@@ -372,7 +372,7 @@ bool InvokeMainClass(Launcher& launcher) {
     NoteDecision(launcher.Decisions, "hosting", "main",
                  {{"class", launcher.MainClassName},
                   {"module", launcher.MainModule},
-                  {"arguments", std::to_wstring(launcher.ApplicationArguments.size())}});
+                  {"arguments", DecimalText(launcher.ApplicationArguments.size())}});
     if (launcher.DryRun) return true;
     JNIEnv* env = launcher.JniEnvPointer;
     JavaVM* vm = launcher.JavaVmPointer;

@@ -9,6 +9,7 @@
 #include "config/configuration.h"
 #include "config/configuration_win32.h"
 #include "config/settings_store_win32.h"
+#include "core/format.h"
 #include "core/launcher_win32.h"
 #include "core/entry_win32.h"
 #include "core/scope_exit.h"
@@ -68,7 +69,7 @@ void StoreShared(std::uint32_t& field, std::uint32_t value) {
     std::atomic_ref<std::uint32_t>(field).store(value, std::memory_order_release);
 }
 
-std::wstring Number(unsigned long long value) { return std::to_wstring(value); }
+std::wstring Number(unsigned long long value) { return DecimalText(value); }
 
 const wchar_t* RequestName(SingleInstanceRequest request) {
     switch (request) {

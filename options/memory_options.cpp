@@ -1,5 +1,7 @@
 #include "options/memory_options.h"
 
+#include "core/format.h"
+
 #include <cmath>
 #include <limits>
 
@@ -95,7 +97,7 @@ void RewritePercentSize(std::wstring& option, const MemoryAmounts<Unsigned>& mem
     if (value < minimumKib) value = minimumKib;
 
     std::wstring rewritten = option.substr(0, list.Start);
-    rewritten += std::to_wstring(static_cast<unsigned long long>(value));
+    rewritten += DecimalText(static_cast<unsigned long long>(value));
     rewritten += L'K';
     option = std::move(rewritten);
 }

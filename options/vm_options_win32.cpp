@@ -6,6 +6,7 @@
 #include "config/configuration.h"
 #include "config/configuration_win32.h"
 #include "config/settings_store_win32.h"
+#include "core/format.h"
 #include "core/launcher_win32.h"
 #include "core/messages_win32.h"
 #include "options/class_path_win32.h"
@@ -145,9 +146,9 @@ bool AssembleVmOptions(Launcher& launcher) {
     }
     NoteDecision(launcher.Decisions, "options", "vm-parameters",
                  {{"value", parameters},
-                  {"count", std::to_wstring(options.size())},
-                  {"joinedModuleOptions", std::to_wstring(joined)},
-                  {"stackSize", std::to_wstring(launcher.VmThreadStackSize)}});
+                  {"count", DecimalText(options.size())},
+                  {"joinedModuleOptions", DecimalText(joined)},
+                  {"stackSize", DecimalText(launcher.VmThreadStackSize)}});
 
     launcher.OutputFile = ReadFileSetting(store, L"Output File");
     launcher.OutputAppend = ReadYes(store, L"Output Append");

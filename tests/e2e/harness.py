@@ -606,10 +606,24 @@ def spawn(command_line, env=None, cwd=None, timeout=None, application=None):
         args += ["--timeout", str(int(timeout * 1000))]
     full_env = wine()
     full_env.update({k: v for k, v in unix.items() if v is not None})
-    with open(folder / "stdout.txt", "wb") as out, open(folder / "stderr.txt", "wb") as err:
-        # Output goes to files: Wine's background processes would hold pipes open.
-        popen = subprocess.Popen(args, env=full_env, cwd=str(folder), stdin=subprocess.DEVNULL,
-                                 stdout=out, stderr=err, start_new_session=True)
+    # Returns once the program exists. A spawner that ended without a word (no process id,
+    # no result) never ran: Wine failed to start it, so it is started once more.
+    for attempt in range(2):
+        with open(folder / "stdout.txt", "wb") as out, open(folder / "stderr.txt", "wb") as err:
+            # Output goes to files: Wine's background processes would hold pipes open.
+            popen = subprocess.Popen(args, env=full_env, cwd=str(folder),
+                                     stdin=subprocess.DEVNULL, stdout=out, stderr=err,
+                                     start_new_session=True)
+        deadline = time.time() + 60
+        while (time.time() < deadline and popen.poll() is None
+               and not (folder / "pid.txt").is_file()):
+            time.sleep(0.02)
+        never_ran = (popen.poll() is not None and not (folder / "pid.txt").is_file()
+                     and not (folder / "result.txt").is_file())
+        if not never_ran:
+            break
+        sys.stderr.write("harness: Wine did not start spawn.exe (exit %s): %s; once more\n"
+                         % (popen.returncode, (folder / "stderr.txt").read_text(errors="replace")))
     return Process(popen, folder, command_line)
 
 
@@ -748,6 +762,26 @@ class UiDriver:
         self.history = []
 
     def _call(self, *args, timeout=60):
+        # The driver always prints a line; none at all means Wine did not start it, which
+        # is no verdict on the program under test: one more try, then the harness fails.
+        for attempt in range(2):
+            result = self._run(args, timeout)
+            if result.stdout.strip() or result.returncode == 0:
+                break
+            sys.stderr.write("harness: uidriver %s printed nothing (exit %d): %s\n" % (
+                args[0], result.returncode, result.stderr.decode(errors="replace")))
+        text = result.stdout.decode("utf-8", errors="replace").strip()
+        if not text and result.returncode != 0:
+            raise HarnessError("uidriver %s printed nothing and ended with %d: %s" % (
+                args[0], result.returncode, result.stderr.decode(errors="replace")))
+        try:
+            data = json.loads(text.splitlines()[-1]) if text else {}
+        except json.JSONDecodeError:
+            raise HarnessError("uidriver printed no JSON (%d): %s %s" % (
+                result.returncode, text, result.stderr.decode(errors="replace")))
+        return result.returncode, data
+
+    def _run(self, args, timeout):
         # Output goes to a file: a Wine helper started meanwhile (the desktop process, while
         # a real VM runs) would hold a pipe open until the program under test ends.
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
@@ -757,13 +791,7 @@ class UiDriver:
             out.seek(0)
             err.seek(0)
             result.stdout, result.stderr = out.read(), err.read()
-        text = result.stdout.decode("utf-8", errors="replace").strip()
-        try:
-            data = json.loads(text.splitlines()[-1]) if text else {}
-        except json.JSONDecodeError:
-            raise HarnessError("uidriver printed no JSON (%d): %s %s" % (
-                result.returncode, text, result.stderr.decode(errors="replace")))
-        return result.returncode, data
+        return result
 
     def _hwnd(self, hwnd):
         hwnd = hwnd if hwnd is not None else (self.current or {}).get("hwnd")

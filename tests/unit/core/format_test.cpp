@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 TEST(FormatTemplate, FillsTextAndNumbers) {
     EXPECT_EQ(FormatTemplate(L"Windows exception: %s (errno = %d).\n",
                              {std::wstring_view(L"x"), std::int64_t{-5}}),
@@ -13,4 +15,12 @@ TEST(FormatTemplate, MissingOrMismatchedArgumentsAreSafe) {
     EXPECT_EQ(FormatTemplate(L"%s and %s", {std::wstring_view(L"a")}), L"a and %s");
     EXPECT_EQ(FormatTemplate(L"%d", {std::wstring_view(L"a")}), L"");
     EXPECT_EQ(FormatTemplate(L"50%p %", {}), L"50%p %");
+}
+
+TEST(DecimalText, ExtremesOfEachWidth) {
+    EXPECT_EQ(DecimalText(0), L"0");
+    EXPECT_EQ(DecimalText(std::int64_t{INT64_MIN}), L"-9223372036854775808");
+    EXPECT_EQ(DecimalText(UINT64_MAX), L"18446744073709551615");
+    EXPECT_EQ(DecimalText(static_cast<signed char>(-128)), L"-128");
+    EXPECT_EQ(DecimalText(std::size_t{1000}), L"1000");
 }
