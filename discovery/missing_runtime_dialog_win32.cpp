@@ -248,8 +248,11 @@ bool RunMissingRuntimeDialog(Launcher& launcher, const std::wstring& message,
                              const std::vector<std::wstring>& report) {
     if (launcher.DryRun) return false;
     if (launcher.Console) {
-        // Nobody at a console expects a window: the dialog's text and link, and no choice.
-        ReportLaunchError(launcher, message + L" " + kJavaDownloadPage);
+        // Nobody at a console expects a window: the dialog's text and link, then what its
+        // Details list would show, one runtime a line, and no choice.
+        std::wstring text = message + L" " + kJavaDownloadPage;
+        for (const std::wstring& line : report) text += L"\n" + line;
+        ReportLaunchError(launcher, text);
         return false;
     }
     ShellFolderPicker shellPicker;

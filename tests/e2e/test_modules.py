@@ -280,6 +280,9 @@ class ConsoleLauncherMessages:
         self.assertIn(b"The Java Runtime Environment (JRE) was not found. Please  download and "
                       b"install a JRE (minimum version 1.8) from: https://openjdk.org/install/\r\n",
                       result.stderr)
+        # Then what the dialog's Details list would show, a runtime a line.
+        self.assertIn(("folder missing - JRE Path: %s\\nowhere\\\r\n" % app.win_folder).encode(),
+                      result.stderr)
 
 
 class ConsoleLauncherMessages64(ConsoleLauncherMessages, harness.TestCase):

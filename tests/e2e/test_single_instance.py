@@ -83,16 +83,20 @@ class Fixture:
     def events(self, name, **fields):
         return standin.events(standin.read_log(self.log), name, **fields)
 
-    def wait_event(self, name, count=1, timeout=60, **fields):
+    def wait_event(self, name, count=1, timeout=60, starts=(), **fields):
+        """Waits for `count` stand-in events; on failure the report names how each of
+        `starts` (launcher processes) ended, or that it still runs."""
         deadline = time.time() + timeout
         while time.time() < deadline:
             found = self.events(name, **fields)
             if len(found) >= count:
                 return found
             time.sleep(0.1)
-        raise AssertionError("no %d %r events within %s s; log:\n%s"
+        states = ["%s: %s" % (start.command_line, "running" if start.poll()
+                              else start.wait(1).describe()) for start in starts]
+        raise AssertionError("no %d %r events within %s s; log:\n%s\n%s"
                              % (count, name, timeout, self.log.read_text(errors="replace")
-                                if self.log.exists() else "(no log)"))
+                                if self.log.exists() else "(no log)", "\n".join(states)))
 
     def start_primary(self):
         primary = self.start(["primary"])
@@ -366,10 +370,10 @@ class SingleInstanceTests(harness.TestCase):
                         + "Pair Product=pair\\pair.exe\nPair Return Code=Yes\n")
         first = f.start(["one"])
         self.processes.append((f, first))
-        f.wait_event("main")
+        f.wait_event("main", starts=[first])
         second = f.start(["two"])
         self.processes.append((f, second))
-        mains = f.wait_event("main", count=2, timeout=60)
+        mains = f.wait_event("main", count=2, timeout=60, starts=[first, second])
         self.assertEqual(sorted(m["args"][0] for m in mains), ["one", "two"])
         f.stop_main()
         self.assertExitCode(first.wait(60), 0)
