@@ -32,6 +32,10 @@ done
 
 echo "== registry search and selection (microseconds per search)"
 for bits in 64 32; do
+    if [[ $bits == 32 && -n ${VMBOOT_NO_WIN32:-} ]]; then
+        echo "vmboot32: skipped, $VMBOOT_NO_WIN32"
+        continue
+    fi
     tools=dist/tools; [[ $bits == 32 ]] && tools=dist/tools32
     wine "$tools/registry_bench.exe" 10 5 >/dev/null  # warm-up: the first run loads Wine's parts
     small=$(wine "$tools/registry_bench.exe" 10 200 | sed -E 's/.*microseconds_per_search=([0-9.]+).*/\1/')

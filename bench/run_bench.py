@@ -215,6 +215,9 @@ def main():
     try:
         for bitness in options.bitness or (64, 32):
             print("== %d-bit" % bitness)
+            if bitness == 32 and harness.NO_WIN32:
+                print("skipped: " + harness.NO_WIN32)
+                continue
             root = base / str(bitness)
             tools = build_tools(root, bitness)
             try:
