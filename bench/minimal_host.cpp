@@ -2,7 +2,10 @@
 // creates the VM with a class path, calls main with no arguments, destroys the VM. Nothing
 // else: no configuration, no runtime search, no splash, no messages.
 //
-//   minimal_host.exe <jvm.dll> <class path> <main class, slash form>
+//   minimal_host.exe <jvm.dll> <class path> <main class, slash form> [--thread]
+//
+// --thread creates the VM on a second thread with a 1 MB stack, as the launcher and the java
+// command do, instead of on the process's first thread.
 #include <windows.h>
 
 #include <jni.h>
@@ -18,10 +21,7 @@ std::string Ansi(const wchar_t* text) {
     return result;
 }
 
-}  // namespace
-
-int wmain(int argc, wchar_t** argv) {
-    if (argc < 4) return 2;
+int Host(wchar_t** argv) {
     HMODULE jvm = ::LoadLibraryExW(argv[1], nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (!jvm) return 3;
     using CreateFn = jint(JNICALL*)(JavaVM**, void**, void*);
@@ -50,4 +50,23 @@ int wmain(int argc, wchar_t** argv) {
     vm->DetachCurrentThread();
     vm->DestroyJavaVM();
     return code;
+}
+
+DWORD WINAPI HostThread(void* argv) {
+    return static_cast<DWORD>(Host(static_cast<wchar_t**>(argv)));
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 4) return 2;
+    if (argc < 5 || std::wstring(argv[4]) != L"--thread") return Host(argv);
+    HANDLE thread = ::CreateThread(nullptr, 1 << 20, HostThread, argv,
+                                   STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    if (!thread) return 8;
+    ::WaitForSingleObject(thread, INFINITE);
+    DWORD code = 8;
+    ::GetExitCodeThread(thread, &code);
+    ::CloseHandle(thread);
+    return static_cast<int>(code);
 }

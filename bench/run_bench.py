@@ -105,9 +105,10 @@ public final class Main {
 """
 
 
-def compare(name, result, runs):
-    """Prints the medians of launch_timer's interleaved runs and their ratio."""
-    times = {name: [], "minimal": []}
+def compare(name, result, runs, hosts=(("minimal", "minimal JNI host"),)):
+    """Prints the medians of launch_timer's interleaved runs and the launcher's ratio to
+    each host in `hosts` (the command's name in the timer's lines, and how to print it)."""
+    times = {command: [] for command in [name] + [host for host, _ in hosts]}
     for line in result.stdout.decode(errors="replace").splitlines():
         parts = line.split()
         if len(parts) == 4 and parts[0] in times and parts[2] != "failed-to-start":
@@ -117,17 +118,18 @@ def compare(name, result, runs):
     for command, values in times.items():
         if len(values) < runs:
             print("warning: %s reached main in %d of %d runs" % (command, len(values), runs))
-    if not times[name] or not times["minimal"]:
+    if not all(times.values()):
         print("launch to main: no complete runs to compare")
         return
+    for command, label in [(name, name + ".exe")] + list(hosts):
+        values = times[command]
+        print("launch to main, %s: median %.1f ms over %d runs (min %.1f, max %.1f)"
+              % (label, statistics.median(values), len(values), min(values), max(values)))
     launcher = statistics.median(times[name])
-    minimal = statistics.median(times["minimal"])
-    print("launch to main, %s.exe: median %.1f ms over %d runs (min %.1f, max %.1f)"
-          % (name, launcher, len(times[name]), min(times[name]), max(times[name])))
-    print("launch to main, minimal JNI host: median %.1f ms over %d runs (min %.1f, max %.1f)"
-          % (minimal, len(times["minimal"]), min(times["minimal"]), max(times["minimal"])))
-    print("ratio %s / minimal host: %.2f (difference %.1f ms)"
-          % (name, launcher / minimal, launcher - minimal))
+    for command, label in hosts:
+        host = statistics.median(times[command])
+        print("ratio %s / %s: %.2f (difference %.1f ms)"
+              % (name, label, launcher / host, launcher - host))
 
 
 def real_latency(tools, root, runs):
@@ -159,12 +161,16 @@ def real_latency(tools, root, runs):
                                                harness.win_path(jvm), class_path)
     # The minimal host finds the runtime's own DLLs through the search path, as a host that
     # sets nothing up would need.
+    # The second host creates the VM on a new thread, as the launcher (and java) do: under
+    # Wine that alone costs HotSpot tens of milliseconds, which are not the launcher's.
     result = harness.run_wine([tools["launch_timer"], str(runs),
                                harness.win_path(root / "timer.log"),
-                               "vmboot64", '"%s"' % app.win_exe, "minimal", host_line],
+                               "vmboot64", '"%s"' % app.win_exe, "minimal", host_line,
+                               "thread", host_line + " --thread"],
                               env={"WINEPATH": harness.win_path(jre / "bin")},
-                              timeout=120 * runs, cwd=str(app.folder))
-    compare("vmboot64", result, runs)
+                              timeout=180 * runs, cwd=str(app.folder))
+    compare("vmboot64", result, runs,
+            (("minimal", "minimal JNI host"), ("thread", "minimal host, VM on a second thread")))
 
 
 def latency(tools, app, root, runs, bitness):
