@@ -32,22 +32,25 @@ void JNICALL AbortHook() {}
 
 constexpr const char* kMainDescriptor = "([Ljava/lang/String;)V";
 
+/// LauncherHelper (into `helper`) and its checkAndLoadMain; null, with nothing left pending,
+/// on a runtime without them.
+jmethodID FindCheckAndLoadMain(const Launcher& launcher, JNIEnv* env, LocalRef<jclass>& helper) {
+    if (!launcher.FindClassFromBootLoader) return nullptr;
+    helper.reset(launcher.FindClassFromBootLoader(env, "sun/launcher/LauncherHelper"));
+    jmethodID checkAndLoadMain =
+        helper ? env->GetStaticMethodID(helper.get(), "checkAndLoadMain",
+                                        "(ZILjava/lang/String;)Ljava/lang/Class;")
+               : nullptr;
+    // A runtime without the class or the method may leave the lookup failure pending.
+    if (!checkAndLoadMain) env->ExceptionClear();
+    return checkAndLoadMain;
+}
+
 /// The class named `MainClassName`, loaded the way the runtime's own launcher does it.
 jclass LoadThroughLauncherHelper(Launcher& launcher, JNIEnv* env) {
-    if (!launcher.FindClassFromBootLoader) return nullptr;
-    LocalRef<jclass> helper(env,
-                            launcher.FindClassFromBootLoader(env, "sun/launcher/LauncherHelper"));
-    if (!helper) {
-        // A runtime without the class may leave the lookup failure pending.
-        env->ExceptionClear();
-        return nullptr;
-    }
-    jmethodID checkAndLoadMain = env->GetStaticMethodID(helper.get(), "checkAndLoadMain",
-                                                        "(ZILjava/lang/String;)Ljava/lang/Class;");
-    if (!checkAndLoadMain) {
-        env->ExceptionClear();
-        return nullptr;
-    }
+    LocalRef<jclass> helper(env, nullptr);
+    jmethodID checkAndLoadMain = FindCheckAndLoadMain(launcher, env, helper);
+    if (!checkAndLoadMain) return nullptr;
     std::wstring dotted = launcher.MainClassName;
     for (wchar_t& c : dotted) {
         if (c == L'/') c = L'.';
@@ -98,14 +101,8 @@ std::wstring SlashClassName(JNIEnv* env, jclass type) {
 jclass LoadModuleMainClass(Launcher& launcher, JNIEnv* env) {
     constexpr jint kModuleMode = 3;
     MainModuleSetting setting = ParseMainModule(launcher.MainModule);
-    LocalRef<jclass> helper(env, launcher.FindClassFromBootLoader
-                                     ? launcher.FindClassFromBootLoader(
-                                           env, "sun/launcher/LauncherHelper")
-                                     : nullptr);
-    jmethodID checkAndLoadMain =
-        helper ? env->GetStaticMethodID(helper.get(), "checkAndLoadMain",
-                                        "(ZILjava/lang/String;)Ljava/lang/Class;")
-               : nullptr;
+    LocalRef<jclass> helper(env, nullptr);
+    jmethodID checkAndLoadMain = FindCheckAndLoadMain(launcher, env, helper);
     // Runtimes before 9 have a helper too, but one that knows only classes and jars.
     LocalRef<jclass> moduleClass(env, checkAndLoadMain ? env->FindClass("java/lang/Module")
                                                        : nullptr);

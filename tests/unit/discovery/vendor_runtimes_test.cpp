@@ -29,6 +29,17 @@ RuntimeSearchCriteria Criteria(const wchar_t* provider = L"", const wchar_t* sou
 
 std::vector<SeenRuntime> Seen(const RecordingLog& log) { return SeenRuntimes(log.decisions); }
 
+// An application in C:\app that ships no runtime of its own.
+RuntimeSearchInputs AppInputs(const wchar_t* pairProduct, RuntimeSearchCriteria criteria) {
+    RuntimeSearchInputs inputs;
+    inputs.launcherFolder = L"C:\\app";
+    inputs.jrePath = L"C:\\app\\";
+    inputs.privateFolder = L"jre64\\";
+    inputs.pairProduct = pairProduct;
+    inputs.criteria = criteria;
+    return inputs;
+}
+
 }  // namespace
 
 // One runtime per vendor layout, registered where that vendor's installer puts it.
@@ -210,12 +221,7 @@ TEST(SearchRuntime, VendorRuntimesFallbackYesNo) {
     for (const Case& c : cases) {
         FakeRegistry registry;
         FakeFiles files;
-        RuntimeSearchInputs inputs;
-        inputs.launcherFolder = L"C:\\app";
-        inputs.jrePath = L"C:\\app\\";
-        inputs.privateFolder = L"jre64\\";
-        inputs.pairProduct = c.pair;
-        inputs.criteria = Criteria(c.provider, L"", L"", L"", c.mode);
+        RuntimeSearchInputs inputs = AppInputs(c.pair, Criteria(c.provider, L"", L"", L"", c.mode));
         if (c.classic) registry.Add(V::Native, classicRoot, L"1.8", L"C:\\classic");
         files.AddRuntime(L"C:\\classic\\", {L"client"});
         registry.SetText(V::Native, temurin, L"Path", L"C:\\temurin\\");
@@ -261,13 +267,8 @@ TEST(SearchRuntime, JavaHomeOnRequest) {
     for (const Case& c : cases) {
         FakeRegistry registry;
         FakeFiles files;
-        RuntimeSearchInputs inputs;
-        inputs.launcherFolder = L"C:\\app";
-        inputs.jrePath = L"C:\\app\\";
-        inputs.privateFolder = L"jre64\\";
-        inputs.pairProduct = c.pair;
+        RuntimeSearchInputs inputs = AppInputs(c.pair, Criteria(L"", L"", L"", L"", L"", c.use));
         inputs.javaHome = c.javaHome;
-        inputs.criteria = Criteria(L"", L"", L"", L"", L"", c.use);
         registry.Add(V::Native, classicRoot, L"1.8", L"C:\\classic");
         files.AddRuntime(L"C:\\classic\\", {L"client"});
         files.AddRuntime(L"C:\\jdk\\", {L"server"});
