@@ -3,6 +3,7 @@
 
 Layers, top to bottom:
   launcher/, check/      the entry points and the launch sequence that drives every stage
+  brand/                 the branding tool, which includes only itself
   config/ discovery/ options/ hosting/ instance/ splash/   the stages
   core/, resources/      helpers and the shared state, which every stage includes
 
@@ -15,7 +16,7 @@ import re
 import sys
 
 LAYERS = [
-    {"launcher", "check"},
+    {"launcher", "check", "brand"},
     {"config", "discovery", "options", "hosting", "instance", "splash"},
     {"core", "resources"},
 ]

@@ -1,0 +1,247 @@
+#include "brand/pe_image.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr std::size_t kSectionHeaderSize = 40;
+constexpr std::uint16_t kMagicPe32 = 0x10B;
+constexpr std::uint16_t kMagicPe32Plus = 0x20B;
+constexpr std::uint32_t kResourceCharacteristics = 0x40000040;  // initialized data, readable
+
+bool IsPowerOfTwo(std::uint32_t value) { return value != 0 && (value & (value - 1)) == 0; }
+
+bool Fail(std::string* error, std::string message) {
+    *error = std::move(message);
+    return false;
+}
+
+std::uint64_t MemoryEnd(const PeSection& section) {
+    return static_cast<std::uint64_t>(section.virtual_address) +
+           std::max(section.virtual_size, section.raw_size);
+}
+
+}  // namespace
+
+std::size_t PeImage::DirectoryOffset(std::size_t index) const {
+    return optional_header_offset + (pe32_plus ? 112 : 96) + index * 8;
+}
+
+std::uint32_t PeImage::DirectoryRva(ByteView file, std::size_t index) const {
+    return index < directory_count ? file.U32(DirectoryOffset(index)) : 0;
+}
+
+std::uint32_t PeImage::DirectorySize(ByteView file, std::size_t index) const {
+    return index < directory_count ? file.U32(DirectoryOffset(index) + 4) : 0;
+}
+
+std::optional<std::size_t> PeImage::FileOffset(std::uint32_t rva, std::uint32_t length) const {
+    for (const PeSection& section : sections) {
+        if (rva < section.virtual_address) continue;
+        const std::uint64_t inside = rva - section.virtual_address;
+        if (inside + length <= section.raw_size) return section.raw_pointer + inside;
+    }
+    return std::nullopt;
+}
+
+bool ParsePeImage(ByteView file, PeImage* image, std::string* error) {
+    *image = PeImage{};
+    if (!file.Has(0, 64) || file.data[0] != 'M' || file.data[1] != 'Z') {
+        return Fail(error, "not a Windows executable (no MZ header)");
+    }
+    const std::int32_t nt = static_cast<std::int32_t>(file.U32(0x3C));
+    if (nt < 0 || !file.Has(static_cast<std::size_t>(nt), 24) ||
+        file.U32(static_cast<std::size_t>(nt)) != 0x00004550u) {
+        return Fail(error, "not a Windows executable (no PE header)");
+    }
+    image->file_header_offset = static_cast<std::size_t>(nt) + 4;
+    const std::size_t section_count = file.U16(image->file_header_offset + 2);
+    const std::size_t optional_size = file.U16(image->file_header_offset + 16);
+    image->optional_header_offset = image->file_header_offset + 20;
+    if (!file.Has(image->optional_header_offset, optional_size) || optional_size < 2) {
+        return Fail(error, "the optional header lies past the end of the file");
+    }
+    const std::uint16_t magic = file.U16(image->optional_header_offset);
+    if (magic != kMagicPe32 && magic != kMagicPe32Plus) {
+        return Fail(error, "unknown optional header kind (neither PE32 nor PE32+)");
+    }
+    image->pe32_plus = magic == kMagicPe32Plus;
+    const std::size_t directories_at = image->pe32_plus ? 112 : 96;
+    if (optional_size < directories_at) return Fail(error, "the optional header is too short");
+    const std::size_t opt = image->optional_header_offset;
+    image->section_alignment = file.U32(opt + 32);
+    image->file_alignment = file.U32(opt + 36);
+    image->size_of_headers = file.U32(opt + 60);
+    const std::uint32_t declared = file.U32(opt + directories_at - 4);
+    image->directory_count = static_cast<std::uint32_t>(
+        std::min<std::size_t>({declared, 16, (optional_size - directories_at) / 8}));
+    if (!IsPowerOfTwo(image->section_alignment) || !IsPowerOfTwo(image->file_alignment) ||
+        image->file_alignment > image->section_alignment || image->section_alignment > 0x10000000) {
+        return Fail(error, "the section or file alignment is not a valid power of two");
+    }
+    image->section_table_offset = opt + optional_size;
+    if (section_count == 0 || !file.Has(image->section_table_offset, section_count * kSectionHeaderSize)) {
+        return Fail(error, "the section table is missing or lies past the end of the file");
+    }
+    for (std::size_t i = 0; i < section_count; ++i) {
+        const std::size_t at = image->section_table_offset + i * kSectionHeaderSize;
+        PeSection section;
+        section.header_offset = at;
+        for (std::size_t k = 0; k < 8 && file.data[at + k] != 0; ++k) {
+            section.name.push_back(static_cast<char>(file.data[at + k]));
+        }
+        section.virtual_size = file.U32(at + 8);
+        section.virtual_address = file.U32(at + 12);
+        section.raw_size = file.U32(at + 16);
+        section.raw_pointer = file.U32(at + 20);
+        if (section.raw_size != 0 && !file.Has(section.raw_pointer, section.raw_size)) {
+            return Fail(error, "section \"" + section.name + "\" lies past the end of the file");
+        }
+        image->sections.push_back(section);
+    }
+    return true;
+}
+
+std::uint32_t ComputePeChecksum(ByteView file, std::size_t checksum_offset) {
+    std::uint64_t sum = 0;
+    auto byte_at = [&](std::size_t i) -> std::uint32_t {
+        if (i >= file.size || (i >= checksum_offset && i < checksum_offset + 4)) return 0;
+        return file.data[i];
+    };
+    for (std::size_t i = 0; i < file.size; i += 2) {
+        sum += byte_at(i) | (byte_at(i + 1) << 8);
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    }
+    sum = (sum & 0xFFFF) + (sum >> 16);
+    return static_cast<std::uint32_t>(sum + file.size);
+}
+
+bool PlaceResourceSection(ByteView file, const PeImage& image, SectionPlacement* placement,
+                          std::string* error) {
+    if (image.directory_count <= kDirectoryResource) {
+        return Fail(error, "the image has no data directory entry for resources");
+    }
+    const std::uint32_t resource_rva = image.DirectoryRva(file, kDirectoryResource);
+    std::uint64_t sections_end = image.size_of_headers;
+    std::uint64_t memory_end = 0;
+    std::size_t last_in_file = image.sections.size();
+    std::size_t last_in_memory = 0;
+    for (std::size_t i = 0; i < image.sections.size(); ++i) {
+        const PeSection& section = image.sections[i];
+        if (section.raw_size != 0 &&
+            static_cast<std::uint64_t>(section.raw_pointer) + section.raw_size >= sections_end) {
+            sections_end = static_cast<std::uint64_t>(section.raw_pointer) + section.raw_size;
+            last_in_file = i;
+        }
+        if (MemoryEnd(section) >= memory_end) {
+            memory_end = MemoryEnd(section);
+            last_in_memory = i;
+        }
+    }
+    placement->sections_end = sections_end;
+    const PeSection& last = image.sections[last_in_memory];
+    if (resource_rva != 0 && last_in_file == last_in_memory && last.virtual_address == resource_rva) {
+        placement->append = false;
+        placement->replaced_index = last_in_memory;
+        placement->rva = last.virtual_address;
+        placement->raw_pointer = last.raw_pointer;
+        return true;
+    }
+    const std::size_t table_end =
+        image.section_table_offset + (image.sections.size() + 1) * kSectionHeaderSize;
+    bool room = table_end <= image.size_of_headers;
+    for (const PeSection& section : image.sections) {
+        if (section.raw_size != 0 && section.raw_pointer < table_end) room = false;
+    }
+    if (!room) return Fail(error, "no room in the headers for another section");
+    const std::uint64_t rva = AlignUp(memory_end, image.section_alignment);
+    const std::uint64_t raw = AlignUp(sections_end, image.file_alignment);
+    if (rva > 0xF0000000u || raw > 0xF0000000u) return Fail(error, "the image is too large");
+    placement->append = true;
+    for (std::size_t i = 0; i < image.sections.size(); ++i) {
+        const PeSection& section = image.sections[i];
+        if (section.name == ".rsrc" && resource_rva >= section.virtual_address &&
+            resource_rva < MemoryEnd(section)) {
+            placement->stale_index = i;
+        }
+    }
+    placement->rva = static_cast<std::uint32_t>(rva);
+    placement->raw_pointer = static_cast<std::uint32_t>(raw);
+    return true;
+}
+
+bool AssembleImage(ByteView file, const PeImage& image, const SectionPlacement& placement,
+                   const std::vector<std::uint8_t>& content, SectionRewrite* out, std::string* error) {
+    // The certificate table's "address" is a file offset; it is normally the file's tail.
+    std::uint64_t signature_at = 0;
+    std::uint64_t signature_end = 0;
+    if (image.DirectorySize(file, kDirectorySecurity) != 0) {
+        signature_at = image.DirectoryRva(file, kDirectorySecurity);
+        signature_end = signature_at + image.DirectorySize(file, kDirectorySecurity);
+        if (signature_end > file.size) return Fail(error, "the signature lies past the end of the file");
+        out->removed_signature = true;
+    }
+    const std::uint64_t raw_size = AlignUp(content.size(), image.file_alignment);
+    if (placement.raw_pointer + raw_size > 0xF0000000u || content.size() > 0xF0000000u) {
+        return Fail(error, "the resources are too large");
+    }
+
+    std::vector<std::uint8_t>& result = out->file;
+    result.assign(file.data, file.data + std::min<std::uint64_t>(placement.raw_pointer, placement.sections_end));
+    result.resize(placement.raw_pointer, 0);
+    result.insert(result.end(), content.begin(), content.end());
+    result.resize(placement.raw_pointer + raw_size, 0);
+    const std::uint64_t new_end = result.size();
+    // Data after the sections stays, less the signature.
+    for (std::uint64_t i = placement.sections_end; i < file.size; ++i) {
+        if (i >= signature_at && i < signature_end) continue;
+        result.push_back(file.data[i]);
+    }
+
+    std::uint32_t old_raw_size = 0;
+    std::size_t header;
+    if (placement.append) {
+        header = image.section_table_offset + image.sections.size() * kSectionHeaderSize;
+        std::fill(result.begin() + static_cast<std::ptrdiff_t>(header),
+                  result.begin() + static_cast<std::ptrdiff_t>(header + kSectionHeaderSize), 0);
+        const char name[] = ".rsrc";
+        std::copy(name, name + 5, result.begin() + static_cast<std::ptrdiff_t>(header));
+        Put32(result, header + 12, placement.rva);
+        Put32(result, header + 20, placement.raw_pointer);
+        Put32(result, header + 36, kResourceCharacteristics);
+        Put16(result, image.file_header_offset + 2, static_cast<std::uint32_t>(image.sections.size() + 1));
+        if (placement.stale_index) {
+            const char stale[] = ".oldrsrc";
+            std::copy(stale, stale + 8, result.begin() +
+                      static_cast<std::ptrdiff_t>(image.sections[*placement.stale_index].header_offset));
+        }
+    } else {
+        header = image.sections[placement.replaced_index].header_offset;
+        old_raw_size = image.sections[placement.replaced_index].raw_size;
+    }
+    Put32(result, header + 8, static_cast<std::uint32_t>(content.size()));
+    Put32(result, header + 16, static_cast<std::uint32_t>(raw_size));
+
+    std::uint64_t memory_end = AlignUp(placement.rva + std::max<std::uint64_t>(content.size(), raw_size),
+                                       image.section_alignment);
+    for (std::size_t i = 0; i < image.sections.size(); ++i) {
+        if (!placement.append && i == placement.replaced_index) continue;
+        memory_end = std::max(memory_end, AlignUp(MemoryEnd(image.sections[i]), image.section_alignment));
+    }
+    const std::size_t opt = image.optional_header_offset;
+    Put32(result, opt + 56, static_cast<std::uint32_t>(memory_end));
+    Put32(result, opt + 8, static_cast<std::uint32_t>(file.U32(opt + 8) - old_raw_size + raw_size));
+    Put32(result, image.DirectoryOffset(kDirectoryResource), placement.rva);
+    Put32(result, image.DirectoryOffset(kDirectoryResource) + 4, static_cast<std::uint32_t>(content.size()));
+    if (out->removed_signature) {
+        Put32(result, image.DirectoryOffset(kDirectorySecurity), 0);
+        Put32(result, image.DirectoryOffset(kDirectorySecurity) + 4, 0);
+    }
+    const std::uint32_t symbols = file.U32(image.file_header_offset + 8);
+    if (symbols != 0 && symbols >= placement.sections_end) {
+        Put32(result, image.file_header_offset + 8,
+              static_cast<std::uint32_t>(symbols + new_end - placement.sections_end));
+    }
+    Put32(result, ChecksumOffset(image), ComputePeChecksum(ByteView(result), ChecksumOffset(image)));
+    return true;
+}
