@@ -29,6 +29,7 @@ struct ResourceKey {
 struct ResourceData {
     std::vector<std::uint8_t> bytes;
     std::uint32_t code_page = 0;
+    bool operator==(const ResourceData&) const = default;
 };
 
 using ResourceLanguages = std::map<ResourceKey, ResourceData>;

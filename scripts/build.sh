@@ -3,6 +3,8 @@
 #   dist/vmboot64.exe, dist/vmboot32.exe   the launchers
 #   dist/vmbootc64.exe, dist/vmbootc32.exe the console launchers, for command-line tools
 #   dist/vmbootcheck64.exe, ...32.exe      the console tool that explains a launch
+#   dist/vmbootbrand, vmbootbrand64.exe,   the branding tool (Linux, 64- and 32-bit Windows)
+#     vmbootbrand32.exe
 #   dist/tools/                            64-bit test tools (uidriver, spawn, probe, stand-ins)
 #   dist/tools32/                          the same tools built for 32-bit Windows
 #   dist/standin/64/, dist/standin/32/     the stand-in runtime: jvm/<variant>/jvm.dll,
@@ -27,6 +29,15 @@ for preset in win64 win32; do
     fi
     nice -n 10 cmake --build --preset "$preset" -j "$jobs"
 done
+
+# The branding tool for Linux build machines (the Windows builds above make its .exe).
+echo "== build linux (vmbootbrand)"
+if ! nice -n 10 cmake --preset linux >build/configure-linux.log 2>&1; then
+    cat build/configure-linux.log
+    echo "build: configuring linux failed" >&2
+    exit 1
+fi
+nice -n 10 cmake --build --preset linux -j "$jobs"
 
 # Copies the .exe, .dll and .jar files that the test tool folders of one build produced.
 collect_tools() {
@@ -66,6 +77,7 @@ done
 for checker in build/win64/vmbootcheck64.exe build/win32/vmbootcheck32.exe; do
     if [[ -f $checker ]]; then cp "$checker" dist/; fi
 done
+cp build/linux/vmbootbrand build/win64/vmbootbrand64.exe build/win32/vmbootbrand32.exe dist/
 collect_tools build/win64 dist/tools
 collect_tools build/win32 dist/tools32
 collect_standin build/win64 "$root/dist/standin/64"

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Assembles the sample application into dist/sample/: HelloApp.exe (a copy of the 64-bit
-# launcher), HelloApp.ini, lib\*.jar compiled for Java 8, and the splash image.
+# launcher branded with the sample's name, version and icon), HelloApp.ini, lib\*.jar
+# compiled for Java 8, and the splash image.
 # Copy the folder onto a Windows machine with a 64-bit Java runtime installed (or put one in
 # dist/sample/jre64) and start HelloApp.exe.
 set -eu
@@ -17,6 +18,8 @@ find_launcher() {
 }
 launcher64=$(find_launcher vmboot64.exe win64) || {
     echo "build_sample: vmboot64.exe not found (build the win64 preset first)" >&2; exit 1; }
+brand=$(find_launcher vmbootbrand linux) || brand=$(find_launcher vmbootbrand native) || {
+    echo "build_sample: vmbootbrand not found (build the linux preset first)" >&2; exit 1; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -36,7 +39,14 @@ mkdir -p "$out/lib"
 #   javac -d /tmp/s sample/tools/MakeSplash.java && java -Djava.awt.headless=true -cp /tmp/s MakeSplash sample/splash.png
 cp "$repo/sample/splash.png" "$out/splash.png"
 
-cp "$launcher64" "$out/HelloApp.exe"
+# The icon: the splash's white "H" on the splash's colours, in the sizes the shell asks for.
+convert "$repo/sample/splash.png" -crop 34x38+32+66 +repage -colorspace gray -level 55%,95% \
+    -alpha copy -fill white -colorize 100 "$work/letter.png"
+convert -size 256x256 gradient:'#225080'-'#2a8a64' \( "$work/letter.png" -resize 200x200 \) \
+    -gravity center -composite -define icon:auto-resize=256,48,32,24,16 "$work/HelloApp.ico"
+"$brand" --icon "$work/HelloApp.ico" --name HelloApp --description "vmboot sample application" \
+    --company "vmboot sample" --copyright "Public domain" --version 1.0.0.0 \
+    "$launcher64" "$out/HelloApp.exe"
 # Windows reads the configuration with the profile functions: CRLF line ends.
 sed 's/$/\r/' "$repo/sample/HelloApp.ini" > "$out/HelloApp.ini"
 echo "sample assembled in $out"

@@ -1,0 +1,486 @@
+#include "brand/brand.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <functional>
+#include <iterator>
+
+#include "brand/icon_file.h"
+#include "brand/manifest.h"
+#include "brand/pe_image.h"
+#include "brand/resource_tree.h"
+#include "brand/version_info.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes BytesOf(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+ResourceKey Named(const std::u16string& name) { return ResourceKey{true, 0, name}; }
+
+// A .ico file whose images are 1x1 bitmaps of the given sizes in the directory.
+Bytes MakeIcon(const std::vector<std::uint8_t>& sizes) {
+    Bytes out;
+    Append16(out, 0);
+    Append16(out, 1);
+    Append16(out, static_cast<std::uint32_t>(sizes.size()));
+    std::size_t image_at = 6 + 16 * sizes.size();
+    for (std::uint8_t size : sizes) {
+        out.insert(out.end(), {size, size, 0, 0});
+        Append16(out, 1);
+        Append16(out, 32);
+        Append32(out, 48);
+        Append32(out, static_cast<std::uint32_t>(image_at));
+        image_at += 48;
+    }
+    for (std::uint8_t size : sizes) {
+        Append32(out, 40);  // a bitmap header, then pixel and mask bytes marked by the size
+        out.resize(out.size() + 44, size);
+    }
+    return out;
+}
+
+const char kManifest[] =
+    "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">\n"
+    "  <dependency>Common-Controls</dependency>\n"
+    "  <trustInfo><security><requestedPrivileges>\n"
+    "    <requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>\n"
+    "  </requestedPrivileges></security></trustInfo>\n"
+    "</assembly>\n";
+
+// The resources of a small launcher: an icon group of two images, a version block, a
+// manifest, a string table and a named resource.
+ResourceTree SampleTree() {
+    ResourceTree tree;
+    const Bytes icon = MakeIcon({32, 16});
+    std::vector<IconImage> images;
+    std::string error;
+    EXPECT_TRUE(ParseIconFile(ByteView(icon), &images, &error)) << error;
+    tree[ResourceKey::Id(kResourceIcon)][ResourceKey::Id(1)][ResourceKey::Id(0)] = {images[0].bytes, 0};
+    tree[ResourceKey::Id(kResourceIcon)][ResourceKey::Id(2)][ResourceKey::Id(0)] = {images[1].bytes, 0};
+    tree[ResourceKey::Id(kResourceGroupIcon)][ResourceKey::Id(1)][ResourceKey::Id(0)] = {BuildIconGroup(images, {1, 2}), 0};
+    VersionInfo version;
+    version.Set(u"ProductName", u"vmboot");
+    version.Set(u"CompanyName", u"vmboot");
+    tree[ResourceKey::Id(kResourceVersion)][ResourceKey::Id(1)][ResourceKey::Id(0)] = {BuildVersionInfo(version), 0};
+    tree[ResourceKey::Id(kResourceManifest)][ResourceKey::Id(1)][ResourceKey::Id(0)] = {BytesOf(kManifest), 0};
+    tree[ResourceKey::Id(6)][ResourceKey::Id(13)][ResourceKey::Id(0x0809)] = {BytesOf("strings"), 0};
+    tree[Named(u"JAR")][Named(u"Main")][ResourceKey::Id(0)] = {BytesOf("named resource"), 1252};
+    return tree;
+}
+
+// A two-section image (code, then resources last) of either kind, as a linker lays it out.
+Bytes MakeImage(bool plus, const ResourceTree& tree) {
+    const std::size_t optional_size = plus ? 240 : 224;
+    const std::size_t opt = 0x58;
+    Bytes out(0x600, 0);
+    out[0] = 'M';
+    out[1] = 'Z';
+    Put32(out, 0x3C, 0x40);
+    Put32(out, 0x40, 0x00004550);
+    Put16(out, 0x44, plus ? 0x8664 : 0x14C);
+    Put16(out, 0x46, 2);
+    Put16(out, 0x54, static_cast<std::uint32_t>(optional_size));
+    Put16(out, opt, plus ? 0x20B : 0x10B);
+    Put32(out, opt + 32, 0x1000);
+    Put32(out, opt + 36, 0x200);
+    Put32(out, opt + 60, 0x400);
+    Put32(out, opt + (plus ? 108 : 92), 16);
+    const std::size_t table = opt + optional_size;
+    const char* names[] = {".text", ".rsrc"};
+    for (std::size_t i = 0; i < 2; ++i) std::copy(names[i], names[i] + 5, out.begin() + static_cast<long>(table + 40 * i));
+    Put32(out, table + 8, 0x10);
+    Put32(out, table + 12, 0x1000);
+    Put32(out, table + 16, 0x200);
+    Put32(out, table + 20, 0x400);
+    const Bytes resources = BuildResourceSection(tree, 0x2000);
+    Put32(out, table + 40 + 8, static_cast<std::uint32_t>(resources.size()));
+    Put32(out, table + 40 + 12, 0x2000);
+    Put32(out, table + 40 + 16, static_cast<std::uint32_t>(AlignUp(resources.size(), 0x200)));
+    Put32(out, table + 40 + 20, 0x600);
+    Put32(out, opt + (plus ? 112 : 96) + 16, 0x2000);
+    Put32(out, opt + (plus ? 112 : 96) + 20, static_cast<std::uint32_t>(resources.size()));
+    Put32(out, opt + 56, static_cast<std::uint32_t>(0x2000 + AlignUp(resources.size(), 0x1000)));
+    out.insert(out.end(), resources.begin(), resources.end());
+    PadTo(out, 0x200);
+    Put32(out, opt + 64, ComputePeChecksum(ByteView(out), opt + 64));
+    return out;
+}
+
+BrandRequest FullRequest() {
+    BrandRequest request;
+    request.icon = MakeIcon({48, 32, 16});
+    request.strings = {{"ProductName", "Hello Äpp"}, {"CompanyName", ""}, {"Comments", "branded"}};
+    request.file_version = "2.3.4.5";
+    request.product_version = "2.3";
+    request.execution_level = "requireAdministrator";
+    return request;
+}
+
+struct Reread {
+    PeImage image;
+    ResourceTree tree;
+};
+
+Reread ParseBack(const Bytes& file) {
+    Reread back;
+    std::string error;
+    EXPECT_TRUE(ParsePeImage(ByteView(file), &back.image, &error)) << error;
+    EXPECT_TRUE(ParseResourceTree(ByteView(file), back.image, &back.tree, &error)) << error;
+    return back;
+}
+
+// What a branded image must show, whatever launcher it came from: the new icon group and
+// images, the version block, the manifest's level, every other resource as it was, and
+// headers a loader accepts.
+void ExpectBranded(const Bytes& input, const Bytes& output, const BrandRequest& request) {
+    const Reread before = ParseBack(input);
+    const Reread after = ParseBack(output);
+    std::vector<IconImage> images;
+    std::string error;
+    ASSERT_TRUE(ParseIconFile(ByteView(request.icon), &images, &error));
+
+    const auto& group = after.tree.at(ResourceKey::Id(kResourceGroupIcon)).begin()->second.begin()->second;
+    const std::vector<std::uint16_t> ids = IconGroupIds(ByteView(group.bytes));
+    ASSERT_EQ(ids.size(), images.size());
+    EXPECT_EQ(group.bytes, BuildIconGroup(images, ids));
+    const auto& icons = after.tree.at(ResourceKey::Id(kResourceIcon));
+    EXPECT_EQ(icons.size(), images.size()) << "the launcher's own images must go";
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        EXPECT_EQ(icons.at(ResourceKey::Id(ids[i])).begin()->second.bytes, images[i].bytes);
+    }
+
+    const auto& versions = after.tree.at(ResourceKey::Id(kResourceVersion));
+    ASSERT_EQ(versions.size(), 1u);
+    ASSERT_EQ(versions.begin()->second.size(), 1u);
+    VersionInfo version;
+    ASSERT_TRUE(ParseVersionInfo(ByteView(versions.begin()->second.begin()->second.bytes), &version, &error)) << error;
+    EXPECT_EQ(*version.Find(u"ProductName"), u"Hello \u00C4pp");
+    EXPECT_EQ(*version.Find(u"Comments"), u"branded");
+    EXPECT_EQ(version.Find(u"CompanyName"), nullptr);
+    EXPECT_EQ(version.fixed[2], 0x00020003u);
+    EXPECT_EQ(version.fixed[3], 0x00040005u);
+    EXPECT_EQ(version.fixed[4], 0x00020003u);
+    EXPECT_EQ(version.fixed[5], 0u);
+
+    const auto& manifest = after.tree.at(ResourceKey::Id(kResourceManifest)).begin()->second.begin()->second.bytes;
+    const std::string text(manifest.begin(), manifest.end());
+    EXPECT_NE(text.find("level=\"requireAdministrator\" uiAccess=\"false\""), std::string::npos) << text;
+    EXPECT_NE(text.find("Common-Controls"), std::string::npos) << text;
+
+    for (const auto& [type, names] : before.tree) {
+        if (type == ResourceKey::Id(kResourceIcon) || type == ResourceKey::Id(kResourceGroupIcon) ||
+            type == ResourceKey::Id(kResourceVersion) || type == ResourceKey::Id(kResourceManifest)) {
+            continue;
+        }
+        ASSERT_TRUE(after.tree.count(type));
+        EXPECT_TRUE(after.tree.at(type) == names) << "resource type " << type.id << " changed";
+    }
+
+    const ByteView file(output);
+    EXPECT_EQ(after.image.pe32_plus, before.image.pe32_plus);
+    EXPECT_EQ(file.U32(ChecksumOffset(after.image)), ComputePeChecksum(file, ChecksumOffset(after.image)));
+    std::uint64_t memory_end = 0;
+    for (const PeSection& section : after.image.sections) {
+        memory_end = std::max<std::uint64_t>(memory_end, AlignUp(section.virtual_address + std::max(section.virtual_size, section.raw_size), after.image.section_alignment));
+        EXPECT_EQ(section.raw_pointer % after.image.file_alignment, 0u) << section.name;
+    }
+    EXPECT_EQ(file.U32(after.image.optional_header_offset + 56), memory_end);
+    const PeSection& last = after.image.sections.back();
+    EXPECT_EQ(last.name, ".rsrc");
+    EXPECT_EQ(after.image.DirectoryRva(file, kDirectoryResource), last.virtual_address);
+}
+
+Bytes Brand(const Bytes& input, const BrandRequest& request, std::vector<std::string>* warnings = nullptr) {
+    BrandOutput output;
+    std::string error;
+    EXPECT_TRUE(BrandLauncher(ByteView(input), request, &output, &error)) << error;
+    if (warnings) *warnings = output.warnings;
+    return output.image;
+}
+
+}  // namespace
+
+TEST(Brand, RewritesTheLastResourceSectionInPlaceForBothImageKinds) {
+    for (bool plus : {false, true}) {
+        SCOPED_TRACE(plus ? "PE32+" : "PE32");
+        const Bytes input = MakeImage(plus, SampleTree());
+        const Bytes output = Brand(input, FullRequest());
+        ExpectBranded(input, output, FullRequest());
+        EXPECT_EQ(ParseBack(output).image.sections.size(), 2u);
+        EXPECT_EQ(ParseBack(output).tree.at(Named(u"JAR")).at(Named(u"Main")).begin()->second.code_page, 1252u);
+    }
+}
+
+TEST(Brand, KeepsTrailingDataAndRemovesTheSignatureWithAWarning) {
+    Bytes input = MakeImage(true, SampleTree());
+    const Bytes appended = BytesOf("PK\x05\x06 an appended archive");
+    input.insert(input.end(), appended.begin(), appended.end());
+    PeImage image;
+    std::string error;
+    ASSERT_TRUE(ParsePeImage(ByteView(input), &image, &error));
+    Put32(input, image.DirectoryOffset(kDirectorySecurity), static_cast<std::uint32_t>(input.size()));
+    Put32(input, image.DirectoryOffset(kDirectorySecurity) + 4, 16);
+    input.resize(input.size() + 16, 0xCE);
+
+    std::vector<std::string> warnings;
+    const Bytes output = Brand(input, FullRequest(), &warnings);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("signature was removed"), std::string::npos);
+    ASSERT_GT(output.size(), appended.size());
+    EXPECT_TRUE(std::equal(appended.begin(), appended.end(), output.end() - static_cast<long>(appended.size())));
+    EXPECT_EQ(ParseBack(output).image.DirectorySize(ByteView(output), kDirectorySecurity), 0u);
+    EXPECT_EQ(ByteView(output).U32(ChecksumOffset(image)), ComputePeChecksum(ByteView(output), ChecksumOffset(image)));
+    EXPECT_EQ(Brand(output, FullRequest(), &warnings).size(), output.size());
+    EXPECT_TRUE(warnings.empty());
+}
+
+TEST(Brand, TheBuiltLaunchersKeepTheirOtherResourcesAndTakeABrandingTwice) {
+    for (const char* name : {"vmboot64.exe", "vmboot32.exe"}) {
+        SCOPED_TRACE(name);
+        std::ifstream in(std::string(VMBOOT_DIST_DIR) + "/" + name, std::ios::binary);
+        if (!in) GTEST_SKIP() << "scripts/build.sh has not built " << name;
+        const Bytes input((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const Reread original = ParseBack(input);
+        // The linker's checksum is an independent reckoning of the same algorithm.
+        EXPECT_EQ(ByteView(input).U32(ChecksumOffset(original.image)),
+                  ComputePeChecksum(ByteView(input), ChecksumOffset(original.image)));
+
+        const Bytes output = Brand(input, FullRequest());
+        ExpectBranded(input, output, FullRequest());
+        const Reread branded = ParseBack(output);
+        ASSERT_EQ(branded.image.sections.size(), original.image.sections.size() + 1);
+        EXPECT_EQ(std::count_if(branded.image.sections.begin(), branded.image.sections.end(),
+                                [](const PeSection& s) { return s.name == ".oldrsrc"; }), 1);
+        // Branded again, the new section is the last one and is replaced, not added to.
+        const Bytes again = Brand(output, FullRequest());
+        ExpectBranded(output, again, FullRequest());
+        EXPECT_EQ(ParseBack(again).image.sections.size(), branded.image.sections.size());
+        EXPECT_EQ(again.size(), output.size());
+    }
+}
+
+TEST(Brand, DamagedInputGivesAMessage) {
+    PeImage image;
+    std::string error;
+    const Bytes good = MakeImage(false, SampleTree());
+    ASSERT_TRUE(ParsePeImage(ByteView(good), &image, &error));
+    const std::size_t rsrc_header = image.sections[1].header_offset;
+    const std::size_t rsrc = image.sections[1].raw_pointer;
+    const struct {
+        const char* name;
+        std::function<void(Bytes&, BrandRequest&)> damage;
+        const char* message;
+    } cases[] = {
+        {"no MZ", [](Bytes& b, BrandRequest&) { b[0] = 'X'; }, "no MZ header"},
+        {"PE header past the end", [](Bytes& b, BrandRequest&) { Put32(b, 0x3C, 0x7FFFFFF0); }, "no PE header"},
+        {"negative PE offset", [](Bytes& b, BrandRequest&) { Put32(b, 0x3C, 0x80000000); }, "no PE header"},
+        {"unknown optional header", [](Bytes& b, BrandRequest&) { Put16(b, 0x58, 0x107); }, "neither PE32 nor PE32+"},
+        {"alignment not a power of two", [](Bytes& b, BrandRequest&) { Put32(b, 0x58 + 36, 0x300); }, "power of two"},
+        {"no sections", [](Bytes& b, BrandRequest&) { Put16(b, 0x46, 0); }, "section table"},
+        {"section past the end", [&](Bytes& b, BrandRequest&) { Put32(b, rsrc_header + 16, 0x10000); }, "past the end"},
+        {"directory loop", [&](Bytes& b, BrandRequest&) { Put32(b, rsrc + 20, 0x80000000u); }, "refers to itself"},
+        {"data where a directory belongs", [&](Bytes& b, BrandRequest&) { Put32(b, rsrc + 20, 0x10); }, "where a resource directory belongs"},
+        {"entry count past the section", [&](Bytes& b, BrandRequest&) { Put16(b, rsrc + 14, 0xFFFF); }, "outside the resource section"},
+        {"data outside the file", [&](Bytes& b, BrandRequest&) {
+             // Follow the first entry of each level down to a data entry; its RVA is first.
+             auto first_child = [&](std::size_t directory) { return ByteView(b).U32(directory + 20) & 0x7FFFFFFFu; };
+             const std::size_t names = rsrc + first_child(rsrc);
+             const std::size_t languages = rsrc + first_child(names);
+             Put32(b, rsrc + first_child(languages), 0x7FFF0000);
+         }, "outside the file"},
+        {"not an icon", [](Bytes&, BrandRequest& r) { r.icon = BytesOf("GIF89a"); }, "cannot read the icon: not an icon file"},
+        {"icon image outside the file", [](Bytes&, BrandRequest& r) { Put32(r.icon, 6 + 12, 0xFFFFFFF0); }, "lies outside the icon file"},
+        {"version number", [](Bytes&, BrandRequest& r) { r.file_version = "1.2.3.70000"; }, "not a version number"},
+        {"execution level", [](Bytes&, BrandRequest& r) { r.execution_level = "admin"; }, "unknown execution level"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes input = good;
+        BrandRequest request = FullRequest();
+        c.damage(input, request);
+        BrandOutput output;
+        ASSERT_FALSE(BrandLauncher(ByteView(input), request, &output, &error));
+        EXPECT_NE(error.find(c.message), std::string::npos) << error;
+    }
+}
+
+TEST(Brand, EveryTruncatedImageIsRefused) {
+    const Bytes good = MakeImage(true, SampleTree());
+    for (std::size_t size = 0; size < good.size(); size += 7) {
+        const Bytes cut(good.begin(), good.begin() + static_cast<long>(size));
+        BrandOutput output;
+        std::string error;
+        EXPECT_FALSE(BrandLauncher(ByteView(cut), FullRequest(), &output, &error)) << size;
+        EXPECT_FALSE(error.empty()) << size;
+    }
+}
+
+TEST(Brand, AHeaderWithoutRoomForAnotherSectionIsRefused) {
+    // The resources are not last, so a section must be added; the headers end at the table.
+    Bytes input = MakeImage(false, SampleTree());
+    PeImage image;
+    std::string error;
+    ASSERT_TRUE(ParsePeImage(ByteView(input), &image, &error));
+    Put32(input, image.optional_header_offset + 96 + 16, 0x1000);
+    Put32(input, image.optional_header_offset + 60, static_cast<std::uint32_t>(image.section_table_offset + 80));
+    BrandRequest request = FullRequest();
+    request.execution_level.clear();  // the code section holds no manifest
+    BrandOutput output;
+    EXPECT_FALSE(BrandLauncher(ByteView(input), request, &output, &error));
+    EXPECT_NE(error.find("no room in the headers"), std::string::npos) << error;
+}
+
+TEST(IconFile, ReadsEveryImageAndTakesTheDepthFromTheBitmapHeader) {
+    Bytes icon = MakeIcon({0, 48});
+    Put16(icon, 6 + 16 + 6, 0);  // the second entry's bit count left out
+    icon[6 + 32 + 48 + 14] = 24;  // its bitmap header's biBitCount
+    icon[6 + 32 + 48 + 15] = 0;
+    std::vector<IconImage> images;
+    std::string error;
+    ASSERT_TRUE(ParseIconFile(ByteView(icon), &images, &error)) << error;
+    ASSERT_EQ(images.size(), 2u);
+    EXPECT_EQ(images[0].width, 0);
+    EXPECT_EQ(images[0].bit_count, 32);
+    EXPECT_EQ(images[1].bit_count, 24);
+    EXPECT_EQ(images[1].bytes.size(), 48u);
+    Put16(icon, 4, 0);
+    EXPECT_FALSE(ParseIconFile(ByteView(icon), &images, &error));
+    EXPECT_EQ(error, "the icon file holds no images");
+}
+
+TEST(VersionInfo, BuildsWhatItReadsBack) {
+    VersionInfo info;
+    info.language = 0x0809;
+    info.Set(u"ProductName", u"Caf\u00E9 \u65E5\u672C");
+    info.Set(u"Odd", u"x");  // odd lengths need the padding
+    info.Set(u"Empty", u"");
+    info.fixed[2] = 0x00010002;
+    const Bytes bytes = BuildVersionInfo(info);
+    EXPECT_EQ(ByteView(bytes).U16(0), bytes.size());
+    VersionInfo back;
+    std::string error;
+    ASSERT_TRUE(ParseVersionInfo(ByteView(bytes), &back, &error)) << error;
+    EXPECT_EQ(back.strings, info.strings);
+    EXPECT_EQ(back.fixed, info.fixed);
+    EXPECT_EQ(back.language, 0x0809);
+    EXPECT_EQ(back.code_page, 1200);
+
+    Bytes damaged = bytes;
+    Put16(damaged, 0, static_cast<std::uint32_t>(bytes.size() + 2));
+    EXPECT_FALSE(ParseVersionInfo(ByteView(damaged), &back, &error));
+    damaged = bytes;
+    Put32(damaged, 40, 0);  // the fixed block's signature
+    EXPECT_FALSE(ParseVersionInfo(ByteView(damaged), &back, &error));
+    EXPECT_EQ(error, "the version resource has no fixed file information");
+}
+
+TEST(VersionInfo, VersionNumbers) {
+    const struct {
+        const char* text;
+        bool valid;
+        std::uint32_t high, low;
+    } cases[] = {
+        {"1", true, 0x00010000, 0},          {"1.2", true, 0x00010002, 0},
+        {"1.2.3.4", true, 0x00010002, 0x00030004}, {"65535.0.0.65535", true, 0xFFFF0000, 0x0000FFFF},
+        {"", false, 0, 0},                   {"1.2.3.4.5", false, 0, 0},
+        {"1..2", false, 0, 0},               {"1.2.", false, 0, 0},
+        {"65536", false, 0, 0},              {"v1", false, 0, 0},
+        {"1.2-beta", false, 0, 0},
+    };
+    for (const auto& c : cases) {
+        const auto words = ParseVersionNumber(c.text);
+        EXPECT_EQ(words.has_value(), c.valid) << c.text;
+        if (words) {
+            EXPECT_EQ((*words)[0], c.high) << c.text;
+            EXPECT_EQ((*words)[1], c.low) << c.text;
+        }
+    }
+}
+
+TEST(Manifest, SetsTheLevelAndKeepsTheRest) {
+    const struct {
+        const char* manifest;
+        const char* expected;  // nullptr: refused
+    } cases[] = {
+        {"<a><requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/></a>",
+         "<a><requestedExecutionLevel level=\"highestAvailable\" uiAccess=\"false\"/></a>"},
+        {"<a><requestedExecutionLevel uiAccess='false' level = 'asInvoker'/></a>",
+         "<a><requestedExecutionLevel uiAccess='false' level = 'highestAvailable'/></a>"},
+        {"<a><v3:requestedExecutionLevel level=\"asInvoker\"/></a>",
+         "<a><v3:requestedExecutionLevel level=\"highestAvailable\"/></a>"},
+        {"<a><requestedExecutionLevel uiAccess=\"false\"/></a>", nullptr},
+        {"<assembly>\n</assembly>",
+         "<assembly>\n  <trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v3\">\n    <security>\n"
+         "      <requestedPrivileges>\n        <requestedExecutionLevel level=\"highestAvailable\" "
+         "uiAccess=\"false\"/>\n      </requestedPrivileges>\n    </security>\n  </trustInfo>\n</assembly>"},
+        {"not xml", nullptr},
+    };
+    for (const auto& c : cases) {
+        std::string result;
+        std::string error;
+        EXPECT_EQ(SetExecutionLevel(c.manifest, "highestAvailable", &result, &error), c.expected != nullptr) << c.manifest;
+        if (c.expected) {
+            EXPECT_EQ(result, c.expected);
+        }
+    }
+}
+
+TEST(BrandArguments, DefaultsFollowTheOutputAndWhatWasGiven) {
+    BrandCommand command;
+    std::string error;
+    ASSERT_TRUE(ParseBrandArguments({"--icon", "app.ico", "--version", "1.2", "in.exe", "out/Hello App.exe"}, &command, &error)) << error;
+    EXPECT_EQ(command.input, "in.exe");
+    EXPECT_EQ(command.output, "out/Hello App.exe");
+    EXPECT_EQ(command.icon_path, "app.ico");
+    EXPECT_EQ(command.request.file_version, "1.2");
+    EXPECT_EQ(command.request.product_version, "1.2");
+    const std::vector<std::pair<std::string, std::string>> defaults = {
+        {"ProductName", "Hello App"}, {"FileDescription", "Hello App"}, {"CompanyName", ""},
+        {"LegalCopyright", ""},       {"FileVersion", "1.2"},          {"ProductVersion", "1.2"},
+        {"OriginalFilename", "Hello App.exe"}, {"InternalName", "Hello App"}};
+    EXPECT_EQ(command.request.strings, defaults);
+
+    ASSERT_TRUE(ParseBrandArguments({"--name", "N", "--description", "D", "--company", "C", "--copyright", "R",
+                                     "--product-version", "9", "--string", "Comments=a=b",
+                                     "--original-filename", "o.exe", "--internal-name", "i", "--execution-level",
+                                     "requireAdministrator", "a.exe", "b.exe"},
+                                    &command, &error)) << error;
+    const std::vector<std::pair<std::string, std::string>> given = {
+        {"ProductName", "N"}, {"FileDescription", "D"}, {"CompanyName", "C"}, {"LegalCopyright", "R"},
+        {"Comments", "a=b"}, {"OriginalFilename", "o.exe"}, {"InternalName", "i"}, {"ProductVersion", "9"}};
+    EXPECT_EQ(command.request.strings, given);
+    EXPECT_EQ(command.request.execution_level, "requireAdministrator");
+    EXPECT_TRUE(command.request.file_version.empty());
+}
+
+TEST(BrandArguments, Errors) {
+    const struct {
+        std::vector<std::string> arguments;
+        const char* message;
+    } cases[] = {
+        {{"a.exe"}, "name the launcher and the output file"},
+        {{"a.exe", "b.exe", "c.exe"}, "name the launcher and the output file"},
+        {{"a.exe", "b.exe", "--icon"}, "--icon needs a value"},
+        {{"--colour", "red", "a.exe", "b.exe"}, "unknown option --colour"},
+        {{"--execution-level", "root", "a.exe", "b.exe"},
+         "unknown execution level \"root\" (asInvoker, highestAvailable or requireAdministrator)"},
+        {{"--string", "=x", "a.exe", "b.exe"}, "--string needs KEY=VALUE: =x"},
+    };
+    for (const auto& c : cases) {
+        BrandCommand command;
+        std::string error;
+        EXPECT_FALSE(ParseBrandArguments(c.arguments, &command, &error));
+        EXPECT_EQ(error, c.message);
+    }
+}
+
+TEST(ResourceTree, NamesComeBeforeNumbersWithoutRegardToCase) {
+    std::vector<ResourceKey> keys = {ResourceKey::Id(5), Named(u"beta"), ResourceKey::Id(1), Named(u"ALPHA"), Named(u"Gamma")};
+    std::sort(keys.begin(), keys.end());
+    const std::vector<ResourceKey> expected = {Named(u"ALPHA"), Named(u"beta"), Named(u"Gamma"), ResourceKey::Id(1), ResourceKey::Id(5)};
+    EXPECT_EQ(keys, expected);
+}
