@@ -59,6 +59,18 @@ class BrandTests:
                                 capture_output=True, text=True, timeout=60)
         self.assertEqual(result.returncode, 0, result.stderr)
         self.assertEqual(result.stderr, "")
+        return icon
+
+    def test_windows_build_of_the_tool_writes_the_same_copy(self):
+        linux_copy = harness.temp_dir("brand-") / "Caf\u00e9.exe"
+        icon = self.brand(linux_copy, "--name", "Caf\u00e9", "--version", "1.2")
+        windows_copy = harness.temp_dir("brand-") / linux_copy.name
+        result = harness.run_wine([harness.dist_dir() / ("vmbootbrand%d.exe" % self.BITS), "--icon",
+                                   harness.win_path(icon), "--name", "Caf\u00e9", "--version", "1.2",
+                                   harness.win_path(harness.launcher_path(self.BITS)),
+                                   harness.win_path(windows_copy)], timeout=60)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(windows_copy.read_bytes(), linux_copy.read_bytes())
 
     def file_info(self, path):
         result = harness.run_wine([harness.tool_path("fileinfo"), harness.win_path(path)], timeout=60)
