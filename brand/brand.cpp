@@ -78,10 +78,11 @@ bool UpdateVersion(ResourceTree& tree, const BrandRequest& request, std::string*
         }
     }
     for (const auto& [key, value] : request.strings) {
+        const std::u16string name = Utf16FromUtf8(key);
         if (value.empty()) {
-            std::erase_if(info.strings, [&](const auto& entry) { return entry.first == Utf16FromUtf8(key); });
+            std::erase_if(info.strings, [&name](const auto& entry) { return entry.first == name; });
         } else {
-            info.Set(Utf16FromUtf8(key), Utf16FromUtf8(value));
+            info.Set(name, Utf16FromUtf8(value));
         }
     }
     const std::pair<const std::string*, std::size_t> numbers[] = {{&request.file_version, 2},
