@@ -27,12 +27,14 @@ const char kBrandUsage[] =
 
 namespace {
 
+using Bytes = std::vector<std::uint8_t>;
+
 bool Fail(std::string* error, std::string message) {
     *error = std::move(message);
     return false;
 }
 
-void ReplaceIcon(ResourceTree& tree, const std::vector<IconImage>& images) {
+bool ReplaceIcon(ResourceTree& tree, const std::vector<IconImage>& images, std::string* error) {
     ResourceNames& groups = tree[ResourceKey::Id(kResourceGroupIcon)];
     ResourceNames& icons = tree[ResourceKey::Id(kResourceIcon)];
     // The shell shows the first group; its images go unless another group names them.
@@ -59,10 +61,12 @@ void ReplaceIcon(ResourceTree& tree, const std::vector<IconImage>& images) {
     for (std::uint32_t id = 1; ids.size() < images.size() && id <= 0xFFFF; ++id) {
         if (!icons.count(ResourceKey::Id(static_cast<std::uint16_t>(id)))) ids.push_back(static_cast<std::uint16_t>(id));
     }
+    if (ids.size() < images.size()) return Fail(error, "the icon has more images than the launcher has free icon numbers");
     for (std::size_t i = 0; i < images.size(); ++i) {
         icons[ResourceKey::Id(ids[i])][language] = ResourceData{images[i].bytes, 0};
     }
     groups[group_name][language] = ResourceData{BuildIconGroup(images, ids), 0};
+    return true;
 }
 
 bool UpdateVersion(ResourceTree& tree, const BrandRequest& request, std::string* error) {
@@ -94,9 +98,12 @@ bool UpdateVersion(ResourceTree& tree, const BrandRequest& request, std::string*
         info.fixed[at] = (*words)[0];
         info.fixed[at + 1] = (*words)[1];
     }
+    Bytes block = BuildVersionInfo(info);
+    // Every block's length is a 16-bit field, the outermost one the largest.
+    if (block.size() > 0xFFFF) return Fail(error, "the version strings are too long (64 KB in all)");
     // One language only: a second one left as it was would still say "vmboot".
     versions[name].clear();
-    versions[name][language] = ResourceData{BuildVersionInfo(info), 0};
+    versions[name][language] = ResourceData{std::move(block), 0};
     return true;
 }
 
@@ -123,7 +130,7 @@ bool BrandLauncher(ByteView launcher, const BrandRequest& request, BrandOutput* 
     if (!request.icon.empty()) {
         std::vector<IconImage> images;
         if (!ParseIconFile(ByteView(request.icon), &images, error)) return Fail(error, "cannot read the icon: " + *error);
-        ReplaceIcon(tree, images);
+        if (!ReplaceIcon(tree, images, error)) return false;
     }
     if (!request.strings.empty() || !request.file_version.empty() || !request.product_version.empty()) {
         if (!UpdateVersion(tree, request, error)) return false;

@@ -122,7 +122,9 @@ bool PlaceResourceSection(ByteView file, const PeImage& image, SectionPlacement*
         return Fail(error, "the image has no data directory entry for resources");
     }
     const std::uint32_t resource_rva = image.DirectoryRva(file, kDirectoryResource);
-    std::uint64_t sections_end = image.size_of_headers;
+    // The headers end with the section table at the least, and within the file at the most.
+    const std::size_t headers_end = image.section_table_offset + image.sections.size() * kSectionHeaderSize;
+    std::uint64_t sections_end = std::max<std::uint64_t>(headers_end, std::min<std::uint64_t>(image.size_of_headers, file.size));
     std::uint64_t memory_end = 0;
     std::size_t last_in_file = image.sections.size();
     std::size_t last_in_memory = 0;
@@ -140,7 +142,8 @@ bool PlaceResourceSection(ByteView file, const PeImage& image, SectionPlacement*
     }
     placement->sections_end = sections_end;
     const PeSection& last = image.sections[last_in_memory];
-    if (resource_rva != 0 && last_in_file == last_in_memory && last.virtual_address == resource_rva) {
+    if (resource_rva != 0 && last_in_file == last_in_memory && last.virtual_address == resource_rva &&
+        last.raw_pointer >= headers_end) {
         placement->append = false;
         placement->replaced_index = last_in_memory;
         placement->rva = last.virtual_address;
@@ -149,7 +152,7 @@ bool PlaceResourceSection(ByteView file, const PeImage& image, SectionPlacement*
     }
     const std::size_t table_end =
         image.section_table_offset + (image.sections.size() + 1) * kSectionHeaderSize;
-    bool room = table_end <= image.size_of_headers;
+    bool room = table_end <= image.size_of_headers && table_end <= sections_end;
     for (const PeSection& section : image.sections) {
         if (section.raw_size != 0 && section.raw_pointer < table_end) room = false;
     }

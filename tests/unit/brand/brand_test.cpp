@@ -296,6 +296,8 @@ TEST(Brand, DamagedInputGivesAMessage) {
         {"icon image outside the file", [](Bytes&, BrandRequest& r) { Put32(r.icon, 6 + 12, 0xFFFFFFF0); }, "lies outside the icon file"},
         {"version number", [](Bytes&, BrandRequest& r) { r.file_version = "1.2.3.70000"; }, "not a version number"},
         {"execution level", [](Bytes&, BrandRequest& r) { r.execution_level = "admin"; }, "unknown execution level"},
+        {"version strings too long", [](Bytes&, BrandRequest& r) { r.strings.emplace_back("Comments", std::string(40000, 'x')); },
+         "the version strings are too long"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -332,6 +334,20 @@ TEST(Brand, AHeaderWithoutRoomForAnotherSectionIsRefused) {
     BrandOutput output;
     EXPECT_FALSE(BrandLauncher(ByteView(input), request, &output, &error));
     EXPECT_NE(error.find("no room in the headers"), std::string::npos) << error;
+}
+
+TEST(Brand, AHeaderSizePastTheEndOfTheFileEndsAtTheFile) {
+    Bytes input = MakeImage(false, SampleTree());
+    PeImage image;
+    std::string error;
+    ASSERT_TRUE(ParsePeImage(ByteView(input), &image, &error));
+    Put32(input, image.optional_header_offset + 96 + 16, 0x1000);  // a section is added
+    Put32(input, image.optional_header_offset + 60, 0x7FFFFFF0);
+    BrandRequest request = FullRequest();
+    request.execution_level.clear();
+    const Bytes output = Brand(input, request);
+    EXPECT_EQ(ParseBack(output).image.sections.size(), 3u);
+    EXPECT_TRUE(std::equal(input.begin() + 0x400, input.end(), output.begin() + 0x400));
 }
 
 TEST(IconFile, ReadsEveryImageAndTakesTheDepthFromTheBitmapHeader) {
