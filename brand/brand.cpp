@@ -59,9 +59,11 @@ bool ReplaceIcon(ResourceTree& tree, const std::vector<IconImage>& images, std::
     }
     std::vector<std::uint16_t> ids;
     for (std::uint32_t id = 1; ids.size() < images.size() && id <= 0xFFFF; ++id) {
-        if (!icons.count(ResourceKey::Id(static_cast<std::uint16_t>(id)))) ids.push_back(static_cast<std::uint16_t>(id));
+        if (!icons.count(ResourceKey::Id(static_cast<std::uint16_t>(id))))
+            ids.push_back(static_cast<std::uint16_t>(id));
     }
-    if (ids.size() < images.size()) return Fail(error, "the icon has more images than the launcher has free icon numbers");
+    if (ids.size() < images.size())
+        return Fail(error, "the icon has more images than the launcher has free icon numbers");
     for (std::size_t i = 0; i < images.size(); ++i) {
         icons[ResourceKey::Id(ids[i])][language] = ResourceData{images[i].bytes, 0};
     }
@@ -77,7 +79,8 @@ bool UpdateVersion(ResourceTree& tree, const BrandRequest& request, std::string*
     if (!versions.empty() && !versions.begin()->second.empty()) {
         name = versions.begin()->first;
         language = versions.begin()->second.begin()->first;
-        if (!ParseVersionInfo(ByteView(versions.begin()->second.begin()->second.bytes), &info, error)) {
+        if (!ParseVersionInfo(ByteView(versions.begin()->second.begin()->second.bytes), &info,
+                              error)) {
             return Fail(error, "the launcher's version information is damaged: " + *error);
         }
     }
@@ -94,13 +97,16 @@ bool UpdateVersion(ResourceTree& tree, const BrandRequest& request, std::string*
     for (const auto& [text, at] : numbers) {
         if (text->empty()) continue;
         const auto words = ParseVersionNumber(*text);
-        if (!words) return Fail(error, "not a version number (up to four numbers 0-65535 with dots): " + *text);
+        if (!words)
+            return Fail(error,
+                        "not a version number (up to four numbers 0-65535 with dots): " + *text);
         info.fixed[at] = (*words)[0];
         info.fixed[at + 1] = (*words)[1];
     }
     Bytes block = BuildVersionInfo(info);
     // Every block's length is a 16-bit field, the outermost one the largest.
-    if (block.size() > 0xFFFF) return Fail(error, "the version strings are too long (64 KB in all)");
+    if (block.size() > 0xFFFF)
+        return Fail(error, "the version strings are too long (64 KB in all)");
     // One language only: a second one left as it was would still say "vmboot".
     versions[name].clear();
     versions[name][language] = ResourceData{std::move(block), 0};
@@ -109,30 +115,36 @@ bool UpdateVersion(ResourceTree& tree, const BrandRequest& request, std::string*
 
 bool UpdateManifest(ResourceTree& tree, const std::string& level, std::string* error) {
     auto manifests = tree.find(ResourceKey::Id(kResourceManifest));
-    if (manifests == tree.end() || manifests->second.empty() || manifests->second.begin()->second.empty()) {
+    if (manifests == tree.end() || manifests->second.empty() ||
+        manifests->second.begin()->second.empty()) {
         return Fail(error, "the launcher has no manifest");
     }
     ResourceData& data = manifests->second.begin()->second.begin()->second;
     std::string text;
-    if (!SetExecutionLevel(std::string(data.bytes.begin(), data.bytes.end()), level, &text, error)) return false;
+    if (!SetExecutionLevel(std::string(data.bytes.begin(), data.bytes.end()), level, &text, error))
+        return false;
     data.bytes.assign(text.begin(), text.end());
     return true;
 }
 
 }  // namespace
 
-bool BrandLauncher(ByteView launcher, const BrandRequest& request, BrandOutput* out, std::string* error) {
+bool BrandLauncher(ByteView launcher, const BrandRequest& request, BrandOutput* out,
+                   std::string* error) {
     PeImage image;
     ResourceTree tree;
-    if (!ParsePeImage(launcher, &image, error) || !ParseResourceTree(launcher, image, &tree, error)) {
+    if (!ParsePeImage(launcher, &image, error) ||
+        !ParseResourceTree(launcher, image, &tree, error)) {
         return Fail(error, "cannot read the launcher: " + *error);
     }
     if (!request.icon.empty()) {
         std::vector<IconImage> images;
-        if (!ParseIconFile(ByteView(request.icon), &images, error)) return Fail(error, "cannot read the icon: " + *error);
+        if (!ParseIconFile(ByteView(request.icon), &images, error))
+            return Fail(error, "cannot read the icon: " + *error);
         if (!ReplaceIcon(tree, images, error)) return false;
     }
-    if (!request.strings.empty() || !request.file_version.empty() || !request.product_version.empty()) {
+    if (!request.strings.empty() || !request.file_version.empty() ||
+        !request.product_version.empty()) {
         if (!UpdateVersion(tree, request, error)) return false;
     }
     if (!request.execution_level.empty()) {
@@ -153,7 +165,9 @@ bool BrandLauncher(ByteView launcher, const BrandRequest& request, BrandOutput* 
     out->image = std::move(rewrite.file);
     out->warnings.clear();
     if (rewrite.removed_signature) {
-        out->warnings.push_back("the launcher's signature was removed (it no longer matches); sign the branded copy again");
+        out->warnings.push_back(
+            "the launcher's signature was removed (it no longer matches); sign the branded copy "
+            "again");
     }
     return true;
 }
@@ -167,12 +181,16 @@ std::string FileNameOf(const std::string& path) {
 
 }  // namespace
 
-bool ParseBrandArguments(const std::vector<std::string>& arguments, BrandCommand* command, std::string* error) {
+bool ParseBrandArguments(const std::vector<std::string>& arguments, BrandCommand* command,
+                         std::string* error) {
     *command = BrandCommand{};
     static const std::pair<const char*, const char*> kStringOptions[] = {
-        {"--name", "ProductName"},         {"--description", "FileDescription"},
-        {"--company", "CompanyName"},      {"--copyright", "LegalCopyright"},
-        {"--original-filename", "OriginalFilename"}, {"--internal-name", "InternalName"},
+        {"--name", "ProductName"},
+        {"--description", "FileDescription"},
+        {"--company", "CompanyName"},
+        {"--copyright", "LegalCopyright"},
+        {"--original-filename", "OriginalFilename"},
+        {"--internal-name", "InternalName"},
     };
     std::vector<std::string> files;
     std::vector<std::pair<std::string, std::string>> strings;
@@ -215,7 +233,8 @@ bool ParseBrandArguments(const std::vector<std::string>& arguments, BrandCommand
             command->request.execution_level = value;
         } else if (argument == "--string") {
             const std::size_t equals = value.find('=');
-            if (equals == std::string::npos || equals == 0) return Fail(error, "--string needs KEY=VALUE: " + value);
+            if (equals == std::string::npos || equals == 0)
+                return Fail(error, "--string needs KEY=VALUE: " + value);
             set_string(value.substr(0, equals), value.substr(equals + 1));
         } else {
             return Fail(error, "unknown option " + argument);
@@ -240,7 +259,8 @@ bool ParseBrandArguments(const std::vector<std::string>& arguments, BrandCommand
     if (!given("FileDescription")) set_string("FileDescription", *given("ProductName"));
     if (!given("CompanyName")) set_string("CompanyName", "");
     if (!given("LegalCopyright")) set_string("LegalCopyright", "");
-    if (!request.file_version.empty() && !given("FileVersion")) set_string("FileVersion", request.file_version);
+    if (!request.file_version.empty() && !given("FileVersion"))
+        set_string("FileVersion", request.file_version);
     if (!request.product_version.empty() && !given("ProductVersion")) {
         set_string("ProductVersion", request.product_version);
     }

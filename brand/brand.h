@@ -13,7 +13,7 @@ struct BrandRequest {
     /// Version strings (ProductName, FileDescription, ...), UTF-8, in the order given; an
     /// empty value removes the string.
     std::vector<std::pair<std::string, std::string>> strings;
-    std::string file_version;     ///< "1.2.3.4" for the fixed block
+    std::string file_version;  ///< "1.2.3.4" for the fixed block
     std::string product_version;
     std::string execution_level;  ///< asInvoker, highestAvailable or requireAdministrator
 };
@@ -27,7 +27,8 @@ struct BrandOutput {
 /// group, the version block updated and the manifest's execution level set. False with a
 /// message when the launcher, the icon or a value is not usable; never reads outside
 /// the given bytes.
-bool BrandLauncher(ByteView launcher, const BrandRequest& request, BrandOutput* out, std::string* error);
+bool BrandLauncher(ByteView launcher, const BrandRequest& request, BrandOutput* out,
+                   std::string* error);
 
 /// The command line of the branding tool: options, then the launcher and the output file.
 struct BrandCommand {
@@ -42,7 +43,8 @@ struct BrandCommand {
 /// description the product name, the product version the file version, the original and
 /// internal names the output's file name (with and without extension); the launcher's
 /// company and copyright are removed.
-bool ParseBrandArguments(const std::vector<std::string>& arguments, BrandCommand* command, std::string* error);
+bool ParseBrandArguments(const std::vector<std::string>& arguments, BrandCommand* command,
+                         std::string* error);
 
 /// The usage text printed for --help and after an argument error.
 extern const char kBrandUsage[];

@@ -25,7 +25,8 @@ bool ReadFile(const std::filesystem::path& path, std::vector<std::uint8_t>* byte
 
 bool WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     out.close();
     return static_cast<bool>(out);
 }
@@ -55,7 +56,8 @@ int Run(const std::vector<std::string>& arguments) {
         std::fprintf(stderr, "vmbootbrand: %s: %s\n", command.input.c_str(), error.c_str());
         return 1;
     }
-    for (const std::string& warning : output.warnings) std::fprintf(stderr, "vmbootbrand: warning: %s\n", warning.c_str());
+    for (const std::string& warning : output.warnings)
+        std::fprintf(stderr, "vmbootbrand: warning: %s\n", warning.c_str());
     if (!WriteFile(PathOf(command.output), output.image)) {
         std::fprintf(stderr, "vmbootbrand: cannot write %s\n", command.output.c_str());
         return 1;

@@ -5,8 +5,15 @@ std::u16string Utf16FromUtf8(const std::string& text) {
     std::size_t i = 0;
     while (i < text.size()) {
         const unsigned char lead = static_cast<unsigned char>(text[i]);
-        int extra = lead < 0x80 ? 0 : (lead >> 5) == 0x6 ? 1 : (lead >> 4) == 0xE ? 2 : (lead >> 3) == 0x1E ? 3 : -1;
-        char32_t code = extra == 0 ? lead : extra == 1 ? (lead & 0x1F) : extra == 2 ? (lead & 0x0F) : (lead & 0x07);
+        int extra = lead < 0x80           ? 0
+                    : (lead >> 5) == 0x6  ? 1
+                    : (lead >> 4) == 0xE  ? 2
+                    : (lead >> 3) == 0x1E ? 3
+                                          : -1;
+        char32_t code = extra == 0   ? lead
+                        : extra == 1 ? (lead & 0x1F)
+                        : extra == 2 ? (lead & 0x0F)
+                                     : (lead & 0x07);
         bool valid = extra >= 0 && i + static_cast<std::size_t>(extra) < text.size();
         for (int k = 1; valid && k <= extra; ++k) {
             const unsigned char next = static_cast<unsigned char>(text[i + k]);

@@ -13,7 +13,8 @@ struct ByteView {
 
     ByteView() = default;
     ByteView(const std::uint8_t* bytes, std::size_t length) : data(bytes), size(length) {}
-    explicit ByteView(const std::vector<std::uint8_t>& bytes) : data(bytes.data()), size(bytes.size()) {}
+    explicit ByteView(const std::vector<std::uint8_t>& bytes)
+        : data(bytes.data()), size(bytes.size()) {}
 
     /// True when [offset, offset + length) lies inside the range, without overflow.
     bool Has(std::size_t offset, std::size_t length) const {

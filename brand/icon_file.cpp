@@ -34,7 +34,8 @@ bool ParseIconFile(ByteView file, std::vector<IconImage>* images, std::string* e
         const std::uint32_t size = file.U32(at + 8);
         const std::uint32_t offset = file.U32(at + 12);
         if (size == 0 || !file.Has(offset, size)) {
-            return Fail(error, "icon image " + std::to_string(i + 1) + " lies outside the icon file");
+            return Fail(error,
+                        "icon image " + std::to_string(i + 1) + " lies outside the icon file");
         }
         image.bytes.assign(file.data + offset, file.data + offset + size);
         // Some writers leave the colour depth out of the directory; a bitmap image's own
@@ -72,7 +73,8 @@ std::vector<std::uint16_t> IconGroupIds(ByteView group) {
     std::vector<std::uint16_t> ids;
     if (!group.Has(0, kDirectoryHeader)) return ids;
     const std::size_t count = group.U16(4);
-    for (std::size_t i = 0; i < count && group.Has(kDirectoryHeader + i * kGroupEntry, kGroupEntry); ++i) {
+    for (std::size_t i = 0; i < count && group.Has(kDirectoryHeader + i * kGroupEntry, kGroupEntry);
+         ++i) {
         ids.push_back(group.U16(kDirectoryHeader + i * kGroupEntry + 12));
     }
     return ids;

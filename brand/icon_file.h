@@ -8,7 +8,7 @@
 
 /// One image of an .ico file, with the directory facts the icon group repeats.
 struct IconImage {
-    std::uint8_t width = 0;   ///< 0 means 256
+    std::uint8_t width = 0;  ///< 0 means 256
     std::uint8_t height = 0;
     std::uint8_t color_count = 0;
     std::uint16_t planes = 0;

@@ -62,9 +62,11 @@ bool SetExecutionLevel(const std::string& manifest, const std::string& level, st
                    "  <trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v3\">\n"
                    "    <security>\n"
                    "      <requestedPrivileges>\n"
-                   "        <requestedExecutionLevel level=\"" + level + "\" uiAccess=\"false\"/>\n"
-                   "      </requestedPrivileges>\n"
-                   "    </security>\n"
-                   "  </trustInfo>\n");
+                   "        <requestedExecutionLevel level=\"" +
+                       level +
+                       "\" uiAccess=\"false\"/>\n"
+                       "      </requestedPrivileges>\n"
+                       "    </security>\n"
+                       "  </trustInfo>\n");
     return true;
 }

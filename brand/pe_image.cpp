@@ -80,7 +80,8 @@ bool ParsePeImage(ByteView file, PeImage* image, std::string* error) {
         return Fail(error, "the section or file alignment is not a valid power of two");
     }
     image->section_table_offset = opt + optional_size;
-    if (section_count == 0 || !file.Has(image->section_table_offset, section_count * kSectionHeaderSize)) {
+    if (section_count == 0 ||
+        !file.Has(image->section_table_offset, section_count * kSectionHeaderSize)) {
         return Fail(error, "the section table is missing or lies past the end of the file");
     }
     for (std::size_t i = 0; i < section_count; ++i) {
@@ -123,8 +124,10 @@ bool PlaceResourceSection(ByteView file, const PeImage& image, SectionPlacement*
     }
     const std::uint32_t resource_rva = image.DirectoryRva(file, kDirectoryResource);
     // The headers end with the section table at the least, and within the file at the most.
-    const std::size_t headers_end = image.section_table_offset + image.sections.size() * kSectionHeaderSize;
-    std::uint64_t sections_end = std::max<std::uint64_t>(headers_end, std::min<std::uint64_t>(image.size_of_headers, file.size));
+    const std::size_t headers_end =
+        image.section_table_offset + image.sections.size() * kSectionHeaderSize;
+    std::uint64_t sections_end = std::max<std::uint64_t>(
+        headers_end, std::min<std::uint64_t>(image.size_of_headers, file.size));
     std::uint64_t memory_end = 0;
     std::size_t last_in_file = image.sections.size();
     std::size_t last_in_memory = 0;
@@ -142,8 +145,8 @@ bool PlaceResourceSection(ByteView file, const PeImage& image, SectionPlacement*
     }
     placement->sections_end = sections_end;
     const PeSection& last = image.sections[last_in_memory];
-    if (resource_rva != 0 && last_in_file == last_in_memory && last.virtual_address == resource_rva &&
-        last.raw_pointer >= headers_end) {
+    if (resource_rva != 0 && last_in_file == last_in_memory &&
+        last.virtual_address == resource_rva && last.raw_pointer >= headers_end) {
         placement->append = false;
         placement->replaced_index = last_in_memory;
         placement->rva = last.virtual_address;
@@ -174,14 +177,16 @@ bool PlaceResourceSection(ByteView file, const PeImage& image, SectionPlacement*
 }
 
 bool AssembleImage(ByteView file, const PeImage& image, const SectionPlacement& placement,
-                   const std::vector<std::uint8_t>& content, SectionRewrite* out, std::string* error) {
+                   const std::vector<std::uint8_t>& content, SectionRewrite* out,
+                   std::string* error) {
     // The certificate table's "address" is a file offset; it is normally the file's tail.
     std::uint64_t signature_at = 0;
     std::uint64_t signature_end = 0;
     if (image.DirectorySize(file, kDirectorySecurity) != 0) {
         signature_at = image.DirectoryRva(file, kDirectorySecurity);
         signature_end = signature_at + image.DirectorySize(file, kDirectorySecurity);
-        if (signature_end > file.size) return Fail(error, "the signature lies past the end of the file");
+        if (signature_end > file.size)
+            return Fail(error, "the signature lies past the end of the file");
         out->removed_signature = true;
     }
     const std::uint64_t raw_size = AlignUp(content.size(), image.file_alignment);
@@ -190,7 +195,8 @@ bool AssembleImage(ByteView file, const PeImage& image, const SectionPlacement& 
     }
 
     std::vector<std::uint8_t>& result = out->file;
-    result.assign(file.data, file.data + std::min<std::uint64_t>(placement.raw_pointer, placement.sections_end));
+    result.assign(file.data, file.data + std::min<std::uint64_t>(placement.raw_pointer,
+                                                                 placement.sections_end));
     result.resize(placement.raw_pointer, 0);
     result.insert(result.end(), content.begin(), content.end());
     result.resize(placement.raw_pointer + raw_size, 0);
@@ -212,11 +218,13 @@ bool AssembleImage(ByteView file, const PeImage& image, const SectionPlacement& 
         Put32(result, header + 12, placement.rva);
         Put32(result, header + 20, placement.raw_pointer);
         Put32(result, header + 36, kResourceCharacteristics);
-        Put16(result, image.file_header_offset + 2, static_cast<std::uint32_t>(image.sections.size() + 1));
+        Put16(result, image.file_header_offset + 2,
+              static_cast<std::uint32_t>(image.sections.size() + 1));
         if (placement.stale_index) {
             const char stale[] = ".oldrsrc";
-            std::copy(stale, stale + 8, result.begin() +
-                      static_cast<std::ptrdiff_t>(image.sections[*placement.stale_index].header_offset));
+            std::copy(stale, stale + 8,
+                      result.begin() + static_cast<std::ptrdiff_t>(
+                                           image.sections[*placement.stale_index].header_offset));
         }
     } else {
         header = image.sections[placement.replaced_index].header_offset;
@@ -225,17 +233,19 @@ bool AssembleImage(ByteView file, const PeImage& image, const SectionPlacement& 
     Put32(result, header + 8, static_cast<std::uint32_t>(content.size()));
     Put32(result, header + 16, static_cast<std::uint32_t>(raw_size));
 
-    std::uint64_t memory_end = AlignUp(placement.rva + std::max<std::uint64_t>(content.size(), raw_size),
-                                       image.section_alignment);
+    std::uint64_t memory_end = AlignUp(
+        placement.rva + std::max<std::uint64_t>(content.size(), raw_size), image.section_alignment);
     for (std::size_t i = 0; i < image.sections.size(); ++i) {
         if (!placement.append && i == placement.replaced_index) continue;
-        memory_end = std::max(memory_end, AlignUp(MemoryEnd(image.sections[i]), image.section_alignment));
+        memory_end =
+            std::max(memory_end, AlignUp(MemoryEnd(image.sections[i]), image.section_alignment));
     }
     const std::size_t opt = image.optional_header_offset;
     Put32(result, opt + 56, static_cast<std::uint32_t>(memory_end));
     Put32(result, opt + 8, static_cast<std::uint32_t>(file.U32(opt + 8) - old_raw_size + raw_size));
     Put32(result, image.DirectoryOffset(kDirectoryResource), placement.rva);
-    Put32(result, image.DirectoryOffset(kDirectoryResource) + 4, static_cast<std::uint32_t>(content.size()));
+    Put32(result, image.DirectoryOffset(kDirectoryResource) + 4,
+          static_cast<std::uint32_t>(content.size()));
     if (out->removed_signature) {
         Put32(result, image.DirectoryOffset(kDirectorySecurity), 0);
         Put32(result, image.DirectoryOffset(kDirectorySecurity) + 4, 0);
@@ -245,6 +255,7 @@ bool AssembleImage(ByteView file, const PeImage& image, const SectionPlacement& 
         Put32(result, image.file_header_offset + 8,
               static_cast<std::uint32_t>(symbols + new_end - placement.sections_end));
     }
-    Put32(result, ChecksumOffset(image), ComputePeChecksum(ByteView(result), ChecksumOffset(image)));
+    Put32(result, ChecksumOffset(image),
+          ComputePeChecksum(ByteView(result), ChecksumOffset(image)));
     return true;
 }

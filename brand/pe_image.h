@@ -23,7 +23,7 @@ struct PeSection {
 /// The layout facts of a PE32 or PE32+ image that a rewrite of its resources needs.
 struct PeImage {
     bool pe32_plus = false;
-    std::size_t file_header_offset = 0;      ///< the COFF file header, after "PE\0\0"
+    std::size_t file_header_offset = 0;  ///< the COFF file header, after "PE\0\0"
     std::size_t optional_header_offset = 0;
     std::size_t section_table_offset = 0;
     std::uint32_t section_alignment = 0;
@@ -47,7 +47,9 @@ bool ParsePeImage(ByteView file, PeImage* image, std::string* error);
 std::uint32_t ComputePeChecksum(ByteView file, std::size_t checksum_offset);
 
 /// The offset of the optional header's CheckSum field.
-inline std::size_t ChecksumOffset(const PeImage& image) { return image.optional_header_offset + 64; }
+inline std::size_t ChecksumOffset(const PeImage& image) {
+    return image.optional_header_offset + 64;
+}
 
 struct SectionRewrite {
     std::vector<std::uint8_t> file;
@@ -79,7 +81,8 @@ struct SectionPlacement {
 bool PlaceResourceSection(ByteView file, const PeImage& image, SectionPlacement* placement,
                           std::string* error);
 bool AssembleImage(ByteView file, const PeImage& image, const SectionPlacement& placement,
-                   const std::vector<std::uint8_t>& content, SectionRewrite* out, std::string* error);
+                   const std::vector<std::uint8_t>& content, SectionRewrite* out,
+                   std::string* error);
 
 template <typename Build>
 bool ReplaceResourceSection(ByteView file, const PeImage& image, Build build, SectionRewrite* out,

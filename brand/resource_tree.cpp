@@ -17,7 +17,7 @@ struct Entry {
 };
 
 class TreeReader {
-public:
+  public:
     TreeReader(ByteView file, const PeImage& image, ByteView section)
         : file_(file), image_(image), section_(section) {}
 
@@ -27,7 +27,8 @@ public:
             return false;
         }
         if (!section_.Has(offset, 16)) return Outside(error);
-        const std::size_t count = section_.U16(offset + 12) + static_cast<std::size_t>(section_.U16(offset + 14));
+        const std::size_t count =
+            section_.U16(offset + 12) + static_cast<std::size_t>(section_.U16(offset + 14));
         if (!section_.Has(offset + 16, count * 8)) return Outside(error);
         entries->clear();
         for (std::size_t i = 0; i < count; ++i) {
@@ -36,7 +37,8 @@ public:
             entry.target = section_.U32(offset + 20 + i * 8);
             if (name & kHighBit) {
                 const std::size_t at = name & ~kHighBit;
-                if (!section_.Has(at, 2) || !section_.Has(at + 2, section_.U16(at) * std::size_t{2})) {
+                if (!section_.Has(at, 2) ||
+                    !section_.Has(at + 2, section_.U16(at) * std::size_t{2})) {
                     return Outside(error);
                 }
                 entry.key.named = true;
@@ -69,7 +71,7 @@ public:
         return true;
     }
 
-private:
+  private:
     static bool Outside(std::string* error) {
         *error = "a resource directory entry lies outside the resource section";
         return false;
@@ -101,13 +103,15 @@ bool ResourceKey::operator<(const ResourceKey& other) const {
     return name < other.name;
 }
 
-bool ParseResourceTree(ByteView file, const PeImage& image, ResourceTree* tree, std::string* error) {
+bool ParseResourceTree(ByteView file, const PeImage& image, ResourceTree* tree,
+                       std::string* error) {
     tree->clear();
     const std::uint32_t rva = image.DirectoryRva(file, kDirectoryResource);
     if (rva == 0) return true;
     ByteView section;
     for (const PeSection& candidate : image.sections) {
-        if (rva >= candidate.virtual_address && rva - candidate.virtual_address < candidate.raw_size) {
+        if (rva >= candidate.virtual_address &&
+            rva - candidate.virtual_address < candidate.raw_size) {
             const std::uint32_t inside = rva - candidate.virtual_address;
             section = file.Sub(candidate.raw_pointer + inside, candidate.raw_size - inside);
             break;
@@ -123,9 +127,11 @@ bool ParseResourceTree(ByteView file, const PeImage& image, ResourceTree* tree, 
     std::vector<Entry> languages;
     if (!reader.Entries(0, &types, error)) return false;
     for (const Entry& type : types) {
-        if (!Subdirectory(type, error) || !reader.Entries(type.target & ~kHighBit, &names, error)) return false;
+        if (!Subdirectory(type, error) || !reader.Entries(type.target & ~kHighBit, &names, error))
+            return false;
         for (const Entry& name : names) {
-            if (!Subdirectory(name, error) || !reader.Entries(name.target & ~kHighBit, &languages, error)) {
+            if (!Subdirectory(name, error) ||
+                !reader.Entries(name.target & ~kHighBit, &languages, error)) {
                 return false;
             }
             for (const Entry& language : languages) {
@@ -138,7 +144,8 @@ bool ParseResourceTree(ByteView file, const PeImage& image, ResourceTree* tree, 
     return true;
 }
 
-std::vector<std::uint8_t> BuildResourceSection(const ResourceTree& tree, std::uint32_t section_rva) {
+std::vector<std::uint8_t> BuildResourceSection(const ResourceTree& tree,
+                                               std::uint32_t section_rva) {
     // Layout: every directory (root, types, names), then the data entries, the name
     // strings and the data, each block after the one before.
     auto directory_size = [](std::size_t entries) { return 16 + 8 * entries; };
@@ -180,7 +187,8 @@ std::vector<std::uint8_t> BuildResourceSection(const ResourceTree& tree, std::ui
         Put16(out, at + 14, static_cast<std::uint32_t>(children.size() - named));
         std::size_t entry = at + 16;
         for (const auto& child : children) {
-            Put32(out, entry, child.first.named ? (kHighBit | string_at[child.first.name]) : child.first.id);
+            Put32(out, entry,
+                  child.first.named ? (kHighBit | string_at[child.first.name]) : child.first.id);
             Put32(out, entry + 4, target_of(child.second));
             entry += 8;
         }

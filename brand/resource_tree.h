@@ -23,7 +23,9 @@ struct ResourceKey {
     /// The directory order the loader's search expects: names (case-insensitively) before
     /// numbers, numbers ascending.
     bool operator<(const ResourceKey& other) const;
-    bool operator==(const ResourceKey& other) const { return named == other.named && id == other.id && name == other.name; }
+    bool operator==(const ResourceKey& other) const {
+        return named == other.named && id == other.id && name == other.name;
+    }
 };
 
 struct ResourceData {

@@ -48,8 +48,10 @@ std::uint16_t HexValue(const std::u16string& text, std::size_t from, bool* ok) {
     std::uint32_t value = 0;
     for (std::size_t i = from; i < from + 4; ++i) {
         const char16_t c = text[i];
-        const int digit = c >= u'0' && c <= u'9' ? c - u'0' : c >= u'a' && c <= u'f' ? c - u'a' + 10
-                          : c >= u'A' && c <= u'F' ? c - u'A' + 10 : -1;
+        const int digit = c >= u'0' && c <= u'9'   ? c - u'0'
+                          : c >= u'a' && c <= u'f' ? c - u'a' + 10
+                          : c >= u'A' && c <= u'F' ? c - u'A' + 10
+                                                   : -1;
         if (digit < 0) *ok = false;
         value = value * 16 + static_cast<std::uint32_t>(digit < 0 ? 0 : digit);
     }
@@ -72,18 +74,20 @@ void ReadStringTable(ByteView bytes, const Block& table, VersionInfo* info) {
         }
     }
     Block entry;
-    for (std::size_t at = Align4(table.value_at); at < table.end && ReadBlock(bytes, at, table.end, &entry);
-         at = Align4(entry.end)) {
+    for (std::size_t at = Align4(table.value_at);
+         at < table.end && ReadBlock(bytes, at, table.end, &entry); at = Align4(entry.end)) {
         // The value length is in words by the documentation and in bytes by some writers;
         // the terminating zero ends the text either way.
-        info->Set(entry.key, entry.value_length == 0 ? std::u16string() : ReadText(bytes, entry.value_at, entry.end));
+        info->Set(entry.key, entry.value_length == 0 ? std::u16string()
+                                                     : ReadText(bytes, entry.value_at, entry.end));
     }
 }
 
 // Writes a block whose children `write_children` appends, then fills in its length.
 template <typename Children>
 void WriteBlock(std::vector<std::uint8_t>& out, const std::u16string& key, std::uint16_t type,
-                std::size_t value_length, const std::vector<std::uint8_t>& value, Children write_children) {
+                std::size_t value_length, const std::vector<std::uint8_t>& value,
+                Children write_children) {
     PadTo(out, 4);
     const std::size_t start = out.size();
     Append16(out, 0);
@@ -102,7 +106,8 @@ void WriteBlock(std::vector<std::uint8_t>& out, const std::u16string& key, std::
 std::u16string HexKey(std::uint16_t language, std::uint16_t code_page) {
     const char16_t digits[] = u"0123456789abcdef";
     std::u16string key;
-    for (std::uint32_t value : {static_cast<std::uint32_t>(language), static_cast<std::uint32_t>(code_page)}) {
+    for (std::uint32_t value :
+         {static_cast<std::uint32_t>(language), static_cast<std::uint32_t>(code_page)}) {
         for (int shift = 12; shift >= 0; shift -= 4) key.push_back(digits[(value >> shift) & 0xF]);
     }
     return key;
@@ -137,15 +142,18 @@ bool ParseVersionInfo(ByteView bytes, VersionInfo* info, std::string* error) {
         bytes.U32(root.value_at) != kFixedInfoSignature) {
         return Fail(error, "the version resource has no fixed file information");
     }
-    for (std::size_t i = 0; i < info->fixed.size(); ++i) info->fixed[i] = bytes.U32(root.value_at + 4 * i);
+    for (std::size_t i = 0; i < info->fixed.size(); ++i)
+        info->fixed[i] = bytes.U32(root.value_at + 4 * i);
     Block child;
-    for (std::size_t at = Align4(root.value_at + kFixedSize); at < root.end; at = Align4(child.end)) {
+    for (std::size_t at = Align4(root.value_at + kFixedSize); at < root.end;
+         at = Align4(child.end)) {
         if (!ReadBlock(bytes, at, root.end, &child)) {
             return Fail(error, "a block of the version resource lies outside it");
         }
         if (child.key == u"StringFileInfo") {
             Block table;
-            if (ReadBlock(bytes, Align4(child.value_at), child.end, &table)) ReadStringTable(bytes, table, info);
+            if (ReadBlock(bytes, Align4(child.value_at), child.end, &table))
+                ReadStringTable(bytes, table, info);
         }
     }
     return true;

@@ -16,7 +16,7 @@ inline constexpr std::uint32_t kFixedInfoSignature = 0xFEEF04BD;
 struct VersionInfo {
     /// VS_FIXEDFILEINFO as 13 double words; [2..3] file version, [4..5] product version.
     std::array<std::uint32_t, 13> fixed{kFixedInfoSignature, 0x00010000, 0, 0, 0, 0, 0x3F, 0,
-                                        0x00040004, 1, 0, 0, 0};
+                                        0x00040004,          1,          0, 0, 0};
     std::uint16_t language = 0x0409;
     std::uint16_t code_page = 1200;
     std::vector<std::pair<std::u16string, std::u16string>> strings;

@@ -25,7 +25,8 @@ using UniqueIcon = UniqueAny<IconTraits>;
 std::string Hex(unsigned value, int digits) {
     const char table[] = "0123456789abcdef";
     std::string out;
-    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) out.push_back(table[(value >> shift) & 0xF]);
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
+        out.push_back(table[(value >> shift) & 0xF]);
     return out;
 }
 
@@ -46,24 +47,31 @@ std::string VersionJson(const std::wstring& path) {
     UINT length = 0;
     if (::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) && fixed) {
         json += "\"file_version\": \"" + Version(fixed->dwFileVersionMS, fixed->dwFileVersionLS) +
-                "\", \"product_version\": \"" + Version(fixed->dwProductVersionMS, fixed->dwProductVersionLS) + "\", ";
+                "\", \"product_version\": \"" +
+                Version(fixed->dwProductVersionMS, fixed->dwProductVersionLS) + "\", ";
     }
     WORD* translation = nullptr;
-    if (!::VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
-                          &length) || length < 4) {
+    if (!::VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation",
+                          reinterpret_cast<void**>(&translation), &length) ||
+        length < 4) {
         return json + "\"strings\": {}";
     }
-    const std::wstring table = tool::Widen("\\StringFileInfo\\" + Hex(translation[0], 4) + Hex(translation[1], 4) + "\\");
+    const std::wstring table =
+        tool::Widen("\\StringFileInfo\\" + Hex(translation[0], 4) + Hex(translation[1], 4) + "\\");
     json += "\"strings\": {";
-    const wchar_t* keys[] = {L"ProductName", L"FileDescription", L"CompanyName", L"LegalCopyright",
-                             L"FileVersion", L"ProductVersion", L"OriginalFilename", L"InternalName"};
+    const wchar_t* keys[] = {L"ProductName",      L"FileDescription", L"CompanyName",
+                             L"LegalCopyright",   L"FileVersion",     L"ProductVersion",
+                             L"OriginalFilename", L"InternalName"};
     bool first = true;
     for (const wchar_t* key : keys) {
         wchar_t* value = nullptr;
-        if (!::VerQueryValueW(block.data(), (table + key).c_str(), reinterpret_cast<void**>(&value), &length) || !value) {
+        if (!::VerQueryValueW(block.data(), (table + key).c_str(), reinterpret_cast<void**>(&value),
+                              &length) ||
+            !value) {
             continue;
         }
-        json += std::string(first ? "" : ", ") + tool::JsonString(key) + ": " + tool::JsonString(value);
+        json +=
+            std::string(first ? "" : ", ") + tool::JsonString(key) + ": " + tool::JsonString(value);
         first = false;
     }
     return json + "}";
@@ -86,12 +94,15 @@ std::string IconJson(HICON icon) {
     std::vector<DWORD> pixels(static_cast<size_t>(bitmap.bmWidth) * bitmap.bmHeight);
     UniqueMemoryDc dc(::CreateCompatibleDC(nullptr));
     std::string center = "null";
-    if (::GetDIBits(dc.get(), static_cast<HBITMAP>(color.get()), 0, bitmap.bmHeight, pixels.data(), &format,
-                    DIB_RGB_COLORS)) {
-        center = "\"" + Hex(pixels[(bitmap.bmHeight / 2) * bitmap.bmWidth + bitmap.bmWidth / 2] & 0xFFFFFF, 6) + "\"";
+    if (::GetDIBits(dc.get(), static_cast<HBITMAP>(color.get()), 0, bitmap.bmHeight, pixels.data(),
+                    &format, DIB_RGB_COLORS)) {
+        center =
+            "\"" +
+            Hex(pixels[(bitmap.bmHeight / 2) * bitmap.bmWidth + bitmap.bmWidth / 2] & 0xFFFFFF, 6) +
+            "\"";
     }
-    return "{\"width\": " + std::to_string(bitmap.bmWidth) + ", \"height\": " + std::to_string(bitmap.bmHeight) +
-           ", \"center\": " + center + "}";
+    return "{\"width\": " + std::to_string(bitmap.bmWidth) +
+           ", \"height\": " + std::to_string(bitmap.bmHeight) + ", \"center\": " + center + "}";
 }
 
 }  // namespace
@@ -115,10 +126,11 @@ int wmain(int argc, wchar_t** argv) {
         UINT id = 0;
         ::PrivateExtractIconsW(path.c_str(), 0, size, size, &icon, &id, 1, LR_DEFAULTCOLOR);
         UniqueIcon owned(icon);
-        sized += std::string(sized.empty() ? "" : ", ") + "\"" + std::to_string(size) + "\": " + IconJson(owned.get());
+        sized += std::string(sized.empty() ? "" : ", ") + "\"" + std::to_string(size) +
+                 "\": " + IconJson(owned.get());
     }
     tool::WriteOut("{" + VersionJson(path) + ", \"icon_groups\": " + std::to_string(groups) +
-                   ", \"large\": " + IconJson(large.get()) + ", \"small\": " + IconJson(small.get()) +
-                   ", \"sized\": {" + sized + "}}\n");
+                   ", \"large\": " + IconJson(large.get()) +
+                   ", \"small\": " + IconJson(small.get()) + ", \"sized\": {" + sized + "}}\n");
     return 0;
 }

@@ -59,15 +59,21 @@ ResourceTree SampleTree() {
     std::vector<IconImage> images;
     std::string error;
     EXPECT_TRUE(ParseIconFile(ByteView(icon), &images, &error)) << error;
-    tree[ResourceKey::Id(kResourceIcon)][ResourceKey::Id(1)][ResourceKey::Id(0)] = {images[0].bytes, 0};
-    tree[ResourceKey::Id(kResourceIcon)][ResourceKey::Id(2)][ResourceKey::Id(0)] = {images[1].bytes, 0};
-    tree[ResourceKey::Id(kResourceGroupIcon)][ResourceKey::Id(1)][ResourceKey::Id(0)] = {BuildIconGroup(images, {1, 2}), 0};
+    tree[ResourceKey::Id(kResourceIcon)][ResourceKey::Id(1)][ResourceKey::Id(0)] = {images[0].bytes,
+                                                                                    0};
+    tree[ResourceKey::Id(kResourceIcon)][ResourceKey::Id(2)][ResourceKey::Id(0)] = {images[1].bytes,
+                                                                                    0};
+    tree[ResourceKey::Id(kResourceGroupIcon)][ResourceKey::Id(1)][ResourceKey::Id(0)] = {
+        BuildIconGroup(images, {1, 2}), 0};
     VersionInfo version;
     version.Set(u"ProductName", u"vmboot");
     version.Set(u"CompanyName", u"vmboot");
-    tree[ResourceKey::Id(kResourceVersion)][ResourceKey::Id(1)][ResourceKey::Id(0)] = {BuildVersionInfo(version), 0};
-    tree[ResourceKey::Id(kResourceManifest)][ResourceKey::Id(1)][ResourceKey::Id(0)] = {BytesOf(kManifest), 0};
-    tree[ResourceKey::Id(6)][ResourceKey::Id(13)][ResourceKey::Id(0x0809)] = {BytesOf("strings"), 0};
+    tree[ResourceKey::Id(kResourceVersion)][ResourceKey::Id(1)][ResourceKey::Id(0)] = {
+        BuildVersionInfo(version), 0};
+    tree[ResourceKey::Id(kResourceManifest)][ResourceKey::Id(1)][ResourceKey::Id(0)] = {
+        BytesOf(kManifest), 0};
+    tree[ResourceKey::Id(6)][ResourceKey::Id(13)][ResourceKey::Id(0x0809)] = {BytesOf("strings"),
+                                                                              0};
     tree[Named(u"JAR")][Named(u"Main")][ResourceKey::Id(0)] = {BytesOf("named resource"), 1252};
     return tree;
 }
@@ -91,7 +97,8 @@ Bytes MakeImage(bool plus, const ResourceTree& tree) {
     Put32(out, opt + (plus ? 108 : 92), 16);
     const std::size_t table = opt + optional_size;
     const char* names[] = {".text", ".rsrc"};
-    for (std::size_t i = 0; i < 2; ++i) std::copy(names[i], names[i] + 5, out.begin() + static_cast<long>(table + 40 * i));
+    for (std::size_t i = 0; i < 2; ++i)
+        std::copy(names[i], names[i] + 5, out.begin() + static_cast<long>(table + 40 * i));
     Put32(out, table + 8, 0x10);
     Put32(out, table + 12, 0x1000);
     Put32(out, table + 16, 0x200);
@@ -143,7 +150,8 @@ void ExpectBranded(const Bytes& input, const Bytes& output, const BrandRequest& 
     std::string error;
     ASSERT_TRUE(ParseIconFile(ByteView(request.icon), &images, &error));
 
-    const auto& group = after.tree.at(ResourceKey::Id(kResourceGroupIcon)).begin()->second.begin()->second;
+    const auto& group =
+        after.tree.at(ResourceKey::Id(kResourceGroupIcon)).begin()->second.begin()->second;
     const std::vector<std::uint16_t> ids = IconGroupIds(ByteView(group.bytes));
     ASSERT_EQ(ids.size(), images.size());
     EXPECT_EQ(group.bytes, BuildIconGroup(images, ids));
@@ -157,7 +165,9 @@ void ExpectBranded(const Bytes& input, const Bytes& output, const BrandRequest& 
     ASSERT_EQ(versions.size(), 1u);
     ASSERT_EQ(versions.begin()->second.size(), 1u);
     VersionInfo version;
-    ASSERT_TRUE(ParseVersionInfo(ByteView(versions.begin()->second.begin()->second.bytes), &version, &error)) << error;
+    ASSERT_TRUE(ParseVersionInfo(ByteView(versions.begin()->second.begin()->second.bytes), &version,
+                                 &error))
+        << error;
     EXPECT_EQ(*version.Find(u"ProductName"), u"Hello \u00C4pp");
     EXPECT_EQ(*version.Find(u"Comments"), u"branded");
     EXPECT_EQ(version.Find(u"CompanyName"), nullptr);
@@ -166,14 +176,17 @@ void ExpectBranded(const Bytes& input, const Bytes& output, const BrandRequest& 
     EXPECT_EQ(version.fixed[4], 0x00020003u);
     EXPECT_EQ(version.fixed[5], 0u);
 
-    const auto& manifest = after.tree.at(ResourceKey::Id(kResourceManifest)).begin()->second.begin()->second.bytes;
+    const auto& manifest =
+        after.tree.at(ResourceKey::Id(kResourceManifest)).begin()->second.begin()->second.bytes;
     const std::string text(manifest.begin(), manifest.end());
-    EXPECT_NE(text.find("level=\"requireAdministrator\" uiAccess=\"false\""), std::string::npos) << text;
+    EXPECT_NE(text.find("level=\"requireAdministrator\" uiAccess=\"false\""), std::string::npos)
+        << text;
     EXPECT_NE(text.find("Common-Controls"), std::string::npos) << text;
 
     for (const auto& [type, names] : before.tree) {
         if (type == ResourceKey::Id(kResourceIcon) || type == ResourceKey::Id(kResourceGroupIcon) ||
-            type == ResourceKey::Id(kResourceVersion) || type == ResourceKey::Id(kResourceManifest)) {
+            type == ResourceKey::Id(kResourceVersion) ||
+            type == ResourceKey::Id(kResourceManifest)) {
             continue;
         }
         ASSERT_TRUE(after.tree.count(type));
@@ -182,10 +195,14 @@ void ExpectBranded(const Bytes& input, const Bytes& output, const BrandRequest& 
 
     const ByteView file(output);
     EXPECT_EQ(after.image.pe32_plus, before.image.pe32_plus);
-    EXPECT_EQ(file.U32(ChecksumOffset(after.image)), ComputePeChecksum(file, ChecksumOffset(after.image)));
+    EXPECT_EQ(file.U32(ChecksumOffset(after.image)),
+              ComputePeChecksum(file, ChecksumOffset(after.image)));
     std::uint64_t memory_end = 0;
     for (const PeSection& section : after.image.sections) {
-        memory_end = std::max<std::uint64_t>(memory_end, AlignUp(section.virtual_address + std::max(section.virtual_size, section.raw_size), after.image.section_alignment));
+        memory_end = std::max<std::uint64_t>(
+            memory_end,
+            AlignUp(section.virtual_address + std::max(section.virtual_size, section.raw_size),
+                    after.image.section_alignment));
         EXPECT_EQ(section.raw_pointer % after.image.file_alignment, 0u) << section.name;
     }
     EXPECT_EQ(file.U32(after.image.optional_header_offset + 56), memory_end);
@@ -194,7 +211,8 @@ void ExpectBranded(const Bytes& input, const Bytes& output, const BrandRequest& 
     EXPECT_EQ(after.image.DirectoryRva(file, kDirectoryResource), last.virtual_address);
 }
 
-Bytes Brand(const Bytes& input, const BrandRequest& request, std::vector<std::string>* warnings = nullptr) {
+Bytes Brand(const Bytes& input, const BrandRequest& request,
+            std::vector<std::string>* warnings = nullptr) {
     BrandOutput output;
     std::string error;
     EXPECT_TRUE(BrandLauncher(ByteView(input), request, &output, &error)) << error;
@@ -211,7 +229,9 @@ TEST(Brand, RewritesTheLastResourceSectionInPlaceForBothImageKinds) {
         const Bytes output = Brand(input, FullRequest());
         ExpectBranded(input, output, FullRequest());
         EXPECT_EQ(ParseBack(output).image.sections.size(), 2u);
-        EXPECT_EQ(ParseBack(output).tree.at(Named(u"JAR")).at(Named(u"Main")).begin()->second.code_page, 1252u);
+        EXPECT_EQ(
+            ParseBack(output).tree.at(Named(u"JAR")).at(Named(u"Main")).begin()->second.code_page,
+            1252u);
     }
 }
 
@@ -222,7 +242,8 @@ TEST(Brand, KeepsTrailingDataAndRemovesTheSignatureWithAWarning) {
     PeImage image;
     std::string error;
     ASSERT_TRUE(ParsePeImage(ByteView(input), &image, &error));
-    Put32(input, image.DirectoryOffset(kDirectorySecurity), static_cast<std::uint32_t>(input.size()));
+    Put32(input, image.DirectoryOffset(kDirectorySecurity),
+          static_cast<std::uint32_t>(input.size()));
     Put32(input, image.DirectoryOffset(kDirectorySecurity) + 4, 16);
     input.resize(input.size() + 16, 0xCE);
 
@@ -231,9 +252,11 @@ TEST(Brand, KeepsTrailingDataAndRemovesTheSignatureWithAWarning) {
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_NE(warnings[0].find("signature was removed"), std::string::npos);
     ASSERT_GT(output.size(), appended.size());
-    EXPECT_TRUE(std::equal(appended.begin(), appended.end(), output.end() - static_cast<long>(appended.size())));
+    EXPECT_TRUE(std::equal(appended.begin(), appended.end(),
+                           output.end() - static_cast<long>(appended.size())));
     EXPECT_EQ(ParseBack(output).image.DirectorySize(ByteView(output), kDirectorySecurity), 0u);
-    EXPECT_EQ(ByteView(output).U32(ChecksumOffset(image)), ComputePeChecksum(ByteView(output), ChecksumOffset(image)));
+    EXPECT_EQ(ByteView(output).U32(ChecksumOffset(image)),
+              ComputePeChecksum(ByteView(output), ChecksumOffset(image)));
     EXPECT_EQ(Brand(output, FullRequest(), &warnings).size(), output.size());
     EXPECT_TRUE(warnings.empty());
 }
@@ -254,7 +277,8 @@ TEST(Brand, TheBuiltLaunchersKeepTheirOtherResourcesAndTakeABrandingTwice) {
         const Reread branded = ParseBack(output);
         ASSERT_EQ(branded.image.sections.size(), original.image.sections.size() + 1);
         EXPECT_EQ(std::count_if(branded.image.sections.begin(), branded.image.sections.end(),
-                                [](const PeSection& s) { return s.name == ".oldrsrc"; }), 1);
+                                [](const PeSection& s) { return s.name == ".oldrsrc"; }),
+                  1);
         // Branded again, the new section is the last one and is replaced, not added to.
         const Bytes again = Brand(output, FullRequest());
         ExpectBranded(output, again, FullRequest());
@@ -276,27 +300,49 @@ TEST(Brand, DamagedInputGivesAMessage) {
         const char* message;
     } cases[] = {
         {"no MZ", [](Bytes& b, BrandRequest&) { b[0] = 'X'; }, "no MZ header"},
-        {"PE header past the end", [](Bytes& b, BrandRequest&) { Put32(b, 0x3C, 0x7FFFFFF0); }, "no PE header"},
-        {"negative PE offset", [](Bytes& b, BrandRequest&) { Put32(b, 0x3C, 0x80000000); }, "no PE header"},
-        {"unknown optional header", [](Bytes& b, BrandRequest&) { Put16(b, 0x58, 0x107); }, "neither PE32 nor PE32+"},
-        {"alignment not a power of two", [](Bytes& b, BrandRequest&) { Put32(b, 0x58 + 36, 0x300); }, "power of two"},
+        {"PE header past the end", [](Bytes& b, BrandRequest&) { Put32(b, 0x3C, 0x7FFFFFF0); },
+         "no PE header"},
+        {"negative PE offset", [](Bytes& b, BrandRequest&) { Put32(b, 0x3C, 0x80000000); },
+         "no PE header"},
+        {"unknown optional header", [](Bytes& b, BrandRequest&) { Put16(b, 0x58, 0x107); },
+         "neither PE32 nor PE32+"},
+        {"alignment not a power of two",
+         [](Bytes& b, BrandRequest&) { Put32(b, 0x58 + 36, 0x300); }, "power of two"},
         {"no sections", [](Bytes& b, BrandRequest&) { Put16(b, 0x46, 0); }, "section table"},
-        {"section past the end", [&](Bytes& b, BrandRequest&) { Put32(b, rsrc_header + 16, 0x10000); }, "past the end"},
-        {"directory loop", [&](Bytes& b, BrandRequest&) { Put32(b, rsrc + 20, 0x80000000u); }, "refers to itself"},
-        {"data where a directory belongs", [&](Bytes& b, BrandRequest&) { Put32(b, rsrc + 20, 0x10); }, "where a resource directory belongs"},
-        {"entry count past the section", [&](Bytes& b, BrandRequest&) { Put16(b, rsrc + 14, 0xFFFF); }, "outside the resource section"},
-        {"data outside the file", [&](Bytes& b, BrandRequest&) {
+        {"section past the end",
+         [&](Bytes& b, BrandRequest&) { Put32(b, rsrc_header + 16, 0x10000); }, "past the end"},
+        {"directory loop", [&](Bytes& b, BrandRequest&) { Put32(b, rsrc + 20, 0x80000000u); },
+         "refers to itself"},
+        {"data where a directory belongs",
+         [&](Bytes& b, BrandRequest&) { Put32(b, rsrc + 20, 0x10); },
+         "where a resource directory belongs"},
+        {"entry count past the section",
+         [&](Bytes& b, BrandRequest&) { Put16(b, rsrc + 14, 0xFFFF); },
+         "outside the resource section"},
+        {"data outside the file",
+         [&](Bytes& b, BrandRequest&) {
              // Follow the first entry of each level down to a data entry; its RVA is first.
-             auto first_child = [&](std::size_t directory) { return ByteView(b).U32(directory + 20) & 0x7FFFFFFFu; };
+             auto first_child = [&](std::size_t directory) {
+                 return ByteView(b).U32(directory + 20) & 0x7FFFFFFFu;
+             };
              const std::size_t names = rsrc + first_child(rsrc);
              const std::size_t languages = rsrc + first_child(names);
              Put32(b, rsrc + first_child(languages), 0x7FFF0000);
-         }, "outside the file"},
-        {"not an icon", [](Bytes&, BrandRequest& r) { r.icon = BytesOf("GIF89a"); }, "cannot read the icon: not an icon file"},
-        {"icon image outside the file", [](Bytes&, BrandRequest& r) { Put32(r.icon, 6 + 12, 0xFFFFFFF0); }, "lies outside the icon file"},
-        {"version number", [](Bytes&, BrandRequest& r) { r.file_version = "1.2.3.70000"; }, "not a version number"},
-        {"execution level", [](Bytes&, BrandRequest& r) { r.execution_level = "admin"; }, "unknown execution level"},
-        {"version strings too long", [](Bytes&, BrandRequest& r) { r.strings.emplace_back("Comments", std::string(40000, 'x')); },
+         },
+         "outside the file"},
+        {"not an icon", [](Bytes&, BrandRequest& r) { r.icon = BytesOf("GIF89a"); },
+         "cannot read the icon: not an icon file"},
+        {"icon image outside the file",
+         [](Bytes&, BrandRequest& r) { Put32(r.icon, 6 + 12, 0xFFFFFFF0); },
+         "lies outside the icon file"},
+        {"version number", [](Bytes&, BrandRequest& r) { r.file_version = "1.2.3.70000"; },
+         "not a version number"},
+        {"execution level", [](Bytes&, BrandRequest& r) { r.execution_level = "admin"; },
+         "unknown execution level"},
+        {"version strings too long",
+         [](Bytes&, BrandRequest& r) {
+             r.strings.emplace_back("Comments", std::string(40000, 'x'));
+         },
          "the version strings are too long"},
     };
     for (const auto& c : cases) {
@@ -328,7 +374,8 @@ TEST(Brand, AHeaderWithoutRoomForAnotherSectionIsRefused) {
     std::string error;
     ASSERT_TRUE(ParsePeImage(ByteView(input), &image, &error));
     Put32(input, image.optional_header_offset + 96 + 16, 0x1000);
-    Put32(input, image.optional_header_offset + 60, static_cast<std::uint32_t>(image.section_table_offset + 80));
+    Put32(input, image.optional_header_offset + 60,
+          static_cast<std::uint32_t>(image.section_table_offset + 80));
     BrandRequest request = FullRequest();
     request.execution_level.clear();  // the code section holds no manifest
     BrandOutput output;
@@ -352,7 +399,7 @@ TEST(Brand, AHeaderSizePastTheEndOfTheFileEndsAtTheFile) {
 
 TEST(IconFile, ReadsEveryImageAndTakesTheDepthFromTheBitmapHeader) {
     Bytes icon = MakeIcon({0, 48});
-    Put16(icon, 6 + 16 + 6, 0);  // the second entry's bit count left out
+    Put16(icon, 6 + 16 + 6, 0);   // the second entry's bit count left out
     icon[6 + 32 + 48 + 14] = 24;  // its bitmap header's biBitCount
     icon[6 + 32 + 48 + 15] = 0;
     std::vector<IconImage> images;
@@ -400,11 +447,16 @@ TEST(VersionInfo, VersionNumbers) {
         bool valid;
         std::uint32_t high, low;
     } cases[] = {
-        {"1", true, 0x00010000, 0},          {"1.2", true, 0x00010002, 0},
-        {"1.2.3.4", true, 0x00010002, 0x00030004}, {"65535.0.0.65535", true, 0xFFFF0000, 0x0000FFFF},
-        {"", false, 0, 0},                   {"1.2.3.4.5", false, 0, 0},
-        {"1..2", false, 0, 0},               {"1.2.", false, 0, 0},
-        {"65536", false, 0, 0},              {"v1", false, 0, 0},
+        {"1", true, 0x00010000, 0},
+        {"1.2", true, 0x00010002, 0},
+        {"1.2.3.4", true, 0x00010002, 0x00030004},
+        {"65535.0.0.65535", true, 0xFFFF0000, 0x0000FFFF},
+        {"", false, 0, 0},
+        {"1.2.3.4.5", false, 0, 0},
+        {"1..2", false, 0, 0},
+        {"1.2.", false, 0, 0},
+        {"65536", false, 0, 0},
+        {"v1", false, 0, 0},
         {"1.2-beta", false, 0, 0},
     };
     for (const auto& c : cases) {
@@ -432,13 +484,16 @@ TEST(Manifest, SetsTheLevelAndKeepsTheRest) {
         {"<assembly>\n</assembly>",
          "<assembly>\n  <trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v3\">\n    <security>\n"
          "      <requestedPrivileges>\n        <requestedExecutionLevel level=\"highestAvailable\" "
-         "uiAccess=\"false\"/>\n      </requestedPrivileges>\n    </security>\n  </trustInfo>\n</assembly>"},
+         "uiAccess=\"false\"/>\n      </requestedPrivileges>\n    </security>\n  "
+         "</trustInfo>\n</assembly>"},
         {"not xml", nullptr},
     };
     for (const auto& c : cases) {
         std::string result;
         std::string error;
-        EXPECT_EQ(SetExecutionLevel(c.manifest, "highestAvailable", &result, &error), c.expected != nullptr) << c.manifest;
+        EXPECT_EQ(SetExecutionLevel(c.manifest, "highestAvailable", &result, &error),
+                  c.expected != nullptr)
+            << c.manifest;
         if (c.expected) {
             EXPECT_EQ(result, c.expected);
         }
@@ -448,26 +503,51 @@ TEST(Manifest, SetsTheLevelAndKeepsTheRest) {
 TEST(BrandArguments, DefaultsFollowTheOutputAndWhatWasGiven) {
     BrandCommand command;
     std::string error;
-    ASSERT_TRUE(ParseBrandArguments({"--icon", "app.ico", "--version", "1.2", "in.exe", "out/Hello App.exe"}, &command, &error)) << error;
+    ASSERT_TRUE(ParseBrandArguments(
+        {"--icon", "app.ico", "--version", "1.2", "in.exe", "out/Hello App.exe"}, &command, &error))
+        << error;
     EXPECT_EQ(command.input, "in.exe");
     EXPECT_EQ(command.output, "out/Hello App.exe");
     EXPECT_EQ(command.icon_path, "app.ico");
     EXPECT_EQ(command.request.file_version, "1.2");
     EXPECT_EQ(command.request.product_version, "1.2");
     const std::vector<std::pair<std::string, std::string>> defaults = {
-        {"ProductName", "Hello App"}, {"FileDescription", "Hello App"}, {"CompanyName", ""},
-        {"LegalCopyright", ""},       {"FileVersion", "1.2"},          {"ProductVersion", "1.2"},
-        {"OriginalFilename", "Hello App.exe"}, {"InternalName", "Hello App"}};
+        {"ProductName", "Hello App"},
+        {"FileDescription", "Hello App"},
+        {"CompanyName", ""},
+        {"LegalCopyright", ""},
+        {"FileVersion", "1.2"},
+        {"ProductVersion", "1.2"},
+        {"OriginalFilename", "Hello App.exe"},
+        {"InternalName", "Hello App"}};
     EXPECT_EQ(command.request.strings, defaults);
 
-    ASSERT_TRUE(ParseBrandArguments({"--name", "N", "--description", "D", "--company", "C", "--copyright", "R",
-                                     "--product-version", "9", "--string", "Comments=a=b",
-                                     "--original-filename", "o.exe", "--internal-name", "i", "--execution-level",
-                                     "requireAdministrator", "a.exe", "b.exe"},
-                                    &command, &error)) << error;
+    ASSERT_TRUE(ParseBrandArguments({"--name",
+                                     "N",
+                                     "--description",
+                                     "D",
+                                     "--company",
+                                     "C",
+                                     "--copyright",
+                                     "R",
+                                     "--product-version",
+                                     "9",
+                                     "--string",
+                                     "Comments=a=b",
+                                     "--original-filename",
+                                     "o.exe",
+                                     "--internal-name",
+                                     "i",
+                                     "--execution-level",
+                                     "requireAdministrator",
+                                     "a.exe",
+                                     "b.exe"},
+                                    &command, &error))
+        << error;
     const std::vector<std::pair<std::string, std::string>> given = {
-        {"ProductName", "N"}, {"FileDescription", "D"}, {"CompanyName", "C"}, {"LegalCopyright", "R"},
-        {"Comments", "a=b"}, {"OriginalFilename", "o.exe"}, {"InternalName", "i"}, {"ProductVersion", "9"}};
+        {"ProductName", "N"},    {"FileDescription", "D"}, {"CompanyName", "C"},
+        {"LegalCopyright", "R"}, {"Comments", "a=b"},      {"OriginalFilename", "o.exe"},
+        {"InternalName", "i"},   {"ProductVersion", "9"}};
     EXPECT_EQ(command.request.strings, given);
     EXPECT_EQ(command.request.execution_level, "requireAdministrator");
     EXPECT_TRUE(command.request.file_version.empty());
@@ -495,8 +575,10 @@ TEST(BrandArguments, Errors) {
 }
 
 TEST(ResourceTree, NamesComeBeforeNumbersWithoutRegardToCase) {
-    std::vector<ResourceKey> keys = {ResourceKey::Id(5), Named(u"beta"), ResourceKey::Id(1), Named(u"ALPHA"), Named(u"Gamma")};
+    std::vector<ResourceKey> keys = {ResourceKey::Id(5), Named(u"beta"), ResourceKey::Id(1),
+                                     Named(u"ALPHA"), Named(u"Gamma")};
     std::sort(keys.begin(), keys.end());
-    const std::vector<ResourceKey> expected = {Named(u"ALPHA"), Named(u"beta"), Named(u"Gamma"), ResourceKey::Id(1), ResourceKey::Id(5)};
+    const std::vector<ResourceKey> expected = {Named(u"ALPHA"), Named(u"beta"), Named(u"Gamma"),
+                                               ResourceKey::Id(1), ResourceKey::Id(5)};
     EXPECT_EQ(keys, expected);
 }
