@@ -85,11 +85,12 @@ bool UpdateVersion(ResourceTree& tree, const BrandRequest& request, std::string*
         }
     }
     for (const auto& [key, value] : request.strings) {
-        const std::u16string name = Utf16FromUtf8(key);
+        const std::u16string wide_key = Utf16FromUtf8(key);
         if (value.empty()) {
-            std::erase_if(info.strings, [&name](const auto& entry) { return entry.first == name; });
+            std::erase_if(info.strings,
+                          [&wide_key](const auto& entry) { return entry.first == wide_key; });
         } else {
-            info.Set(name, Utf16FromUtf8(value));
+            info.Set(wide_key, Utf16FromUtf8(value));
         }
     }
     const std::pair<const std::string*, std::size_t> numbers[] = {{&request.file_version, 2},
