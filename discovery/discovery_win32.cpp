@@ -138,6 +138,7 @@ std::wstring RuntimeReportText(std::wstring_view code) {
         {L"folder-missing", IDS_REJECT_FOLDER_MISSING},
         {L"damaged-vm-library", IDS_REJECT_DAMAGED_LIBRARY},
         {L"unsupported-processor", IDS_REJECT_UNSUPPORTED_PROCESSOR},
+        {L"version-unknown", IDS_REJECT_VERSION_UNKNOWN},
         {kOriginBundled, IDS_RUNTIME_BUNDLED},
     };
     for (const Row& row : kRows) {

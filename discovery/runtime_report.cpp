@@ -19,6 +19,7 @@ constexpr ReasonRow kReasons[] = {
     {RuntimeRejection::FolderMissing, L"folder-missing"},
     {RuntimeRejection::DamagedVmLibrary, L"damaged-vm-library"},
     {RuntimeRejection::UnsupportedProcessor, L"unsupported-processor"},
+    {RuntimeRejection::VersionUnknown, L"version-unknown"},
 };
 
 }  // namespace

@@ -20,6 +20,7 @@ enum class RuntimeRejection {
     FolderMissing,
     DamagedVmLibrary,
     UnsupportedProcessor,
+    VersionUnknown,  ///< no version could be read, and a bound is set
 };
 
 /// "below-minimum-version", ...; empty for None.

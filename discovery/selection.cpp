@@ -199,7 +199,8 @@ RuntimeSearchResult SearchRuntime(const RuntimeSearchInputs& inputs, RegistryAcc
                       {"folder", folder},
                       {"accepted", DecisionText(checked.accepted)}});
         if (checked.accepted) {
-            return accept(RuntimeSource::JavaHome, folder, checked.library, checked.launchPair);
+            return accept(RuntimeSource::JavaHome, checked.folder, checked.library,
+                          checked.launchPair);
         }
     }
 
