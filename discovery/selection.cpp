@@ -207,39 +207,38 @@ RuntimeSearchResult SearchRuntime(const RuntimeSearchInputs& inputs, RegistryAcc
     std::optional<VendorRuntimes> vendor;
     if (criteria.VendorRuntimes == VendorRuntimesMode::Yes) {
         vendor = ScanVendorRuntimes(registry, files, criteria, hasPair, log);
-    }
-    RuntimeSource source = RuntimeSource::NativeRegistry;
-    std::optional<std::wstring> registered =
-        FindRegisteredRuntime(registry, files, RegistryView::Native, criteria, inputs.pairProduct,
-                              log, vendor ? &vendor->own : nullptr);
-    if (!registered) {
-        source = RuntimeSource::AlternateRegistry;
-        registered =
-            FindRegisteredRuntime(registry, files, RegistryView::Alternate, criteria,
-                                  inputs.pairProduct, log, vendor ? &vendor->other : nullptr);
-    }
-    if (registered) {
-        VmLibraryLocation found = LocateVmLibrary(files, *registered, criteria.JvmType, log);
-        if (!found.path.empty()) {
-            return accept(source, *registered, found, source == RuntimeSource::AlternateRegistry);
-        }
-    }
-
-    if (criteria.VendorRuntimes == VendorRuntimesMode::Fallback) {
-        // Only now, so that no installation the other sources serve changes its choice.
-        vendor = ScanVendorRuntimes(registry, files, criteria, hasPair, log);
-        for (std::vector<RuntimeCandidate>* list : {&vendor->own, &vendor->other}) {
-            std::optional<RuntimeCandidate> chosen = SelectRuntime(*list, criteria, log);
-            if (!chosen) continue;
-            VmLibraryLocation found = LocateVmLibrary(files, chosen->home, criteria.JvmType, log);
-            if (!found.path.empty()) {
-                return accept(RuntimeSource::VendorRegistry, chosen->home, found,
-                              list == &vendor->other);
-            }
-        }
     } else if (criteria.VendorRuntimes == VendorRuntimesMode::No) {
         NoteDecision(log, "discovery", "vendor-roots", {{"skipped", L"Vendor Runtimes is no"}});
     }
+    const bool fallback = criteria.VendorRuntimes == VendorRuntimesMode::Fallback;
+    auto registryView = [&](RegistryView view) -> std::optional<RuntimeSearchResult> {
+        const bool other = view == RegistryView::Alternate;
+        const std::vector<RuntimeCandidate>* extra = nullptr;
+        if (vendor && !fallback) extra = other ? &vendor->other : &vendor->own;
+        std::optional<std::wstring> registered = FindRegisteredRuntime(
+            registry, files, view, criteria, inputs.pairProduct, log, extra);
+        if (!registered) return std::nullopt;
+        VmLibraryLocation found = LocateVmLibrary(files, *registered, criteria.JvmType, log);
+        if (found.path.empty()) return std::nullopt;
+        return accept(other ? RuntimeSource::AlternateRegistry : RuntimeSource::NativeRegistry,
+                      *registered, found, other);
+    };
+    // Only when the sources before found nothing, so that no installation they serve changes
+    // its choice; this build's own vendor runtimes come before a hand-over to the pair product.
+    auto vendorFallback = [&](bool other) -> std::optional<RuntimeSearchResult> {
+        if (!fallback) return std::nullopt;
+        if (!vendor) vendor = ScanVendorRuntimes(registry, files, criteria, hasPair, log);
+        std::vector<RuntimeCandidate>& list = other ? vendor->other : vendor->own;
+        std::optional<RuntimeCandidate> chosen = SelectRuntime(list, criteria, log);
+        if (!chosen) return std::nullopt;
+        VmLibraryLocation found = LocateVmLibrary(files, chosen->home, criteria.JvmType, log);
+        if (found.path.empty()) return std::nullopt;
+        return accept(RuntimeSource::VendorRegistry, chosen->home, found, other);
+    };
+    if (auto chosen = registryView(RegistryView::Native)) return *chosen;
+    if (auto chosen = vendorFallback(false)) return *chosen;
+    if (auto chosen = registryView(RegistryView::Alternate)) return *chosen;
+    if (auto chosen = vendorFallback(true)) return *chosen;
     NoteDecision(log, "discovery", "chosen", {{"source", DecisionText(RuntimeSource::None)}});
     return result;
 }

@@ -240,6 +240,7 @@ TEST(SearchRuntime, VendorRuntimesFallbackYesNo) {
         RuntimeSource source;
         const wchar_t* folder;
         bool launchPair;
+        V classicView = V::Native;
     };
     const Case cases[] = {
         // The default changes no choice the specified sources make.
@@ -251,6 +252,11 @@ TEST(SearchRuntime, VendorRuntimesFallbackYesNo) {
         {L"", L"any", false, kX86, L"", RuntimeSource::None, L"", false},
         {L"", L"", false, kX64, L"", RuntimeSource::VendorRegistry, L"C:\\temurin\\", false},
         {L"", L"ibm", false, kX64, L"", RuntimeSource::None, L"", false},
+        // This build's own vendor runtime before an old one that the pair product would run.
+        {L"", L"", true, kX64, L"pair.exe", RuntimeSource::VendorRegistry, L"C:\\temurin\\", false,
+         V::Alternate},
+        {L"", L"", true, kX86, L"pair.exe", RuntimeSource::AlternateRegistry, L"C:\\classic\\",
+         true, V::Alternate},
         // Sorted together: the newer vendor runtime wins in the native view.
         {L"yes", L"any", true, kX64, L"", RuntimeSource::NativeRegistry, L"C:\\temurin\\", false},
         // Vendor runtimes sort as Sun's own: favoured with them, so the newest still wins.
@@ -269,8 +275,9 @@ TEST(SearchRuntime, VendorRuntimesFallbackYesNo) {
         FakeRegistry registry;
         FakeFiles files;
         RuntimeSearchInputs inputs = AppInputs(c.pair, Criteria(c.provider, L"", L"", L"", c.mode));
-        if (c.classic) registry.Add(V::Native, classicRoot, L"1.8", L"C:\\classic");
-        files.AddRuntime(L"C:\\classic\\", {L"client"});
+        if (c.classic) registry.Add(c.classicView, classicRoot, L"1.8", L"C:\\classic");
+        files.AddRuntime(L"C:\\classic\\", {L"client"}, true,
+                         c.classicView == V::Native ? kX64 : kX86);
         registry.SetText(V::Native, temurin, L"Path", L"C:\\temurin\\");
         files.AddRuntime(L"C:\\temurin\\", {L"server"}, true, c.vendorMachine);
         RuntimeSearchResult result = SearchRuntime(inputs, registry, files);
@@ -395,11 +402,11 @@ TEST(SearchRuntime, ReportsEveryRuntimeItSawAndWhy) {
                          L"Environment\\1.7 (64-bit): C:\\old (1.7, JRE)",
                          L"<folder-missing> - HKLM\\Software\\JavaSoft\\Java Runtime "
                          L"Environment\\1.8 (64-bit): C:\\stale\\ (1.8, JRE)",
-                         L"<other-processor-no-pair-product> - HKLM\\Software\\JavaSoft\\Java "
-                         L"Runtime Environment\\1.8.0_402 (32-bit): C:\\x86\\ (1.8.0.402, JRE)",
                          L"<no-vm-library> - HKLM\\Software\\Eclipse "
                          L"Adoptium\\JDK\\17.0.9.9\\hotspot\\MSI (64-bit): C:\\temurin\\ "
                          L"(17.0.9.9, JDK)",
+                         L"<other-processor-no-pair-product> - HKLM\\Software\\JavaSoft\\Java "
+                         L"Runtime Environment\\1.8.0_402 (32-bit): C:\\x86\\ (1.8.0.402, JRE)",
                      }));
 }
 
