@@ -22,19 +22,24 @@ void NoteKey(const Launcher& launcher, const std::wstring& file, const std::wstr
                   {"source", SettingSourceName(source)}});
 }
 
-// "JRE Path": a service keeps it beside the executable; anyone else reads it from the
-// per-user file alone once that file exists.
-std::wstring ReadJrePathValue(Launcher& launcher, LayeredSettingsStore& layered) {
-    if (launcher.IsServiceApplication) {
-        return ReadNotedSetting(launcher, layered, kRuntimeSection, kJrePathKey);
+// "JRE Path" of the application, and the folder remembered for this user. A service keeps
+// both in the one file beside the executable, where they cannot be told apart. Anyone else
+// has the remembered one in the per-user file; it no longer hides the application's own,
+// which is the fallback when the remembered runtime is gone or no longer fits.
+std::wstring ReadJrePathValue(Launcher& launcher, LayeredSettingsStore& layered,
+                              std::wstring& remembered) {
+    remembered.clear();
+    if (!launcher.IsServiceApplication) {
+        std::wstring perUser = LauncherPerUserConfigurationPath(launcher, false);
+        bool exists = !perUser.empty() && PathExists(perUser);
+        NoteDecision(launcher.Decisions, "config", "per-user-file",
+                     {{"path", perUser}, {"exists", exists ? L"yes" : L"no"}});
+        if (exists) {
+            IniSettingsStore store(perUser);
+            remembered = ReadNotedSetting(launcher, store, kRuntimeSection, kJrePathKey);
+        }
     }
-    std::wstring perUser = LauncherPerUserConfigurationPath(launcher, false);
-    bool exists = !perUser.empty() && PathExists(perUser);
-    NoteDecision(launcher.Decisions, "config", "per-user-file",
-                 {{"path", perUser}, {"exists", exists ? L"yes" : L"no"}});
-    if (!exists) return ReadNotedSetting(launcher, layered, kRuntimeSection, kJrePathKey);
-    IniSettingsStore store(perUser);
-    return ReadNotedSetting(launcher, store, kRuntimeSection, kJrePathKey);
+    return ReadNotedSetting(launcher, layered, kRuntimeSection, kJrePathKey);
 }
 
 void WriteJrePath(const Launcher& launcher, const std::wstring& file, const std::wstring& folder) {
@@ -179,11 +184,16 @@ bool ReadConfiguration(Launcher& launcher) {
 
     keys.PreferredVersions = read(kRuntimeSection, L"Preferred versions");
 
-    std::wstring jrePathValue = ReadJrePathValue(launcher, layered);
+    std::wstring remembered;
+    std::wstring jrePathValue = ReadJrePathValue(launcher, layered, remembered);
     std::wstring module;
     if (!ModulePath(launcher, module)) return false;
     launcher.JrePath = ResolveJrePath(jrePathValue, LauncherFolderOf(module));
-    NoteDecision(launcher.Decisions, "config", "jre-path", {{"resolved", launcher.JrePath}});
+    launcher.JrePathConfigured = !jrePathValue.empty();
+    launcher.RememberedJrePath =
+        remembered.empty() ? std::wstring() : ResolveJrePath(remembered, LauncherFolderOf(module));
+    NoteDecision(launcher.Decisions, "config", "jre-path",
+                 {{"resolved", launcher.JrePath}, {"remembered", launcher.RememberedJrePath}});
 
     keys.JvmType = read(kRuntimeSection, L"JVM Type");
     keys.JvmSource = read(kRuntimeSection, L"JVM Source");

@@ -59,6 +59,8 @@ void CheckVmLibraryMachine(Launcher& launcher) {
 bool DiscoverRuntime(Launcher& launcher) {
     RuntimeSearchInputs inputs;
     inputs.jrePath = launcher.JrePath;
+    inputs.jrePathConfigured = launcher.JrePathConfigured;
+    inputs.rememberedJrePath = launcher.RememberedJrePath;
     // The configuration was read from beside this path, so the folder is known by now;
     // without it the shipped runtime is simply not looked for.
     if (!LauncherFolder(launcher, inputs.launcherFolder)) inputs.launcherFolder.clear();
@@ -140,6 +142,7 @@ std::wstring RuntimeReportText(std::wstring_view code) {
         {L"unsupported-processor", IDS_REJECT_UNSUPPORTED_PROCESSOR},
         {L"version-unknown", IDS_REJECT_VERSION_UNKNOWN},
         {kOriginBundled, IDS_RUNTIME_BUNDLED},
+        {kOriginRemembered, IDS_RUNTIME_REMEMBERED},
     };
     for (const Row& row : kRows) {
         if (code == row.code) return LoadResourceText(row.id);

@@ -65,6 +65,8 @@ std::wstring DescribeSeenRuntime(const SeenRuntime& runtime, const ReportText& t
         line = L"JRE Path";
     } else if (runtime.origin == kOriginJavaHome) {
         line = L"JAVA_HOME";
+    } else if (runtime.origin == kOriginRemembered) {
+        line = L"JRE Path (" + text(kOriginRemembered) + L")";
     } else if (runtime.origin == kOriginBundled) {
         line = text(kOriginBundled);
     } else {

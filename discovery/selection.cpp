@@ -144,6 +144,21 @@ RuntimeSearchResult SearchRuntime(const RuntimeSearchInputs& inputs, RegistryAcc
         NoteRuntimeSeen(log, seen);
     };
 
+    // Checked as strictly as the dialog that picked it: a runtime that stopped fitting (the
+    // application now needs a newer Java) must not win forever.
+    if (!inputs.rememberedJrePath.empty()) {
+        SeenRuntime seen;
+        seen.origin = kOriginRemembered;
+        const std::wstring folder = JrePathFolder(inputs.rememberedJrePath);
+        CheckedFolder checked = CheckRuntimeFolder(files, folder, criteria, hasPair, seen, log);
+        NoteDecision(log, "discovery", "remembered-jre-path",
+                     {{"folder", folder}, {"accepted", DecisionText(checked.accepted)}});
+        if (checked.accepted) {
+            return accept(RuntimeSource::RememberedJrePath, checked.folder, checked.library,
+                          checked.launchPair);
+        }
+    }
+
     // An empty "JRE Path" was resolved to the launcher folder; nothing resolved at all means
     // no configuration was read, and probing the drive root would be a guess.
     if (inputs.jrePath.empty()) {
@@ -163,7 +178,7 @@ RuntimeSearchResult SearchRuntime(const RuntimeSearchInputs& inputs, RegistryAcc
         if (!found.path.empty() && !unsupported) {
             return accept(RuntimeSource::JrePath, folder, found);
         }
-        if (log) {
+        if (log && inputs.jrePathConfigured) {
             seenFolder(kOriginJrePath, folder,
                        unsupported                  ? RuntimeRejection::UnsupportedProcessor
                        : files.FolderExists(folder) ? RuntimeRejection::NoVmLibrary
@@ -245,6 +260,8 @@ RuntimeSearchResult SearchRuntime(const RuntimeSearchInputs& inputs, RegistryAcc
 
 std::wstring DecisionText(RuntimeSource source) {
     switch (source) {
+        case RuntimeSource::RememberedJrePath:
+            return L"remembered JRE Path";
         case RuntimeSource::JrePath:
             return L"JRE Path";
         case RuntimeSource::PrivateRuntime:

@@ -232,9 +232,21 @@ bool IsVendorRuntimePreferred(RuntimeKind kind, const RuntimeSearchCriteria& cri
 }
 
 std::wstring JavaHomeFolder(const std::wstring& value) {
+    // "set JAVA_HOME=C:\jdk " and "C:\jdk;" are common slips; no folder ends in either.
     std::wstring folder = value;
+    auto trim = [&folder] {
+        while (!folder.empty() && (folder.back() == L' ' || folder.back() == L';' ||
+                                   folder.back() == L'\t')) {
+            folder.pop_back();
+        }
+        std::size_t start = 0;
+        while (start < folder.size() && (folder[start] == L' ' || folder[start] == L'\t')) ++start;
+        folder.erase(0, start);
+    };
+    trim();
     if (folder.size() >= 2 && folder.front() == L'"' && folder.back() == L'"') {
         folder = folder.substr(1, folder.size() - 2);
+        trim();
     }
     while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
     if (EndsWithIgnoringAsciiCase(folder, L"\\bin")) folder.resize(folder.size() - 4);

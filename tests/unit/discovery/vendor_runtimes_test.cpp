@@ -471,4 +471,8 @@ TEST(JavaHomeFolder, Endings) {
     EXPECT_EQ(JavaHomeFolder(L"\"C:\\Program Files\\jdk\""), L"C:\\Program Files\\jdk\\");
     EXPECT_EQ(JavaHomeFolder(L"C:\\cabin"), L"C:\\cabin\\");
     EXPECT_EQ(JavaHomeFolder(L""), L"");
+    EXPECT_EQ(JavaHomeFolder(L"C:\\jdk "), L"C:\\jdk\\");
+    EXPECT_EQ(JavaHomeFolder(L" C:\\jdk\\bin;"), L"C:\\jdk\\");
+    EXPECT_EQ(JavaHomeFolder(L"\"C:\\jdk\\\";"), L"C:\\jdk\\");
+    EXPECT_EQ(JavaHomeFolder(L" ; "), L"");
 }
