@@ -51,6 +51,9 @@
 #define IDS_RUNTIME_BUNDLED 264
 #define IDS_REJECT_VERSION_UNKNOWN 280
 #define IDS_RUNTIME_REMEMBERED 281
+// Why the missing-runtime dialog keeps OK disabled for a picked folder.
+#define IDS_DIALOG_VERSION_REFUSED 282
+#define IDS_DIALOG_FOLDER_REFUSED 283
 
 #define IDD_MISSING_RUNTIME 201
 #define IDD_UNCAUGHT_EXCEPTION 231

@@ -195,6 +195,7 @@ TEST(ReadConfiguration, WordsCompareAsTheirKeysSay) {
     EXPECT_EQ(test.launcher.Criteria.MaximumVersion.components[0], 65535);
     // No JRE Path: the launcher's own folder is tried first.
     EXPECT_EQ(test.launcher.JrePath, folder.Path() + L"\\");
+    EXPECT_FALSE(test.launcher.JrePathConfigured);
 }
 
 TEST(ReadConfiguration, MissingFileOrMainClassFailsWithMessage210) {
@@ -239,7 +240,9 @@ TEST(ReadConfiguration, AppendSectionsReachLayeredKeysOnly) {
     EXPECT_EQ(Field(test.log.Find("key", "key", L"Main Class"), "source"), L"append");
 }
 
-TEST(ReadConfiguration, PerUserFileIsTheOnlyJrePathOnceItExists) {
+// The per-user file remembers the folder picked in the dialog beside the application's own
+// "JRE Path", which it no longer hides: an empty or stale remembered value leaves it in use.
+TEST(ReadConfiguration, PerUserFileRemembersAFolderBesideTheApplicationsOwn) {
     TempFolder folder;
     ScopedEnvironmentVariable appData(L"APPDATA", folder.Path().c_str());
     ASSERT_TRUE(test_support::WriteBytes(folder / L"app.ini",
@@ -251,6 +254,8 @@ TEST(ReadConfiguration, PerUserFileIsTheOnlyJrePathOnceItExists) {
         TestLauncher test(folder);
         ASSERT_TRUE(ReadConfiguration(test.launcher));
         EXPECT_EQ(test.launcher.JrePath, L"D:\\shipped\\");
+        EXPECT_TRUE(test.launcher.JrePathConfigured);
+        EXPECT_EQ(test.launcher.RememberedJrePath, L"");
     }
     ASSERT_TRUE(::CreateDirectoryW((folder / L"Acme").c_str(), nullptr));
     ASSERT_TRUE(::CreateDirectoryW((folder / L"Acme\\1").c_str(), nullptr));
@@ -259,7 +264,8 @@ TEST(ReadConfiguration, PerUserFileIsTheOnlyJrePathOnceItExists) {
     {
         TestLauncher test(folder);
         ASSERT_TRUE(ReadConfiguration(test.launcher));
-        EXPECT_EQ(test.launcher.JrePath, folder.Path() + L"\\");
+        EXPECT_EQ(test.launcher.JrePath, L"D:\\shipped\\");
+        EXPECT_EQ(test.launcher.RememberedJrePath, L"");
     }
     ASSERT_TRUE(test_support::WriteBytes(folder / L"Acme\\1\\app.ini",
                                          "[Java Runtime Environment]\r\nJRE Path=\\\\srv\\jre\r\n"
@@ -267,7 +273,8 @@ TEST(ReadConfiguration, PerUserFileIsTheOnlyJrePathOnceItExists) {
     {
         TestLauncher test(folder);
         ASSERT_TRUE(ReadConfiguration(test.launcher));
-        EXPECT_EQ(test.launcher.JrePath, L"\\\\srv\\jre");
+        EXPECT_EQ(test.launcher.JrePath, L"D:\\shipped\\");
+        EXPECT_EQ(test.launcher.RememberedJrePath, L"\\\\srv\\jre");
     }
     // A service reads its own file, whatever the per-user file says.
     ASSERT_TRUE(test_support::WriteBytes(folder / L"app.ini",
@@ -282,6 +289,7 @@ TEST(ReadConfiguration, PerUserFileIsTheOnlyJrePathOnceItExists) {
         EXPECT_TRUE(test.launcher.IsServiceApplication);
         // From the append section alone: one leading space, so it is no absolute form.
         EXPECT_EQ(test.launcher.JrePath, folder.Path() + L"\\ C:\\svc");
+        EXPECT_EQ(test.launcher.RememberedJrePath, L"");
     }
 }
 
