@@ -5,7 +5,6 @@
 #include "core/launcher_win32.h"
 #include "core/messages_win32.h"
 #include "core/text_win32.h"
-#include "core/unique_handle_win32.h"
 #include "discovery/criteria.h"
 #include "options/path_utils.h"
 #include "options/path_utils_win32.h"
@@ -47,17 +46,8 @@ void WriteJrePath(const Launcher& launcher, const std::wstring& file, const std:
         launcher.Decisions, "config", "remember-jre-path",
         {{"file", file}, {"value", folder}, {"written", launcher.DryRun ? L"no" : L"yes"}});
     if (launcher.DryRun || file.empty()) return;
-    // The profile functions create a new file in the ANSI code page, where a folder such as
-    // C:\Users\田中\jdk comes back as "?". A file that starts with the UTF-16LE mark keeps
-    // Unicode; CREATE_NEW leaves an existing file as it is.
-    static constexpr unsigned char kUtf16Mark[] = {0xFF, 0xFE};
-    UniqueFileHandle created(::CreateFileW(ToLongPathForm(file).c_str(), GENERIC_WRITE, 0, nullptr,
-                                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (created) {
-        DWORD written = 0;
-        ::WriteFile(created.get(), kUtf16Mark, sizeof(kUtf16Mark), &written, nullptr);
-    }
-    created.reset();
+    // A folder such as C:\Users\田中\jdk that the file's encoding cannot hold turns the
+    // file into UTF-16 (the store does that), so it never comes back as "?".
     IniSettingsStore store(file);
     store.WriteString(kRuntimeSection, kJrePathKey, folder);  // A failed write is ignored.
 }

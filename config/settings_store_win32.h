@@ -34,6 +34,11 @@ class IniSettingsStore : public SettingsStore {
     /// the file is not UTF-8 (`handled` false) or cannot be written.
     bool WriteUtf8Value(const std::wstring& section, const std::wstring& key,
                         const std::wstring& value, bool& handled);
+    /// Sets one key whose text the ANSI code page cannot hold in a file that is not UTF-16
+    /// (ANSI, empty or missing) by rewriting the file as UTF-16 with all its other lines.
+    /// `handled` false when the profile functions can write it as it is.
+    bool WriteUnicodeValue(const std::wstring& section, const std::wstring& key,
+                           const std::wstring& value, bool& handled);
 
     std::wstring path_;
     struct Utf8Cache;

@@ -7,7 +7,7 @@
 #include "core/system_library_win32.h"
 #include "core/resources_win32.h"
 #include "core/format.h"
-#include "discovery/discovery_win32.h"
+#include "discovery/runtime_report.h"
 #include "discovery/hyperlink_label_win32.h"
 #include "discovery/runtime_sources.h"
 #include "discovery/runtime_sources_win32.h"
@@ -292,4 +292,37 @@ bool RunMissingRuntimeDialog(Launcher& launcher, const std::wstring& message,
         launcher.RuntimeFolderPicker ? *launcher.RuntimeFolderPicker : shellPicker;
     return ShowMissingRuntimeDialog(::GetActiveWindow(), launcher, message, picker, chosenFolder,
                                     chosenLibrary, report) == IDOK;
+}
+
+std::wstring RuntimeReportText(std::wstring_view code) {
+    struct Row {
+        const wchar_t* code;
+        UINT id;
+    };
+    static const Row kRows[] = {
+        {L"below-minimum-version", IDS_REJECT_BELOW_MINIMUM},
+        {L"above-maximum-version", IDS_REJECT_ABOVE_MAXIMUM},
+        {L"wrong-kind", IDS_REJECT_WRONG_KIND},
+        {L"provider-not-allowed", IDS_REJECT_PROVIDER},
+        {L"no-vm-library", IDS_REJECT_NO_VM_LIBRARY},
+        {L"other-processor-no-pair-product", IDS_REJECT_OTHER_PROCESSOR},
+        {L"folder-missing", IDS_REJECT_FOLDER_MISSING},
+        {L"damaged-vm-library", IDS_REJECT_DAMAGED_LIBRARY},
+        {L"unsupported-processor", IDS_REJECT_UNSUPPORTED_PROCESSOR},
+        {L"version-unknown", IDS_REJECT_VERSION_UNKNOWN},
+        {kOriginBundled, IDS_RUNTIME_BUNDLED},
+        {kOriginRemembered, IDS_RUNTIME_REMEMBERED},
+    };
+    for (const Row& row : kRows) {
+        if (code == row.code) return LoadResourceText(row.id);
+    }
+    return std::wstring(code);
+}
+
+std::vector<std::wstring> RuntimeReportLines(const std::vector<Decision>& decisions) {
+    std::vector<std::wstring> lines;
+    for (const SeenRuntime& runtime : SeenRuntimes(decisions)) {
+        lines.push_back(DescribeSeenRuntime(runtime, RuntimeReportText));
+    }
+    return lines;
 }

@@ -315,7 +315,7 @@ TEST(RememberJrePath, PerUserFilesForAnApplication) {
     EXPECT_FALSE(test_support::IsFile(folder / L"app.ini"));
 }
 
-TEST(RememberJrePath, NewPerUserFilesKeepFoldersOutsideTheCodePage) {
+TEST(RememberJrePath, PerUserFilesKeepFoldersOutsideTheCodePage) {
     TempFolder folder;
     ScopedEnvironmentVariable appData(L"APPDATA", folder.Path().c_str());
     Launcher launcher;
@@ -338,8 +338,28 @@ TEST(RememberJrePath, NewPerUserFilesKeepFoldersOutsideTheCodePage) {
     std::ofstream(shipped.c_str(), std::ios::binary) << "[Java Runtime Environment]\r\nJRE Path=x\r\n";
     RememberJrePath(launcher, L"D:\\jre\\");
     EXPECT_EQ(Read(shipped, L"Java Runtime Environment", L"JRE Path"), L"D:\\jre\\");
-    std::ifstream plain(shipped.c_str(), std::ios::binary);
-    EXPECT_EQ(plain.get(), '[');
+    {
+        std::ifstream plain(shipped.c_str(), std::ios::binary);
+        EXPECT_EQ(plain.get(), '[');
+    }
+    // ... until a folder comes that its encoding cannot hold: an ANSI file of an older
+    // version, or an empty one, becomes UTF-16 with all its other lines.
+    const std::pair<const char*, std::string> existing[] = {
+        {"ANSI", "; kept\r\n[Other]\r\nName=Caf\xE9\r\n[Java Runtime Environment]\r\nJRE Path=x\r\n"},
+        {"empty", ""},
+    };
+    for (const auto& [name, text] : existing) {
+        ASSERT_TRUE(test_support::WriteBytes(shipped, text)) << name;
+        RememberJrePath(launcher, runtime);
+        EXPECT_EQ(Read(shipped, L"Java Runtime Environment", L"JRE Path"), runtime) << name;
+        const std::string bytes = test_support::ReadBytes(shipped);
+        EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE") << name;
+        if (!text.empty()) {
+            EXPECT_EQ(Read(shipped, L"Other", L"Name"), L"Caf\u00E9") << name;
+            const std::wstring start(reinterpret_cast<const wchar_t*>(bytes.data() + 2), 8);
+            EXPECT_EQ(start, L"; kept\r\n") << name;
+        }
+    }
 }
 
 TEST(RememberJrePath, BesideTheExecutablesForAService) {
