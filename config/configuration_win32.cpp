@@ -158,8 +158,7 @@ bool ReadConfiguration(Launcher& launcher) {
     launcher.ProductCode = ReadNotedSetting(launcher, plain, kProductSection, L"Product Code");
     launcher.ProductName = ReadNotedSetting(launcher, plain, kProductSection, L"Product Name");
 
-    // The launcher carries no embedded settings text: the in-memory layer stays empty.
-    LayeredSettingsStore layered(configurationPath, L"");
+    LayeredSettingsStore layered(configurationPath);
     auto read = [&](const wchar_t* section, const wchar_t* key) {
         return ReadNotedSetting(launcher, layered, section, key);
     };

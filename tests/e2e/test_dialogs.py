@@ -246,6 +246,38 @@ class MissingRuntimeDialogTest(harness.TestCase):
         self.assertIn("started", result.stdout)
         self.assertIn("JRE Path=%s\\" % harness.win_path(new), ini_text(self.per_user_ini()))
 
+    def test_a_folder_outside_the_code_page_turns_an_existing_ansi_file_into_utf16(self):
+        # A per-user file an older version wrote in the ANSI code page, with more in it.
+        appdata = harness.temp_dir("appdata-")
+        user_file = appdata / self.product / "42" / "app.ini"
+        user_file.parent.mkdir(parents=True)
+        user_file.write_bytes(b"; kept\r\n[Other]\r\nName=Caf\xe9\r\n"
+                              b"[Java Runtime Environment]\r\nJRE Path=\r\n")
+        runtime = standin.make_runtime(harness.temp_dir("rt-") / "\u7530\u4e2d jre", 64,
+                                       log=harness.win_path(self.log))
+        app = self.make_app()
+        env = {"VMBOOT_TEST_PICKED_FOLDERS": harness.win_path(runtime),
+               "APPDATA": harness.win_path(appdata)}
+        process = app.start(env=env, timeout=120)
+        ui = harness.UiDriver()
+        dialog = ui.wait_dialog(timeout=60, pid=process)
+        ui.press("Browse...")
+        self.assertTrue(control(ui.info(), 1)["enabled"])
+        ui.press("OK")
+        result = process.wait(90)
+        self.assertExitCode(result, 0, dialog)
+
+        data = user_file.read_bytes()
+        self.assertEqual(data[:2], b"\xff\xfe", data[:40])
+        text = data.decode("utf-16")
+        self.assertIn("JRE Path=%s\\\r\n" % harness.win_path(runtime), text)
+        self.assertTrue(text.startswith("; kept\r\n[Other]\r\nName=Caf\u00e9\r\n"), text)
+        # The next start of the real launcher finds it without asking.
+        shutil.copyfile(harness.launcher_path(64), app.exe)
+        again = app.run(env={"APPDATA": harness.win_path(appdata)}, timeout=60)
+        self.assertExitCode(again, 0)
+        self.assertIn("started", again.stdout)
+
     def test_server_only_refuses_a_client_runtime(self):
         client = self.runtime(vm_dirs=("client",))
         app = self.make_app("server")

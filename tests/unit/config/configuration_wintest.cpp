@@ -400,7 +400,7 @@ TEST(ReadNotedSetting, RecordsFileValueAndLayer) {
     RecordingLog log;
     Launcher launcher;
     launcher.Decisions = &log;
-    LayeredSettingsStore layered(path, L"");
+    LayeredSettingsStore layered(path);
     EXPECT_EQ(ReadNotedSetting(launcher, layered, L"Application", L"Cmd"), L" -v");
     // The plain read of the same store's file base ignores the append section.
     EXPECT_EQ(ReadNotedSetting(launcher, layered.File(), L"Application", L"Cmd"), L"");
