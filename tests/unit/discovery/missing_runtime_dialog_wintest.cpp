@@ -10,7 +10,6 @@
 #include "core/format.h"
 #include "core/launcher_win32.h"
 #include "core/resources_win32.h"
-#include "discovery/criteria.h"
 #include "discovery/version_win32.h"
 #include "options/path_utils.h"
 #include "resources/resource_ids.h"
@@ -51,11 +50,6 @@ class MissingRuntimeDialogTest : public testing::Test {
         std::error_code ignored;
         fs::remove_all(root_, ignored);
     }
-    static void Touch(const fs::path& file) {
-        fs::create_directories(file.parent_path());
-        UniqueFileHandle created(
-            ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    }
     // A VM library the dialog accepts: a PE image for this build's processor.
     static void Library(const fs::path& file) {
         wchar_t self[MAX_PATH];
@@ -64,13 +58,6 @@ class MissingRuntimeDialogTest : public testing::Test {
                 (sizeof(void*) == 8 ? L"probe_x64.dll" : L"probe_x86.dll");
         fs::create_directories(file.parent_path());
         ASSERT_TRUE(::CopyFileW(probe.c_str(), file.c_str(), FALSE));
-    }
-    static void Write(const fs::path& file, const std::string& text) {
-        fs::create_directories(file.parent_path());
-        UniqueFileHandle created(
-            ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-        DWORD written = 0;
-        ::WriteFile(created.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     }
     std::wstring Folder(const wchar_t* name) const { return (root_ / name).wstring(); }
 
@@ -289,58 +276,5 @@ TEST_F(MissingRuntimeDialogTest, LongPathsArmLibrariesAndDetails) {
     for (std::wstring level = deep + L"\\bin\\server"; level.size() > root_.wstring().size();
          level.resize(level.rfind(L'\\'))) {
         ::RemoveDirectoryW(ToLongPathForm(level).c_str());
-    }
-}
-
-// A runtime outside the version range is refused with the reason in words, as the next start
-// would pass it over; a "bin" folder and a Java 8 kit's root stand for their runtime.
-TEST_F(MissingRuntimeDialogTest, RefusesARuntimeOutsideTheVersionRange) {
-    Library(root_ / L"jdk8" / L"jre" / L"bin" / L"server" / L"jvm.dll");
-    Write(root_ / L"jdk8" / L"release", "JAVA_VERSION=\"1.8.0_392\"\n");
-    Library(root_ / L"jdk17" / L"bin" / L"server" / L"jvm.dll");
-    Write(root_ / L"jdk17" / L"release", "JAVA_VERSION=\"17.0.9\"\n");
-    Library(root_ / L"noversion" / L"bin" / L"server" / L"jvm.dll");
-    struct Case {
-        const wchar_t* minimum;
-        const wchar_t* picked;
-        bool accepted;
-        const wchar_t* folder;  // the runtime folder taken, below root_
-    };
-    const Case cases[] = {
-        {L"17", L"jdk8", false, L"jdk8\\jre\\"},
-        {L"17", L"jdk17\\bin", true, L"jdk17\\"},
-        {L"", L"jdk8", true, L"jdk8\\jre\\"},
-        {L"", L"noversion", true, L"noversion\\"},
-        {L"11", L"noversion", false, L"noversion\\"},  // no release file: version unknown
-    };
-    for (const Case& c : cases) {
-        RuntimeCriteriaKeys keys;
-        keys.MinimumVersion = c.minimum;
-        Launcher launcher;
-        launcher.Criteria = BuildSearchCriteria(keys);
-        ScriptedPicker picker;
-        picker.answers = {Folder(c.picked)};
-        std::wstring folder, library, initialHint, hint;
-        RunModal(
-            [&] {
-                return ShowMissingRuntimeDialog(nullptr, launcher, L"m", picker, folder, library);
-            },
-            [&](HWND dialog) {
-                initialHint = Text(::GetDlgItem(dialog, IDC_BROWSE_HINT));
-                Press(dialog, IDC_BROWSE);
-                EXPECT_EQ(OkEnabled(dialog), c.accepted) << Folder(c.picked);
-                hint = Text(::GetDlgItem(dialog, IDC_BROWSE_HINT));
-                Press(dialog, c.accepted ? IDOK : IDCANCEL);
-            });
-        if (c.accepted) {
-            EXPECT_EQ(hint, initialHint) << Folder(c.picked);
-            EXPECT_EQ(folder, (root_ / c.folder).wstring());
-            EXPECT_EQ(library, (root_ / c.folder).wstring() + L"bin\\server\\jvm.dll");
-        } else if (*c.minimum == L'1' && c.minimum[1] == L'7') {
-            EXPECT_EQ(hint, L"Java 8.0.392 found; this application needs minimum version 17.0.");
-        } else {
-            EXPECT_EQ(hint, L"This folder cannot be used: version unknown (no release file), and "
-                            L"the application sets a version range.");
-        }
     }
 }

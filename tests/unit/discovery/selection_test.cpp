@@ -328,6 +328,8 @@ TEST(SearchRuntime, RememberedFolderOnlyWhileItFits) {
          L"C:\\app\\rt\\", L"below-minimum-version"},
         {"a Java 8 kit root, no bound", L"D:\\jdk8", L"", true, RuntimeSource::RememberedJrePath,
          L"D:\\jdk8\\jre\\", L""},
+        {"a runtime's bin folder", L"D:\\jdk17\\bin\\", L"17", true,
+         RuntimeSource::RememberedJrePath, L"D:\\jdk17\\", L""},
         {"uninstalled", L"D:\\gone", L"", true, RuntimeSource::JrePath, L"C:\\app\\rt\\",
          L"folder-missing"},
         {"no VM library left", L"D:\\empty", L"", true, RuntimeSource::JrePath, L"C:\\app\\rt\\",
