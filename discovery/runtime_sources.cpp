@@ -101,20 +101,21 @@ VmLibraryLocation LocateVmLibrary(FileProbe& files, const std::wstring& folder, 
 
 RuntimeFolder LocateRuntimeFolder(FileProbe& files, const std::wstring& folder, JvmTypeMode mode,
                                   DecisionLog* log) {
-    RuntimeFolder result{folder, LocateVmLibrary(files, folder, mode, log)};
-    if (!result.library.path.empty()) return result;
-    std::vector<std::wstring> others = {folder + L"jre\\"};
-    constexpr std::wstring_view kBin = L"\\bin\\";
-    if (folder.size() > kBin.size()) {
-        std::wstring end = folder.substr(folder.size() - kBin.size());
-        for (wchar_t& c : end) c = static_cast<wchar_t>(c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c);
-        if (end == kBin) others.push_back(folder.substr(0, folder.size() - kBin.size() + 1));
+    for (int step = 0; step < 3; ++step) {
+        std::wstring candidate = step == 0 ? folder : folder + L"jre\\";
+        if (step == 2) {
+            // "...\bin\": the runtime is the folder above.
+            const std::size_t n = folder.size();
+            if (n < 6 || folder[n - 5] != L'\\' || (folder[n - 4] | 0x20) != L'b' ||
+                (folder[n - 3] | 0x20) != L'i' || (folder[n - 2] | 0x20) != L'n') {
+                break;
+            }
+            candidate = folder.substr(0, n - 4);
+        }
+        VmLibraryLocation library = LocateVmLibrary(files, candidate, mode, log);
+        if (!library.path.empty()) return {std::move(candidate), std::move(library)};
     }
-    for (const std::wstring& other : others) {
-        VmLibraryLocation library = LocateVmLibrary(files, other, mode, log);
-        if (!library.path.empty()) return {other, std::move(library)};
-    }
-    return result;
+    return {folder, {}};
 }
 
 bool HasRuntimeMarker(FileProbe& files, const std::wstring& folder) {

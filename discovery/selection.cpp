@@ -226,34 +226,37 @@ RuntimeSearchResult SearchRuntime(const RuntimeSearchInputs& inputs, RegistryAcc
         NoteDecision(log, "discovery", "vendor-roots", {{"skipped", L"Vendor Runtimes is no"}});
     }
     const bool fallback = criteria.VendorRuntimes == VendorRuntimesMode::Fallback;
-    auto registryView = [&](RegistryView view) -> std::optional<RuntimeSearchResult> {
+    // Each step fills `result` through accept() when it yields a VM library.
+    auto registryView = [&](RegistryView view) {
         const bool other = view == RegistryView::Alternate;
         const std::vector<RuntimeCandidate>* extra = nullptr;
         if (vendor && !fallback) extra = other ? &vendor->other : &vendor->own;
         std::optional<std::wstring> registered = FindRegisteredRuntime(
             registry, files, view, criteria, inputs.pairProduct, log, extra);
-        if (!registered) return std::nullopt;
+        if (!registered) return false;
         VmLibraryLocation found = LocateVmLibrary(files, *registered, criteria.JvmType, log);
-        if (found.path.empty()) return std::nullopt;
-        return accept(other ? RuntimeSource::AlternateRegistry : RuntimeSource::NativeRegistry,
-                      *registered, found, other);
+        if (found.path.empty()) return false;
+        accept(other ? RuntimeSource::AlternateRegistry : RuntimeSource::NativeRegistry,
+               *registered, found, other);
+        return true;
     };
     // Only when the sources before found nothing, so that no installation they serve changes
     // its choice; this build's own vendor runtimes come before a hand-over to the pair product.
-    auto vendorFallback = [&](bool other) -> std::optional<RuntimeSearchResult> {
-        if (!fallback) return std::nullopt;
+    auto vendorFallback = [&](bool other) {
+        if (!fallback) return false;
         if (!vendor) vendor = ScanVendorRuntimes(registry, files, criteria, hasPair, log);
         std::vector<RuntimeCandidate>& list = other ? vendor->other : vendor->own;
         std::optional<RuntimeCandidate> chosen = SelectRuntime(list, criteria, log);
-        if (!chosen) return std::nullopt;
+        if (!chosen) return false;
         VmLibraryLocation found = LocateVmLibrary(files, chosen->home, criteria.JvmType, log);
-        if (found.path.empty()) return std::nullopt;
-        return accept(RuntimeSource::VendorRegistry, chosen->home, found, other);
+        if (found.path.empty()) return false;
+        accept(RuntimeSource::VendorRegistry, chosen->home, found, other);
+        return true;
     };
-    if (auto chosen = registryView(RegistryView::Native)) return *chosen;
-    if (auto chosen = vendorFallback(false)) return *chosen;
-    if (auto chosen = registryView(RegistryView::Alternate)) return *chosen;
-    if (auto chosen = vendorFallback(true)) return *chosen;
+    if (registryView(RegistryView::Native) || vendorFallback(false) ||
+        registryView(RegistryView::Alternate) || vendorFallback(true)) {
+        return result;
+    }
     NoteDecision(log, "discovery", "chosen", {{"source", DecisionText(RuntimeSource::None)}});
     return result;
 }
