@@ -11,6 +11,7 @@
 #include "core/text_win32.h"
 #include "core/unique_handle_win32.h"
 #include "discovery/discovery_win32.h"
+#include "discovery/missing_runtime_dialog_win32.h"
 #include "launcher/launch_sequence_win32.h"
 
 namespace {

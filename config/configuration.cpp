@@ -39,7 +39,9 @@ PerUserLocation PerUserLocationFor(std::wstring_view appData, std::wstring_view 
                     (appData.size() > 2 && appData[0] == L'\\' && appData[1] == L'\\');
     if (!absolute) return location;
     location.ProductFolder = std::wstring(appData) + L"\\" + SanitizeFolderName(productName);
-    location.CodeFolder = location.ProductFolder + L"\\" + std::wstring(productCode);
+    // A code such as "1:2" or "a\b" would name no folder, or one below a missing one: every
+    // save would fail.
+    location.CodeFolder = location.ProductFolder + L"\\" + SanitizeFolderName(productCode);
     location.File = location.CodeFolder + L"\\" + std::wstring(name) + L".ini";
     return location;
 }

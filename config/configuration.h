@@ -31,7 +31,7 @@ struct PerUserLocation {
     std::wstring File;           ///< CodeFolder\<base name>.ini
 };
 
-/// APPDATA, the sanitised product name, the product code and the executable's base name
+/// APPDATA, the sanitised product name and code, and the executable's base name
 /// (after its last "\", cut before its last ".") with ".ini". All three empty when APPDATA
 /// is not an absolute path ("X:..." or "\\server..."; unset included): no per-user file.
 PerUserLocation PerUserLocationFor(std::wstring_view appData, std::wstring_view productName,

@@ -5,7 +5,6 @@
 #include "core/launcher_win32.h"
 #include "core/messages_win32.h"
 #include "core/text_win32.h"
-#include "core/unique_handle_win32.h"
 #include "discovery/criteria.h"
 #include "options/path_utils.h"
 #include "options/path_utils_win32.h"
@@ -22,19 +21,24 @@ void NoteKey(const Launcher& launcher, const std::wstring& file, const std::wstr
                   {"source", SettingSourceName(source)}});
 }
 
-// "JRE Path": a service keeps it beside the executable; anyone else reads it from the
-// per-user file alone once that file exists.
-std::wstring ReadJrePathValue(Launcher& launcher, LayeredSettingsStore& layered) {
-    if (launcher.IsServiceApplication) {
-        return ReadNotedSetting(launcher, layered, kRuntimeSection, kJrePathKey);
+// "JRE Path" of the application, and the folder remembered for this user. A service keeps
+// both in the one file beside the executable, where they cannot be told apart. Anyone else
+// has the remembered one in the per-user file; it no longer hides the application's own,
+// which is the fallback when the remembered runtime is gone or no longer fits.
+std::wstring ReadJrePathValue(Launcher& launcher, LayeredSettingsStore& layered,
+                              std::wstring& remembered) {
+    remembered.clear();
+    if (!launcher.IsServiceApplication) {
+        std::wstring perUser = LauncherPerUserConfigurationPath(launcher, false);
+        bool exists = !perUser.empty() && PathExists(perUser);
+        NoteDecision(launcher.Decisions, "config", "per-user-file",
+                     {{"path", perUser}, {"exists", exists ? L"yes" : L"no"}});
+        if (exists) {
+            IniSettingsStore store(perUser);
+            remembered = ReadNotedSetting(launcher, store, kRuntimeSection, kJrePathKey);
+        }
     }
-    std::wstring perUser = LauncherPerUserConfigurationPath(launcher, false);
-    bool exists = !perUser.empty() && PathExists(perUser);
-    NoteDecision(launcher.Decisions, "config", "per-user-file",
-                 {{"path", perUser}, {"exists", exists ? L"yes" : L"no"}});
-    if (!exists) return ReadNotedSetting(launcher, layered, kRuntimeSection, kJrePathKey);
-    IniSettingsStore store(perUser);
-    return ReadNotedSetting(launcher, store, kRuntimeSection, kJrePathKey);
+    return ReadNotedSetting(launcher, layered, kRuntimeSection, kJrePathKey);
 }
 
 void WriteJrePath(const Launcher& launcher, const std::wstring& file, const std::wstring& folder) {
@@ -42,17 +46,8 @@ void WriteJrePath(const Launcher& launcher, const std::wstring& file, const std:
         launcher.Decisions, "config", "remember-jre-path",
         {{"file", file}, {"value", folder}, {"written", launcher.DryRun ? L"no" : L"yes"}});
     if (launcher.DryRun || file.empty()) return;
-    // The profile functions create a new file in the ANSI code page, where a folder such as
-    // C:\Users\田中\jdk comes back as "?". A file that starts with the UTF-16LE mark keeps
-    // Unicode; CREATE_NEW leaves an existing file as it is.
-    static constexpr unsigned char kUtf16Mark[] = {0xFF, 0xFE};
-    UniqueFileHandle created(::CreateFileW(ToLongPathForm(file).c_str(), GENERIC_WRITE, 0, nullptr,
-                                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (created) {
-        DWORD written = 0;
-        ::WriteFile(created.get(), kUtf16Mark, sizeof(kUtf16Mark), &written, nullptr);
-    }
-    created.reset();
+    // A folder such as C:\Users\田中\jdk that the file's encoding cannot hold turns the
+    // file into UTF-16 (the store does that), so it never comes back as "?".
     IniSettingsStore store(file);
     store.WriteString(kRuntimeSection, kJrePathKey, folder);  // A failed write is ignored.
 }
@@ -163,8 +158,7 @@ bool ReadConfiguration(Launcher& launcher) {
     launcher.ProductCode = ReadNotedSetting(launcher, plain, kProductSection, L"Product Code");
     launcher.ProductName = ReadNotedSetting(launcher, plain, kProductSection, L"Product Name");
 
-    // The launcher carries no embedded settings text: the in-memory layer stays empty.
-    LayeredSettingsStore layered(configurationPath, L"");
+    LayeredSettingsStore layered(configurationPath);
     auto read = [&](const wchar_t* section, const wchar_t* key) {
         return ReadNotedSetting(launcher, layered, section, key);
     };
@@ -179,11 +173,16 @@ bool ReadConfiguration(Launcher& launcher) {
 
     keys.PreferredVersions = read(kRuntimeSection, L"Preferred versions");
 
-    std::wstring jrePathValue = ReadJrePathValue(launcher, layered);
+    std::wstring remembered;
+    std::wstring jrePathValue = ReadJrePathValue(launcher, layered, remembered);
     std::wstring module;
     if (!ModulePath(launcher, module)) return false;
     launcher.JrePath = ResolveJrePath(jrePathValue, LauncherFolderOf(module));
-    NoteDecision(launcher.Decisions, "config", "jre-path", {{"resolved", launcher.JrePath}});
+    launcher.JrePathConfigured = !jrePathValue.empty();
+    launcher.RememberedJrePath =
+        remembered.empty() ? std::wstring() : ResolveJrePath(remembered, LauncherFolderOf(module));
+    NoteDecision(launcher.Decisions, "config", "jre-path",
+                 {{"resolved", launcher.JrePath}, {"remembered", launcher.RememberedJrePath}});
 
     keys.JvmType = read(kRuntimeSection, L"JVM Type");
     keys.JvmSource = read(kRuntimeSection, L"JVM Source");

@@ -27,11 +27,6 @@ bool ParseHeader(std::wstring_view line, std::wstring& name) {
 }
 }  // namespace
 
-std::uint32_t SettingsDocument::ReadHeader(std::uint32_t& value) {
-    value = 0;
-    return 1;
-}
-
 const std::wstring* SettingsDocument::Find(std::wstring_view section, std::wstring_view key) const {
     for (const auto& candidate : sections_) {
         if (candidate.Name != section) continue;
@@ -43,30 +38,6 @@ const std::wstring* SettingsDocument::Find(std::wstring_view section, std::wstri
     }
     return nullptr;
 }
-
-void SettingsDocument::GetString(const std::wstring& section, const std::wstring& key,
-                                 std::wstring& out) {
-    if (const std::wstring* value = Find(section, key)) out = *value;
-}
-
-void SettingsDocument::GetSectionNames(std::vector<std::wstring>& names) {
-    names.clear();
-    for (const auto& section : sections_) names.push_back(section.Name);
-}
-
-bool SettingsDocument::WriteString(const std::wstring& section, const std::wstring& key,
-                                   const std::wstring& value) {
-    for (auto& candidate : sections_) {
-        if (candidate.Name == section) {
-            candidate.Pairs.emplace_back(key, value);
-            return true;
-        }
-    }
-    AppendSection(section).Pairs.emplace_back(key, value);
-    return true;
-}
-
-bool SettingsDocument::DeleteStoreFile() { return false; }
 
 SettingsSection& SettingsDocument::AppendSection(std::wstring name) {
     sections_.push_back(SettingsSection{std::move(name), {}});
@@ -98,37 +69,29 @@ void ParseSettingsText(SettingsDocument& document, std::wstring_view text) {
 
 std::wstring AppendSectionName(std::wstring_view section) { return std::wstring(section) + L"+"; }
 
-LayeredValue CombineLayers(std::wstring_view documentValue, std::wstring_view fileValue,
-                           std::wstring_view appendValue) {
+LayeredValue CombineLayers(std::wstring_view fileValue, std::wstring_view appendValue) {
     if (!fileValue.empty()) return {std::wstring(fileValue), SettingSource::File};
-    LayeredValue result{std::wstring(documentValue),
-                        documentValue.empty() ? SettingSource::Absent : SettingSource::Document};
+    LayeredValue result;
     if (appendValue.empty()) return result;
     if (appendValue.front() != L' ') result.Value += L' ';
     result.Value += appendValue;
-    result.Source =
-        documentValue.empty() ? SettingSource::AppendSection : SettingSource::DocumentAppended;
+    result.Source = SettingSource::AppendSection;
     return result;
 }
 
-LayeredValue ReadLayered(const LayerReader& document, const LayerReader& file,
-                         const std::wstring& section, const std::wstring& key) {
-    std::wstring documentValue = document(section, key);
+LayeredValue ReadLayered(const LayerReader& file, const std::wstring& section,
+                         const std::wstring& key) {
     std::wstring fileValue = file(section, key);
-    if (!fileValue.empty()) return CombineLayers(documentValue, fileValue, {});
-    return CombineLayers(documentValue, {}, file(AppendSectionName(section), key));
+    if (!fileValue.empty()) return CombineLayers(fileValue, {});
+    return CombineLayers({}, file(AppendSectionName(section), key));
 }
 
 const wchar_t* SettingSourceName(SettingSource source) {
     switch (source) {
-        case SettingSource::Document:
-            return L"document";
         case SettingSource::File:
             return L"file";
         case SettingSource::AppendSection:
             return L"append";
-        case SettingSource::DocumentAppended:
-            return L"document+append";
         case SettingSource::Absent:
             break;
     }

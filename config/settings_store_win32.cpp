@@ -31,6 +31,36 @@ bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
     return true;
 }
 
+// Writes `bytes` beside `path` and moves them over it, so an interrupted write loses nothing.
+bool ReplaceFileContents(const std::wstring& path, const std::string& bytes) {
+    std::wstring temporary = path + L".vmboot-new";
+    {
+        UniqueFileHandle file(::CreateFileW(ToLongPathForm(temporary).c_str(), GENERIC_WRITE, 0,
+                                            nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                            nullptr));
+        if (!file) return false;
+        DWORD written = 0;
+        if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                         nullptr) ||
+            written != bytes.size() || !::FlushFileBuffers(file.get())) {
+            file.reset();
+            ::DeleteFileW(ToLongPathForm(temporary).c_str());
+            return false;
+        }
+    }
+    if (!::MoveFileExW(ToLongPathForm(temporary).c_str(), ToLongPathForm(path).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        ::DeleteFileW(ToLongPathForm(temporary).c_str());
+        return false;
+    }
+    return true;
+}
+
+bool FitsAnsiCodePage(std::wstring_view text) {
+    std::string ignored;
+    return ToCodePageExact(CP_ACP, text, ignored);
+}
+
 }  // namespace
 
 struct IniSettingsStore::Utf8Cache {
@@ -74,44 +104,38 @@ bool IniSettingsStore::WriteUtf8Value(const std::wstring& section, const std::ws
     std::string updated = (bom ? std::string("\xEF\xBB\xBF") : std::string()) +
                           EncodeUtf8Text(RewriteSettingsValue(text, section, key, value));
     utf8_.reset();
-    // Written beside the file and moved over it, so an interrupted write loses nothing.
-    std::wstring temporary = path_ + L".vmboot-new";
-    {
-        UniqueFileHandle file(::CreateFileW(ToLongPathForm(temporary).c_str(), GENERIC_WRITE, 0,
-                                            nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                            nullptr));
-        if (!file) return false;
-        DWORD written = 0;
-        if (!::WriteFile(file.get(), updated.data(), static_cast<DWORD>(updated.size()), &written,
-                         nullptr) ||
-            written != updated.size() || !::FlushFileBuffers(file.get())) {
-            file.reset();
-            ::DeleteFileW(ToLongPathForm(temporary).c_str());
-            return false;
-        }
-    }
-    if (!::MoveFileExW(ToLongPathForm(temporary).c_str(), ToLongPathForm(path_).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        ::DeleteFileW(ToLongPathForm(temporary).c_str());
-        return false;
-    }
-    return true;
+    return ReplaceFileContents(path_, updated);
 }
 
-std::uint32_t IniSettingsStore::ReadHeader(std::uint32_t& value) {
-    value = 0;
-    UniqueFileHandle file(::CreateFileW(path_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return ::GetLastError();
-    unsigned char bytes[4] = {};
-    DWORD read = 0;
-    if (!::ReadFile(file.get(), bytes, sizeof(bytes), &read, nullptr)) return ::GetLastError();
-    // A file shorter than the header has no header; do not report a partial value as read.
-    if (read != sizeof(bytes)) return ERROR_HANDLE_EOF;
-    value = static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8) |
-            (static_cast<std::uint32_t>(bytes[2]) << 16) |
-            (static_cast<std::uint32_t>(bytes[3]) << 24);
-    return 0;
+bool IniSettingsStore::WriteUnicodeValue(const std::wstring& section, const std::wstring& key,
+                                         const std::wstring& value, bool& handled) {
+    handled = false;
+    if (FitsAnsiCodePage(section) && FitsAnsiCodePage(key) && FitsAnsiCodePage(value)) {
+        return false;
+    }
+    std::string bytes;
+    if (!ReadWholeFile(path_, bytes)) {
+        // Only a file that is not there yet may be made anew.
+        if (::GetFileAttributesW(ToLongPathForm(path_).c_str()) != INVALID_FILE_ATTRIBUTES) {
+            return false;
+        }
+        bytes.clear();
+    }
+    // A UTF-16 file keeps every character: the profile functions write it as it is.
+    if (bytes.compare(0, 2, "\xFF\xFE") == 0) return false;
+    handled = true;
+    // The profile functions would write "?" for what the ANSI code page lacks, in an ANSI
+    // file and in an empty one alike: the file becomes UTF-16 with all its text.
+    std::wstring text = FromCodePage(CP_ACP, bytes);
+    text = RewriteSettingsValue(text, section, key, value);
+    std::string updated("\xFF\xFE");
+    for (wchar_t c : text) {
+        const auto unit = static_cast<std::uint16_t>(c);
+        updated += static_cast<char>(unit & 0xFF);
+        updated += static_cast<char>(unit >> 8);
+    }
+    utf8_.reset();
+    return ReplaceFileContents(path_, updated);
 }
 
 std::wstring IniSettingsStore::ReadFileValue(const std::wstring& section, const std::wstring& key) {
@@ -133,60 +157,24 @@ void IniSettingsStore::GetString(const std::wstring& section, const std::wstring
     out = ReadFileValue(section, key);
 }
 
-void IniSettingsStore::GetSectionNames(std::vector<std::wstring>& names) {
-    names.clear();
-    if (const SettingsDocument* document = Utf8Document()) {
-        names = ProfileSectionNames(*document);
-        return;
-    }
-    std::wstring buffer;
-    // Names come as a double-null-terminated list; capacity - 2 means it may be cut.
-    FillGrowingBuffer(buffer, 256, [&](wchar_t* data, DWORD capacity) -> DWORD {
-        DWORD length = ::GetPrivateProfileSectionNamesW(data, capacity, path_.c_str());
-        if (length + 2 >= capacity) return kGrowBuffer;
-        // Keep the terminating null of the last name in the result.
-        return length + 1;
-    });
-    std::wstring name;
-    for (wchar_t c : buffer) {
-        if (c == L'\0') {
-            if (!name.empty()) names.push_back(name);
-            name.clear();
-        } else {
-            name += c;
-        }
-    }
-    if (!name.empty()) names.push_back(name);
-}
-
 bool IniSettingsStore::WriteString(const std::wstring& section, const std::wstring& key,
                                    const std::wstring& value) {
     bool handled = false;
     bool written = WriteUtf8Value(section, key, value, handled);
+    if (handled) return written;
+    written = WriteUnicodeValue(section, key, value, handled);
     if (handled) return written;
     utf8_.reset();
     return ::WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(),
                                         path_.c_str()) != FALSE;
 }
 
-bool IniSettingsStore::DeleteStoreFile() { return ::DeleteFileW(path_.c_str()) != FALSE; }
-
-LayeredSettingsStore::LayeredSettingsStore(std::wstring path, std::wstring_view settingsText)
-    : IniSettingsStore(std::move(path)) {
-    ParseSettingsText(Document(), settingsText);
-}
-
 LayeredValue LayeredSettingsStore::GetStringWithSource(const std::wstring& section,
                                                        const std::wstring& key) {
-    LayerReader document = [this](const std::wstring& s, const std::wstring& k) {
-        std::wstring value;
-        SettingsDocument::GetString(s, k, value);
-        return value;
-    };
     LayerReader file = [this](const std::wstring& s, const std::wstring& k) {
         return ReadFileValue(s, k);
     };
-    return ReadLayered(document, file, section, key);
+    return ReadLayered(file, section, key);
 }
 
 void LayeredSettingsStore::GetString(const std::wstring& section, const std::wstring& key,

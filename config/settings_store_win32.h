@@ -12,14 +12,11 @@ class IniSettingsStore : public SettingsStore {
   public:
     explicit IniSettingsStore(std::wstring path) : path_(std::move(path)) {}
 
-    std::uint32_t ReadHeader(std::uint32_t& value) override;
     /// The whole value however long (the buffer grows until it fits); empty when missing.
     void GetString(const std::wstring& section, const std::wstring& key,
                    std::wstring& out) override;
-    void GetSectionNames(std::vector<std::wstring>& names) override;
     bool WriteString(const std::wstring& section, const std::wstring& key,
                      const std::wstring& value) override;
-    bool DeleteStoreFile() override;
 
     const std::wstring& Path() const { return path_; }
 
@@ -34,19 +31,22 @@ class IniSettingsStore : public SettingsStore {
     /// the file is not UTF-8 (`handled` false) or cannot be written.
     bool WriteUtf8Value(const std::wstring& section, const std::wstring& key,
                         const std::wstring& value, bool& handled);
+    /// Sets one key whose text the ANSI code page cannot hold in a file that is not UTF-16
+    /// (ANSI, empty or missing) by rewriting the file as UTF-16 with all its other lines.
+    /// `handled` false when the profile functions can write it as it is.
+    bool WriteUnicodeValue(const std::wstring& section, const std::wstring& key,
+                           const std::wstring& value, bool& handled);
 
     std::wstring path_;
     struct Utf8Cache;
     std::shared_ptr<Utf8Cache> utf8_;
 };
 
-/// The in-memory document, then the file, then the file's "<section>+" append section.
-/// GetString through either base is the layered read; every other operation acts on the
-/// file through the IniSettingsStore base and on the document through the other.
-class LayeredSettingsStore : public IniSettingsStore, public SettingsDocument {
+/// The file, then the file's "<section>+" append section. GetString is the layered read;
+/// ReadFileValue and every other operation act on the file alone.
+class LayeredSettingsStore : public IniSettingsStore {
   public:
-    /// `settingsText` fills the in-memory layer (the launcher passes an empty text).
-    LayeredSettingsStore(std::wstring path, std::wstring_view settingsText);
+    explicit LayeredSettingsStore(std::wstring path) : IniSettingsStore(std::move(path)) {}
 
     void GetString(const std::wstring& section, const std::wstring& key,
                    std::wstring& out) override;
@@ -54,5 +54,4 @@ class LayeredSettingsStore : public IniSettingsStore, public SettingsDocument {
     LayeredValue GetStringWithSource(const std::wstring& section, const std::wstring& key);
 
     IniSettingsStore& File() { return *this; }
-    SettingsDocument& Document() { return *this; }
 };

@@ -196,15 +196,6 @@ std::wstring FindProfileValue(const SettingsDocument& document, std::wstring_vie
     return {};
 }
 
-std::vector<std::wstring> ProfileSectionNames(const SettingsDocument& document) {
-    std::vector<std::wstring> names;
-    for (const SettingsSection& s : document.Sections()) {
-        std::wstring_view name = Trim(s.Name);
-        if (!name.empty()) names.emplace_back(name);
-    }
-    return names;
-}
-
 std::wstring RewriteSettingsValue(std::wstring_view text, std::wstring_view section,
                                   std::wstring_view key, std::wstring_view value) {
     std::vector<Line> lines = SplitLines(text);

@@ -30,9 +30,6 @@ void ParseUtf8Settings(SettingsDocument& document, std::string_view bytes);
 std::wstring FindProfileValue(const SettingsDocument& document, std::wstring_view section,
                               std::wstring_view key);
 
-/// The section names in file order, empty names skipped.
-std::vector<std::wstring> ProfileSectionNames(const SettingsDocument& document);
-
 /// `text` with `key` of `section` set to `value`, every other line (and its line end) kept
 /// as it was: the first matching key line is rewritten in place; a missing key is added
 /// after the section's last key line; a missing section is added at the end.

@@ -50,6 +50,11 @@ public:
     RuntimeSearchCriteria Criteria;
     std::wstring VmLibraryPath;
     std::wstring JrePath;
+    /// "JRE Path" had a value (an empty one still probes the launcher folder).
+    bool JrePathConfigured = false;
+    /// The folder the user picked in the missing-runtime dialog, from the per-user file;
+    /// empty when there is none. Tried before JrePath, and only while it still fits.
+    std::wstring RememberedJrePath;
     std::wstring PairProduct;
     /// Asks for a runtime folder in the missing-runtime dialog; null = the shell's picker.
     /// Only test programs set it.

@@ -55,4 +55,8 @@ bool ToCodePageExact(UINT codePage, std::wstring_view text, std::string& out) {
 
 std::wstring FromThreadAnsi(std::string_view text) { return MultiByteToWide(CP_THREAD_ACP, text); }
 
+std::wstring FromCodePage(UINT codePage, std::string_view text) {
+    return MultiByteToWide(codePage, text);
+}
+
 std::wstring FromUtf8(std::string_view text) { return MultiByteToWide(CP_UTF8, text); }

@@ -15,6 +15,8 @@ std::string ToThreadAnsi(std::wstring_view text);
 bool ToCodePageExact(UINT codePage, std::wstring_view text, std::string& out);
 /// The thread's ANSI code page to UTF-16.
 std::wstring FromThreadAnsi(std::string_view text);
+/// `codePage` to UTF-16 (CP_ACP for what the profile functions wrote).
+std::wstring FromCodePage(UINT codePage, std::string_view text);
 /// Standard UTF-8 to UTF-16; invalid sequences become U+FFFD.
 std::wstring FromUtf8(std::string_view text);
 

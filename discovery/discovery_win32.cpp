@@ -59,6 +59,8 @@ void CheckVmLibraryMachine(Launcher& launcher) {
 bool DiscoverRuntime(Launcher& launcher) {
     RuntimeSearchInputs inputs;
     inputs.jrePath = launcher.JrePath;
+    inputs.jrePathConfigured = launcher.JrePathConfigured;
+    inputs.rememberedJrePath = launcher.RememberedJrePath;
     // The configuration was read from beside this path, so the folder is known by now;
     // without it the shipped runtime is simply not looked for.
     if (!LauncherFolder(launcher, inputs.launcherFolder)) inputs.launcherFolder.clear();
@@ -121,35 +123,4 @@ bool DiscoverRuntime(Launcher& launcher) {
         launcher.Decisions, "discovery", "outcome",
         {{"library", launcher.VmLibraryPath}, {"handOver", DecisionText(launcher.LaunchPairFlag)}});
     return true;
-}
-
-std::wstring RuntimeReportText(std::wstring_view code) {
-    struct Row {
-        const wchar_t* code;
-        UINT id;
-    };
-    static const Row kRows[] = {
-        {L"below-minimum-version", IDS_REJECT_BELOW_MINIMUM},
-        {L"above-maximum-version", IDS_REJECT_ABOVE_MAXIMUM},
-        {L"wrong-kind", IDS_REJECT_WRONG_KIND},
-        {L"provider-not-allowed", IDS_REJECT_PROVIDER},
-        {L"no-vm-library", IDS_REJECT_NO_VM_LIBRARY},
-        {L"other-processor-no-pair-product", IDS_REJECT_OTHER_PROCESSOR},
-        {L"folder-missing", IDS_REJECT_FOLDER_MISSING},
-        {L"damaged-vm-library", IDS_REJECT_DAMAGED_LIBRARY},
-        {L"unsupported-processor", IDS_REJECT_UNSUPPORTED_PROCESSOR},
-        {kOriginBundled, IDS_RUNTIME_BUNDLED},
-    };
-    for (const Row& row : kRows) {
-        if (code == row.code) return LoadResourceText(row.id);
-    }
-    return std::wstring(code);
-}
-
-std::vector<std::wstring> RuntimeReportLines(const std::vector<Decision>& decisions) {
-    std::vector<std::wstring> lines;
-    for (const SeenRuntime& runtime : SeenRuntimes(decisions)) {
-        lines.push_back(DescribeSeenRuntime(runtime, RuntimeReportText));
-    }
-    return lines;
 }

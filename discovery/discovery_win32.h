@@ -22,10 +22,3 @@ VmLibraryLocation LocateVmLibrary(const std::wstring& folder, JvmTypeMode mode);
 
 /// "jre64\" in the 64-bit build, "jre\" in the 32-bit build.
 const wchar_t* PrivateRuntimeFolder();
-
-/// A rejection code (or "bundled") of the runtime report in the user interface language.
-std::wstring RuntimeReportText(std::wstring_view code);
-
-/// One line per runtime the search saw, from the "runtime-seen" decisions, in the user
-/// interface language.
-std::vector<std::wstring> RuntimeReportLines(const std::vector<Decision>& decisions);

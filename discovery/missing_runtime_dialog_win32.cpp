@@ -6,10 +6,13 @@
 #include "core/messages_win32.h"
 #include "core/system_library_win32.h"
 #include "core/resources_win32.h"
+#include "core/format.h"
+#include "discovery/runtime_report.h"
 #include "discovery/hyperlink_label_win32.h"
-#include "discovery/pe_header.h"
 #include "discovery/runtime_sources.h"
 #include "discovery/runtime_sources_win32.h"
+#include "discovery/vendor_runtimes.h"
+#include "discovery/version_win32.h"
 #include "hosting/center_window_win32.h"
 #include "resources/resource_ids.h"
 
@@ -21,12 +24,14 @@ static_assert(kBrowseFlags == 0x241);
 
 struct MissingRuntimeDialog {
     const std::wstring& message;
-    JvmTypeMode mode;
+    RuntimeSearchCriteria criteria;
+    bool hasPairProduct;
     FolderPicker& picker;
     DecisionLog* decisions;
     const std::vector<std::wstring>& report;
     std::wstring chosenFolder;
     std::wstring chosenLibrary;
+    std::wstring hint;  ///< the browse hint as loaded; it shows why a pick was refused
     HyperlinkLabel link;
     int detailsGrowth = 0;  ///< pixels the dialog grew to show the report; 0 while hidden
 };
@@ -36,24 +41,49 @@ std::wstring WithTrailingBackslash(std::wstring folder) {
     return folder;
 }
 
+std::wstring ControlText(HWND dialog, int id) {
+    HWND control = ::GetDlgItem(dialog, id);
+    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(control)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        ::GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+// Why OK stays disabled for a picked folder, in words.
+std::wstring RefusalText(const CheckedFolder& checked, const RuntimeSearchCriteria& criteria) {
+    if (checked.version && (checked.reason == RuntimeRejection::BelowMinimumVersion ||
+                            checked.reason == RuntimeRejection::AboveMaximumVersion)) {
+        const std::wstring found = JavaVersionName(*checked.version);
+        const std::wstring needed =
+            DescribeVersionRequirement(criteria.MinimumVersion, criteria.MaximumVersion);
+        return FormatTemplate(LoadResourceText(IDS_DIALOG_VERSION_REFUSED),
+                              {std::wstring_view(found), std::wstring_view(needed)});
+    }
+    const std::wstring reason = RuntimeReportText(RejectionCode(checked.reason));
+    return FormatTemplate(LoadResourceText(IDS_DIALOG_FOLDER_REFUSED), {std::wstring_view(reason)});
+}
+
 void BrowseForRuntime(HWND dialog, MissingRuntimeDialog& state) {
     std::optional<std::wstring> picked =
         state.picker.PickFolder(dialog, LoadResourceText(IDS_BROWSE_FOR_JRE));
     if (!picked) return;
     ::SetDlgItemTextW(dialog, IDC_JRE_PATH_EDIT, picked->c_str());
-    state.chosenFolder = WithTrailingBackslash(*picked);
+    // The same checks the next start makes of the remembered folder: a runtime outside the
+    // version range or of the wrong kind would fail now and be passed over then. A "bin"
+    // folder or a Java 8 kit's root stands for the runtime in it.
     Win32FileProbe files;
-    state.chosenLibrary = LocateVmLibrary(files, state.chosenFolder, state.mode).path;
-    // Neither build can host a library for another processor family: such a folder is no
-    // runtime for this application. An unreadable header is left to the load to report.
-    if (!state.chosenLibrary.empty()) {
-        std::optional<std::uint16_t> machine = files.ImageMachine(state.chosenLibrary);
-        if (machine && ClassifyMachine(*machine, sizeof(void*) == 8) == MachineFit::Unsupported) {
-            state.chosenLibrary.clear();
-        }
-    }
+    SeenRuntime seen;
+    CheckedFolder checked = CheckRuntimeFolder(files, WithTrailingBackslash(*picked),
+                                               state.criteria, state.hasPairProduct, seen);
+    state.chosenFolder = checked.folder;
+    state.chosenLibrary = checked.accepted ? checked.library.path : std::wstring();
+    if (state.hint.empty()) state.hint = ControlText(dialog, IDC_BROWSE_HINT);
+    const std::wstring hint = checked.accepted ? state.hint : RefusalText(checked, state.criteria);
+    ::SetDlgItemTextW(dialog, IDC_BROWSE_HINT, hint.c_str());
     NoteDecision(state.decisions, "discovery", "dialog-folder",
-                 {{"folder", state.chosenFolder}, {"library", state.chosenLibrary}});
+                 {{"folder", state.chosenFolder},
+                  {"library", state.chosenLibrary},
+                  {"rejected", RejectionCode(checked.reason)}});
     ::EnableWindow(::GetDlgItem(dialog, IDOK), !state.chosenLibrary.empty());
 }
 
@@ -231,8 +261,10 @@ INT_PTR ShowMissingRuntimeDialog(HWND owner, Launcher& launcher, const std::wstr
                                  const std::vector<std::wstring>& report) {
     const DLGTEMPLATE* resource = LoadLocalizedDialog(IDD_MISSING_RUNTIME);
     if (!resource) return -1;
-    MissingRuntimeDialog dialog{
-        message, launcher.Criteria.JvmType, picker, launcher.Decisions, report, {}, {}, {}, 0};
+    RuntimeSearchCriteria criteria = launcher.Criteria;
+    criteria.HostIs64Bit = sizeof(void*) == 8;
+    MissingRuntimeDialog dialog{message,  criteria, !launcher.PairProduct.empty(),
+                                picker,   launcher.Decisions, report, {}, {}, {}, {}, 0};
     INT_PTR result =
         ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), resource, owner,
                                   MissingRuntimeDialogProc, reinterpret_cast<LPARAM>(&dialog));
@@ -260,4 +292,37 @@ bool RunMissingRuntimeDialog(Launcher& launcher, const std::wstring& message,
         launcher.RuntimeFolderPicker ? *launcher.RuntimeFolderPicker : shellPicker;
     return ShowMissingRuntimeDialog(::GetActiveWindow(), launcher, message, picker, chosenFolder,
                                     chosenLibrary, report) == IDOK;
+}
+
+std::wstring RuntimeReportText(std::wstring_view code) {
+    struct Row {
+        const wchar_t* code;
+        UINT id;
+    };
+    static const Row kRows[] = {
+        {L"below-minimum-version", IDS_REJECT_BELOW_MINIMUM},
+        {L"above-maximum-version", IDS_REJECT_ABOVE_MAXIMUM},
+        {L"wrong-kind", IDS_REJECT_WRONG_KIND},
+        {L"provider-not-allowed", IDS_REJECT_PROVIDER},
+        {L"no-vm-library", IDS_REJECT_NO_VM_LIBRARY},
+        {L"other-processor-no-pair-product", IDS_REJECT_OTHER_PROCESSOR},
+        {L"folder-missing", IDS_REJECT_FOLDER_MISSING},
+        {L"damaged-vm-library", IDS_REJECT_DAMAGED_LIBRARY},
+        {L"unsupported-processor", IDS_REJECT_UNSUPPORTED_PROCESSOR},
+        {L"version-unknown", IDS_REJECT_VERSION_UNKNOWN},
+        {kOriginBundled, IDS_RUNTIME_BUNDLED},
+        {kOriginRemembered, IDS_RUNTIME_REMEMBERED},
+    };
+    for (const Row& row : kRows) {
+        if (code == row.code) return LoadResourceText(row.id);
+    }
+    return std::wstring(code);
+}
+
+std::vector<std::wstring> RuntimeReportLines(const std::vector<Decision>& decisions) {
+    std::vector<std::wstring> lines;
+    for (const SeenRuntime& runtime : SeenRuntimes(decisions)) {
+        lines.push_back(DescribeSeenRuntime(runtime, RuntimeReportText));
+    }
+    return lines;
 }

@@ -2,8 +2,11 @@
 
 #include <windows.h>
 
+#include "core/decision_log.h"
+
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class Launcher;
@@ -46,3 +49,10 @@ INT_PTR ShowMissingRuntimeDialog(HWND owner, Launcher& launcher, const std::wstr
 /// controls below it and enlarging the frames around it and the dialog by as much. Returns
 /// the growth in pixels (0 when the text already fits).
 int GrowToFitText(HWND dialog, int textId, const std::wstring& text);
+
+/// A rejection code (or "bundled") of the runtime report in the user interface language.
+std::wstring RuntimeReportText(std::wstring_view code);
+
+/// One line per runtime the search saw, from the "runtime-seen" decisions, in the user
+/// interface language.
+std::vector<std::wstring> RuntimeReportLines(const std::vector<Decision>& decisions);

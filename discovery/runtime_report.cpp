@@ -19,6 +19,7 @@ constexpr ReasonRow kReasons[] = {
     {RuntimeRejection::FolderMissing, L"folder-missing"},
     {RuntimeRejection::DamagedVmLibrary, L"damaged-vm-library"},
     {RuntimeRejection::UnsupportedProcessor, L"unsupported-processor"},
+    {RuntimeRejection::VersionUnknown, L"version-unknown"},
 };
 
 }  // namespace
@@ -64,6 +65,8 @@ std::wstring DescribeSeenRuntime(const SeenRuntime& runtime, const ReportText& t
         line = L"JRE Path";
     } else if (runtime.origin == kOriginJavaHome) {
         line = L"JAVA_HOME";
+    } else if (runtime.origin == kOriginRemembered) {
+        line = L"JRE Path (" + text(kOriginRemembered) + L")";
     } else if (runtime.origin == kOriginBundled) {
         line = text(kOriginBundled);
     } else {

@@ -20,6 +20,7 @@ enum class RuntimeRejection {
     FolderMissing,
     DamagedVmLibrary,
     UnsupportedProcessor,
+    VersionUnknown,  ///< no version could be read, and a bound is set
 };
 
 /// "below-minimum-version", ...; empty for None.
@@ -27,6 +28,8 @@ std::wstring RejectionCode(RuntimeRejection reason);
 
 /// Where a runtime was seen.
 inline constexpr wchar_t kOriginJrePath[] = L"jre-path";
+/// The folder picked in the missing-runtime dialog and kept for this user.
+inline constexpr wchar_t kOriginRemembered[] = L"remembered";
 inline constexpr wchar_t kOriginBundled[] = L"bundled";
 inline constexpr wchar_t kOriginRegistry[] = L"registry";
 inline constexpr wchar_t kOriginVendor[] = L"vendor";

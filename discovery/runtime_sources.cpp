@@ -99,6 +99,25 @@ VmLibraryLocation LocateVmLibrary(FileProbe& files, const std::wstring& folder, 
     return report(found);
 }
 
+RuntimeFolder LocateRuntimeFolder(FileProbe& files, const std::wstring& folder, JvmTypeMode mode,
+                                  DecisionLog* log) {
+    for (int step = 0; step < 3; ++step) {
+        std::wstring candidate = step == 0 ? folder : folder + L"jre\\";
+        if (step == 2) {
+            // "...\bin\": the runtime is the folder above.
+            const std::size_t n = folder.size();
+            if (n < 6 || folder[n - 5] != L'\\' || (folder[n - 4] | 0x20) != L'b' ||
+                (folder[n - 3] | 0x20) != L'i' || (folder[n - 2] | 0x20) != L'n') {
+                break;
+            }
+            candidate = folder.substr(0, n - 4);
+        }
+        VmLibraryLocation library = LocateVmLibrary(files, candidate, mode, log);
+        if (!library.path.empty()) return {std::move(candidate), std::move(library)};
+    }
+    return {folder, {}};
+}
+
 bool HasRuntimeMarker(FileProbe& files, const std::wstring& folder) {
     return files.Exists(folder + L"bin\\java.dll");
 }
@@ -280,26 +299,96 @@ std::wstring RenameViewFolders(std::wstring_view text,
     return out;
 }
 
-std::optional<VersionNumber> ParseReleaseVersion(std::string_view text) {
-    constexpr std::string_view kKey = "JAVA_VERSION=";
-    for (std::size_t start = 0; start < text.size();) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(start, end - start);
+std::optional<VersionNumber> ParseReleaseVersion(std::string_view bytes) {
+    // The values are ASCII; a UTF-16 file is narrowed, and anything else cannot be a digit.
+    std::string text;
+    const bool utf16le = bytes.substr(0, 2) == "\xFF\xFE";
+    const bool utf16be = bytes.substr(0, 2) == "\xFE\xFF";
+    if (utf16le || utf16be) {
+        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+            const char low = utf16le ? bytes[i] : bytes[i + 1];
+            const char high = utf16le ? bytes[i + 1] : bytes[i];
+            text += high == 0 ? low : '?';
+        }
+    } else {
+        if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+        text.assign(bytes.begin(), bytes.end());
+    }
+    auto trim = [](std::string_view s) {
+        while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+        while (!s.empty() && (s.back() == '\r' || s.back() == ' ' || s.back() == '\t')) {
+            s.remove_suffix(1);
+        }
+        return s;
+    };
+    const std::string_view all = text;
+    for (std::size_t start = 0; start < all.size();) {
+        std::size_t end = all.find('\n', start);
+        if (end == std::string_view::npos) end = all.size();
+        std::string_view line = all.substr(start, end - start);
         start = end + 1;
-        if (line.substr(0, kKey.size()) != kKey) continue;
-        line.remove_prefix(kKey.size());
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.remove_suffix(1);
+        const std::size_t equals = line.find('=');
+        if (equals == std::string_view::npos || trim(line.substr(0, equals)) != "JAVA_VERSION") {
+            continue;
+        }
+        line = trim(line.substr(equals + 1));
         if (line.size() >= 2 && line.front() == '"' && line.back() == '"') {
             line = line.substr(1, line.size() - 2);
         }
-        // The value is ASCII; anything else cannot be a version digit anyway.
         std::wstring wide(line.begin(), line.end());
         VersionNumber version;
         if (!ParseVersion(wide, 0, version)) return std::nullopt;
         return version;
     }
     return std::nullopt;
+}
+
+std::optional<KnownVersion> VendorKeyVersion(std::wstring_view subkey) {
+    VersionNumber parsed;
+    if (!ParseVersion(subkey, 0, parsed)) return std::nullopt;
+    KnownVersion known;
+    const std::int32_t major = parsed.components[0];
+    const bool oldScheme = major >= 2 && major <= 8;
+    if (parsed.componentCount >= 3) {
+        // "8.0.392.8": major, minor, update, build. The old scheme has no room for the build.
+        VersionNumber& v = known.lowest;
+        if (oldScheme) {
+            v.components[0] = 1;
+            v.components[1] = major;
+            v.components[2] = parsed.components[1];
+            v.components[3] = parsed.components[2];
+        } else {
+            v = parsed;
+        }
+        v.componentCount = 4;
+        known.highest = v;
+        return known;
+    }
+    // A major version alone ("zulu-8", "1.8"): every update of it.
+    std::int32_t feature = major;
+    if (major == 1 && parsed.componentCount == 2) feature = parsed.components[1];
+    const bool old = feature >= 2 && feature <= 8;
+    for (VersionNumber* v : {&known.lowest, &known.highest}) {
+        const std::int32_t open = v == &known.lowest ? 0 : kOpenVersionComponent;
+        v->components[0] = old ? 1 : feature;
+        v->components[1] = old ? feature : open;
+        v->components[2] = open;
+        v->components[3] = open;
+        v->componentCount = 4;
+    }
+    return known;
+}
+
+std::wstring JavaVersionName(const VersionNumber& version) {
+    int first = version.components[0] == 1 && version.components[1] >= 2 ? 1 : 0;
+    int last = 3;
+    while (last > first && version.components[last] == 0) --last;
+    std::wstring text;
+    for (int i = first; i <= last; ++i) {
+        if (i > first) text += L'.';
+        text += DecimalText(version.components[i]);
+    }
+    return text;
 }
 
 std::optional<VersionNumber> ReadReleaseVersion(FileProbe& files, const std::wstring& folder) {

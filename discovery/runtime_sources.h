@@ -80,9 +80,25 @@ std::wstring RenameViewFolders(std::wstring_view text,
                                const std::vector<std::pair<std::wstring, std::wstring>>& renames);
 
 /// The version in a runtime's "release" file (JAVA_VERSION="17.0.9"); nothing without one.
+/// The file may be UTF-8 with or without a byte-order mark or UTF-16 with one, and may have
+/// spaces around the "=".
 std::optional<VersionNumber> ParseReleaseVersion(std::string_view text);
 /// The version of the runtime in `folder` from its "release" file, if it has one.
 std::optional<VersionNumber> ReadReleaseVersion(FileProbe& files, const std::wstring& folder);
+
+/// What is known of a runtime's version: a single version (`lowest` equals `highest`), or
+/// only its major version, which spans every update of it.
+struct KnownVersion {
+    VersionNumber lowest;
+    VersionNumber highest;
+};
+/// A release file's version, or the version a vendor's subkey name gives: "8.0.392.8" is
+/// Java 1.8.0_392, "17.0.9.9" is 17.0.9.9, and a name with only a major version ("zulu-8",
+/// "jdk-21", "17") gives the range of that major version. Majors 2 to 8 are written 1.<major>,
+/// as the runtimes themselves do. Nothing for a name without digits.
+std::optional<KnownVersion> VendorKeyVersion(std::wstring_view subkey);
+/// "1.8.0.392" shown as "8.0.392", "17.0.9.0" as "17.0.9": the number people call it by.
+std::wstring JavaVersionName(const VersionNumber& version);
 
 struct VmLibraryLocation {
     std::wstring path;  ///< empty when no VM library was found
@@ -93,6 +109,17 @@ struct VmLibraryLocation {
 /// AnyVm client, classic, hotspot, server, jrockit; FavorServer server first, then the AnyVm
 /// order; ServerOnly only bin\server\jvm.dll.
 VmLibraryLocation LocateVmLibrary(FileProbe& files, const std::wstring& folder, JvmTypeMode mode,
+                                  DecisionLog* log = nullptr);
+
+/// A runtime folder as a setting or a person names it, with its VM library: the folder
+/// itself; else its "jre\" folder, where every vendor's Java 8 kit keeps the VM; else, for a
+/// runtime's "bin\" folder, the folder above it. `folder` and the result end in a backslash;
+/// the result is `folder` with an empty library when none holds one.
+struct RuntimeFolder {
+    std::wstring folder;
+    VmLibraryLocation library;
+};
+RuntimeFolder LocateRuntimeFolder(FileProbe& files, const std::wstring& folder, JvmTypeMode mode,
                                   DecisionLog* log = nullptr);
 
 /// True when folder + "bin\java.dll" exists.

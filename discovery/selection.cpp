@@ -144,6 +144,21 @@ RuntimeSearchResult SearchRuntime(const RuntimeSearchInputs& inputs, RegistryAcc
         NoteRuntimeSeen(log, seen);
     };
 
+    // Checked as strictly as the dialog that picked it: a runtime that stopped fitting (the
+    // application now needs a newer Java) must not win forever.
+    if (!inputs.rememberedJrePath.empty()) {
+        SeenRuntime seen;
+        seen.origin = kOriginRemembered;
+        const std::wstring folder = JrePathFolder(inputs.rememberedJrePath);
+        CheckedFolder checked = CheckRuntimeFolder(files, folder, criteria, hasPair, seen, log);
+        NoteDecision(log, "discovery", "remembered-jre-path",
+                     {{"folder", folder}, {"accepted", DecisionText(checked.accepted)}});
+        if (checked.accepted) {
+            return accept(RuntimeSource::RememberedJrePath, checked.folder, checked.library,
+                          checked.launchPair);
+        }
+    }
+
     // An empty "JRE Path" was resolved to the launcher folder; nothing resolved at all means
     // no configuration was read, and probing the drive root would be a guess.
     if (inputs.jrePath.empty()) {
@@ -163,7 +178,7 @@ RuntimeSearchResult SearchRuntime(const RuntimeSearchInputs& inputs, RegistryAcc
         if (!found.path.empty() && !unsupported) {
             return accept(RuntimeSource::JrePath, folder, found);
         }
-        if (log) {
+        if (log && inputs.jrePathConfigured) {
             seenFolder(kOriginJrePath, folder,
                        unsupported                  ? RuntimeRejection::UnsupportedProcessor
                        : files.FolderExists(folder) ? RuntimeRejection::NoVmLibrary
@@ -199,45 +214,48 @@ RuntimeSearchResult SearchRuntime(const RuntimeSearchInputs& inputs, RegistryAcc
                       {"folder", folder},
                       {"accepted", DecisionText(checked.accepted)}});
         if (checked.accepted) {
-            return accept(RuntimeSource::JavaHome, folder, checked.library, checked.launchPair);
+            return accept(RuntimeSource::JavaHome, checked.folder, checked.library,
+                          checked.launchPair);
         }
     }
 
     std::optional<VendorRuntimes> vendor;
     if (criteria.VendorRuntimes == VendorRuntimesMode::Yes) {
         vendor = ScanVendorRuntimes(registry, files, criteria, hasPair, log);
-    }
-    RuntimeSource source = RuntimeSource::NativeRegistry;
-    std::optional<std::wstring> registered =
-        FindRegisteredRuntime(registry, files, RegistryView::Native, criteria, inputs.pairProduct,
-                              log, vendor ? &vendor->own : nullptr);
-    if (!registered) {
-        source = RuntimeSource::AlternateRegistry;
-        registered =
-            FindRegisteredRuntime(registry, files, RegistryView::Alternate, criteria,
-                                  inputs.pairProduct, log, vendor ? &vendor->other : nullptr);
-    }
-    if (registered) {
-        VmLibraryLocation found = LocateVmLibrary(files, *registered, criteria.JvmType, log);
-        if (!found.path.empty()) {
-            return accept(source, *registered, found, source == RuntimeSource::AlternateRegistry);
-        }
-    }
-
-    if (criteria.VendorRuntimes == VendorRuntimesMode::Fallback) {
-        // Only now, so that no installation the other sources serve changes its choice.
-        vendor = ScanVendorRuntimes(registry, files, criteria, hasPair, log);
-        for (std::vector<RuntimeCandidate>* list : {&vendor->own, &vendor->other}) {
-            std::optional<RuntimeCandidate> chosen = SelectRuntime(*list, criteria, log);
-            if (!chosen) continue;
-            VmLibraryLocation found = LocateVmLibrary(files, chosen->home, criteria.JvmType, log);
-            if (!found.path.empty()) {
-                return accept(RuntimeSource::VendorRegistry, chosen->home, found,
-                              list == &vendor->other);
-            }
-        }
     } else if (criteria.VendorRuntimes == VendorRuntimesMode::No) {
         NoteDecision(log, "discovery", "vendor-roots", {{"skipped", L"Vendor Runtimes is no"}});
+    }
+    const bool fallback = criteria.VendorRuntimes == VendorRuntimesMode::Fallback;
+    // Each step fills `result` through accept() when it yields a VM library.
+    auto registryView = [&](RegistryView view) {
+        const bool other = view == RegistryView::Alternate;
+        const std::vector<RuntimeCandidate>* extra = nullptr;
+        if (vendor && !fallback) extra = other ? &vendor->other : &vendor->own;
+        std::optional<std::wstring> registered = FindRegisteredRuntime(
+            registry, files, view, criteria, inputs.pairProduct, log, extra);
+        if (!registered) return false;
+        VmLibraryLocation found = LocateVmLibrary(files, *registered, criteria.JvmType, log);
+        if (found.path.empty()) return false;
+        accept(other ? RuntimeSource::AlternateRegistry : RuntimeSource::NativeRegistry,
+               *registered, found, other);
+        return true;
+    };
+    // Only when the sources before found nothing, so that no installation they serve changes
+    // its choice; this build's own vendor runtimes come before a hand-over to the pair product.
+    auto vendorFallback = [&](bool other) {
+        if (!fallback) return false;
+        if (!vendor) vendor = ScanVendorRuntimes(registry, files, criteria, hasPair, log);
+        std::vector<RuntimeCandidate>& list = other ? vendor->other : vendor->own;
+        std::optional<RuntimeCandidate> chosen = SelectRuntime(list, criteria, log);
+        if (!chosen) return false;
+        VmLibraryLocation found = LocateVmLibrary(files, chosen->home, criteria.JvmType, log);
+        if (found.path.empty()) return false;
+        accept(RuntimeSource::VendorRegistry, chosen->home, found, other);
+        return true;
+    };
+    if (registryView(RegistryView::Native) || vendorFallback(false) ||
+        registryView(RegistryView::Alternate) || vendorFallback(true)) {
+        return result;
     }
     NoteDecision(log, "discovery", "chosen", {{"source", DecisionText(RuntimeSource::None)}});
     return result;
@@ -245,6 +263,8 @@ RuntimeSearchResult SearchRuntime(const RuntimeSearchInputs& inputs, RegistryAcc
 
 std::wstring DecisionText(RuntimeSource source) {
     switch (source) {
+        case RuntimeSource::RememberedJrePath:
+            return L"remembered JRE Path";
         case RuntimeSource::JrePath:
             return L"JRE Path";
         case RuntimeSource::PrivateRuntime:

@@ -31,6 +31,11 @@ std::optional<std::wstring> FindRegisteredRuntime(
 /// What the runtime search starts from.
 struct RuntimeSearchInputs {
     std::wstring jrePath;         ///< resolved "JRE Path"
+    /// "JRE Path" had a value; without one the launcher folder is still probed, but a miss
+    /// there is no runtime anyone named.
+    bool jrePathConfigured = true;
+    /// The folder picked in the missing-runtime dialog before, resolved; empty when none.
+    std::wstring rememberedJrePath;
     std::wstring launcherFolder;  ///< without a trailing backslash
     std::wstring privateFolder;   ///< "jre64\" or "jre\"
     std::wstring pairProduct;
@@ -40,6 +45,7 @@ struct RuntimeSearchInputs {
 
 enum class RuntimeSource {
     None,
+    RememberedJrePath,
     JrePath,
     PrivateRuntime,
     NativeRegistry,
@@ -60,7 +66,8 @@ struct RuntimeSearchResult {
     bool launchPair = false;
 };
 
-/// Tries "JRE Path", the shipped runtime, JAVA_HOME (when asked for), the native registry
+/// Tries the remembered folder (only while it holds a VM library and fits the version range
+/// and kind), "JRE Path", the shipped runtime, JAVA_HOME (when asked for), the native registry
 /// view and then the alternate one (each with the vendor roots when "Vendor Runtimes" is
 /// yes), then the vendor roots (when it is fallback), and stops at the first that yields a
 /// VM library. Every runtime seen is reported ("runtime-seen") with why it was not taken.

@@ -75,6 +75,7 @@ void EnsureTrailingBackslash(std::wstring& folder) {
 
 struct Checked {
     RuntimeRejection reason = RuntimeRejection::None;
+    std::wstring folder;  ///< the runtime folder: the one checked, or its "jre\" folder
     VmLibraryLocation library;
     VersionNumber version;
     bool launchPair = false;
@@ -83,24 +84,39 @@ struct Checked {
 // The checks every runtime outside the specified sources passes, in the order a person
 // would ask about them; the first that fails is the reason reported.
 Checked Check(FileProbe& files, const std::wstring& folder, std::optional<RuntimeKind> kind,
-              bool checkProvider, const std::optional<VersionNumber>& fullVersion,
+              bool checkProvider, const std::optional<KnownVersion>& keyVersion,
               const RuntimeSearchCriteria& criteria, bool hasPairProduct, SeenRuntime& seen) {
     Checked result;
+    result.folder = folder;
     auto fail = [&](RuntimeRejection reason) {
         result.reason = reason;
         return result;
     };
     if (folder.empty() || !files.FolderExists(folder)) return fail(RuntimeRejection::FolderMissing);
 
-    std::optional<VersionNumber> version = fullVersion;
-    if (!version) version = ReadReleaseVersion(files, folder);
+    // A Java 8 kit keeps its VM in "jre\"; a person may name the "bin" folder.
+    RuntimeFolder runtime = LocateRuntimeFolder(files, folder, criteria.JvmType);
+    result.folder = runtime.folder;
+    seen.folder = runtime.folder;
+    // The runtime's own word first: a subkey name may hold only the major version or the
+    // vendor's numbering.
+    std::optional<KnownVersion> version;
+    for (const std::wstring& place : {runtime.folder, folder}) {
+        if (version) break;
+        if (std::optional<VersionNumber> release = ReadReleaseVersion(files, place)) {
+            version = KnownVersion{*release, *release};
+        }
+    }
+    if (!version) version = keyVersion;
     if (version) {
-        result.version = *version;
-        seen.version = FormatVersion(*version);
+        result.version = version->lowest;
+        seen.version = FormatVersion(version->lowest);
     }
     if (!kind) {
-        kind = files.Exists(folder + L"bin\\javac.exe") ? RuntimeKind::DevelopmentKit
-                                                       : RuntimeKind::RuntimeEnvironment;
+        kind = files.Exists(runtime.folder + L"bin\\javac.exe") ||
+                       files.Exists(folder + L"bin\\javac.exe")
+                   ? RuntimeKind::DevelopmentKit
+                   : RuntimeKind::RuntimeEnvironment;
     }
     seen.kind = KindText(*kind);
     if (!KindWanted(*kind, criteria)) return fail(RuntimeRejection::WrongKind);
@@ -108,14 +124,18 @@ Checked Check(FileProbe& files, const std::wstring& folder, std::optional<Runtim
         return fail(RuntimeRejection::ProviderNotAllowed);
     }
     if (version) {
-        if (CompareVersions(*version, criteria.MaximumVersion) > 0) {
+        if (CompareVersions(version->lowest, criteria.MaximumVersion) > 0) {
             return fail(RuntimeRejection::AboveMaximumVersion);
         }
-        if (CompareVersions(*version, criteria.MinimumVersion) < 0) {
+        if (CompareVersions(version->highest, criteria.MinimumVersion) < 0) {
             return fail(RuntimeRejection::BelowMinimumVersion);
         }
+    } else if (!IsUnboundedVersion(criteria.MinimumVersion) ||
+               !IsUnboundedVersion(criteria.MaximumVersion)) {
+        // Taking it would let a Java 8 pass "Minimum Version=17" unseen.
+        return fail(RuntimeRejection::VersionUnknown);
     }
-    result.library = LocateVmLibrary(files, folder, criteria.JvmType);
+    result.library = runtime.library;
     if (result.library.path.empty()) return fail(RuntimeRejection::NoVmLibrary);
     std::optional<std::uint16_t> machine = files.ImageMachine(result.library.path);
     if (!machine) return fail(RuntimeRejection::DamagedVmLibrary);
@@ -141,31 +161,26 @@ void CheckVendorRuntime(RegistryAccess& registry, FileProbe& files, const Vendor
     seen.place = RegistryPlace(view, key, criteria.HostIs64Bit);
     const RuntimeKind kind = KindOf(root, subkey);
     seen.kind = KindText(kind);
-    // Subkey names are versions for some vendors ("17.0.9.9"), only a major version or no
-    // version at all for others ("zulu-17", "jdk-21"): only a full version is taken as it is.
-    VersionNumber subkeyVersion;
-    std::optional<VersionNumber> fullVersion;
-    if (ParseVersion(subkey, 0, subkeyVersion) && subkeyVersion.componentCount >= 3) {
-        fullVersion = subkeyVersion;
-        seen.version = FormatVersion(subkeyVersion);
-    }
+    // Subkey names are versions for some vendors ("17.0.9.9", "8.0.392.8"), only a major
+    // version for others ("zulu-17", "jdk-21").
+    const std::optional<KnownVersion> keyVersion = VendorKeyVersion(subkey);
+    if (keyVersion) seen.version = FormatVersion(keyVersion->lowest);
 
     std::wstring folder;
     // The value must be text: the installers keep DWORD feature flags beside it.
     if (registry.ReadText(key, root.folderValue, view, folder)) EnsureTrailingBackslash(folder);
     seen.folder = folder;
     Checked checked =
-        Check(files, folder, kind, true, fullVersion, criteria, hasPairProduct, seen);
+        Check(files, folder, kind, true, keyVersion, criteria, hasPairProduct, seen);
     seen.reason = RejectionCode(checked.reason);
     NoteRuntimeSeen(log, seen);
     if (checked.reason != RuntimeRejection::None) return;
 
     RuntimeCandidate candidate;
     candidate.version = checked.version;
-    candidate.home = folder;
+    candidate.home = checked.folder;
     candidate.hasServerVm = checked.library.server;
-    // No "VM Provider" value favours them.
-    candidate.preferred = false;
+    candidate.preferred = IsVendorRuntimePreferred(kind, criteria);
     NoteDecision(log, "discovery", "candidate",
                  {{"root", root.path},
                   {"subkey", subkey},
@@ -207,10 +222,31 @@ VendorRuntimes ScanVendorRuntimes(RegistryAccess& registry, FileProbe& files,
     return found;
 }
 
+bool IsVendorRuntimePreferred(RuntimeKind kind, const RuntimeSearchCriteria& criteria) {
+    for (const RuntimeRegistryRoot& root : kRuntimeRegistryRoots) {
+        if (root.provider == RuntimeProvider::Sun && root.kind == kind) {
+            return IsRootPreferred(root, criteria);
+        }
+    }
+    return false;
+}
+
 std::wstring JavaHomeFolder(const std::wstring& value) {
+    // "set JAVA_HOME=C:\jdk " and "C:\jdk;" are common slips; no folder ends in either.
     std::wstring folder = value;
+    auto trim = [&folder] {
+        while (!folder.empty() && (folder.back() == L' ' || folder.back() == L';' ||
+                                   folder.back() == L'\t')) {
+            folder.pop_back();
+        }
+        std::size_t start = 0;
+        while (start < folder.size() && (folder[start] == L' ' || folder[start] == L'\t')) ++start;
+        folder.erase(0, start);
+    };
+    trim();
     if (folder.size() >= 2 && folder.front() == L'"' && folder.back() == L'"') {
         folder = folder.substr(1, folder.size() - 2);
+        trim();
     }
     while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
     if (EndsWithIgnoringAsciiCase(folder, L"\\bin")) folder.resize(folder.size() - 4);
@@ -228,7 +264,10 @@ CheckedFolder CheckRuntimeFolder(FileProbe& files, const std::wstring& folder,
     NoteRuntimeSeen(log, seen);
     CheckedFolder result;
     result.accepted = checked.reason == RuntimeRejection::None;
+    result.reason = checked.reason;
     result.launchPair = checked.launchPair;
+    result.folder = checked.folder;
     result.library = checked.library;
+    result.version = seen.version.empty() ? std::nullopt : std::optional(checked.version);
     return result;
 }

@@ -38,12 +38,16 @@ struct VendorRuntimes {
 
 /// Scans every vendor root in both views of HKEY_LOCAL_MACHINE and, for the installers that
 /// write there, HKEY_CURRENT_USER. Each runtime is checked like any other: its folder, its
-/// kind and provider, its version (from the subkey when that is a full version, else from
-/// the runtime's "release" file) against the bounds, a VM library for the JVM type, and the
-/// processor of that library. Every runtime seen is reported with the reason it was rejected.
+/// kind and provider, its version (from the runtime's "release" file, else from the subkey
+/// name) against the bounds (an unknown version fails any explicit bound), a VM library for
+/// the JVM type (in "jre\" for a Java 8 kit), and the processor of that library. Every
+/// runtime seen is reported with the reason it was rejected.
 VendorRuntimes ScanVendorRuntimes(RegistryAccess& registry, FileProbe& files,
                                   const RuntimeSearchCriteria& criteria, bool hasPairProduct,
                                   DecisionLog* log = nullptr);
+
+/// Vendor runtimes carry on Sun's: they sort as the Sun root of their kind would.
+bool IsVendorRuntimePreferred(RuntimeKind kind, const RuntimeSearchCriteria& criteria);
 
 /// The folder that JAVA_HOME names, with surrounding quotes and a trailing "\" or "\bin"
 /// removed, ending in a backslash; empty when the variable is empty.
@@ -53,8 +57,11 @@ std::wstring JavaHomeFolder(const std::wstring& value);
 /// candidate when it is acceptable, with `launchPair` set when it is the pair product's.
 struct CheckedFolder {
     bool accepted = false;
+    RuntimeRejection reason = RuntimeRejection::None;
     bool launchPair = false;
+    std::wstring folder;  ///< the runtime folder: the one named, its "jre\" or its parent
     VmLibraryLocation library;
+    std::optional<VersionNumber> version;  ///< nothing when no version could be read
 };
 CheckedFolder CheckRuntimeFolder(FileProbe& files, const std::wstring& folder,
                                  const RuntimeSearchCriteria& criteria, bool hasPairProduct,

@@ -427,7 +427,7 @@ bool InitSingleInstance(Launcher& launcher) {
     std::wstring configurationPath;
     if (!ConfigurationFilePath(launcher, configurationPath)) return false;
     // Only the file beside the executable counts here, never the per-user file.
-    LayeredSettingsStore store(configurationPath, L"");
+    LayeredSettingsStore store(configurationPath);
     LayeredValue applicationType =
         store.GetStringWithSource(kApplicationSection, L"Application Type");
     LayeredValue singleInstance =

@@ -85,7 +85,7 @@ bool CheckOptionText(Launcher& launcher) {
 bool AssembleVmOptions(Launcher& launcher) {
     std::wstring configurationPath;
     if (!ConfigurationFilePath(launcher, configurationPath)) return false;
-    LayeredSettingsStore store(configurationPath, L"");
+    LayeredSettingsStore store(configurationPath);
 
     std::wstring classPath = AssembleClassPath(launcher, store);
     std::wstring embeddedJar;

@@ -80,16 +80,19 @@ class ConfigurationTest(harness.TestCase):
         self.assertLibraryIn(library, self.other, result)
         self.assertExitCode(result, 7)
 
-    def test_empty_per_user_value_means_the_launcher_folder(self):
-        # The shipped file names a folder, but an existing per-user file is the only source.
+    def test_an_empty_or_stale_per_user_value_leaves_the_applications_own(self):
+        # The folder remembered for the user no longer hides the application's "JRE Path"
+        # (nor does an empty value stand for the launcher folder).
         app = self.make_app()
         standin.make_runtime(app.folder, 64)
         app.write_ini(self.ini_head + "[Java Runtime Environment]\nMain Class=%s\nJRE Path=%s\n"
                       % (MAIN_CLASS, harness.win_path(self.other)))
-        self.write_per_user("[Java Runtime Environment]\nJRE Path=\n")
-        result, library = self.run_app(app)
-        self.assertLibraryIn(library, app.folder, result)
-        self.assertExitCode(result, 7)
+        for value in ("", harness.win_path(harness.temp_dir("gone-") / "uninstalled")):
+            with self.subTest(value=value):
+                self.write_per_user("[Java Runtime Environment]\nJRE Path=%s\n" % value)
+                result, library = self.run_app(app)
+                self.assertLibraryIn(library, self.other, result)
+                self.assertExitCode(result, 7)
 
     def test_service_ignores_the_per_user_file(self):
         app = self.make_app(application_lines=["Application Type=service"])

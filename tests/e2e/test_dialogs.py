@@ -142,7 +142,7 @@ class MissingRuntimeDialogTest(harness.TestCase):
         self.product = "vmboot dialog test " + uuid.uuid4().hex[:8]
         self.log = harness.temp_dir("log-") / "standin.jsonl"
 
-    def make_app(self, jvm_type=""):
+    def make_app(self, jvm_type="", runtime_keys=()):
         app = harness.App(64)
         shutil.copyfile(harness.tool_path("picker_launcher"), app.exe)
         standin.write_class(app.folder / "classes", MAIN,
@@ -150,7 +150,7 @@ class MissingRuntimeDialogTest(harness.TestCase):
         app.write_ini("\n".join([
             "[Product Information]", "Product Name=%s" % self.product, "Product Code=42",
             "[Java Runtime Environment]", "Main Class=%s" % MAIN, "JVM Type=%s" % jvm_type,
-            "[Class Path]", "Class Path=%s" % harness.win_path(app.folder / "classes"), ""]))
+            *runtime_keys, "[Class Path]", "Class Path=%s" % harness.win_path(app.folder / "classes"), ""]))
         return app
 
     def runtime(self, vm_dirs=("server",)):
@@ -220,6 +220,61 @@ class MissingRuntimeDialogTest(harness.TestCase):
         # The next start of the real launcher finds the runtime without asking.
         shutil.copyfile(harness.launcher_path(64), app.exe)
         again = app.run(timeout=60)
+        self.assertExitCode(again, 0)
+        self.assertIn("started", again.stdout)
+
+    def test_a_runtime_outside_the_version_range_is_refused_with_the_reason(self):
+        old = self.runtime()
+        (old / "release").write_text('JAVA_VERSION="1.8.0_392"\n')
+        new = self.runtime()
+        (new / "release").write_text('JAVA_VERSION="17.0.9"\n')
+        app = self.make_app(runtime_keys=("Minimum Version=17",))
+        process, ui, dialog = self.start(app, [old, new])
+        hint = control(dialog, 206)["text"]
+        ui.press("Browse...")
+        dialog = ui.info()
+        self.assertFalse(control(dialog, 1)["enabled"])
+        self.assertEqual(control(dialog, 206)["text"],
+                         "Java 8.0.392 found; this application needs minimum version 17.0.")
+        ui.press("Browse...")
+        dialog = ui.info()
+        self.assertTrue(control(dialog, 1)["enabled"])
+        self.assertEqual(control(dialog, 206)["text"], hint)
+        ui.press("OK")
+        result = process.wait(90)
+        self.assertExitCode(result, 0, dialog)
+        self.assertIn("started", result.stdout)
+        self.assertIn("JRE Path=%s\\" % harness.win_path(new), ini_text(self.per_user_ini()))
+
+    def test_a_folder_outside_the_code_page_turns_an_existing_ansi_file_into_utf16(self):
+        # A per-user file an older version wrote in the ANSI code page, with more in it.
+        appdata = harness.temp_dir("appdata-")
+        user_file = appdata / self.product / "42" / "app.ini"
+        user_file.parent.mkdir(parents=True)
+        user_file.write_bytes(b"; kept\r\n[Other]\r\nName=Caf\xe9\r\n"
+                              b"[Java Runtime Environment]\r\nJRE Path=\r\n")
+        runtime = standin.make_runtime(harness.temp_dir("rt-") / "\u7530\u4e2d jre", 64,
+                                       log=harness.win_path(self.log))
+        app = self.make_app()
+        env = {"VMBOOT_TEST_PICKED_FOLDERS": harness.win_path(runtime),
+               "APPDATA": harness.win_path(appdata)}
+        process = app.start(env=env, timeout=120)
+        ui = harness.UiDriver()
+        dialog = ui.wait_dialog(timeout=60, pid=process)
+        ui.press("Browse...")
+        self.assertTrue(control(ui.info(), 1)["enabled"])
+        ui.press("OK")
+        result = process.wait(90)
+        self.assertExitCode(result, 0, dialog)
+
+        data = user_file.read_bytes()
+        self.assertEqual(data[:2], b"\xff\xfe", data[:40])
+        text = data.decode("utf-16")
+        self.assertIn("JRE Path=%s\\\r\n" % harness.win_path(runtime), text)
+        self.assertTrue(text.startswith("; kept\r\n[Other]\r\nName=Caf\u00e9\r\n"), text)
+        # The next start of the real launcher finds it without asking.
+        shutil.copyfile(harness.launcher_path(64), app.exe)
+        again = app.run(env={"APPDATA": harness.win_path(appdata)}, timeout=60)
         self.assertExitCode(again, 0)
         self.assertIn("started", again.stdout)
 
@@ -318,9 +373,9 @@ def reg_add(view, key, name, data, kind="REG_SZ"):
 TEMURIN_KEY = "Software\\Eclipse Adoptium\\JDK\\17.0.9.9\\hotspot\\MSI"
 
 DETAILS = {
-    "en": ("Details >>", "no VM library of the requested type", "below the minimum version",
+    "en": ("Details >>", "below the minimum version",
            "provider not allowed"),
-    "de": ("Details >>", "keine VM-Bibliothek des verlangten Typs", "älter als die Mindestversion",
+    "de": ("Details >>", "älter als die Mindestversion",
            "Anbieter nicht zugelassen"),
 }
 
@@ -344,7 +399,7 @@ class RuntimeReportTest(harness.TestCase):
         reg_add(64, TEMURIN_KEY, "JavaHome", 1, "REG_DWORD")
         for language, env in (("en", {}), ("de", {"LC_ALL": "de_DE.UTF-8"})):
             with self.subTest(language=language):
-                button, no_library, too_old, provider = DETAILS[language]
+                button, too_old, provider = DETAILS[language]
                 app = harness.App(64)
                 # IBM runtimes only: the vendors' runtimes carry on Sun's.
                 app.write_ini("[Java Runtime Environment]\nMain Class=%s\nMinimum Version=1.8\n"
@@ -360,8 +415,8 @@ class RuntimeReportTest(harness.TestCase):
                     self.assertTrue(control(dialog, 221)["visible"], dialog)
                     self.assertGreater(dialog["rect"]["height"], before)
                     lines = control(dialog, 221)["text"].splitlines()
+                    # No "JRE Path" is set: the launcher folder is probed, but not reported.
                     self.assertEqual(lines, [
-                        "%s - JRE Path: %s\\" % (no_library, app.win_folder),
                         "%s - HKLM\\Software\\IBM\\Java2 Runtime Environment\\1.6 "
                         "(64-bit): %s (1.6, JRE)" % (too_old, harness.win_path(old)),
                         "%s - HKLM\\%s (64-bit): %s\\ (17.0.9.9, JDK)"

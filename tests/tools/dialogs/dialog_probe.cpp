@@ -14,6 +14,7 @@
 #include "core/launcher_win32.h"
 #include "core/resources_win32.h"
 #include "discovery/discovery_win32.h"
+#include "discovery/missing_runtime_dialog_win32.h"
 #include "discovery/runtime_report.h"
 #include "discovery/version_win32.h"
 #include "hosting/exception_dialog_win32.h"

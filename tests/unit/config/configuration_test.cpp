@@ -40,6 +40,8 @@ TEST(PerUserLocationFor, Table) {
         // Only forbidden characters, or no product code: two backslashes in a row.
         {L"D:\\data", L"<>", L"x", L"C:\\a\\t.exe", L"D:\\data\\\\x\\t.ini"},
         {L"D:\\data", L"P", L"", L"C:\\a\\t.exe", L"D:\\data\\P\\\\t.ini"},
+        // The product code is a folder name too.
+        {L"D:\\data", L"P", L"v1:2\\b", L"C:\\a\\t.exe", L"D:\\data\\P\\v12b\\t.ini"},
         // APPDATA not set, or not an absolute path: no per-user file at all (never one at
         // the root of the current drive, which another user could plant).
         {L"", L"P", L"C", L"C:\\a\\t.exe", L""},

@@ -195,6 +195,7 @@ TEST(ReadConfiguration, WordsCompareAsTheirKeysSay) {
     EXPECT_EQ(test.launcher.Criteria.MaximumVersion.components[0], 65535);
     // No JRE Path: the launcher's own folder is tried first.
     EXPECT_EQ(test.launcher.JrePath, folder.Path() + L"\\");
+    EXPECT_FALSE(test.launcher.JrePathConfigured);
 }
 
 TEST(ReadConfiguration, MissingFileOrMainClassFailsWithMessage210) {
@@ -239,7 +240,9 @@ TEST(ReadConfiguration, AppendSectionsReachLayeredKeysOnly) {
     EXPECT_EQ(Field(test.log.Find("key", "key", L"Main Class"), "source"), L"append");
 }
 
-TEST(ReadConfiguration, PerUserFileIsTheOnlyJrePathOnceItExists) {
+// The per-user file remembers the folder picked in the dialog beside the application's own
+// "JRE Path", which it no longer hides: an empty or stale remembered value leaves it in use.
+TEST(ReadConfiguration, PerUserFileRemembersAFolderBesideTheApplicationsOwn) {
     TempFolder folder;
     ScopedEnvironmentVariable appData(L"APPDATA", folder.Path().c_str());
     ASSERT_TRUE(test_support::WriteBytes(folder / L"app.ini",
@@ -251,6 +254,8 @@ TEST(ReadConfiguration, PerUserFileIsTheOnlyJrePathOnceItExists) {
         TestLauncher test(folder);
         ASSERT_TRUE(ReadConfiguration(test.launcher));
         EXPECT_EQ(test.launcher.JrePath, L"D:\\shipped\\");
+        EXPECT_TRUE(test.launcher.JrePathConfigured);
+        EXPECT_EQ(test.launcher.RememberedJrePath, L"");
     }
     ASSERT_TRUE(::CreateDirectoryW((folder / L"Acme").c_str(), nullptr));
     ASSERT_TRUE(::CreateDirectoryW((folder / L"Acme\\1").c_str(), nullptr));
@@ -259,7 +264,8 @@ TEST(ReadConfiguration, PerUserFileIsTheOnlyJrePathOnceItExists) {
     {
         TestLauncher test(folder);
         ASSERT_TRUE(ReadConfiguration(test.launcher));
-        EXPECT_EQ(test.launcher.JrePath, folder.Path() + L"\\");
+        EXPECT_EQ(test.launcher.JrePath, L"D:\\shipped\\");
+        EXPECT_EQ(test.launcher.RememberedJrePath, L"");
     }
     ASSERT_TRUE(test_support::WriteBytes(folder / L"Acme\\1\\app.ini",
                                          "[Java Runtime Environment]\r\nJRE Path=\\\\srv\\jre\r\n"
@@ -267,7 +273,8 @@ TEST(ReadConfiguration, PerUserFileIsTheOnlyJrePathOnceItExists) {
     {
         TestLauncher test(folder);
         ASSERT_TRUE(ReadConfiguration(test.launcher));
-        EXPECT_EQ(test.launcher.JrePath, L"\\\\srv\\jre");
+        EXPECT_EQ(test.launcher.JrePath, L"D:\\shipped\\");
+        EXPECT_EQ(test.launcher.RememberedJrePath, L"\\\\srv\\jre");
     }
     // A service reads its own file, whatever the per-user file says.
     ASSERT_TRUE(test_support::WriteBytes(folder / L"app.ini",
@@ -282,6 +289,7 @@ TEST(ReadConfiguration, PerUserFileIsTheOnlyJrePathOnceItExists) {
         EXPECT_TRUE(test.launcher.IsServiceApplication);
         // From the append section alone: one leading space, so it is no absolute form.
         EXPECT_EQ(test.launcher.JrePath, folder.Path() + L"\\ C:\\svc");
+        EXPECT_EQ(test.launcher.RememberedJrePath, L"");
     }
 }
 
@@ -307,7 +315,7 @@ TEST(RememberJrePath, PerUserFilesForAnApplication) {
     EXPECT_FALSE(test_support::IsFile(folder / L"app.ini"));
 }
 
-TEST(RememberJrePath, NewPerUserFilesKeepFoldersOutsideTheCodePage) {
+TEST(RememberJrePath, PerUserFilesKeepFoldersOutsideTheCodePage) {
     TempFolder folder;
     ScopedEnvironmentVariable appData(L"APPDATA", folder.Path().c_str());
     Launcher launcher;
@@ -330,8 +338,28 @@ TEST(RememberJrePath, NewPerUserFilesKeepFoldersOutsideTheCodePage) {
     std::ofstream(shipped.c_str(), std::ios::binary) << "[Java Runtime Environment]\r\nJRE Path=x\r\n";
     RememberJrePath(launcher, L"D:\\jre\\");
     EXPECT_EQ(Read(shipped, L"Java Runtime Environment", L"JRE Path"), L"D:\\jre\\");
-    std::ifstream plain(shipped.c_str(), std::ios::binary);
-    EXPECT_EQ(plain.get(), '[');
+    {
+        std::ifstream plain(shipped.c_str(), std::ios::binary);
+        EXPECT_EQ(plain.get(), '[');
+    }
+    // ... until a folder comes that its encoding cannot hold: an ANSI file of an older
+    // version, or an empty one, becomes UTF-16 with all its other lines.
+    const std::pair<const char*, std::string> existing[] = {
+        {"ANSI", "; kept\r\n[Other]\r\nName=Caf\xE9\r\n[Java Runtime Environment]\r\nJRE Path=x\r\n"},
+        {"empty", ""},
+    };
+    for (const auto& [name, text] : existing) {
+        ASSERT_TRUE(test_support::WriteBytes(shipped, text)) << name;
+        RememberJrePath(launcher, runtime);
+        EXPECT_EQ(Read(shipped, L"Java Runtime Environment", L"JRE Path"), runtime) << name;
+        const std::string bytes = test_support::ReadBytes(shipped);
+        EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE") << name;
+        if (!text.empty()) {
+            EXPECT_EQ(Read(shipped, L"Other", L"Name"), L"Caf\u00E9") << name;
+            const std::wstring start(reinterpret_cast<const wchar_t*>(bytes.data() + 2), 8);
+            EXPECT_EQ(start, L"; kept\r\n") << name;
+        }
+    }
 }
 
 TEST(RememberJrePath, BesideTheExecutablesForAService) {
@@ -372,7 +400,7 @@ TEST(ReadNotedSetting, RecordsFileValueAndLayer) {
     RecordingLog log;
     Launcher launcher;
     launcher.Decisions = &log;
-    LayeredSettingsStore layered(path, L"");
+    LayeredSettingsStore layered(path);
     EXPECT_EQ(ReadNotedSetting(launcher, layered, L"Application", L"Cmd"), L" -v");
     // The plain read of the same store's file base ignores the append section.
     EXPECT_EQ(ReadNotedSetting(launcher, layered.File(), L"Application", L"Cmd"), L"");

@@ -3,16 +3,15 @@
 #include <gtest/gtest.h>
 
 namespace {
-std::wstring Get(SettingsDocument& document, const std::wstring& section, const std::wstring& key,
-                 std::wstring initial = L"<unchanged>") {
-    std::wstring out = std::move(initial);
-    document.GetString(section, key, out);
-    return out;
+std::wstring Get(const SettingsDocument& document, const std::wstring& section,
+                 const std::wstring& key) {
+    const std::wstring* value = document.Find(section, key);
+    return value ? *value : L"<unchanged>";
 }
 
-std::vector<std::wstring> Names(SettingsDocument& document) {
-    std::vector<std::wstring> names{L"stale"};
-    document.GetSectionNames(names);
+std::vector<std::wstring> Names(const SettingsDocument& document) {
+    std::vector<std::wstring> names;
+    for (const SettingsSection& section : document.Sections()) names.push_back(section.Name);
     return names;
 }
 }  // namespace
@@ -128,27 +127,7 @@ TEST(SettingsDocument, NamesCompareExactly) {
     EXPECT_EQ(Get(document, L"Section", L"Key"), L"v");
 }
 
-TEST(SettingsDocument, WriteAppendsToTheFirstSectionOfTheName) {
-    SettingsDocument document;
-    EXPECT_TRUE(document.WriteString(L"A", L"k", L"1"));
-    EXPECT_TRUE(document.WriteString(L"B", L"k", L"2"));
-    EXPECT_TRUE(document.WriteString(L"A", L"k", L"3"));
-    EXPECT_EQ(Names(document), (std::vector<std::wstring>{L"A", L"B"}));
-    ASSERT_EQ(document.Sections()[0].Pairs.size(), 2u);
-    EXPECT_EQ(Get(document, L"A", L"k"), L"1");
-    EXPECT_EQ(Get(document, L"B", L"k"), L"2");
-}
-
-TEST(SettingsDocument, HeaderAndDeleteHaveNoFile) {
-    SettingsDocument document;
-    std::uint32_t header = 77;
-    EXPECT_EQ(document.ReadHeader(header), 1u);
-    EXPECT_EQ(header, 0u);
-    EXPECT_FALSE(document.DeleteStoreFile());
-}
-
 struct CombineCase {
-    const wchar_t* document;
     const wchar_t* file;
     const wchar_t* append;
     const wchar_t* value;
@@ -157,69 +136,52 @@ struct CombineCase {
 
 TEST(CombineLayers, Table) {
     const CombineCase cases[] = {
-        {L"", L"", L"", L"", SettingSource::Absent},
-        {L"doc", L"", L"", L"doc", SettingSource::Document},
-        {L"doc", L"f", L"tail", L"f", SettingSource::File},
-        {L"", L"file", L"", L"file", SettingSource::File},
-        {L"-Xmx64m", L"", L"-Xss1m", L"-Xmx64m -Xss1m", SettingSource::DocumentAppended},
-        {L"-Xmx64m", L"", L" -Xss1m", L"-Xmx64m -Xss1m", SettingSource::DocumentAppended},
+        {L"", L"", L"", SettingSource::Absent},
+        {L"f", L"tail", L"f", SettingSource::File},
+        {L"file", L"", L"file", SettingSource::File},
         // A value from the append section alone keeps the separating space in front.
-        {L"", L"", L"com.example.App", L" com.example.App", SettingSource::AppendSection},
-        {L"", L"", L"  two", L"  two", SettingSource::AppendSection},
+        {L"", L"com.example.App", L" com.example.App", SettingSource::AppendSection},
+        {L"", L"  two", L"  two", SettingSource::AppendSection},
     };
     for (const auto& c : cases) {
-        LayeredValue result = CombineLayers(c.document, c.file, c.append);
-        EXPECT_EQ(result.Value, c.value) << c.document << "|" << c.file << "|" << c.append;
-        EXPECT_EQ(result.Source, c.source) << c.document << "|" << c.file << "|" << c.append;
+        LayeredValue result = CombineLayers(c.file, c.append);
+        EXPECT_EQ(result.Value, c.value) << c.file << "|" << c.append;
+        EXPECT_EQ(result.Source, c.source) << c.file << "|" << c.append;
     }
 }
 
 TEST(ReadLayered, ReadsTheAppendSectionOnlyWhenTheFileValueIsEmpty) {
-    SettingsDocument memory;
-    ParseSettingsText(memory, L"[Java Runtime Environment]\r\nVirtual Machine Parameters=-Xmx64m");
     SettingsDocument file;  // stands in for the profile file
     ParseSettingsText(
         file,
         L"[Java Runtime Environment+]\r\nVirtual Machine Parameters=-Xss1m\r\n"
         L"[Application]\r\nCmd=x\r\n[Application+]\r\nCmd=ignored\r\nOnly=appended\r\n");
     std::vector<std::wstring> fileReads;
-    LayerReader documentReader = [&](const std::wstring& s, const std::wstring& k) {
-        std::wstring v;
-        memory.GetString(s, k, v);
-        return v;
-    };
     LayerReader fileReader = [&](const std::wstring& s, const std::wstring& k) {
         fileReads.push_back(s);
-        std::wstring v;
-        file.GetString(s, k, v);
-        return v;
+        const std::wstring* v = file.Find(s, k);
+        return v ? *v : std::wstring();
     };
 
-    LayeredValue vm = ReadLayered(documentReader, fileReader, L"Java Runtime Environment",
-                                  L"Virtual Machine Parameters");
-    EXPECT_EQ(vm.Value, L"-Xmx64m -Xss1m");
-    EXPECT_EQ(vm.Source, SettingSource::DocumentAppended);
+    LayeredValue vm =
+        ReadLayered(fileReader, L"Java Runtime Environment", L"Virtual Machine Parameters");
+    EXPECT_EQ(vm.Value, L" -Xss1m");
+    EXPECT_EQ(vm.Source, SettingSource::AppendSection);
 
     fileReads.clear();
-    LayeredValue cmd = ReadLayered(documentReader, fileReader, L"Application", L"Cmd");
+    LayeredValue cmd = ReadLayered(fileReader, L"Application", L"Cmd");
     EXPECT_EQ(cmd.Value, L"x");
     EXPECT_EQ(cmd.Source, SettingSource::File);
     EXPECT_EQ(fileReads, std::vector<std::wstring>{L"Application"});
 
-    LayeredValue only = ReadLayered(documentReader, fileReader, L"Application", L"Only");
-    EXPECT_EQ(only.Value, L" appended");
-    EXPECT_EQ(only.Source, SettingSource::AppendSection);
-
-    LayeredValue none = ReadLayered(documentReader, fileReader, L"Application", L"Missing");
+    LayeredValue none = ReadLayered(fileReader, L"Application", L"Missing");
     EXPECT_EQ(none.Value, L"");
     EXPECT_EQ(none.Source, SettingSource::Absent);
 }
 
 TEST(SettingSourceName, EverySourceHasItsOwnName) {
     EXPECT_STREQ(SettingSourceName(SettingSource::Absent), L"absent");
-    EXPECT_STREQ(SettingSourceName(SettingSource::Document), L"document");
     EXPECT_STREQ(SettingSourceName(SettingSource::File), L"file");
     EXPECT_STREQ(SettingSourceName(SettingSource::AppendSection), L"append");
-    EXPECT_STREQ(SettingSourceName(SettingSource::DocumentAppended), L"document+append");
     EXPECT_EQ(AppendSectionName(L"Application"), L"Application+");
 }

@@ -13,7 +13,6 @@ std::wstring Read(SettingsStore& store, const std::wstring& section, const std::
     return out;
 }
 
-std::string Ascii(std::wstring_view text) { return std::string(text.begin(), text.end()); }
 }  // namespace
 
 TEST(IniSettingsStore, ValuesAroundTheFirstBufferSizeAndVeryLongValues) {
@@ -40,9 +39,6 @@ TEST(IniSettingsStore, MissingFileKeyOrSectionReadsEmpty) {
     TempFolder folder;
     IniSettingsStore missing(folder / L"absent.ini");
     EXPECT_EQ(Read(missing, L"S", L"k"), L"");
-    std::vector<std::wstring> names{L"stale"};
-    missing.GetSectionNames(names);
-    EXPECT_TRUE(names.empty());
 
     std::wstring path = folder / L"a.ini";
     ASSERT_TRUE(test_support::WriteBytes(path, "[S]\r\nk=v\r\nspaces=   \r\n"));
@@ -78,14 +74,11 @@ TEST(IniSettingsStore, Utf8FilesReadAndWriteAsUtf8) {
                            "JRE Path=C:\\Apps\\Caf\xC3\xA9\\jre\r\n"
                            "[Application+]\r\nCmd=\xE7\x94\xB0\xE4\xB8\xAD\r\n";
         ASSERT_TRUE(test_support::WriteBytes(path, text));
-        LayeredSettingsStore store(path, L"");
+        LayeredSettingsStore store(path);
         EXPECT_EQ(Read(store.File(), L"java runtime environment", L"VIRTUAL MACHINE PARAMETERS"),
                   L"-Dn=caf\u00E9 -Dm=\U0001F600");
-        SettingsStore& layered = static_cast<IniSettingsStore&>(store);
+        SettingsStore& layered = store;
         EXPECT_EQ(Read(layered, L"Application", L"Cmd"), L" \u7530\u4E2D");
-        std::vector<std::wstring> names;
-        store.File().GetSectionNames(names);
-        EXPECT_EQ(names, (std::vector<std::wstring>{L"Java Runtime Environment", L"Application+"}));
 
         // One key changes; the mark, the comment and every other line stay as they were.
         EXPECT_TRUE(store.File().WriteString(L"Java Runtime Environment", L"JRE Path",
@@ -101,49 +94,18 @@ TEST(IniSettingsStore, Utf8FilesReadAndWriteAsUtf8) {
     }
 }
 
-TEST(IniSettingsStore, SectionNamesInFileOrderBeyondTheFirstBuffer) {
-    TempFolder folder;
-    std::wstring path = folder / L"sections.ini";
-    std::string text;
-    std::vector<std::wstring> expected;
-    for (int i = 0; i < 60; ++i) {
-        std::wstring name = L"Section number " + std::to_wstring(i);
-        expected.push_back(name);
-        text += "[" + Ascii(name) + "]\r\nk=v\r\n";
-    }
-    ASSERT_TRUE(test_support::WriteBytes(path, text));
-    IniSettingsStore store(path);
-    std::vector<std::wstring> names;
-    store.GetSectionNames(names);
-    EXPECT_EQ(names, expected);
-}
-
-TEST(IniSettingsStore, WriteReadHeaderAndDelete) {
+TEST(IniSettingsStore, Write) {
     TempFolder folder;
     std::wstring path = folder / L"w.ini";
     IniSettingsStore store(path);
-    std::uint32_t header = 5;
-    EXPECT_EQ(store.ReadHeader(header), static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
-
     EXPECT_TRUE(store.WriteString(L"Java Runtime Environment", L"JRE Path", L"C:\\Java\\"));
     EXPECT_EQ(Read(store, L"Java Runtime Environment", L"JRE Path"), L"C:\\Java\\");
-
-    ASSERT_TRUE(test_support::WriteBytes(path, std::string_view("\xFF\xFE[\0", 4)));
-    EXPECT_EQ(store.ReadHeader(header), 0u);
-    EXPECT_EQ(header, 0x005BFEFFu);
-
-    ASSERT_TRUE(test_support::WriteBytes(path, "ab"));
-    EXPECT_NE(store.ReadHeader(header), 0u);
-
-    EXPECT_TRUE(store.DeleteStoreFile());
-    EXPECT_FALSE(test_support::IsFile(path));
-    EXPECT_FALSE(store.DeleteStoreFile());
 
     IniSettingsStore noFolder(folder / L"missing\\x.ini");
     EXPECT_FALSE(noFolder.WriteString(L"S", L"k", L"v"));
 }
 
-TEST(LayeredSettingsStore, AppendSectionsAndTheDocumentLayer) {
+TEST(LayeredSettingsStore, AppendSections) {
     TempFolder folder;
     std::wstring path = folder / L"app.ini";
     ASSERT_TRUE(test_support::WriteBytes(
@@ -151,35 +113,21 @@ TEST(LayeredSettingsStore, AppendSectionsAndTheDocumentLayer) {
         "[Java Runtime Environment+]\r\nVirtual Machine Parameters=-Xss1m\r\n"
         "[Application]\r\nCmd=x\r\n"
         "[Application+]\r\nCmd=hidden\r\nSingle Instance=appended\r\nSpaced=  lead\r\n"));
-    LayeredSettingsStore store(path,
-                               L"[Java Runtime Environment]\r\n"
-                               L"Virtual Machine Parameters=-Xmx64m\r\n"
-                               L"[Application]\r\nCmd=from document\r\n");
+    LayeredSettingsStore store(path);
 
-    EXPECT_EQ(Read(store.File(), L"Java Runtime Environment", L"Virtual Machine Parameters"),
-              L"-Xmx64m -Xss1m");
-    // A file value, even one character, hides the document and the append section.
-    EXPECT_EQ(Read(store.File(), L"Application", L"Cmd"), L"x");
+    EXPECT_EQ(Read(store, L"Java Runtime Environment", L"Virtual Machine Parameters"),
+              L" -Xss1m");
+    // A file value, even one character, hides the append section.
+    EXPECT_EQ(Read(store, L"Application", L"Cmd"), L"x");
     // Reached through the file base, GetString is still the layered read.
     IniSettingsStore& asFile = store.File();
     EXPECT_EQ(Read(asFile, L"Application", L"Single Instance"), L" appended");
-    SettingsStore& asDocument = store.Document();
-    EXPECT_EQ(Read(asDocument, L"Application", L"Single Instance"), L" appended");
+    EXPECT_EQ(asFile.ReadFileValue(L"Application", L"Single Instance"), L"");
     // The profile functions trim the appended value, so its leading spaces do not count.
-    EXPECT_EQ(Read(store.File(), L"Application", L"Spaced"), L" lead");
+    EXPECT_EQ(Read(store, L"Application", L"Spaced"), L" lead");
 
     LayeredValue sourced = store.GetStringWithSource(L"Application", L"Single Instance");
     EXPECT_EQ(sourced.Source, SettingSource::AppendSection);
     EXPECT_EQ(store.GetStringWithSource(L"Application", L"Cmd").Source, SettingSource::File);
     EXPECT_EQ(store.GetStringWithSource(L"Application", L"Nothing").Source, SettingSource::Absent);
-
-    // Other operations act on the layer of the base they are reached through.
-    std::vector<std::wstring> fileSections;
-    store.File().GetSectionNames(fileSections);
-    EXPECT_EQ(fileSections, (std::vector<std::wstring>{L"Java Runtime Environment+", L"Application",
-                                                       L"Application+"}));
-    std::vector<std::wstring> documentSections;
-    store.Document().GetSectionNames(documentSections);
-    EXPECT_EQ(documentSections,
-              (std::vector<std::wstring>{L"Java Runtime Environment", L"Application"}));
 }

@@ -45,7 +45,7 @@ TEST(ParseUtf8Settings, ProfileLookupRules) {
     EXPECT_EQ(FindProfileValue(document, L"Application+", L"cmd"), L"more");
     // Only the first section of a name is looked at.
     EXPECT_EQ(FindProfileValue(document, L"Application", L"Output File"), L"");
-    EXPECT_EQ(ProfileSectionNames(document).size(), 4u);
+    EXPECT_EQ(document.Sections().size(), 4u);
     EXPECT_EQ(EncodeUtf8Text(cmd), "\xF0\x9F\x98\x80 \xE7\x94\xB0\xE4\xB8\xAD");
 }
 

@@ -42,18 +42,22 @@ class MissingRuntimeDialogTest : public testing::Test {
         ::GetTempPathW(MAX_PATH, temp);
         root_ = fs::path(temp) / (L"vmboot-dialog-" + std::to_wstring(::GetCurrentProcessId()));
         fs::remove_all(root_);
-        Touch(root_ / L"client" / L"bin" / L"client" / L"jvm.dll");
-        Touch(root_ / L"server" / L"bin" / L"server" / L"jvm.dll");
+        Library(root_ / L"client" / L"bin" / L"client" / L"jvm.dll");
+        Library(root_ / L"server" / L"bin" / L"server" / L"jvm.dll");
         fs::create_directories(root_ / L"empty");
     }
     void TearDown() override {
         std::error_code ignored;
         fs::remove_all(root_, ignored);
     }
-    static void Touch(const fs::path& file) {
+    // A VM library the dialog accepts: a PE image for this build's processor.
+    static void Library(const fs::path& file) {
+        wchar_t self[MAX_PATH];
+        std::wstring probe(self, ::GetModuleFileNameW(nullptr, self, MAX_PATH));
+        probe = probe.substr(0, probe.rfind(L'\\') + 1) + L"tools\\" +
+                (sizeof(void*) == 8 ? L"probe_x64.dll" : L"probe_x86.dll");
         fs::create_directories(file.parent_path());
-        UniqueFileHandle created(
-            ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        ASSERT_TRUE(::CopyFileW(probe.c_str(), file.c_str(), FALSE));
     }
     std::wstring Folder(const wchar_t* name) const { return (root_ / name).wstring(); }
 

@@ -564,7 +564,8 @@ TEST(RuntimeSearch, VendorRuntimesOnDisk) {
     const wchar_t* nativeView = sizeof(void*) == 8 ? L" (64-bit)" : L" (32-bit)";
     const wchar_t* otherView = sizeof(void*) == 8 ? L" (32-bit)" : L" (64-bit)";
     EXPECT_EQ(seen, (std::vector<std::wstring>{
-                        L"HKLM\\" + kits + L"9001.0.1.2\\hotspot\\MSI" + nativeView + L"=9001.0.1.2,",
+                        // From its release file, read beyond 260 characters.
+                        L"HKLM\\" + kits + L"9001.0.1.2\\hotspot\\MSI" + nativeView + L"=9001.0.1,",
                         L"HKLM\\" + kits + L"9001.0.3.1\\hotspot\\MSI" + otherView +
                             L"=9001.0.3.1,unsupported-processor",
                         L"HKCU\\" + userKey + L"=9001.0.0.5,",

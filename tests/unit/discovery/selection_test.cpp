@@ -309,3 +309,69 @@ TEST(SearchRuntime, EmptyPathsAreNotProbedAsDriveRoots) {
     EXPECT_EQ(result.source, RuntimeSource::None);
     EXPECT_TRUE(f.files.probed.empty());
 }
+
+// The folder picked in the dialog is kept only while it still fits; then the application's
+// own "JRE Path" and the search take over again, and the report says why.
+TEST(SearchRuntime, RememberedFolderOnlyWhileItFits) {
+    struct Case {
+        const char* name;
+        const wchar_t* remembered;
+        const wchar_t* minimum;
+        bool jrePathConfigured;
+        RuntimeSource source;
+        const wchar_t* folder;
+        const wchar_t* reason;  // of the remembered folder; nullptr: not reported
+    };
+    const Case cases[] = {
+        {"fits", L"D:\\jdk17", L"17", true, RuntimeSource::RememberedJrePath, L"D:\\jdk17\\", L""},
+        {"Java 8 where 17 is needed", L"D:\\jdk8", L"17", true, RuntimeSource::JrePath,
+         L"C:\\app\\rt\\", L"below-minimum-version"},
+        {"a Java 8 kit root, no bound", L"D:\\jdk8", L"", true, RuntimeSource::RememberedJrePath,
+         L"D:\\jdk8\\jre\\", L""},
+        {"a runtime's bin folder", L"D:\\jdk17\\bin\\", L"17", true,
+         RuntimeSource::RememberedJrePath, L"D:\\jdk17\\", L""},
+        {"uninstalled", L"D:\\gone", L"", true, RuntimeSource::JrePath, L"C:\\app\\rt\\",
+         L"folder-missing"},
+        {"no VM library left", L"D:\\empty", L"", true, RuntimeSource::JrePath, L"C:\\app\\rt\\",
+         L"no-vm-library"},
+        {"no version and a bound", L"D:\\unknown", L"11", true, RuntimeSource::JrePath,
+         L"C:\\app\\rt\\", L"version-unknown"},
+        {"nothing remembered", L"", L"17", true, RuntimeSource::JrePath, L"C:\\app\\rt\\", nullptr},
+        {"no JRE Path either", L"D:\\jdk8", L"17", false, RuntimeSource::NativeRegistry,
+         L"C:\\reg\\", L"below-minimum-version"},
+    };
+    for (const Case& c : cases) {
+        SearchFixture f;
+        RuntimeCriteriaKeys keys;
+        keys.MinimumVersion = c.minimum;
+        f.inputs.criteria = BuildSearchCriteria(keys);
+        f.inputs.rememberedJrePath = c.remembered;
+        f.inputs.jrePathConfigured = c.jrePathConfigured;
+        f.inputs.jrePath = c.jrePathConfigured ? L"C:\\app\\rt" : L"C:\\app\\";
+        f.files.AddRuntime(L"D:\\jdk17\\", {L"server"});
+        f.files.AddRelease(L"D:\\jdk17\\", "JAVA_VERSION=\"17.0.9\"\n");
+        f.files.Add(L"D:\\jdk8\\bin\\javac.exe");
+        f.files.AddRelease(L"D:\\jdk8\\", "JAVA_VERSION=\"1.8.0_392\"\n");
+        f.files.AddRuntime(L"D:\\jdk8\\jre\\", {L"server"});
+        f.files.Add(L"D:\\empty\\bin\\java.exe");
+        f.files.AddRuntime(L"D:\\unknown\\", {L"server"});
+        f.files.AddRuntime(L"C:\\app\\rt\\", {L"client"});
+        f.registry.Add(RegistryView::Native, kRoot4, L"21", L"C:\\reg");
+        f.files.AddRuntime(L"C:\\reg\\", {L"client"});
+        RecordingLog log;
+        RuntimeSearchResult result = SearchRuntime(f.inputs, f.registry, f.files, &log);
+        EXPECT_EQ(result.source, c.source) << c.name;
+        EXPECT_EQ(result.folder, c.folder) << c.name;
+        const SeenRuntime* remembered = nullptr;
+        bool jrePathReported = false;
+        std::vector<SeenRuntime> seen = SeenRuntimes(log.decisions);
+        for (const SeenRuntime& s : seen) {
+            if (s.origin == kOriginRemembered) remembered = &s;
+            jrePathReported |= s.origin == kOriginJrePath;
+        }
+        ASSERT_EQ(remembered != nullptr, c.reason != nullptr) << c.name;
+        if (remembered) EXPECT_EQ(remembered->reason, c.reason) << c.name;
+        // An unset "JRE Path" probes the launcher folder, but names no runtime to report.
+        EXPECT_FALSE(jrePathReported) << c.name;
+    }
+}

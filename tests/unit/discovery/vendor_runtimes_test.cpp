@@ -54,6 +54,7 @@ TEST(ScanVendorRuntimes, EachVendorLayout) {
         const wchar_t* version;
         const wchar_t* kind;
         bool other;  // the pair product's
+        bool inJre = false;  // the VM library is in "jre\", as in every Java 8 kit
     };
     const Case cases[] = {
         {"Temurin kit", V::Native, L"Software\\Eclipse Adoptium\\JDK\\17.0.9.9\\hotspot\\MSI",
@@ -64,9 +65,14 @@ TEST(ScanVendorRuntimes, EachVendorLayout) {
         {"Temurin 32-bit, per user", V::CurrentUser,
          L"Software\\Eclipse Adoptium\\JRE\\11.0.22.7\\hotspot\\MSI", L"Path", kX86, nullptr,
          L"11.0.22.7", L"JRE", true},
+        // The vendors number Java 8 as 8.0.<update>.<build>; the runtime calls itself 1.8.0_402.
         {"AdoptOpenJDK OpenJ9 in the 32-bit view", V::Alternate,
          L"Software\\AdoptOpenJDK\\JDK\\8.0.402.6\\openj9\\MSI", L"Path", kX86, nullptr,
-         L"8.0.402.6", L"JDK", true},
+         L"1.8.0.402", L"JDK", true, true},
+        {"Temurin 8 runtime", V::Native, L"Software\\Eclipse Adoptium\\JRE\\8.0.392.8\\hotspot\\MSI",
+         L"Path", kX64, nullptr, L"1.8.0.392", L"JRE", false},
+        {"Semeru 8 kit, release file", V::Native, L"Software\\Semeru\\JDK\\8.0.392.8\\openj9\\MSI",
+         L"Path", kX64, "JAVA_VERSION=\"1.8.0_392\"\n", L"1.8.0.392", L"JDK", false, true},
         {"Eclipse Foundation", V::Native, L"Software\\Eclipse Foundation\\JDK\\11.0.12.7\\hotspot\\MSI",
          L"Path", kX64, nullptr, L"11.0.12.7", L"JDK", false},
         {"Microsoft", V::Native, L"Software\\Microsoft\\JDK\\21.0.2.13\\hotspot\\MSI", L"Path",
@@ -86,22 +92,28 @@ TEST(ScanVendorRuntimes, EachVendorLayout) {
          "JAVA_VERSION=\"17.0.10\"\n", L"17.0.10", L"JDK", false},
         {"SapMachine without a release file", V::Native, L"Software\\SapMachine\\JRE\\17.0.8",
          L"JavaHome", kX64, nullptr, L"17.0.8", L"JRE", false},
+        {"SapMachine major only", V::Native, L"Software\\SapMachine\\JDK\\17", L"JavaHome", kX64,
+         nullptr, L"17.0", L"JDK", false},
+        {"Zulu 8 kit without a release file", V::Native, L"Software\\Azul Systems\\Zulu\\zulu-8",
+         L"InstallationPath", kX64, nullptr, L"1.8", L"JDK", false, true},
     };
     for (const Case& c : cases) {
         FakeRegistry registry;
         FakeFiles files;
         const std::wstring folder = L"C:\\Program Files\\Vendor\\rt\\";
         registry.SetText(c.view, c.key, c.value, L"C:\\Program Files\\Vendor\\rt");
-        files.AddRuntime(folder, {L"server"}, true, c.machine);
+        const std::wstring runtime = c.inJre ? folder + L"jre\\" : folder;
+        files.AddRuntime(runtime, {L"server"}, true, c.machine);
         if (c.release) files.AddRelease(folder, c.release);
         RecordingLog log;
         VendorRuntimes found = ScanVendorRuntimes(registry, files, Criteria(), true, &log);
         const auto& list = c.other ? found.other : found.own;
         ASSERT_EQ(list.size(), 1u) << c.name;
         EXPECT_EQ((c.other ? found.own : found.other).size(), 0u) << c.name;
-        EXPECT_EQ(list[0].home, folder) << c.name;
+        EXPECT_EQ(list[0].home, runtime) << c.name;
         EXPECT_TRUE(list[0].hasServerVm) << c.name;
-        EXPECT_FALSE(list[0].preferred) << c.name;
+        // The default "VM Provider" favours Sun, whose successors they are.
+        EXPECT_TRUE(list[0].preferred) << c.name;
         std::vector<SeenRuntime> seen = Seen(log);
         ASSERT_EQ(seen.size(), 1u) << c.name;
         EXPECT_EQ(seen[0].version, c.version) << c.name;
@@ -129,6 +141,22 @@ TEST(ScanVendorRuntimes, RejectsWithTheFirstFailingCheck) {
             r.SetText(V::Native, temurin, L"Path", L"C:\\jdk\\");
             if (withLibrary) f.AddRuntime(L"C:\\jdk\\", {L"server"}, true, machine);
             else f.Add(L"C:\\jdk\\bin\\java.dll");
+        };
+    };
+    auto temurin8 = [](bool inJre) {
+        return [=](FakeRegistry& r, FakeFiles& f) {
+            r.SetText(V::Native, L"Software\\Eclipse Adoptium\\JDK\\8.0.392.8\\hotspot\\MSI",
+                      L"Path", L"C:\\jdk8\\");
+            f.Add(L"C:\\jdk8\\bin\\javac.exe");
+            if (inJre) f.AddRuntime(L"C:\\jdk8\\jre\\", {L"server"});
+        };
+    };
+    auto zulu = [](const wchar_t* subkey, const char* release) {
+        return [=](FakeRegistry& r, FakeFiles& f) {
+            r.SetText(V::Native, std::wstring(L"Software\\Azul Systems\\Zulu\\") + subkey,
+                      L"InstallationPath", L"C:\\zulu\\");
+            f.AddRuntime(L"C:\\zulu\\", {L"server"});
+            if (release) f.AddRelease(L"C:\\zulu\\", release);
         };
     };
     const Case cases[] = {
@@ -166,6 +194,21 @@ TEST(ScanVendorRuntimes, RejectsWithTheFirstFailingCheck) {
          L"below-minimum-version"},
         {"above the maximum", Criteria(L"any", L"", L"", L"11"), true, registered(kX64),
          L"above-maximum-version"},
+        // Java 8 under the vendors' numbering: within "Maximum Version=1.8", below 17.
+        {"Temurin 8 kit, maximum 1.8", Criteria(L"", L"", L"", L"1.8"), true, temurin8(true),
+         L""},
+        {"Temurin 8 kit, minimum 17", Criteria(L"", L"", L"17"), true, temurin8(true),
+         L"below-minimum-version"},
+        {"Zulu 8 runtime without a release file, minimum 17", Criteria(L"", L"", L"17"), true,
+         zulu(L"zulu-8-jre", nullptr), L"below-minimum-version"},
+        {"release file beats the subkey name", Criteria(L"", L"", L"17"), true,
+         zulu(L"zulu-8-jre", "JAVA_VERSION=\"17.0.2\""), L""},
+        {"no version anywhere, minimum set", Criteria(L"", L"", L"17"), true,
+         zulu(L"CurrentVersion", nullptr), L"version-unknown"},
+        {"no version anywhere, no bounds", Criteria(), true, zulu(L"CurrentVersion", nullptr),
+         L""},
+        {"Java 8 kit: neither bin nor jre\\bin", Criteria(), true, temurin8(false),
+         L"no-vm-library"},
     };
     for (const Case& c : cases) {
         FakeRegistry registry;
@@ -194,6 +237,7 @@ TEST(SearchRuntime, VendorRuntimesFallbackYesNo) {
         RuntimeSource source;
         const wchar_t* folder;
         bool launchPair;
+        V classicView = V::Native;
     };
     const Case cases[] = {
         // The default changes no choice the specified sources make.
@@ -205,10 +249,16 @@ TEST(SearchRuntime, VendorRuntimesFallbackYesNo) {
         {L"", L"any", false, kX86, L"", RuntimeSource::None, L"", false},
         {L"", L"", false, kX64, L"", RuntimeSource::VendorRegistry, L"C:\\temurin\\", false},
         {L"", L"ibm", false, kX64, L"", RuntimeSource::None, L"", false},
+        // This build's own vendor runtime before an old one that the pair product would run.
+        {L"", L"", true, kX64, L"pair.exe", RuntimeSource::VendorRegistry, L"C:\\temurin\\", false,
+         V::Alternate},
+        {L"", L"", true, kX86, L"pair.exe", RuntimeSource::AlternateRegistry, L"C:\\classic\\",
+         true, V::Alternate},
         // Sorted together: the newer vendor runtime wins in the native view.
         {L"yes", L"any", true, kX64, L"", RuntimeSource::NativeRegistry, L"C:\\temurin\\", false},
-        // ... but a Sun runtime stays preferred where the provider is favoured.
-        {L"yes", L"favor_sun", true, kX64, L"", RuntimeSource::NativeRegistry, L"C:\\classic\\",
+        // Vendor runtimes sort as Sun's own: favoured with them, so the newest still wins.
+        {L"yes", L"", true, kX64, L"", RuntimeSource::NativeRegistry, L"C:\\temurin\\", false},
+        {L"yes", L"favor_sun", true, kX64, L"", RuntimeSource::NativeRegistry, L"C:\\temurin\\",
          false},
         {L"Yes", L"any", true, kX86, L"pair.exe", RuntimeSource::NativeRegistry, L"C:\\classic\\",
          false},
@@ -222,8 +272,9 @@ TEST(SearchRuntime, VendorRuntimesFallbackYesNo) {
         FakeRegistry registry;
         FakeFiles files;
         RuntimeSearchInputs inputs = AppInputs(c.pair, Criteria(c.provider, L"", L"", L"", c.mode));
-        if (c.classic) registry.Add(V::Native, classicRoot, L"1.8", L"C:\\classic");
-        files.AddRuntime(L"C:\\classic\\", {L"client"});
+        if (c.classic) registry.Add(c.classicView, classicRoot, L"1.8", L"C:\\classic");
+        files.AddRuntime(L"C:\\classic\\", {L"client"}, true,
+                         c.classicView == V::Native ? kX64 : kX86);
         registry.SetText(V::Native, temurin, L"Path", L"C:\\temurin\\");
         files.AddRuntime(L"C:\\temurin\\", {L"server"}, true, c.vendorMachine);
         RuntimeSearchResult result = SearchRuntime(inputs, registry, files);
@@ -254,6 +305,8 @@ TEST(SearchRuntime, JavaHomeOnRequest) {
         {L"yes", L"C:\\jdk\\", false, L"", RuntimeSource::JavaHome, false, L""},
         {L"YES", L"C:\\jdk\\bin", false, L"", RuntimeSource::JavaHome, false, L""},
         {L"yes", L"\"C:\\jdk\\bin\\\"", false, L"", RuntimeSource::JavaHome, false, L""},
+        // A Java 8 kit: its VM library is in jre\bin.
+        {L"yes", L"C:\\jdk8", false, L"", RuntimeSource::JavaHome, false, L""},
         {L"yes", L"C:\\jdk", true, L"", RuntimeSource::PrivateRuntime, false, nullptr},
         {L"yes", L"", false, L"", RuntimeSource::NativeRegistry, false, nullptr},
         {L"yes", L"C:\\uninstalled", false, L"", RuntimeSource::NativeRegistry, false,
@@ -275,6 +328,9 @@ TEST(SearchRuntime, JavaHomeOnRequest) {
         files.Add(L"C:\\jdk\\bin\\javac.exe");
         files.AddRelease(L"C:\\jdk\\", "JAVA_VERSION=\"17.0.9\"\n");
         files.AddRuntime(L"C:\\jdk32\\", {L"client"}, true, kX86);
+        files.Add(L"C:\\jdk8\\bin\\javac.exe");
+        files.AddRelease(L"C:\\jdk8\\", "JAVA_VERSION=\"1.8.0_392\"\n");
+        files.AddRuntime(L"C:\\jdk8\\jre\\", {L"server"});
         files.AddRuntime(L"C:\\arm\\", {L"server"}, true, kArm64);
         if (c.shipped) files.AddRuntime(L"C:\\app\\jre64\\", {L"client"});
         RecordingLog log;
@@ -286,6 +342,8 @@ TEST(SearchRuntime, JavaHomeOnRequest) {
         if (c.source == RuntimeSource::JavaHome) {
             EXPECT_EQ(result.folder.substr(0, 6), L"C:\\jdk") << label;
             EXPECT_EQ(result.folder.back(), L'\\') << label;
+            EXPECT_EQ(result.library.substr(0, result.folder.size() + 4), result.folder + L"bin\\")
+                << label;
         }
         const SeenRuntime* home = nullptr;
         std::vector<SeenRuntime> seen = Seen(log);
@@ -297,8 +355,10 @@ TEST(SearchRuntime, JavaHomeOnRequest) {
             EXPECT_EQ(home->reason, c.reason) << label;
         }
         if (home && result.source == RuntimeSource::JavaHome && !c.launchPair) {
-            EXPECT_EQ(home->version, L"17.0.9") << label;
+            const bool java8 = std::wstring(c.javaHome) == L"C:\\jdk8";
+            EXPECT_EQ(home->version, java8 ? L"1.8.0.392" : L"17.0.9") << label;
             EXPECT_EQ(home->kind, L"JDK") << label;
+            EXPECT_EQ(home->folder, java8 ? L"C:\\jdk8\\jre\\" : L"C:\\jdk\\") << label;
         }
     }
 }
@@ -315,6 +375,7 @@ TEST(SearchRuntime, ReportsEveryRuntimeItSawAndWhy) {
     FakeRegistry registry;
     FakeFiles files;
     files.AddRuntime(L"C:\\jdk\\", {L"client"}, true, kArm64);
+    files.AddRelease(L"C:\\jdk\\", "JAVA_VERSION=\"17.0.9\"\n");
     files.Add(L"C:\\app\\jre64\\bin\\java.dll");  // shipped, but no VM library
     const std::wstring root4 = kRuntimeRegistryRoots[3].path;
     registry.Add(V::Native, root4, L"1.7", L"C:\\old");
@@ -333,25 +394,34 @@ TEST(SearchRuntime, ReportsEveryRuntimeItSawAndWhy) {
     EXPECT_EQ(lines, (std::vector<std::wstring>{
                          L"<folder-missing> - JRE Path: D:\\gone\\",
                          L"<no-vm-library> - <bundled>: C:\\app\\jre64\\",
-                         L"<unsupported-processor> - JAVA_HOME: C:\\jdk\\ (JRE)",
+                         L"<unsupported-processor> - JAVA_HOME: C:\\jdk\\ (17.0.9, JRE)",
                          L"<below-minimum-version> - HKLM\\Software\\JavaSoft\\Java Runtime "
                          L"Environment\\1.7 (64-bit): C:\\old (1.7, JRE)",
                          L"<folder-missing> - HKLM\\Software\\JavaSoft\\Java Runtime "
                          L"Environment\\1.8 (64-bit): C:\\stale\\ (1.8, JRE)",
-                         L"<other-processor-no-pair-product> - HKLM\\Software\\JavaSoft\\Java "
-                         L"Runtime Environment\\1.8.0_402 (32-bit): C:\\x86\\ (1.8.0.402, JRE)",
                          L"<no-vm-library> - HKLM\\Software\\Eclipse "
                          L"Adoptium\\JDK\\17.0.9.9\\hotspot\\MSI (64-bit): C:\\temurin\\ "
                          L"(17.0.9.9, JDK)",
+                         L"<other-processor-no-pair-product> - HKLM\\Software\\JavaSoft\\Java "
+                         L"Runtime Environment\\1.8.0_402 (32-bit): C:\\x86\\ (1.8.0.402, JRE)",
                      }));
 }
 
 TEST(ParseReleaseVersion, Forms) {
     struct Case {
-        const char* text;
+        std::string_view text;
         const wchar_t* version;  // nullptr: none
     };
+    using namespace std::string_view_literals;
     const Case cases[] = {
+        // As editors save it again: with a byte-order mark, as UTF-16, with spaces around "=".
+        {"\xEF\xBB\xBFJAVA_VERSION=\"1.8.0_392\"\r\n", L"1.8.0.392"},
+        {"\xFF\xFEJ\0A\0V\0A\0_\0V\0E\0R\0S\0I\0O\0N\0=\0\"\0" "1\0.\0" "8\0\"\0\r\0\n\0"sv,
+         L"1.8.0.0"},
+        {"\xFE\xFF\0J\0A\0V\0A\0_\0V\0E\0R\0S\0I\0O\0N\0=\0" "2\0" "1"sv, L"21.0.0.0"},
+        {"JAVA_VERSION = \"17.0.9\"\n", L"17.0.9.0"},
+        {"  JAVA_VERSION\t=\"11.0.2\"  \n", L"11.0.2.0"},
+        {"JAVA_VERSION_DATE=\"2023-10-17\"\n", nullptr},
         {"JAVA_VERSION=\"17.0.9\"\n", L"17.0.9.0"},
         {"IMPLEMENTOR=\"Eclipse Adoptium\"\r\nJAVA_VERSION=\"21.0.2\"\r\n", L"21.0.2.0"},
         {"JAVA_VERSION=\"1.8.0_402\"", L"1.8.0.402"},
@@ -362,10 +432,11 @@ TEST(ParseReleaseVersion, Forms) {
         {"\xff\xfe garbage", nullptr},
     };
     for (const Case& c : cases) {
+        const std::string label(c.text);
         std::optional<VersionNumber> version = ParseReleaseVersion(c.text);
-        ASSERT_EQ(version.has_value(), c.version != nullptr) << c.text;
+        ASSERT_EQ(version.has_value(), c.version != nullptr) << label;
         if (version) {
-            EXPECT_EQ(DecisionText(*version), c.version) << c.text;
+            EXPECT_EQ(DecisionText(*version), c.version) << label;
         }
     }
 }
@@ -397,4 +468,8 @@ TEST(JavaHomeFolder, Endings) {
     EXPECT_EQ(JavaHomeFolder(L"\"C:\\Program Files\\jdk\""), L"C:\\Program Files\\jdk\\");
     EXPECT_EQ(JavaHomeFolder(L"C:\\cabin"), L"C:\\cabin\\");
     EXPECT_EQ(JavaHomeFolder(L""), L"");
+    EXPECT_EQ(JavaHomeFolder(L"C:\\jdk "), L"C:\\jdk\\");
+    EXPECT_EQ(JavaHomeFolder(L" C:\\jdk\\bin;"), L"C:\\jdk\\");
+    EXPECT_EQ(JavaHomeFolder(L"\"C:\\jdk\\\";"), L"C:\\jdk\\");
+    EXPECT_EQ(JavaHomeFolder(L" ; "), L"");
 }
