@@ -81,7 +81,7 @@ const SettingsDocument* IniSettingsStore::Utf8Document() {
         ::CompareFileTime(&utf8_->Written, &data.ftLastWriteTime) == 0) {
         return utf8_->Utf8 ? &utf8_->Document : nullptr;
     }
-    auto cache = std::make_shared<Utf8Cache>();
+    std::shared_ptr<Utf8Cache> cache(new Utf8Cache());
     cache->Size = size;
     cache->Written = data.ftLastWriteTime;
     std::string bytes;

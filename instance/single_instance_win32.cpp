@@ -443,7 +443,7 @@ bool InitSingleInstance(Launcher& launcher) {
 
     std::wstring modulePath;
     if (!ModulePath(launcher, modulePath)) return false;
-    auto session = std::make_shared<InstanceSession>();
+    std::shared_ptr<InstanceSession> session(new InstanceSession());
     launcher.SingleInstanceEnabled = true;
     launcher.InstanceSessionState = session;
     if (!session->User.Load()) return TurnOff(launcher, L"user identity", ::GetLastError());
