@@ -24,26 +24,33 @@ struct CommonControls {
     LRESULT(WINAPI* defSubclassProc)(HWND, UINT, WPARAM, LPARAM) = nullptr;
 };
 
+// Filled once by LoadCommonControls; INIT_ONCE rather than a function-local static, whose guard
+// would pull the C++ library's guard code and the thread library behind it into the launcher.
+constinit CommonControls g_comctl;
+constinit INIT_ONCE g_comctlOnce = INIT_ONCE_STATIC_INIT;
+
+BOOL CALLBACK LoadCommonControls(INIT_ONCE*, void*, void**) {
+    HMODULE module = LoadSystemLibrary(L"comctl32.dll");
+    if (!module) return TRUE;
+    CommonControls& loaded = g_comctl;
+    loaded.initialize =
+        GetProcAddressAs<decltype(loaded.initialize)>(module, "InitCommonControlsEx");
+    loaded.setSubclass =
+        GetProcAddressAs<decltype(loaded.setSubclass)>(module, "SetWindowSubclass");
+    loaded.removeSubclass =
+        GetProcAddressAs<decltype(loaded.removeSubclass)>(module, "RemoveWindowSubclass");
+    loaded.defSubclassProc =
+        GetProcAddressAs<decltype(loaded.defSubclassProc)>(module, "DefSubclassProc");
+    // Subclassing needs all three; without them the label stays plain text.
+    if (!loaded.setSubclass || !loaded.removeSubclass || !loaded.defSubclassProc) {
+        loaded.setSubclass = nullptr;
+    }
+    return TRUE;
+}
+
 const CommonControls& Comctl() {
-    static const CommonControls functions = [] {
-        CommonControls loaded;
-        HMODULE module = LoadSystemLibrary(L"comctl32.dll");
-        if (!module) return loaded;
-        loaded.initialize =
-            GetProcAddressAs<decltype(loaded.initialize)>(module, "InitCommonControlsEx");
-        loaded.setSubclass =
-            GetProcAddressAs<decltype(loaded.setSubclass)>(module, "SetWindowSubclass");
-        loaded.removeSubclass =
-            GetProcAddressAs<decltype(loaded.removeSubclass)>(module, "RemoveWindowSubclass");
-        loaded.defSubclassProc =
-            GetProcAddressAs<decltype(loaded.defSubclassProc)>(module, "DefSubclassProc");
-        // Subclassing needs all three; without them the label stays plain text.
-        if (!loaded.setSubclass || !loaded.removeSubclass || !loaded.defSubclassProc) {
-            loaded.setSubclass = nullptr;
-        }
-        return loaded;
-    }();
-    return functions;
+    ::InitOnceExecuteOnce(&g_comctlOnce, LoadCommonControls, nullptr, nullptr);
+    return g_comctl;
 }
 
 std::optional<COLORREF> ReadColour(HKEY key, const wchar_t* name) {

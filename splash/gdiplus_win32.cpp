@@ -5,10 +5,20 @@
 #include "core/system_library_win32.h"
 #include "core/unique_handle_win32.h"
 
+// Namespace-scope state and INIT_ONCE rather than function-local statics: their guards would
+// pull the C++ library's guard code and the thread library behind it into the launcher.
+GdiPlusSession GdiPlusSession::session_;
+
 const GdiPlusSession* GdiPlusSession::Get() {
-    static GdiPlusSession session;
-    static const bool started = session.Start();
-    return started ? &session : nullptr;
+    static constinit INIT_ONCE once = INIT_ONCE_STATIC_INIT;
+    ::InitOnceExecuteOnce(&once, StartOnce, nullptr, nullptr);
+    return session_.started_ ? &session_ : nullptr;
+}
+
+BOOL CALLBACK GdiPlusSession::StartOnce(INIT_ONCE*, void*, void**) {
+    // Done after the first attempt either way: a session that did not start is not tried again.
+    session_.Start();
+    return TRUE;
 }
 
 bool GdiPlusSession::Start() {

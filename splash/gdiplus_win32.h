@@ -68,8 +68,11 @@ class GdiPlusSession {
     gdiplus::DisposeImageFunction DisposeImage = nullptr;
 
   private:
-    GdiPlusSession() = default;
+    constexpr GdiPlusSession() = default;
     bool Start();
+    static BOOL CALLBACK StartOnce(INIT_ONCE*, void*, void**);
+
+    static GdiPlusSession session_;
 
     gdiplus::ShutdownFunction shutdown_ = nullptr;
     ULONG_PTR token_ = 0;

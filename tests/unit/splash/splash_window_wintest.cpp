@@ -10,6 +10,7 @@
 
 #include "core/launcher_win32.h"
 #include "core/thread_stop_win32.h"
+#include "core/unique_handle_win32.h"
 #include "splash/splash_win32.h"
 
 namespace {
@@ -177,10 +178,23 @@ TEST_F(SplashWindowTest, CloseMessageDestroysWindowAndWithdrawsOwner) {
     EXPECT_EQ(owner.load(), unrelated);
 }
 
+DWORD WINAPI GetGdiPlusSession(void* result) {
+    *static_cast<const GdiPlusSession**>(result) = GdiPlusSession::Get();
+    return 0;
+}
+
 TEST(GdiPlusSessionTest, StartsOnceForTheProcess) {
+    // Each test runs in a process of its own: these threads race for the very first start.
+    const GdiPlusSession* results[4] = {};
+    UniqueHandle threads[4];
+    for (int i = 0; i < 4; ++i) {
+        threads[i].reset(::CreateThread(nullptr, 0, GetGdiPlusSession, &results[i], 0, nullptr));
+        ASSERT_TRUE(threads[i]);
+    }
+    for (UniqueHandle& thread : threads) ::WaitForSingleObject(thread.get(), INFINITE);
     const GdiPlusSession* first = GdiPlusSession::Get();
     ASSERT_NE(first, nullptr);
-    EXPECT_EQ(GdiPlusSession::Get(), first);
+    for (const GdiPlusSession* result : results) EXPECT_EQ(result, first);
     EXPECT_NE(::GetModuleHandleW(L"gdiplus.dll"), nullptr);
 }
 
