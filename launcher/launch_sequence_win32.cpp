@@ -106,16 +106,15 @@ int LaunchSequence::RunInProcess() {
         NoteDecision(Decisions, "hosting", "would-load",
                      {{"library", VmLibraryPath}, {"loadPath", VmLibraryLoadPath(*this, VmLibraryPath)}});
         CheckModuleSupport(*this);
-        AssembleVmOptions(*this);
+        if (!AssembleVmOptions(*this)) return -1;
         if (!CheckOptionText(*this)) return -1;
         NoteDecision(Decisions, "run", "in-process", {{"mainClass", MainClassName}});
         return 0;
     }
     if (!LoadVmLibrary(*this, VmLibraryPath)) return -1;
     if (!CheckModuleSupport(*this)) return -1;
-    AssembleVmOptions(*this);
     // A class path the VM would read with "?" in it cannot work; say so before creating it.
-    if (!CheckOptionText(*this)) {
+    if (!AssembleVmOptions(*this) || !CheckOptionText(*this)) {
         PendingSplashCloseAction.Invoke();
         return -1;
     }

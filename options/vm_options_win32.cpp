@@ -87,7 +87,8 @@ bool AssembleVmOptions(Launcher& launcher) {
     if (!ConfigurationFilePath(launcher, configurationPath)) return false;
     LayeredSettingsStore store(configurationPath, L"");
 
-    std::wstring classPath = AssembleClassPath(launcher, store);
+    std::vector<std::wstring> unmatched;
+    std::wstring classPath = AssembleClassPath(launcher, store, &unmatched);
     std::wstring embeddedJar;
     store.GetString(L"Application", L"Embedded Jar", embeddedJar);
     if (EqualsIgnoringCase(embeddedJar, L"Yes")) {
@@ -97,7 +98,18 @@ bool AssembleVmOptions(Launcher& launcher) {
     // A modular application may have nothing on the class path.
     bool moduleMode = !launcher.MainModule.empty();
     if (classPath.empty() && !moduleMode) {
-        ReportLaunchError(launcher, IDS_NO_CLASS_PATH);
+        // Entries that name no file mean a damaged install; the VM would only say later that
+        // it cannot find the main class.
+        if (unmatched.empty()) {
+            ReportLaunchError(launcher, IDS_NO_CLASS_PATH);
+        } else {
+            std::wstring names;
+            for (const std::wstring& entry : unmatched) {
+                if (!names.empty()) names += L"\n";
+                names += entry;
+            }
+            ReportLaunchFormattedError(launcher, IDS_CLASS_PATH_NOT_FOUND, names);
+        }
         return false;
     }
 

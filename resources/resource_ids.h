@@ -36,6 +36,8 @@
 // without module support.
 #define IDS_MAIN_CLASS_AND_MODULE 265
 #define IDS_MODULE_NEEDS_JAVA9 266
+// Every class path entry matched nothing (the application's files are missing).
+#define IDS_CLASS_PATH_NOT_FOUND 267
 
 // Why a runtime the search saw was not taken (the missing-runtime dialog's details and
 // vmbootcheck's report), and the name of the runtime shipped with the application.

@@ -107,6 +107,25 @@ class CheckAgreesWithLauncher:
         self.assertEqual(result.code, -1)
         self.assertEqual(dialog["message"], report["message"])
 
+    def test_class_path_that_matches_nothing_stops_naming_the_entries(self):
+        # The application's jar is missing: no VM is created without the class path.
+        standin.make_runtime(self.app.folder / self.private, self.bitness)
+        self.app.write_ini("[Java Runtime Environment]\nMain Class=com.example.App\n"
+                           "Virtual Machine Parameters=-Dmode=x\n"
+                           "[Class Path]\nClass Path=app.jar;;lib\\*.jar\n")
+        report = self.check()
+        self.assertEqual(report["outcome"], "stop")
+        self.assertEqual(report["exitCode"], -1)
+        self.assertEqual(report["message"],
+                         "None of the Java Class Path entries in the INI file was found:\n"
+                         "app.jar\nlib\\*.jar\nThe application may be damaged; reinstall it.")
+        missing = [d["entry"] for d in report["decisions"] if d["what"] == "entry-not-found"]
+        self.assertEqual(missing, ["app.jar", "lib\\*.jar"])
+        result, dialog = self.launch()
+        self.assertEqual(result.code, -1, result.describe())
+        self.assertEqual(dialog["message"], report["message"])
+        self.assertEqual(standin.events(standin.read_log(self.log), "create"), [])
+
     def test_no_runtime_means_the_missing_runtime_dialog(self):
         harness.clear_java_registry()
         self.app.write_ini("[Java Runtime Environment]\nMain Class=com.example.App\n"
