@@ -24,7 +24,18 @@ void SetRuntimeEnvironmentVariables(const Launcher& launcher, const std::wstring
     ::SetEnvironmentVariableW(L"QL_JVM_HOME", folders.Home.c_str());
 }
 
+void SetLauncherFolderVariable(const Launcher& launcher) {
+    std::wstring folder;
+    if (!LauncherFolder(launcher, folder)) return;
+    NoteDecision(launcher.Decisions, "environment", "launcher-folder-variable",
+                 {{"name", kLauncherFolderVariable}, {"value", folder}});
+    // Also in a dry run: only vmbootcheck's own environment changes, and its report then
+    // shows the options as the launcher expands them.
+    ::SetEnvironmentVariableW(kLauncherFolderVariable, folder.c_str());
+}
+
 void SetupLibraryPathAndEnvironment(Launcher& launcher) {
+    SetLauncherFolderVariable(launcher);
     SetRuntimeEnvironmentVariables(launcher, launcher.VmLibraryPath);
     RuntimeFolders folders = DeriveRuntimeFolders(launcher.VmLibraryPath);
 
