@@ -23,12 +23,18 @@ bool EqualsIgnoringCase(const std::wstring& value, const wchar_t* expected) {
 }
 
 /// An output or error file name with environment references expanded; a "%...%" that names
-/// no variable stays for the time pattern of the redirection.
-std::wstring ReadFileSetting(LayeredSettingsStore& store, const wchar_t* key) {
+/// no variable stays for the time pattern of the redirection. A relative name lies in the
+/// launcher's folder, as the class path does: started through a file association, the
+/// current folder is the document's.
+std::wstring ReadFileSetting(const Launcher& launcher, LayeredSettingsStore& store,
+                             const wchar_t* key) {
     std::wstring value;
     store.GetString(L"Application", key, value);
-    if (!value.empty()) ExpandEnvironment(value);
-    return value;
+    if (value.empty()) return value;
+    ExpandEnvironment(value);
+    std::wstring folder;
+    if (!LauncherFolder(launcher, folder)) return value;
+    return AnchorRelativePath(value, folder);
 }
 
 bool ReadYes(LayeredSettingsStore& store, const wchar_t* key) {
@@ -162,9 +168,9 @@ bool AssembleVmOptions(Launcher& launcher) {
                   {"joinedModuleOptions", DecimalText(joined)},
                   {"stackSize", DecimalText(launcher.VmThreadStackSize)}});
 
-    launcher.OutputFile = ReadFileSetting(store, L"Output File");
+    launcher.OutputFile = ReadFileSetting(launcher, store, L"Output File");
     launcher.OutputAppend = ReadYes(store, L"Output Append");
-    launcher.ErrorFile = ReadFileSetting(store, L"Error File");
+    launcher.ErrorFile = ReadFileSetting(launcher, store, L"Error File");
     launcher.ErrorAppend = ReadYes(store, L"Error Append");
 
     store.GetString(L"Application", L"Cmd", launcher.CmdValue);

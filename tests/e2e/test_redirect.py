@@ -26,8 +26,8 @@ class RedirectTest(harness.TestCase):
         app.write_ini("\n".join(lines) + "\n")
         return app
 
-    def run_app(self, app):
-        result = app.run()
+    def run_app(self, app, cwd=None):
+        result = app.run(cwd=cwd)
         self.assertExitCode(result, 0)
         self.events = standin.read_log(self.log)
         self.assertEqual(len(standin.events(self.events, "main_end")), 1, self.events)
@@ -61,6 +61,15 @@ class RedirectTest(harness.TestCase):
         self.run_app(app)
         self.assertEqual(out.read_bytes(), b"hello-out\r\n")
         self.assertEqual(err.read_bytes(), b"hello-err\r\n")
+
+    def test_relative_names_lie_in_the_launcher_folder(self):
+        # Started through a file association, the current folder is the document's.
+        documents = harness.temp_dir("documents-")
+        app = self.make_app({"Output File": "logs\\out.log", "Error File": "err.log"})
+        self.run_app(app, cwd=documents)
+        self.assertEqual(list(documents.iterdir()), [])
+        self.assertEqual((app.folder / "logs" / "out.log").read_bytes(), b"hello-out\r\n")
+        self.assertEqual((app.folder / "err.log").read_bytes(), b"hello-err\r\n")
 
     def test_time_pattern_names_share_one_instant(self):
         folder = harness.temp_dir("stamp-")
