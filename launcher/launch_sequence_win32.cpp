@@ -7,6 +7,7 @@
 #include "core/messages_win32.h"
 #include "core/system_library_win32.h"
 #include "discovery/discovery_win32.h"
+#include "hosting/redirect_win32.h"
 #include "hosting/vm_win32.h"
 #include "instance/single_instance_win32.h"
 #include "launcher/command_line.h"
@@ -118,6 +119,8 @@ int LaunchSequence::RunInProcess() {
         PendingSplashCloseAction.Invoke();
         return -1;
     }
+    // After the VM library, whose C runtime is then loaded, and before the VM writes anything.
+    RedirectProcessOutput(*this);
     if (VmThreadStackSize == 0) QueryDefaultStackSize(*this);
 
     DWORD result = 1;

@@ -94,7 +94,8 @@ class RedirectTest(harness.TestCase):
 
     def test_file_that_cannot_be_opened_is_reported_and_the_launch_goes_on(self):
         # A folder cannot be opened as a file: the output stays on the process's stdout, the
-        # exception is printed to the error stream, main still runs.
+        # exception is printed to the process's error stream, which is already the error
+        # file, and main still runs.
         folder = harness.temp_dir("bad-")
         err = folder / "err.log"
         app = self.make_app({"Output File": harness.win_path(folder),
@@ -103,9 +104,11 @@ class RedirectTest(harness.TestCase):
         failed = standin.events(self.events, "file_open_failed")
         self.assertEqual(len(failed), 1, self.events)
         self.assertTrue(standin.events(self.events, "exception_describe"), self.events)
-        self.assertIn("java.io.FileNotFoundException", result.stderr)
+        self.assertEqual(result.stderr, "")
         self.assertIn("hello-out", result.stdout)
-        self.assertEqual(err.read_bytes(), b"hello-err\r\n")
+        written = err.read_bytes().decode()
+        self.assertIn("java.io.FileNotFoundException", written)
+        self.assertTrue(written.endswith("\r\nhello-err\r\n"), written)
         self.assertFalse(standin.events(self.events, "jni_warning"), self.events)
 
     def test_error_file_failure_leaves_the_error_stream_of_the_process(self):
