@@ -138,6 +138,35 @@ class CheckAgreesWithLauncher:
         self.assertIsNotNone(dialog, "the launcher showed no missing-runtime dialog")
         self.assertIn("Java Runtime Environment (JRE) was not found", dialog["message"])
 
+    def test_damaged_own_runtime_is_named_instead_of_a_download(self):
+        # The shipped folder without its files, or "JRE Path" naming a folder of the
+        # application that is gone: reinstalling mends it, a downloaded Java would not.
+        harness.clear_java_registry()
+        shipped = self.app.folder / self.private
+        for label, jre_path, folder in (("shipped folder empty", "", shipped),
+                                        ("JRE Path gone", "JRE Path=runtime\n",
+                                         self.app.folder / "runtime")):
+            with self.subTest(label):
+                if not jre_path:
+                    shipped.mkdir()
+                self.app.write_ini("[Java Runtime Environment]\nMain Class=com.example.App\n"
+                                   + jre_path + "[Class Path]\nClass Path=classes\n")
+                expected = ("The Java Runtime Environment (JRE) shipped with this application "
+                            "is missing or damaged:\n%s\\\nPlease reinstall the application."
+                            % harness.win_path(folder))
+                report = self.check()
+                self.assertEqual(report["outcome"], "missing-runtime-dialog")
+                shown = [d["message"] for d in report["decisions"]
+                         if d["what"] == "missing-runtime-dialog"]
+                self.assertEqual(shown, [expected])
+                result, dialog = self.launch(press="Cancel")
+                self.assertEqual(result.code, -1)
+                # The dialog's message, before the link and the browse hint.
+                self.assertTrue(dialog["message"].lower().startswith(expected.lower() + "\n"),
+                                dialog["message"])
+                if not jre_path:
+                    shipped.rmdir()
+
     def test_other_processor_runtime_is_handed_over(self):
         other = 32 if self.bitness == 64 else 64
         rt = standin.make_runtime(self.app.folder / "rt", other)
