@@ -7,7 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "check/known_keys.h"
 #include "check/report.h"
+#include "config/configuration_win32.h"
+#include "config/settings_store_win32.h"
 #include "core/text_win32.h"
 #include "core/unique_handle_win32.h"
 #include "discovery/discovery_win32.h"
@@ -58,6 +61,46 @@ bool HasDecision(const std::vector<Decision>& decisions, const char* stage, cons
         if (d.stage == stage && d.what == what) return true;
     }
     return false;
+}
+
+/// The sections and keys of the configuration file as the profile functions see them.
+SettingsDocument ReadSectionsAndKeys(const std::wstring& path) {
+    SettingsDocument document;
+    IniSettingsStore store(path);
+    std::vector<std::wstring> names;
+    store.GetSectionNames(names);
+    for (const std::wstring& name : names) {
+        std::wstring pairs;
+        FillGrowingBuffer(pairs, 4096, [&](wchar_t* buffer, DWORD capacity) -> DWORD {
+            DWORD length = ::GetPrivateProfileSectionW(name.c_str(), buffer, capacity, path.c_str());
+            return length + 2 >= capacity ? kGrowBuffer : length;
+        });
+        SettingsSection& section = document.AppendSection(name);
+        // "key=value", each ended by a NUL.
+        for (std::size_t start = 0; start < pairs.size();) {
+            std::size_t end = pairs.find(L'\0', start);
+            if (end == std::wstring::npos) end = pairs.size();
+            std::wstring pair = pairs.substr(start, end - start);
+            std::size_t equals = pair.find(L'=');
+            if (equals != std::wstring::npos) {
+                std::wstring key = pair.substr(0, equals);
+                while (!key.empty() && key.back() == L' ') key.pop_back();
+                section.Pairs.emplace_back(std::move(key), pair.substr(equals + 1));
+            }
+            start = end + 1;
+        }
+    }
+    return document;
+}
+
+/// Keys the launcher would ignore without a word, as decisions of the configuration stage.
+void NoteIgnoredKeys(const Launcher& launcher, DecisionLog& log) {
+    std::wstring path;
+    if (!ConfigurationFilePath(launcher, path)) return;
+    for (const KeyNote& note : CheckConfigurationKeys(ReadSectionsAndKeys(path))) {
+        NoteDecision(&log, "config", note.kind,
+                     {{"section", note.section}, {"key", note.key}, {"belongsIn", note.belongsIn}});
+    }
 }
 
 const char kUsage[] =
@@ -123,6 +166,7 @@ int wmain(int argc, wchar_t** argv) {
         summary.vmThreadStackSize = launcher.VmThreadStackSize;
         for (const auto& option : launcher.VmOptions) summary.vmOptions.push_back(FromThreadAnsi(option));
         summary.arguments = launcher.ApplicationArguments;
+        NoteIgnoredKeys(launcher, log);
         if (!summary.initialized) {
             summary.outcome = HasDecision(log.decisions, "discovery", "missing-runtime-dialog")
                                   ? L"missing-runtime-dialog"

@@ -126,6 +126,22 @@ class CheckAgreesWithLauncher:
         self.assertEqual(dialog["message"], report["message"])
         self.assertEqual(standin.events(standin.read_log(self.log), "create"), [])
 
+    def test_keys_the_launcher_would_ignore_are_pointed_out(self):
+        standin.make_runtime(self.app.folder / self.private, self.bitness)
+        self.app.write_ini("[Java Runtime Environment]\nMain Class=com.example.App\n"
+                           "Virtual Machine Paramters=-Xmx1g\n"
+                           "[Class Path]\nClass Path=classes\n"
+                           "[Application]\nJRE Path=jre64\nCmd=x\n[Splash]\nImage=s.png\n")
+        report = self.check()
+        self.assertEqual(report["outcome"], "run-in-process")
+        noted = [(d["what"], d["section"], d["key"], d["belongsIn"])
+                 for d in report["decisions"] if d["stage"] == "config"
+                 and d["what"] in ("unknown-key", "misplaced-key", "unknown-section")]
+        self.assertEqual(noted, [
+            ("unknown-key", "Java Runtime Environment", "Virtual Machine Paramters", ""),
+            ("misplaced-key", "Application", "JRE Path", "Java Runtime Environment"),
+            ("unknown-section", "Splash", "", "")])
+
     def test_no_runtime_means_the_missing_runtime_dialog(self):
         harness.clear_java_registry()
         self.app.write_ini("[Java Runtime Environment]\nMain Class=com.example.App\n"
