@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "check/jar_manifest.h"
 #include "check/known_keys.h"
 #include "check/report.h"
 #include "config/configuration_win32.h"
@@ -14,6 +15,7 @@
 #include "core/text_win32.h"
 #include "core/unique_handle_win32.h"
 #include "discovery/discovery_win32.h"
+#include "options/path_utils.h"
 #include "launcher/launch_sequence_win32.h"
 
 namespace {
@@ -103,6 +105,61 @@ void NoteIgnoredKeys(const Launcher& launcher, DecisionLog& log) {
     }
 }
 
+/// Calls `use` with the bytes of a file mapped into memory; nothing for an empty, missing or
+/// very large file.
+template <typename Use>
+void WithFileBytes(const std::wstring& path, Use use) {
+    UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !::GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0 ||
+        size.QuadPart > (256LL << 20)) {
+        return;
+    }
+    UniqueHandle mapping(::CreateFileMappingW(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    if (!mapping) return;
+    UniqueMappedView view(::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
+    if (!view) return;
+    use(std::string_view(static_cast<const char*>(view.get()),
+                         static_cast<std::size_t>(size.QuadPart)));
+}
+
+/// What the main class's jar asks of `java -jar` that the launcher's options do not carry,
+/// as decisions of the options stage.
+void NoteManifestAttributes(const Launcher& launcher, const std::vector<std::wstring>& options,
+                            DecisionLog& log) {
+    std::string entry;
+    if (launcher.MainClassName.empty() || !ToCodePageExact(CP_UTF8, launcher.MainClassName, entry)) {
+        return;
+    }
+    entry += ".class";
+    const std::wstring prefix = L"-Djava.class.path=";
+    for (const std::wstring& option : options) {
+        if (option.compare(0, prefix.size(), prefix) != 0) continue;
+        for (std::wstring& path : SplitList(std::wstring_view(option).substr(prefix.size()), L";")) {
+            if (path.size() < 4 ||
+                ::CompareStringOrdinal(path.c_str() + path.size() - 4, 4, L".jar", 4, TRUE) != CSTR_EQUAL) {
+                continue;
+            }
+            bool found = false;
+            WithFileBytes(path, [&](std::string_view bytes) {
+                JarContents jar = ReadJarContents(bytes, entry);
+                if (!jar.hasEntry) return;
+                found = true;
+                if (!jar.manifest) return;
+                for (const ManifestNote& note : ManifestAttributesNotCarried(
+                         ManifestMainAttributes(*jar.manifest), launcher.VmOptions)) {
+                    NoteDecision(&log, "options", "manifest-attribute-not-carried",
+                                 {{"jar", path},
+                                  {"attribute", FromUtf8(note.attribute)},
+                                  {"value", FromUtf8(note.value)}});
+                }
+            });
+            if (found) return;  // the first jar with the class is the one the VM loads it from
+        }
+    }
+}
+
 const char kUsage[] =
     "usage: vmbootcheck [--json] <launcher.exe> [arguments the launcher would get...]\n"
     "Explains how that launcher would start: configuration, runtime search, VM options,\n"
@@ -167,6 +224,7 @@ int wmain(int argc, wchar_t** argv) {
         for (const auto& option : launcher.VmOptions) summary.vmOptions.push_back(FromThreadAnsi(option));
         summary.arguments = launcher.ApplicationArguments;
         NoteIgnoredKeys(launcher, log);
+        NoteManifestAttributes(launcher, summary.vmOptions, log);
         if (!summary.initialized) {
             summary.outcome = HasDecision(log.decisions, "discovery", "missing-runtime-dialog")
                                   ? L"missing-runtime-dialog"

@@ -4,6 +4,7 @@ options, arguments and outcome that the launcher then really produces with the s
 import json
 import shutil
 import subprocess
+import zipfile
 
 import harness
 import standin
@@ -141,6 +142,30 @@ class CheckAgreesWithLauncher:
             ("unknown-key", "Java Runtime Environment", "Virtual Machine Paramters", ""),
             ("misplaced-key", "Application", "JRE Path", "Java Runtime Environment"),
             ("unknown-section", "Splash", "", "")])
+
+    def test_manifest_attributes_only_java_jar_acts_on_are_pointed_out(self):
+        standin.make_runtime(self.app.folder / self.private, self.bitness)
+        lib = self.app.folder / "lib"
+        lib.mkdir()
+        manifest = ("Manifest-Version: 1.0\r\nMain-Class: com.example.App\r\n"
+                    "Add-Opens: java.desktop/sun.awt java.base/java.lang\r\n"
+                    "Launcher-Agent-Class: com.example.Agent\r\n\r\n")
+        # Compressed as the jar tool does; a jar before it without the class is passed over.
+        with zipfile.ZipFile(lib / "b-app.jar", "w", zipfile.ZIP_DEFLATED) as jar:
+            jar.writestr("META-INF/MANIFEST.MF", manifest)
+            jar.writestr("com/example/App.class", b"\xca\xfe\xba\xbe")
+        with zipfile.ZipFile(lib / "a-util.jar", "w", zipfile.ZIP_DEFLATED) as jar:
+            jar.writestr("META-INF/MANIFEST.MF", "Manifest-Version: 1.0\r\n"
+                         "Add-Opens: java.base/java.util\r\n\r\n")
+        self.app.write_ini("[Java Runtime Environment]\nMain Class=com.example.App\n"
+                           "Virtual Machine Parameters=--add-opens java.base/java.lang=ALL-UNNAMED\n"
+                           "[Class Path]\nClass Path=lib\\a-util.jar;lib\\b-app.jar\n")
+        report = self.check()
+        self.assertEqual(report["outcome"], "run-in-process")
+        noted = [(d["jar"].rsplit("\\", 1)[-1], d["attribute"], d["value"])
+                 for d in report["decisions"] if d["what"] == "manifest-attribute-not-carried"]
+        self.assertEqual(noted, [("b-app.jar", "Add-Opens", "java.desktop/sun.awt"),
+                                 ("b-app.jar", "Launcher-Agent-Class", "com.example.Agent")])
 
     def test_no_runtime_means_the_missing_runtime_dialog(self):
         harness.clear_java_registry()
