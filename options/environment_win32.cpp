@@ -27,10 +27,9 @@ void SetRuntimeEnvironmentVariables(const Launcher& launcher, const std::wstring
 void SetLauncherFolderVariable(const Launcher& launcher) {
     std::wstring folder;
     if (!LauncherFolder(launcher, folder)) return;
-    NoteDecision(launcher.Decisions, "environment", "launcher-folder-variable",
-                 {{"name", kLauncherFolderVariable}, {"value", folder}});
     // Also in a dry run: only vmbootcheck's own environment changes, and its report then
-    // shows the options as the launcher expands them.
+    // shows the options as the launcher expands them (the folder is the class path's
+    // "launcherFolder").
     ::SetEnvironmentVariableW(kLauncherFolderVariable, folder.c_str());
 }
 

@@ -65,7 +65,8 @@ class CheckAgreesWithLauncher:
         for name in ("a.jar", "b.jar"):
             standin.write_jar(lib / name, {})
         self.app.write_ini("[Java Runtime Environment]\nMain Class=com.example.App\n"
-                           "Virtual Machine Parameters=-Xmx50p -Dmode=\"two words\" -Xss2m\n"
+                           "Virtual Machine Parameters=-Xmx50p -Dmode=\"two words\" -Xss2m "
+                           "-Dhome=%QL_APP_HOME%\n"
                            "[Class Path]\nClass Path=classes;lib\\*.jar\n"
                            "[Application]\nCmd=extra \"c d\"\n")
         report = self.check(["x", "ü"])
@@ -74,6 +75,7 @@ class CheckAgreesWithLauncher:
         self.assertEqual(report["vmThreadStackSize"], 2 * 1024 * 1024)
         self.assertTrue(any(o.startswith("-Xmx") and o.endswith("K") for o in report["vmOptions"]),
                         report["vmOptions"])
+        self.assertIn("-Dhome=" + harness.win_path(self.app.folder), report["vmOptions"])
         stages = {d["stage"] for d in report["decisions"]}
         self.assertTrue({"config", "discovery"} <= stages, stages)
         self.assert_same_launch(report, ["x", "ü"])
