@@ -7,6 +7,7 @@
 #include "core/messages_win32.h"
 #include "core/system_library_win32.h"
 #include "discovery/discovery_win32.h"
+#include "hosting/redirect_win32.h"
 #include "hosting/vm_win32.h"
 #include "instance/single_instance_win32.h"
 #include "launcher/command_line.h"
@@ -106,19 +107,20 @@ int LaunchSequence::RunInProcess() {
         NoteDecision(Decisions, "hosting", "would-load",
                      {{"library", VmLibraryPath}, {"loadPath", VmLibraryLoadPath(*this, VmLibraryPath)}});
         CheckModuleSupport(*this);
-        AssembleVmOptions(*this);
+        if (!AssembleVmOptions(*this)) return -1;
         if (!CheckOptionText(*this)) return -1;
         NoteDecision(Decisions, "run", "in-process", {{"mainClass", MainClassName}});
         return 0;
     }
     if (!LoadVmLibrary(*this, VmLibraryPath)) return -1;
     if (!CheckModuleSupport(*this)) return -1;
-    AssembleVmOptions(*this);
     // A class path the VM would read with "?" in it cannot work; say so before creating it.
-    if (!CheckOptionText(*this)) {
+    if (!AssembleVmOptions(*this) || !CheckOptionText(*this)) {
         PendingSplashCloseAction.Invoke();
         return -1;
     }
+    // After the VM library, whose C runtime is then loaded, and before the VM writes anything.
+    RedirectProcessOutput(*this);
     if (VmThreadStackSize == 0) QueryDefaultStackSize(*this);
 
     DWORD result = 1;

@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The "Class Path" list: relative entries are anchored at the launcher's folder, relative
 // and wildcard entries are replaced by the matching files, absolute entries pass unchanged.
@@ -40,7 +41,9 @@ void ExpandClassPathEntry(std::wstring_view entry, std::wstring_view launcherFol
 
 /// The class path text for a ";"-separated "Class Path" value: every surviving entry
 /// followed by ";". `expand` replaces %NAME% references in one entry, before it is
-/// classified. Linear in the size of the result.
+/// classified. Searched entries that matched nothing are added to `unmatched` (expanded,
+/// empty entries left out) when it is given. Linear in the size of the result.
 std::wstring AssembleClassPath(std::wstring_view value, std::wstring_view launcherFolder,
                                const std::function<void(std::wstring&)>& expand,
-                               DirectoryLister& files);
+                               DirectoryLister& files,
+                               std::vector<std::wstring>* unmatched = nullptr);

@@ -10,14 +10,21 @@ namespace {
 /// A list key with the class path's wildcard and relative-path rules, recorded as `decision`.
 std::wstring AssemblePathList(const Launcher& launcher, LayeredSettingsStore& store,
                               const wchar_t* section, const wchar_t* key, const char* decision,
-                              bool dropTrailingSeparator) {
+                              bool dropTrailingSeparator,
+                              std::vector<std::wstring>* unmatched = nullptr) {
     std::wstring value;
     store.GetString(section, key, value);
     std::wstring folder;
     if (!LauncherFolder(launcher, folder)) return {};
     Win32DirectoryLister files;
+    std::vector<std::wstring> missing;
     std::wstring list = AssembleClassPath(
-        value, folder, [](std::wstring& entry) { ExpandEnvironment(entry); }, files);
+        value, folder, [](std::wstring& entry) { ExpandEnvironment(entry); }, files, &missing);
+    for (const std::wstring& entry : missing) {
+        NoteDecision(launcher.Decisions, "options", "entry-not-found",
+                     {{"key", key}, {"entry", entry}});
+    }
+    if (unmatched) *unmatched = std::move(missing);
     if (dropTrailingSeparator && !list.empty() && list.back() == L';') list.pop_back();
     NoteDecision(launcher.Decisions, "options", decision,
                  {{"value", value}, {"launcherFolder", folder}, {"result", list}});
@@ -26,8 +33,10 @@ std::wstring AssemblePathList(const Launcher& launcher, LayeredSettingsStore& st
 
 }  // namespace
 
-std::wstring AssembleClassPath(const Launcher& launcher, LayeredSettingsStore& store) {
-    return AssemblePathList(launcher, store, L"Class Path", L"Class Path", "class-path", false);
+std::wstring AssembleClassPath(const Launcher& launcher, LayeredSettingsStore& store,
+                               std::vector<std::wstring>* unmatched) {
+    return AssemblePathList(launcher, store, L"Class Path", L"Class Path", "class-path", false,
+                            unmatched);
 }
 
 std::wstring AssembleModulePath(const Launcher& launcher, LayeredSettingsStore& store) {

@@ -157,6 +157,15 @@ std::wstring FolderOf(std::wstring_view path) {
     return slash == std::wstring_view::npos ? std::wstring() : std::wstring(path.substr(0, slash));
 }
 
+std::wstring AnchorRelativePath(std::wstring_view path, std::wstring_view folder) {
+    bool anchored = path.empty() || path[0] == L'\\' || path[0] == L'/' ||
+                    (path.size() >= 2 && path[1] == L':');
+    if (anchored || folder.empty()) return std::wstring(path);
+    std::wstring joined(folder);
+    if (joined.back() != L'\\') joined += L'\\';
+    return joined.append(path);
+}
+
 bool IsWideSpace(wchar_t c) {
     return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
            (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||

@@ -40,5 +40,9 @@ std::vector<std::wstring> SplitPathComponents(std::wstring_view path);
 /// The folder of an executable path: everything before its last "\" (empty without one).
 std::wstring FolderOf(std::wstring_view path);
 
+/// `path` joined to `folder` with one "\\" when it is relative (neither "X:..." nor starting
+/// with "\\" or "/"); unchanged otherwise, and when it is empty.
+std::wstring AnchorRelativePath(std::wstring_view path, std::wstring_view folder);
+
 /// True for the characters the launcher trims as white space.
 bool IsWideSpace(wchar_t c);

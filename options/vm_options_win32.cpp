@@ -23,12 +23,18 @@ bool EqualsIgnoringCase(const std::wstring& value, const wchar_t* expected) {
 }
 
 /// An output or error file name with environment references expanded; a "%...%" that names
-/// no variable stays for the time pattern of the redirection.
-std::wstring ReadFileSetting(LayeredSettingsStore& store, const wchar_t* key) {
+/// no variable stays for the time pattern of the redirection. A relative name lies in the
+/// launcher's folder, as the class path does: started through a file association, the
+/// current folder is the document's.
+std::wstring ReadFileSetting(const Launcher& launcher, LayeredSettingsStore& store,
+                             const wchar_t* key) {
     std::wstring value;
     store.GetString(L"Application", key, value);
-    if (!value.empty()) ExpandEnvironment(value);
-    return value;
+    if (value.empty()) return value;
+    ExpandEnvironment(value);
+    std::wstring folder;
+    if (!LauncherFolder(launcher, folder)) return value;
+    return AnchorRelativePath(value, folder);
 }
 
 bool ReadYes(LayeredSettingsStore& store, const wchar_t* key) {
@@ -87,7 +93,8 @@ bool AssembleVmOptions(Launcher& launcher) {
     if (!ConfigurationFilePath(launcher, configurationPath)) return false;
     LayeredSettingsStore store(configurationPath);
 
-    std::wstring classPath = AssembleClassPath(launcher, store);
+    std::vector<std::wstring> unmatched;
+    std::wstring classPath = AssembleClassPath(launcher, store, &unmatched);
     std::wstring embeddedJar;
     store.GetString(L"Application", L"Embedded Jar", embeddedJar);
     if (EqualsIgnoringCase(embeddedJar, L"Yes")) {
@@ -97,7 +104,18 @@ bool AssembleVmOptions(Launcher& launcher) {
     // A modular application may have nothing on the class path.
     bool moduleMode = !launcher.MainModule.empty();
     if (classPath.empty() && !moduleMode) {
-        ReportLaunchError(launcher, IDS_NO_CLASS_PATH);
+        // Entries that name no file mean a damaged install; the VM would only say later that
+        // it cannot find the main class.
+        if (unmatched.empty()) {
+            ReportLaunchError(launcher, IDS_NO_CLASS_PATH);
+        } else {
+            std::wstring names;
+            for (const std::wstring& entry : unmatched) {
+                if (!names.empty()) names += L"\n";
+                names += entry;
+            }
+            ReportLaunchFormattedError(launcher, IDS_CLASS_PATH_NOT_FOUND, names);
+        }
         return false;
     }
 
@@ -150,9 +168,9 @@ bool AssembleVmOptions(Launcher& launcher) {
                   {"joinedModuleOptions", DecimalText(joined)},
                   {"stackSize", DecimalText(launcher.VmThreadStackSize)}});
 
-    launcher.OutputFile = ReadFileSetting(store, L"Output File");
+    launcher.OutputFile = ReadFileSetting(launcher, store, L"Output File");
     launcher.OutputAppend = ReadYes(store, L"Output Append");
-    launcher.ErrorFile = ReadFileSetting(store, L"Error File");
+    launcher.ErrorFile = ReadFileSetting(launcher, store, L"Error File");
     launcher.ErrorAppend = ReadYes(store, L"Error Append");
 
     store.GetString(L"Application", L"Cmd", launcher.CmdValue);

@@ -186,12 +186,19 @@ class HostingTests:
                          ["-Dpath=C:\\Program Files\\x", "-Dwhole=a b", "-Dplain=1"])
 
     def test_environment_references(self):
-        app = self.make_app(parameters="-Dhome=%VMBOOT_TEST_HOME% -Dgone=%VMBOOT_NOT_DEFINED%",
+        # QL_APP_HOME names the launcher's folder wherever the launcher was started from.
+        app = self.make_app(parameters="-Dhome=%VMBOOT_TEST_HOME% -Dgone=%VMBOOT_NOT_DEFINED% "
+                                       "-Dapp=%QL_APP_HOME%\\data",
+                            class_path="%QL_APP_HOME%\\app.jar",
                             app_keys="Cmd=%VMBOOT_TEST_HOME%")
-        result, log = self.run_app(app, env={"VMBOOT_TEST_HOME": "D:\\some where"})
+        result, log = self.run_app(app, env={"VMBOOT_TEST_HOME": "D:\\some where"},
+                                   cwd=harness.temp_dir("cwd-"))
         self.assertExitCode(result, 0)
-        self.assertEqual(standin.options(log)[1:3],
-                         ["-Dhome=D:\\some where", "-Dgone=%VMBOOT_NOT_DEFINED%"])
+        options = standin.options(log)
+        self.assertEqual(options[0].rstrip(";"),
+                         "-Djava.class.path=%s" % self.win(app.folder, "app.jar"))
+        self.assertEqual(options[1:4], ["-Dhome=D:\\some where", "-Dgone=%VMBOOT_NOT_DEFINED%",
+                                        "-Dapp=%s" % self.win(app.folder, "data")])
         # "Cmd" is expanded before it is split.
         self.assertEqual(self.one(log, "main")["args"], ["D:\\some", "where"])
 

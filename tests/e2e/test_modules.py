@@ -271,18 +271,19 @@ class ConsoleLauncherMessages:
     def test_missing_runtime_is_reported_not_asked_for(self):
         harness.clear_java_registry()
         app = console_app(self.bitness)
+        # A folder outside the application's: a missing folder of its own is a damaged install.
         app.write_ini("[Java Runtime Environment]\nMain Class=a.B\nMinimum Version=1.8\n"
-                      "JRE Path=nowhere\n[Class Path]\nClass Path=a.jar\n")
+                      "JRE Path=..\\nowhere\n[Class Path]\nClass Path=a.jar\n")
         launcher = [d for d in app.check()["decisions"] if d["stage"] == "check"]
         self.assertEqual(launcher, [{"stage": "check", "what": "launcher", "build": "console"}])
         result = run_console(app)
         self.assertEqual(exit_code(result.returncode), -1, result)
-        self.assertIn(b"The Java Runtime Environment (JRE) was not found. Please  download and "
+        self.assertIn(b"The Java Runtime Environment (JRE) was not found. Please download and "
                       b"install a JRE (minimum version 1.8) from: https://openjdk.org/install/\r\n",
                       result.stderr)
         # Then what the dialog's Details list would show, a runtime a line.
-        self.assertIn(("folder missing - JRE Path: %s\\nowhere\\\r\n" % app.win_folder).encode(),
-                      result.stderr)
+        self.assertIn(("folder missing - JRE Path: %s\\..\\nowhere\\\r\n"
+                       % app.win_folder).encode(), result.stderr)
 
 
 class ConsoleLauncherMessages64(ConsoleLauncherMessages, harness.TestCase):

@@ -190,6 +190,28 @@ class RealRuntimeTest(harness.TestCase):
         self.assertEqual(self.read(app, "out.log"), "out-1\r\nerr-1\r\nout-2\r\n",
                          self.context(result, app=app))
 
+    def test_what_the_vm_itself_writes_lands_in_the_files(self):
+        # Not System.out/err: a deprecation warning the VM prints to standard error and the
+        # unified log it prints to standard output, as java.exe shows them on its own.
+        options = ["-XX:+UseBiasedLocking", "-Xlog:gc"]
+        java = harness.run_wine([self.jre / "bin" / "java.exe"] + options
+                                + ["-cp", harness.win_path(probe_jar()), "probe.Main", "streams"])
+        self.assertEqual(java.returncode, 0, java.stderr)
+        warning = [line for line in java.stderr.decode("cp1252").splitlines() if "warning" in line]
+        logged = [re.sub(r"^\[[^]]*\]", "", line)
+                  for line in java.stdout.decode("cp1252").splitlines() if "[gc]" in line]
+        self.assertEqual(len(warning), 1, java.stderr)
+        self.assertTrue(logged, java.stdout)
+        app = self.make_app("jre64", java=["Virtual Machine Parameters=" + " ".join(options)])
+        result = app.run(["streams"], timeout=90)
+        self.assertExitCode(result, 0)
+        out, err = self.read(app, "out.log"), self.read(app, "err.log")
+        self.assertIn(warning[0], err, self.context(result, app=app))
+        self.assertIn("err-1\r\n", err)
+        for line in logged:
+            self.assertIn(line, out, self.context(result, app=app))
+        self.assertIn("out-1\r\n", out)
+
     # -- class path and memory -----------------------------------------------------------------
 
     def test_class_path_of_200_jars(self):

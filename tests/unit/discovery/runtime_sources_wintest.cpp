@@ -445,7 +445,7 @@ TEST(DiscoverRuntime, DryRunRecordsTheDialogInsteadOfShowingIt) {
     const Decision* dialog = log.Find("missing-runtime-dialog");
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(Field(*dialog, "message"),
-              L"The Java Runtime Environment (JRE) was not found. Please  download and install a "
+              L"The Java Runtime Environment (JRE) was not found. Please download and install a "
               L"JRE with a server JVM (minimum version 9999.1) from:");
     RemoveTree(folder);
 }

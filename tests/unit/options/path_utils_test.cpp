@@ -142,3 +142,22 @@ TEST(FolderOf, EverythingBeforeTheLastBackslash) {
     EXPECT_EQ(FolderOf(L"C:\\a\\b.exe"), L"C:\\a");
     EXPECT_EQ(FolderOf(L"b.exe"), L"");
 }
+
+TEST(AnchorRelativePath, OnlyRelativeNamesMoveUnderTheFolder) {
+    struct Case {
+        const wchar_t* path;
+        const wchar_t* expected;
+    } cases[] = {
+        {L"logs\\out.log", L"C:\\App\\logs\\out.log"},
+        {L"out_%yyyyMMdd%.log", L"C:\\App\\out_%yyyyMMdd%.log"},
+        {L"..\\out.log", L"C:\\App\\..\\out.log"},
+        {L"D:\\logs\\out.log", L"D:\\logs\\out.log"},
+        {L"D:out.log", L"D:out.log"},
+        {L"\\\\srv\\share\\out.log", L"\\\\srv\\share\\out.log"},
+        {L"\\logs\\out.log", L"\\logs\\out.log"},
+        {L"/logs/out.log", L"/logs/out.log"},
+        {L"", L""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(AnchorRelativePath(c.path, L"C:\\App"), c.expected) << c.path;
+    EXPECT_EQ(AnchorRelativePath(L"out.log", L"C:\\"), L"C:\\out.log");
+}
