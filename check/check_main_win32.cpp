@@ -68,10 +68,23 @@ bool HasDecision(const std::vector<Decision>& decisions, const char* stage, cons
 
 /// The sections and keys of the configuration file as the profile functions see them.
 SettingsDocument ReadSectionsAndKeys(const std::wstring& path) {
-    SettingsDocument document;
     IniSettingsStore store(path);
+    // A UTF-8 file is read by our own parser, which the profile functions would misread.
+    if (const SettingsDocument* utf8 = store.Utf8Document()) return *utf8;
+    SettingsDocument document;
+    std::wstring list;
+    // A double-null-terminated list; a length of capacity - 2 means it may be cut.
+    FillGrowingBuffer(list, 256, [&](wchar_t* data, DWORD capacity) -> DWORD {
+        DWORD length = ::GetPrivateProfileSectionNamesW(data, capacity, path.c_str());
+        return length + 2 >= capacity ? kGrowBuffer : length;
+    });
     std::vector<std::wstring> names;
-    store.GetSectionNames(names);
+    for (std::size_t start = 0; start < list.size();) {
+        std::size_t end = list.find(L'\0', start);
+        if (end == std::wstring::npos) end = list.size();
+        if (end > start) names.push_back(list.substr(start, end - start));
+        start = end + 1;
+    }
     for (const std::wstring& name : names) {
         std::wstring pairs;
         FillGrowingBuffer(pairs, 4096, [&](wchar_t* buffer, DWORD capacity) -> DWORD {
