@@ -121,7 +121,7 @@ int wmain(int argc, wchar_t** argv) {
         summary.launchPair = launcher.LaunchPairFlag;
         summary.pairProduct = launcher.PairProduct;
         summary.vmThreadStackSize = launcher.VmThreadStackSize;
-        for (const auto& option : launcher.VmOptions) summary.vmOptions.push_back(FromThreadAnsi(option));
+        for (const auto& option : launcher.VmOptions) summary.vmOptions.push_back(FromProcessAnsi(option));
         summary.arguments = launcher.ApplicationArguments;
         if (!summary.initialized) {
             summary.outcome = HasDecision(log.decisions, "discovery", "missing-runtime-dialog")

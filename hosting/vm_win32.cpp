@@ -335,7 +335,7 @@ bool CreateVm(Launcher& launcher) {
     if (launcher.Decisions) {
         std::vector<std::pair<std::string, std::wstring>> fields;
         for (const JavaVMOption& option : options) {
-            fields.emplace_back("option", FromThreadAnsi(option.optionString));
+            fields.emplace_back("option", FromProcessAnsi(option.optionString));
         }
         NoteDecision(launcher.Decisions, "hosting", "vm-options", std::move(fields));
     }

@@ -9,8 +9,7 @@ namespace {
 
 /// A list key with the class path's wildcard and relative-path rules, recorded as `decision`.
 std::wstring AssemblePathList(const Launcher& launcher, LayeredSettingsStore& store,
-                              const wchar_t* section, const wchar_t* key, const char* decision,
-                              bool dropTrailingSeparator) {
+                              const wchar_t* section, const wchar_t* key, const char* decision) {
     std::wstring value;
     store.GetString(section, key, value);
     std::wstring folder;
@@ -18,7 +17,6 @@ std::wstring AssemblePathList(const Launcher& launcher, LayeredSettingsStore& st
     Win32DirectoryLister files;
     std::wstring list = AssembleClassPath(
         value, folder, [](std::wstring& entry) { ExpandEnvironment(entry); }, files);
-    if (dropTrailingSeparator && !list.empty() && list.back() == L';') list.pop_back();
     NoteDecision(launcher.Decisions, "options", decision,
                  {{"value", value}, {"launcherFolder", folder}, {"result", list}});
     return list;
@@ -27,11 +25,10 @@ std::wstring AssemblePathList(const Launcher& launcher, LayeredSettingsStore& st
 }  // namespace
 
 std::wstring AssembleClassPath(const Launcher& launcher, LayeredSettingsStore& store) {
-    return AssemblePathList(launcher, store, L"Class Path", L"Class Path", "class-path", false);
+    return AssemblePathList(launcher, store, L"Class Path", L"Class Path", "class-path");
 }
 
 std::wstring AssembleModulePath(const Launcher& launcher, LayeredSettingsStore& store) {
-    // The module system reads an empty element as the current directory.
     return AssemblePathList(launcher, store, L"Java Runtime Environment", L"Module Path",
-                            "module-path", true);
+                            "module-path");
 }

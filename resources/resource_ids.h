@@ -36,6 +36,8 @@
 // without module support.
 #define IDS_MAIN_CLASS_AND_MODULE 265
 #define IDS_MODULE_NEEDS_JAVA9 266
+// An option of the java command in "Virtual Machine Parameters", and the key to use instead.
+#define IDS_JAVA_COMMAND_OPTION 280
 
 // Why a runtime the search saw was not taken (the missing-runtime dialog's details and
 // vmbootcheck's report), and the name of the runtime shipped with the application.

@@ -300,9 +300,9 @@ class EmbeddedJar(harness.TestCase):
         standin.make_runtime(app.folder / "jre64", 64)
         cases = [
             # ("Embedded Jar", "Class Path", class path option or None, message)
-            ("Yes", "", app.win_exe + ";", ""),
-            ("yes", "a.jar", app.win_exe + ";" + app.win_folder + "\\a.jar;", ""),
-            ("YES", ";", app.win_exe + ";", ""),
+            ("Yes", "", app.win_exe, ""),
+            ("yes", "a.jar", app.win_exe + ";" + app.win_folder + "\\a.jar", ""),
+            ("YES", ";", app.win_exe, ""),
             ("No", "", None, "Java Class Path was not specified in INI file."),
             ("", "", None, "Java Class Path was not specified in INI file."),
         ]
