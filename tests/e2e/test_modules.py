@@ -263,7 +263,7 @@ class ConsoleLauncherMessages:
         for env, text in cases:
             with self.subTest(env=env):
                 result = run_console(app, env=env)
-                self.assertEqual(exit_code(result.returncode), -1, result)
+                self.assertEqual(exit_code(result.returncode), 1, result)
                 # Contains, not equals: a loaded Wine may add lines of its own.
                 self.assertIn(text, result.stderr)
                 self.assertEqual(result.stdout, b"")
@@ -276,7 +276,7 @@ class ConsoleLauncherMessages:
         launcher = [d for d in app.check()["decisions"] if d["stage"] == "check"]
         self.assertEqual(launcher, [{"stage": "check", "what": "launcher", "build": "console"}])
         result = run_console(app)
-        self.assertEqual(exit_code(result.returncode), -1, result)
+        self.assertEqual(exit_code(result.returncode), 1, result)
         self.assertIn(b"The Java Runtime Environment (JRE) was not found. Please  download and "
                       b"install a JRE (minimum version 1.8) from: https://openjdk.org/install/\r\n",
                       result.stderr)
