@@ -117,7 +117,7 @@ class HostingTests:
         self.assertExitCode(result, 0)
 
         options = standin.options(log)
-        self.assertEqual(len(options), 4, options)
+        self.assertEqual(len(options), 5, options)
         self.assertTrue(options[0].startswith("-Djava.class.path="), options)
         entries = options[0][len("-Djava.class.path="):]
         # No empty entry: the VM would read one as the current folder.
