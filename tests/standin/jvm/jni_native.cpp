@@ -475,6 +475,17 @@ jmethodID JNICALL GetStaticMethodID(JNIEnv* env, jclass clazz, const char* name,
     return LookupMethod(env, clazz, name, sig, true, "GetStaticMethodID");
 }
 
+// The stand-in models no fields: a lookup fails as on a VM whose class lacks the field.
+jfieldID JNICALL GetStaticFieldID(JNIEnv* env, jclass clazz, const char* name, const char* sig) {
+    Thread& t = Enter(env, "GetStaticFieldID");
+    Class* c = DerefClass(clazz, "GetStaticFieldID");
+    LogEvent("get_static_field", {{"class", c->name},
+                                  {"name", std::string(name ? name : "")},
+                                  {"sig", std::string(sig ? sig : "")}});
+    Throw(t, "java/lang/NoSuchFieldError", std::string(name ? name : ""));
+    return nullptr;
+}
+
 #define STANDIN_CALLS(Type, jtype, letter, field)                                               \
     jtype JNICALL Call##Type##Method(JNIEnv* env, jobject obj, jmethodID id, ...) {             \
         va_list args;                                                                           \
@@ -794,6 +805,7 @@ JNINativeInterface_ BuildNativeInterface() {
     table.IsInstanceOf = IsInstanceOf;
     table.GetMethodID = GetMethodID;
     table.GetStaticMethodID = GetStaticMethodID;
+    table.GetStaticFieldID = GetStaticFieldID;
     table.CallObjectMethod = CallObjectMethod;
     table.CallObjectMethodV = CallObjectMethodV;
     table.CallObjectMethodA = CallObjectMethodA;
