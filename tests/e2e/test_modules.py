@@ -145,7 +145,8 @@ class MainModuleRealRuntime(harness.TestCase):
         self.assertEqual(report["message"], "")
         self.assertEqual(report["vmOptions"],
                          ["--module-path=" + harness.win_path(self.jar),
-                          "-Djdk.module.main=com.example.hello"])
+                          "-Djdk.module.main=com.example.hello",
+                          "-Dsun.java.command=com.example.hello/com.example.hello.Main"])
         self.assertIn({"stage": "check", "what": "launcher", "build": "windows"},
                       report["decisions"])
         decisions = [d for d in report["decisions"] if d["what"] == "main-module"]
