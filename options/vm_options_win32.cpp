@@ -114,13 +114,17 @@ bool AssembleVmOptions(Launcher& launcher) {
     launcher.VmThreadStackSize = context.StackSize;
     // Copied from java command lines, where the value may be the next word.
     std::size_t joined = JoinModuleOptionValues(options);
-    for (const std::wstring& option : options) {
-        // The VM would refuse these with "Unrecognized option"; say where they belong.
-        if (const wchar_t* key = JavaCommandOptionKey(option)) {
-            ReportLaunchError(launcher, FormatTemplate(LoadResourceText(IDS_JAVA_COMMAND_OPTION),
-                                                       {option, key}));
-            return false;
-        }
+    for (std::size_t i = 0; i < options.size(); ++i) {
+        const wchar_t* key = JavaCommandOptionKey(options[i]);
+        if (!key) continue;
+        // The VM would refuse these with "Unrecognized option"; say where they belong. Like
+        // every message of this step it does not end the launch: the option and the value
+        // written after it are left out (emptied, and empty options are not passed).
+        ReportLaunchError(launcher, FormatTemplate(LoadResourceText(IDS_JAVA_COMMAND_OPTION),
+                                                   {options[i], key}));
+        bool valueFollows = options[i].find(L'=') == std::wstring::npos && options[i][0] != L'@';
+        options[i].clear();
+        if (valueFollows && i + 1 < options.size()) options[++i].clear();
     }
 
     // The class path entries were expanded one by one before the file search; expanding the
@@ -153,6 +157,7 @@ bool AssembleVmOptions(Launcher& launcher) {
                       {"launchTarget", ModuleLaunchTarget(setting)}});
     }
     for (std::wstring& option : options) {
+        if (option.empty()) continue;
         // After splitting and unquoting, so a value with spaces stays one option.
         ExpandEnvironment(option);
         AddVmOption(launcher, option);
