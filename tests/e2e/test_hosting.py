@@ -136,7 +136,7 @@ class HostingTests:
         # The main class and arguments, where jcmd, jps and crash reports look for them.
         self.assertEqual(options[2:], ["-Dsun.java.command=" + MAIN, "abort", "exit"])
         hooks = [e["extra_info"] for e in standin.events(log, "option")]
-        self.assertEqual(hooks, [False, False, True, True])
+        self.assertEqual(hooks, [False, False, False, True, True])
 
         create = self.one(log, "create")
         self.assertEqual(create["version"], 0x00010002)
