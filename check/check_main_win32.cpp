@@ -235,7 +235,7 @@ int wmain(int argc, wchar_t** argv) {
         summary.launchPair = launcher.LaunchPairFlag;
         summary.pairProduct = launcher.PairProduct;
         summary.vmThreadStackSize = launcher.VmThreadStackSize;
-        for (const auto& option : launcher.VmOptions) summary.vmOptions.push_back(FromThreadAnsi(option));
+        for (const auto& option : launcher.VmOptions) summary.vmOptions.push_back(FromProcessAnsi(option));
         summary.arguments = launcher.ApplicationArguments;
         NoteIgnoredKeys(launcher, log);
         NoteManifestAttributes(launcher, summary.vmOptions, log);

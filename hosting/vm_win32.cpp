@@ -17,6 +17,7 @@
 #include "hosting/local_ref.h"
 #include "hosting/modified_utf8.h"
 #include "hosting/redirect_win32.h"
+#include "hosting/startup_capture_win32.h"
 #include "options/option_text_win32.h"
 #include "options/path_utils.h"
 #include "options/path_utils_win32.h"
@@ -25,9 +26,8 @@
 
 namespace {
 
-// The VM calls these before it exits or aborts the process itself; the launcher has nothing
-// to add, and System.exit(n) so ends the process with n.
-void JNICALL ExitHook(jint) {}
+// The VM calls these before it exits or aborts the process itself: System.exit(n) so ends
+// the process with n; before main, the windowed build shows what the launcher helper wrote.
 void JNICALL AbortHook() {}
 
 constexpr const char* kMainDescriptor = "([Ljava/lang/String;)V";
@@ -330,12 +330,12 @@ bool CreateVm(Launcher& launcher) {
     }
     options.push_back(
         JavaVMOption{const_cast<char*>("abort"), reinterpret_cast<void*>(&AbortHook)});
-    options.push_back(JavaVMOption{const_cast<char*>("exit"), reinterpret_cast<void*>(&ExitHook)});
+    options.push_back(JavaVMOption{const_cast<char*>("exit"), reinterpret_cast<void*>(&StartupExitHook)});
 
     if (launcher.Decisions) {
         std::vector<std::pair<std::string, std::wstring>> fields;
         for (const JavaVMOption& option : options) {
-            fields.emplace_back("option", FromThreadAnsi(option.optionString));
+            fields.emplace_back("option", FromProcessAnsi(option.optionString));
         }
         NoteDecision(launcher.Decisions, "hosting", "vm-options", std::move(fields));
     }
@@ -380,12 +380,12 @@ bool InvokeMainClass(Launcher& launcher) {
     auto detachOnFailure = MakeScopeExit([vm] { vm->DetachCurrentThread(); });
 
     LocalRef<jclass> mainClass(env, nullptr);
-    if (!launcher.MainModule.empty()) {
-        mainClass.reset(LoadModuleMainClass(launcher, env));
-        if (!mainClass) return false;
-    } else {
-        mainClass.reset(LoadThroughLauncherHelper(launcher, env));
+    {
+        SystemErrCapture capture(launcher, env);
+        mainClass.reset(launcher.MainModule.empty() ? LoadThroughLauncherHelper(launcher, env)
+                                                    : LoadModuleMainClass(launcher, env));
     }
+    if (!mainClass && !launcher.MainModule.empty()) return false;
     if (!mainClass) {
         mainClass.reset(LoadThroughFindClass(launcher, env));
         if (!mainClass) return false;

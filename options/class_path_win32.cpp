@@ -10,7 +10,6 @@ namespace {
 /// A list key with the class path's wildcard and relative-path rules, recorded as `decision`.
 std::wstring AssemblePathList(const Launcher& launcher, LayeredSettingsStore& store,
                               const wchar_t* section, const wchar_t* key, const char* decision,
-                              bool dropTrailingSeparator,
                               std::vector<std::wstring>* unmatched = nullptr) {
     std::wstring value;
     store.GetString(section, key, value);
@@ -25,7 +24,6 @@ std::wstring AssemblePathList(const Launcher& launcher, LayeredSettingsStore& st
                      {{"key", key}, {"entry", entry}});
     }
     if (unmatched) *unmatched = std::move(missing);
-    if (dropTrailingSeparator && !list.empty() && list.back() == L';') list.pop_back();
     NoteDecision(launcher.Decisions, "options", decision,
                  {{"value", value}, {"launcherFolder", folder}, {"result", list}});
     return list;
@@ -35,12 +33,10 @@ std::wstring AssemblePathList(const Launcher& launcher, LayeredSettingsStore& st
 
 std::wstring AssembleClassPath(const Launcher& launcher, LayeredSettingsStore& store,
                                std::vector<std::wstring>* unmatched) {
-    return AssemblePathList(launcher, store, L"Class Path", L"Class Path", "class-path", false,
-                            unmatched);
+    return AssemblePathList(launcher, store, L"Class Path", L"Class Path", "class-path", unmatched);
 }
 
 std::wstring AssembleModulePath(const Launcher& launcher, LayeredSettingsStore& store) {
-    // The module system reads an empty element as the current directory.
     return AssemblePathList(launcher, store, L"Java Runtime Environment", L"Module Path",
-                            "module-path", true);
+                            "module-path");
 }

@@ -9,8 +9,10 @@
 /// adds no empty last item; an empty text gives no items.
 std::vector<std::wstring> SplitList(std::wstring_view text, std::wstring_view delimiter);
 
-/// Splits an argument text at spaces (not tabs). An item that starts with a double quote
-/// runs to the next double quote, without the quotes; a quote inside an item is ordinary.
+/// Splits an argument text as the Microsoft C runtime splits the arguments after the program
+/// name: spaces and tabs outside quotes separate, a double quote anywhere toggles quoting,
+/// 2n backslashes before a quote give n and an odd one makes the quote literal, a doubled
+/// quote inside quotes is one literal quote; other backslashes are ordinary.
 std::vector<std::wstring> SplitArguments(std::wstring_view text);
 
 /// Removes `levels` trailing "\"-separated components (a pass without a "\" changes nothing).

@@ -431,14 +431,20 @@ def clear_java_registry():
 
 
 def quote_argument(argument):
-    """Quotes one argument the way the launcher splits: a quoted item runs to the next quote,
-    backslashes are ordinary, only spaces separate."""
+    """Quotes one argument for the C runtime's rules, which the launcher and java.exe split
+    by: quotes around blanks, a backslash before each quote and doubled backslashes before
+    a quote."""
     argument = str(argument)
-    if '"' in argument:
-        raise ValueError("an argument with a double quote cannot be quoted; use run_raw()")
-    if argument == "" or " " in argument or "\t" in argument:
-        return '"%s"' % argument
-    return argument
+    if argument and not any(c in argument for c in ' \t"'):
+        return argument
+    quoted, backslashes = '"', 0
+    for c in argument:
+        if c == "\\":
+            backslashes += 1
+            continue
+        quoted += "\\" * (backslashes * 2 + 1) + c if c == '"' else "\\" * backslashes + c
+        backslashes = 0
+    return quoted + "\\" * (backslashes * 2) + '"'
 
 
 def command_line(program, args=()):

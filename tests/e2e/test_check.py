@@ -80,6 +80,24 @@ class CheckAgreesWithLauncher:
         self.assertTrue({"config", "discovery"} <= stages, stages)
         self.assert_same_launch(report, ["x", "ü"])
 
+    def test_java_command_option_is_named_and_left_out(self):
+        standin.make_runtime(self.app.folder / self.private, self.bitness)
+        self.app.write_ini("[Java Runtime Environment]\nMain Class=com.example.App\n"
+                           "Virtual Machine Parameters=-cp lib\\x.jar -Dkeep=1\n"
+                           "[Class Path]\nClass Path=classes\n")
+        message = ('"-cp" in Virtual Machine Parameters is a java command option. Use the INI '
+                   'key "Class Path" instead.')
+        report = self.check()
+        self.assertEqual(report["message"], message)
+        self.assertIn("-Dkeep=1", report["vmOptions"])
+        self.assertFalse({"-cp", "lib\\x.jar"} & set(report["vmOptions"]), report["vmOptions"])
+        # As every message of the option step, it does not end the launch.
+        result, dialog = self.launch(press="OK")
+        self.assertEqual(dialog["message"], message)
+        self.assertEqual(result.code, 0, result.describe())
+        self.assertEqual(standin.options(standin.read_log(self.log)),
+                         report["vmOptions"] + ["abort", "exit"])
+
     def test_registered_runtime_chosen_by_version(self):
         older = standin.make_runtime(harness.temp_dir("older-"), self.bitness)
         newer = standin.make_runtime(harness.temp_dir("newer-"), self.bitness)

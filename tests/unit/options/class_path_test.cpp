@@ -85,7 +85,7 @@ TEST(AssembleClassPath, ResolvesEntriesInOrder) {
         L"C:\\App", ExpandNothing, files, &unmatched);
     EXPECT_EQ(path,
               L"C:\\App\\app.jar;C:\\App\\lib\\b.jar;C:\\App\\lib\\c.jar;D:\\shared\\util.jar;"
-              L"C:\\App\\classes;D:\\shared\\.;D:\\shared\\..;D:\\shared\\x.jar;");
+              L"C:\\App\\classes;D:\\shared\\.;D:\\shared\\..;D:\\shared\\x.jar");
     // The absolute entry is not looked up, so only searched entries can be missing.
     for (const auto& pattern : files.Searched) EXPECT_NE(pattern, L"D:\\shared\\util.jar");
     EXPECT_EQ(unmatched, (std::vector<std::wstring>{L"missing.jar", L"plugins\\*.jar"}));
@@ -97,7 +97,7 @@ TEST(AssembleClassPath, ForwardSlashesAndDriveRelativeEntries) {
     files.Matches[L"C:\\App\\lib\\*.jar"] = {L"a.jar", L"b.jar"};
     files.Matches[L"D:*.jar"] = {L"d.jar"};
     EXPECT_EQ(AssembleClassPath(L"lib/a.jar;lib/*.jar;D:*.jar", L"C:\\App", ExpandNothing, files),
-              L"C:\\App\\lib\\a.jar;C:\\App\\lib\\a.jar;C:\\App\\lib\\b.jar;D:d.jar;");
+              L"C:\\App\\lib\\a.jar;C:\\App\\lib\\a.jar;C:\\App\\lib\\b.jar;D:d.jar");
 }
 
 TEST(AssembleClassPath, EmptyEntriesContributeNothing) {
@@ -117,6 +117,6 @@ TEST(AssembleClassPath, ExpandsBeforeClassifying) {
         if (entry == L"%APPDATA%\\Vendor\\x.jar") entry = L"C:\\Users\\u\\AppData\\Vendor\\x.jar";
     };
     EXPECT_EQ(AssembleClassPath(L"%APPDATA%\\Vendor\\x.jar", L"C:\\App", expand, files),
-              L"C:\\Users\\u\\AppData\\Vendor\\x.jar;");
+              L"C:\\Users\\u\\AppData\\Vendor\\x.jar");
     EXPECT_TRUE(files.Searched.empty());
 }
