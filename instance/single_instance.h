@@ -47,9 +47,10 @@ static_assert(sizeof(InstanceBlock) == kInstanceBlockSize);
 inline constexpr wchar_t kInstanceMessageName[] = L"vmboot.single-instance.request";
 inline constexpr wchar_t kHandOverAckMessageName[] = L"vmboot.single-instance.ack";
 
-/// The names of the protocol's objects, derived from the user and the executable's own path.
+/// The names of the protocol's objects, derived from the user and the executable's identity
+/// (its volume and file index, or its path where the file cannot be read).
 struct InstanceNames {
-    /// The user's SID, "_", then the module path with every "\" replaced by "_": the file
+    /// The user's SID, "_", then the identity with every "\" replaced by "_": the file
     /// mapping. Another user's starts of the same executable never meet this user's objects.
     std::wstring Instance;
     /// Manual-reset event the primary signals just before main.
@@ -62,7 +63,7 @@ struct InstanceNames {
     std::wstring HandOverAck;
 };
 
-InstanceNames InstanceNamesFor(std::wstring_view modulePath, std::wstring_view userSid);
+InstanceNames InstanceNamesFor(std::wstring_view identity, std::wstring_view userSid);
 
 /// Whether the configuration asks for the protocol.
 enum class SingleInstanceRequest {
