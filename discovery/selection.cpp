@@ -71,7 +71,8 @@ std::optional<std::wstring> FindRegisteredRuntime(RegistryAccess& registry, File
                                                   const RuntimeSearchCriteria& criteria,
                                                   const std::wstring& pairProduct,
                                                   DecisionLog* log,
-                                                  const std::vector<RuntimeCandidate>* extra) {
+                                                  const std::vector<RuntimeCandidate>* extra,
+                                                  bool* fromIbmRoot) {
     if (view == RegistryView::Alternate && pairProduct.empty()) {
         NoteDecision(log, "discovery", "registry-view",
                      {{"view", DecisionText(view)}, {"skipped", L"no Pair Product"}});
@@ -111,6 +112,7 @@ std::optional<std::wstring> FindRegisteredRuntime(RegistryAccess& registry, File
                  {{"view", DecisionText(view)},
                   {"chosen", chosen->home},
                   {"version", DecisionText(chosen->version)}});
+    if (fromIbmRoot) *fromIbmRoot = chosen->fromIbmRoot;
     return chosen->home;
 }
 
@@ -208,18 +210,21 @@ RuntimeSearchResult SearchRuntime(const RuntimeSearchInputs& inputs, RegistryAcc
         vendor = ScanVendorRuntimes(registry, files, criteria, hasPair, log);
     }
     RuntimeSource source = RuntimeSource::NativeRegistry;
+    bool fromIbmRoot = false;
     std::optional<std::wstring> registered =
         FindRegisteredRuntime(registry, files, RegistryView::Native, criteria, inputs.pairProduct,
-                              log, vendor ? &vendor->own : nullptr);
+                              log, vendor ? &vendor->own : nullptr, &fromIbmRoot);
     if (!registered) {
         source = RuntimeSource::AlternateRegistry;
         registered =
             FindRegisteredRuntime(registry, files, RegistryView::Alternate, criteria,
-                                  inputs.pairProduct, log, vendor ? &vendor->other : nullptr);
+                                  inputs.pairProduct, log, vendor ? &vendor->other : nullptr,
+                                  &fromIbmRoot);
     }
     if (registered) {
         VmLibraryLocation found = LocateVmLibrary(files, *registered, criteria.JvmType, log);
         if (!found.path.empty()) {
+            result.fromIbmRoot = fromIbmRoot;
             return accept(source, *registered, found, source == RuntimeSource::AlternateRegistry);
         }
     }
