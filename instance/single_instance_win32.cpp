@@ -62,6 +62,9 @@ struct InstanceSession {
     CONDITION_VARIABLE QueueChanged = CONDITION_VARIABLE_INIT;
     std::vector<WorkerRecord> Queue;
     bool Stopped = false;
+    // Listener only: the stream of a hand-over that comes in several blocks, and its sender.
+    std::vector<std::uint16_t> Pending;
+    DWORD PendingFrom = 0;
     /// Worker only: main has been seen done with its start, so later hand-overs need not
     /// look again.
     bool MainSeenReady = false;
@@ -197,10 +200,6 @@ bool StartPrimary(Launcher& launcher, InstanceSession& session) {
         return TurnOff(launcher, L"listener start", ::GetLastError());
     }
     StoreShared(block.ListenerThreadId, threadId);
-    NoteDecision(launcher.Decisions, "instance", "role",
-                 {{"role", L"primary"},
-                  {"processId", Number(::GetCurrentProcessId())},
-                  {"listenerThreadId", Number(threadId)}});
     return true;
 }
 
@@ -221,26 +220,22 @@ bool DryRunInstance(Launcher& launcher, const InstanceNames& names) {
     launcher.IsPrimaryInstance = false;
     InstanceBlock snapshot;
     std::memcpy(&snapshot, view.get(), sizeof(snapshot));
-    bool fits = ArgumentsFitBlock(launcher.ApplicationArguments);
+    std::size_t units = PackForwardedArguments(launcher.ApplicationArguments).size();
     NoteDecision(launcher.Decisions, "instance", "role",
                  {{"role", L"second"},
                   {"primaryProcessId", Number(snapshot.PrimaryProcessId)},
                   {"listenerThreadId", Number(snapshot.ListenerThreadId)},
-                  {"argumentBytes", Number(ForwardedArgumentsBytes(launcher.ApplicationArguments))},
-                  {"limit", Number(kArgumentAreaBytes)},
-                  {"would", fits ? L"hand the arguments to the primary and wait for its answer"
-                                 : L"end with -1: the arguments do not fit"}});
-    return fits;
-}
-
-// One out-of-line call per outcome keeps each report from growing the launcher.
-[[gnu::noinline]] void NoteHandOver(const Launcher& launcher, const wchar_t* outcome) {
-    NoteDecision(launcher.Decisions, "instance", "hand-over", {{"outcome", outcome}});
+                  {"argumentBlocks", Number(ArgumentChunkCount(units))},
+                  {"would", L"hand the arguments to the primary and wait for its answer"}});
+    return true;
 }
 
 // The answer that sends a second start back to the choice of its role: the primary has
 // left the protocol and will not serve it.
 constexpr LPARAM kStartOver = 1;
+// A request whose block is not the last of its arguments: the primary keeps the chunk and
+// acknowledges it, and the second start writes the next one.
+constexpr LPARAM kMoreFollows = 1;
 
 void PostAnswer(DWORD thread, UINT message, int result) {
     ::PostThreadMessageW(thread, message, static_cast<WPARAM>(static_cast<INT_PTR>(result)), 0);
@@ -330,7 +325,7 @@ bool SettleRole(Launcher& launcher, InstanceSession& session) {
                     return TurnOff(launcher, L"listener of another process", ERROR_ACCESS_DENIED);
             }
             if (::GetTickCount64() >= deadline) {
-                NoteHandOver(launcher, L"no listener published");
+                // Published by nobody in time: the hand-over fails.
                 session.HasEarlyResult = true;
                 session.EarlyResult = -1;
                 launcher.IsPrimaryInstance = false;
@@ -346,9 +341,6 @@ bool SettleRole(Launcher& launcher, InstanceSession& session) {
         session.Primary = std::move(primary);
         session.PrimaryProcessId = processId;
         session.Listener = listener;
-        NoteDecision(launcher.Decisions, "instance", "hand-over",
-                     {{"primaryProcessId", Number(processId)},
-                      {"listenerThreadId", Number(listener)}});
         return true;
     }
     return TurnOff(launcher, L"claim of the block", ERROR_BUSY);
@@ -382,7 +374,6 @@ HandOverOutcome HandOver(Launcher& launcher, InstanceSession& session, int& exit
         ::CreateMutexW(security.Attributes(), FALSE, session.Names.HandOverLock.c_str()));
     if (!lock || (::GetLastError() == ERROR_ALREADY_EXISTS &&
                   !IsObjectOfUser(lock.get(), session.User))) {
-        NoteHandOver(launcher, L"hand-over lock not usable");
         return HandOverOutcome::RunAlone;
     }
     bool locked = false;
@@ -395,7 +386,6 @@ HandOverOutcome HandOver(Launcher& launcher, InstanceSession& session, int& exit
         } else if (result == WAIT_OBJECT_0 + 1) {
             return HandOverOutcome::StartOver;
         } else {
-            NoteHandOver(launcher, L"hand-over lock not obtained");
             return HandOverOutcome::Answered;
         }
     }
@@ -403,14 +393,22 @@ HandOverOutcome HandOver(Launcher& launcher, InstanceSession& session, int& exit
         if (locked) ::ReleaseMutex(lock.get());
     });
 
-    WriteForwardedArguments(block, launcher.ApplicationArguments);
     // The primary may bring its window to the front: this start was the user's last action.
     ::AllowSetForegroundWindow(session.PrimaryProcessId);
-    if (!::PostThreadMessageW(session.Listener, session.Message, ::GetCurrentThreadId(), 0)) {
+    // Arguments of any length: one block after another, each acknowledged before the next.
+    const std::vector<std::uint16_t> stream = PackForwardedArguments(launcher.ApplicationArguments);
+    const std::size_t chunks = ArgumentChunkCount(stream.size());
+    std::size_t sent = 0;
+    auto postChunk = [&] {
+        WriteArgumentChunk(block, stream, sent);
+        ++sent;
+        if (::PostThreadMessageW(session.Listener, session.Message, ::GetCurrentThreadId(),
+                                 sent < chunks ? kMoreFollows : 0))
+            return true;
         // The listener has ended: its process has left the protocol or is ending.
-        NoteHandOver(launcher, L"post failed");
-        return HandOverOutcome::StartOver;
-    }
+        return false;
+    };
+    if (!postChunk()) return HandOverOutcome::StartOver;
 
     auto answer = [&](const MSG& message) {
         if (message.lParam == kStartOver) return HandOverOutcome::StartOver;
@@ -423,6 +421,11 @@ HandOverOutcome HandOver(Launcher& launcher, InstanceSession& session, int& exit
         while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message == session.Message) return answer(message);
             if (message.message == session.AckMessage && session.AckMessage != 0 && locked) {
+                if (sent < chunks) {
+                    if (!postChunk()) return HandOverOutcome::StartOver;
+                    acknowledgeDeadline = ::GetTickCount64() + kAcknowledgeWaitMs;
+                    continue;
+                }
                 ::ReleaseMutex(lock.get());
                 locked = false;
             }
@@ -433,7 +436,6 @@ HandOverOutcome HandOver(Launcher& launcher, InstanceSession& session, int& exit
             ULONGLONG now = ::GetTickCount64();
             if (now >= acknowledgeDeadline) {
                 // The primary never took the arguments: it cannot answer this start.
-                NoteHandOver(launcher, L"not acknowledged");
                 return HandOverOutcome::Answered;
             }
             timeout = static_cast<DWORD>(acknowledgeDeadline - now);
@@ -692,17 +694,33 @@ bool NextRecord(InstanceSession& session, WorkerRecord& record) {
 /// Copies one hand-over out of the block, acknowledges it and queues it for the worker
 /// (started with the first hand-over).
 void ServeHandOver(Launcher& launcher, const std::shared_ptr<InstanceSession>& session,
-                   DWORD requestingThreadId) {
+                   DWORD requestingThreadId, bool moreFollows) {
     InstanceBlock snapshot;
     std::memcpy(&snapshot, launcher.Block(), sizeof(snapshot));
     // A request without fresh arguments is stray or forged (or a replay of one already
     // served): nobody wrote for it, so nothing is handed to secondaryMain and nobody answered.
     if (!HasFreshArguments(snapshot)) return;
-    WorkerRecord record;
-    record.RequestingThreadId = requestingThreadId;
-    record.Arguments = ReadForwardedArguments(snapshot);
+    // A stream of another sender was left unfinished: that start has died mid hand-over.
+    if (session->PendingFrom != requestingThreadId) session->Pending.clear();
+    session->PendingFrom = requestingThreadId;
+    AppendArgumentChunk(snapshot, session->Pending);
     // The arguments leave the shared block as soon as they are copied.
     MarkArgumentsConsumed(*launcher.Block());
+    if (moreFollows && session->Pending.size() <= kMaxArgumentStreamUnits) {
+        ::PostThreadMessageW(requestingThreadId, session->AckMessage, 0, 0);
+        return;
+    }
+    WorkerRecord record;
+    record.RequestingThreadId = requestingThreadId;
+    std::vector<std::uint16_t> stream = std::move(session->Pending);
+    session->Pending.clear();
+    session->PendingFrom = 0;
+    if (moreFollows) {
+        // Longer than any command line: not a start's arguments.
+        PostAnswer(requestingThreadId, session->Message, -1);
+        return;
+    }
+    record.Arguments = ParseForwardedArguments(stream);
     // The acknowledgement lets the next second start write the block. When it cannot be
     // delivered the requester is gone, and the block may already hold a later start's
     // arguments, which its own request will deliver: this one is dropped.
@@ -757,18 +775,7 @@ bool InitSingleInstance(Launcher& launcher) {
     }
 
     if (!OpenBlock(launcher, *session)) return true;
-    if (!SettleRole(launcher, *session)) return false;
-    if (!launcher.SingleInstanceEnabled || launcher.IsPrimaryInstance) return true;
-
-    std::size_t bytes = ForwardedArgumentsBytes(launcher.ApplicationArguments);
-    bool fits = bytes <= kArgumentAreaBytes;
-    NoteDecision(launcher.Decisions, "instance", "role",
-                 {{"role", L"second"},
-                  {"argumentBytes", Number(bytes)},
-                  {"limit", Number(kArgumentAreaBytes)},
-                  {"fits", fits ? L"yes" : L"no"}});
-    // Too long for the block: the launch ends with -1 and no message.
-    return fits;
+    return SettleRole(launcher, *session);
 }
 
 bool WaitForPrimaryInstance(Launcher& launcher, int& exitCode) {
@@ -796,7 +803,6 @@ bool WaitForPrimaryInstance(Launcher& launcher, int& exitCode) {
             case HandOverOutcome::StartOver:
                 break;
         }
-        NoteHandOver(launcher, L"start over");
         if (round + 1 >= kStartOverRounds) {
             exitCode = -1;
             return true;
@@ -857,7 +863,7 @@ DWORD WINAPI InstanceListener(void* parameter) {
             continue;
         }
         try {
-            ServeHandOver(launcher, session, requester);
+            ServeHandOver(launcher, session, requester, message.lParam == kMoreFollows);
         } catch (const std::bad_alloc&) {
             // Without memory this hand-over fails; its second start ends with -1 and
             // releases the hand-over lock.

@@ -173,17 +173,18 @@ class SingleInstanceTests(harness.TestCase):
                 self.assertEqual(calls[-1]["args"], delivered)
         self.finish_primary(f, primary)
 
-    def test_arguments_over_the_limit_end_with_minus_one(self):
+    def test_long_arguments_arrive_whole(self):
         f = self.fixture(secondary=[], secondary_form="int", secondary_result=3)
         primary = self.primary(f)
-        # 2 x (2 x 259 + 2) + 2 = 1042 bytes: two bytes too many.
-        over = f.start(["x" * 259, "y" * 259]).wait(60)
-        self.assertExitCode(over, -1)
-        # Exactly at the limit still goes through: 2 x (2 x 258 + 2) + 2 + ... = 1040.
-        fits = f.start(["x" * 259, "y" * 258]).wait(60)
-        self.assertExitCode(fits, 3)
-        calls = f.wait_event("secondary_main")
-        self.assertEqual([c["args"] for c in calls], [["x" * 259, "y" * 258]])
+        cases = [
+            ["x" * 259, "y" * 259],                     # just over one block
+            ["C:\\docs\\" + "p" * 171] * 3,          # three dropped files
+            ["-open"] + ["q" * 1000] * 20,              # many blocks
+        ]
+        for number, sent in enumerate(cases, 1):
+            self.assertExitCode(f.start(sent).wait(60), 3)
+            calls = f.wait_event("secondary_main", count=number)
+            self.assertEqual(calls[-1]["args"], sent)
         self.finish_primary(f, primary)
 
     def test_settings_that_leave_the_protocol_off(self):
@@ -268,9 +269,9 @@ class SingleInstanceTests(harness.TestCase):
         self.assertEqual(beside["outcome"], "forward-to-primary")
         self.assertEqual(role(beside)["role"], "second")
         self.assertEqual(role(beside)["primaryProcessId"], str(primary.pid))
-        too_long = f.app.check(["x" * 600])
-        self.assertEqual(too_long["outcome"], "stop")
-        self.assertEqual(role(too_long)["role"], "second")
+        long = f.app.check(["x" * 600])
+        self.assertEqual(long["outcome"], "forward-to-primary")
+        self.assertEqual(role(long)["argumentBlocks"], "2")
         # Nothing was posted: the primary only serves the real start that follows.
         self.assertExitCode(f.start(["real"]).wait(60), 3)
         self.assertEqual([c["args"] for c in f.events("secondary_main")], [["real"]])
@@ -586,6 +587,16 @@ class RealSingleInstanceTests(harness.TestCase):
                          [(kind, [str(n)]) for n in numbers for kind in ("enter", "leave")],
                          "calls overlapped or came out of order")
         self.assertEqual({e[1] for e in calls}, {primary.pid})
+        app.stop()
+        self.assertExitCode(primary.wait(60), 0)
+
+    def test_dropped_files_arrive_whole(self):
+        app = self.real_app("si.Serving")
+        primary = self.start(app, ["0"])
+        app.wait_events("main")
+        sent = ["51"] + ["C:\\Users\\someone\\Documents\\" + "p" * 155 + ".txt"] * 3
+        self.assertExitCode(app.start(sent).wait(120), 51)
+        self.assertEqual(app.events("enter")[-1][3], sent)
         app.stop()
         self.assertExitCode(primary.wait(60), 0)
 

@@ -388,16 +388,16 @@ TEST_F(SingleInstanceProtocol, ForwardedArgumentShapes) {
     }
 }
 
-TEST_F(SingleInstanceProtocol, OverLimitEndsWithMinusOneAndPostsNothing) {
+// Arguments longer than a block arrive whole, in several blocks of one hand-over.
+TEST_F(SingleInstanceProtocol, LongArgumentsArriveWhole) {
     auto primary = StartPrimary();
     ::SetEvent(primary->MainStartedEvent.get());
+    const std::vector<std::wstring> sent = {L"9", std::wstring(700, L'x'), std::wstring(3000, L'y')};
     int code = 0;
-    std::thread([&] {
-        code = RunSecond({std::wstring(300, L'x'), std::wstring(300, L'y')});
-    }).join();
-    EXPECT_EQ(code, -1);
-    ::Sleep(100);
-    EXPECT_TRUE(java_.Calls.empty());
+    std::thread([&] { code = RunSecond(sent); }).join();
+    EXPECT_EQ(code, 1009);
+    ASSERT_EQ(java_.Calls.size(), 1u);
+    EXPECT_EQ(java_.Calls[0], sent);
 }
 
 TEST_F(SingleInstanceProtocol, VoidFormAnswersZeroAndStillDelivers) {
