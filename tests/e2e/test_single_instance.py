@@ -644,6 +644,26 @@ class RealSingleInstanceTests(harness.TestCase):
         self.assertExitCode(app.start(["good"]).wait(60), 5)
         app.stop()
         self.assertExitCode(primary.wait(60), 0)
+        # With "Failure Check" the primary's exception dialog shows it as well: Ignore goes on
+        # serving, Stop ends the application as it does for main.
+        for button, ended in (("Ignore", 0), ("Stop", -1)):
+            with self.subTest(button):
+                app = self.real_app("si.Throwing", application=["Failure Check=Yes"])
+                primary = self.start(app, [])
+                app.wait_events("main")
+                second = app.start(["bad"])
+                ui = harness.UiDriver()
+                dialog = ui.wait_dialog(timeout=90, pid=primary)
+                trace = next(c["text"] for c in dialog["controls"] if c["id"] == 208)
+                self.assertTrue(trace.startswith(
+                    "java.lang.IllegalStateException: refused bad\r\n"
+                    "\tat si.Throwing.secondaryMain("), trace)
+                ui.press(button)
+                self.assertExitCode(second.wait(60), 1)
+                if button == "Ignore":
+                    self.assertExitCode(app.start(["good"]).wait(60), 5)
+                    app.stop()
+                self.assertExitCode(primary.wait(60), ended)
 
     def test_starts_while_the_primary_ends_are_never_lost(self):
         app = self.real_app("si.Serving")
