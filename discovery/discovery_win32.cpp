@@ -95,6 +95,10 @@ bool DiscoverRuntime(Launcher& launcher) {
     if (!result.library.empty()) {
         launcher.VmLibraryPath = result.library;
         launcher.LaunchPairFlag = result.launchPair;
+        // Only IBM's own runtimes keep their VM thread parked after main, and never at a
+        // console, where the process must end when the program does.
+        launcher.KeepVmThreadParked =
+            launcher.KeepVmThreadParked && result.fromIbmRoot && !launcher.Console;
         if (result.needsMachineCheck) CheckVmLibraryMachine(launcher);
         NoteDecision(launcher.Decisions, "discovery", "outcome",
                      {{"library", launcher.VmLibraryPath},
@@ -141,6 +145,7 @@ bool DiscoverRuntime(Launcher& launcher) {
                   {"folder", chosenFolder},
                   {"library", chosenLibrary}});
     launcher.VmLibraryPath = chosenLibrary;
+    launcher.KeepVmThreadParked = false;
     CheckVmLibraryMachine(launcher);
     RememberJrePath(launcher, chosenFolder);
     NoteDecision(

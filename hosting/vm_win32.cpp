@@ -211,17 +211,29 @@ void InstallConsoleCloseHandler(JavaVM* vm) {
 
 }
 
-/// Reports main's uncaught exception for a VM thread that parks instead of detaching: the
-/// VM reports it only when the thread detaches, which a parked thread never does.
-void ReportBeforeParking(JNIEnv* env, jthrowable uncaught) {
+/// The main thread as a Java object, for hand-over workers that wait until main runs.
+void RecordMainThread(Launcher& launcher, JNIEnv* env) {
+    LocalRef<jclass> threadClass(env, env->FindClass("java/lang/Thread"));
+    jmethodID currentThread =
+        threadClass ? env->GetStaticMethodID(threadClass.get(), "currentThread",
+                                             "()Ljava/lang/Thread;")
+                    : nullptr;
+    LocalRef<jobject> thread(env, currentThread ? env->CallStaticObjectMethod(
+                                                      threadClass.get(), currentThread)
+                                                : nullptr);
+    if (thread) launcher.MainJavaThread = env->NewGlobalRef(thread.get());
+    env->ExceptionClear();
+}
+
+}  // namespace
+
+void ReportUncaughtOnThisThread(JNIEnv* env, jthrowable uncaught) {
     env->ExceptionClear();
     if (DispatchToUncaughtHandler(env, uncaught)) return;
     env->ExceptionClear();
     env->Throw(uncaught);
     env->ExceptionDescribe();
 }
-
-}  // namespace
 
 HMODULE LoadVmLibraryModule(const std::wstring& path, const std::wstring& dependencyFolder,
                             AddDllDirectoryFunction addDllDirectory) {
@@ -407,8 +419,12 @@ bool InvokeMainClass(Launcher& launcher) {
         return false;
     }
 
-    if (launcher.MainStartedEvent) ::SetEvent(launcher.MainStartedEvent.get());
+    if (launcher.MainStartedEvent) {
+        RecordMainThread(launcher, env);
+        ::SetEvent(launcher.MainStartedEvent.get());
+    }
     env->CallStaticVoidMethod(mainClass.get(), main, arguments.get());
+    launcher.MainReturned.store(true);
 
     LocalRef<jthrowable> uncaught(env, env->ExceptionOccurred());
     if (uncaught) {
@@ -421,7 +437,7 @@ bool InvokeMainClass(Launcher& launcher) {
         // A crashed program must not look like a successful run to the scripts and service
         // managers that start it: the process ends with 1 once its other threads are done.
         launcher.MainEndedWithException = true;
-        if (launcher.KeepVmThreadParked) ReportBeforeParking(env, uncaught.get());
+        if (launcher.KeepVmThreadParked) ReportUncaughtOnThisThread(env, uncaught.get());
         // Otherwise left pending: the VM reports it for the main thread when it detaches.
     }
     arguments.reset();

@@ -45,13 +45,22 @@ bool LaunchSequence::Initialize() {
     if (!InitSingleInstance(*this)) return false;
     // A second instance only forwards its arguments; it needs no runtime.
     if (SingleInstanceEnabled && !IsPrimaryInstance) return true;
+    return PrepareRuntime();
+}
+
+bool LaunchSequence::PrepareRuntime() {
     if (OverrideWorkingDir) SetWorkingDirectoryToLauncherFolder(*this);
     return DiscoverRuntime(*this);
 }
 
 int LaunchSequence::Run() {
+    if (SingleInstanceEnabled && !IsPrimaryInstance) {
+        int exitCode = 0;
+        if (WaitForPrimaryInstance(*this, exitCode)) return exitCode;
+        // The primary left without serving this start: it runs the program itself.
+        if (!PrepareRuntime()) return -1;
+    }
     if (LaunchPairFlag) return LaunchPairProduct();
-    if (SingleInstanceEnabled && !IsPrimaryInstance) return WaitForPrimaryInstance(*this);
     return RunInProcess();
 }
 

@@ -418,9 +418,11 @@ TEST(DiscoverRuntime, JrePathOfTheOtherProcessorHandsOver) {
     launcher.Decisions = &log;
     launcher.JrePath = folder.substr(0, folder.size() - 1);  // without its backslash
     launcher.PairProduct = L"pair.exe";
+    launcher.KeepVmThreadParked = true;  // IBM runtimes allowed by the configuration
     ASSERT_TRUE(DiscoverRuntime(launcher));
     EXPECT_EQ(launcher.VmLibraryPath, folder + L"bin\\client\\jvm.dll");
     EXPECT_TRUE(launcher.LaunchPairFlag);
+    EXPECT_FALSE(launcher.KeepVmThreadParked) << "parked for a runtime outside IBM's root";
 
     Launcher alone;
     alone.JrePath = launcher.JrePath;
