@@ -29,15 +29,13 @@ LIB_MODULE = {
 }
 
 
-def row(name, args, java="", keys=(), start="app", env=None, windowed=False, error="",
-        pending=None):
+def row(name, args, java="", keys=(), start="app", env=None, windowed=False, error=""):
     """A program started with `args` after its name: `java` options for java.exe and the
     launcher's [Java Runtime Environment] `keys` saying the same, started in the app's folder
     or a document's, with `env`; the windowed build too when `windowed` (output in files).
-    `error`: text both standard errors hold. `pending`: the launcher behaviour still missing
-    for the row to agree (it then runs as an expected failure)."""
+    `error`: text both standard errors hold."""
     return dict(name=name, args=args, java=java, keys=list(keys), start=start, env=env or {},
-                windowed=windowed, error=error, pending=pending)
+                windowed=windowed, error=error)
 
 
 ROWS = [
@@ -59,15 +57,12 @@ ROWS = [
     row("non-daemon thread and shutdown hook", "threads", windowed=True),
     # The VM writes this on standard output, as java.exe shows.
     row("VM cannot be created", "report", "-Xmx1k", ["Virtual Machine Parameters=-Xmx1k"]),
+    row("relative Output File from a document's folder", "report x", start="document",
+        windowed=True),
+    row("VM Provider=any with a HotSpot runtime", "threads", keys=["VM Provider=any"],
+        windowed=True),
 ]
 
-PENDING_ROWS = [
-    row("relative Output File from a document's folder", "report x", start="document",
-        windowed=True, pending="relative Output File and Error File against the launcher's "
-        "folder"),
-    row("VM Provider=any with a HotSpot runtime", "threads", keys=["VM Provider=any"],
-        windowed=True, pending="the VM thread parks only for IBM's runtimes"),
-]
 
 
 class ParityTest(harness.TestCase):
@@ -112,8 +107,7 @@ class ParityTest(harness.TestCase):
         """(java, console, windowed or None): each a Result; the windowed one carries the
         program's output files as its standard output and error."""
         cwd = self.folder / r["start"] if r["start"] == "document" else self.folder
-        # Pending rows may never end: they are given less time.
-        timeout = 40 if r["pending"] else 90
+        timeout = 90
         # The options name the same files as the launcher's keys do, relative to the app.
         java_options = r["java"].replace("-p mods", '-p "%s"' % harness.win_path(
             self.folder / "mods"))
@@ -190,15 +184,6 @@ class ParityTest(harness.TestCase):
         self.write_ini(["Virtual Machine Parameters=-Xmx1k"], False)
         result = self.run_line(self.windowed.exe, "report", self.folder, {}, timeout=60)
         self.assertExitCode(result, 1)
-
-    # One method a row: each turns into an unexpected success once its behaviour is there.
-    @unittest.expectedFailure
-    def test_pending_relative_output_file(self):
-        self.check_rows(PENDING_ROWS[:1])
-
-    @unittest.expectedFailure
-    def test_pending_parking_only_for_ibm(self):
-        self.check_rows(PENDING_ROWS[1:])
 
 
 if __name__ == "__main__":
