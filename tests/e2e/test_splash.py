@@ -118,20 +118,6 @@ def close_to(colour, expected, tolerance):
     return all(abs(a - b) <= tolerance for a, b in zip(colour, expected))
 
 
-def linux_pid_of(win_exe):
-    """The Linux process that runs a Windows program (Wine names it by its Windows path)."""
-    for entry in Path("/proc").iterdir():
-        if not entry.name.isdigit():
-            continue
-        try:
-            command = (entry / "cmdline").read_bytes().split(b"\0")[0].decode(errors="replace")
-        except OSError:
-            continue
-        if command.strip().lower() == win_exe.lower():
-            return int(entry.name)
-    return None
-
-
 def cpu_seconds(pid):
     """User plus system time of a Linux process, None once it has ended."""
     try:
@@ -478,7 +464,7 @@ class SplashTestBase(harness.TestCase):
         process = self.launch(splash_app)
         self.wait_splash(process)
         splash_app.wait_for_mark("started", process)
-        pid = linux_pid_of(splash_app.app.win_exe)
+        pid = harness.linux_pid_of(splash_app.app.win_exe)
         self.assertIsNotNone(pid, "no Linux process for %s" % splash_app.app.win_exe)
         before = cpu_seconds(pid)
         time.sleep(2)
