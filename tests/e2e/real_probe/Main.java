@@ -76,6 +76,20 @@ public final class Main {
                 frame.dispose();
                 System.exit(0);
                 break;
+            case "frame-later":
+                // A Swing application whose first window appears after a while and which
+                // runs on until the file named second exists.
+                Thread.sleep(Long.parseLong(args[1]));
+                javax.swing.SwingUtilities.invokeAndWait(() -> {
+                    javax.swing.JFrame window = new javax.swing.JFrame("probe frame");
+                    window.setSize(320, 200);
+                    window.setVisible(true);
+                });
+                say("frame", "shown");
+                File stop = new File(args[2]);
+                while (!stop.exists()) Thread.sleep(50);
+                System.exit(0);
+                break;
             default:
                 throw new IllegalArgumentException(mode);
         }
