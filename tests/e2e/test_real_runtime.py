@@ -240,13 +240,19 @@ class RealRuntimeTest(harness.TestCase):
                 shutil.copyfile(harness.repo_root() / "sample" / "splash.png",
                                 app.folder / "art" / "splash.png")
                 stop = app.folder / "stop"
-                process = app.start(["frame-later", "1500", harness.win_path(stop)],
+                process = app.start(["frame-later", "3000", harness.win_path(stop)],
                                     cwd=harness.temp_dir("elsewhere-"), timeout=180)
                 try:
                     ui = harness.UiDriver()
                     splash = ui.wait_dialog(timeout=60, pid=process,
                                             window_class="SplashScreenWindow")
                     self.assertGreater(splash["rect"]["width"], 0, splash)
+                    # The toolkit's windows and the hidden frame do not count.
+                    deadline = time.time() + 60
+                    while not stop.with_name("stop.made").exists() and time.time() < deadline:
+                        time.sleep(0.1)
+                    time.sleep(1)
+                    self.assertTrue(ui.info(splash["hwnd"])["visible"])
                     ui.wait_dialog(timeout=90, pid=process, title="probe frame",
                                    window_class="SunAwtFrame")
                     shown = time.time()
