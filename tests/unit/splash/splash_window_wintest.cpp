@@ -361,28 +361,6 @@ TEST_F(StartSplashTest, ApplicationWindowClosesItUnlessKept) {
                                  configuration_.c_str());
 }
 
-TEST_F(StartSplashTest, RelativeImageIsTakenFromTheLaunchersFolder) {
-    // Beside the test executable, while the current folder (which has no such file) is
-    // another one, as in a start through a file association.
-    std::wstring beside =
-        configuration_.substr(0, configuration_.rfind(L'\\') + 1) + L"splash-beside.bmp";
-    WriteTwoColourBmp(beside, 40, 30, {255, 0, 0}, {0, 0, 255});
-    wchar_t previous[MAX_PATH] = {};
-    ::GetCurrentDirectoryW(MAX_PATH, previous);
-    ASSERT_TRUE(::SetCurrentDirectoryW(folder_.c_str()));
-    Configure(L"splash-beside.bmp", L"");
-    Launcher launcher;
-    EXPECT_TRUE(StartSplash(launcher));
-    EXPECT_EQ(launcher.SplashImagePath, beside);
-    HWND window = launcher.OwnerWindow.load();
-    RECT rect{};
-    EXPECT_TRUE(window && ::GetWindowRect(window, &rect));
-    EXPECT_EQ(rect.right - rect.left, 40);
-    CloseSplashWindow(launcher);
-    ::SetCurrentDirectoryW(previous);
-    ::DeleteFileW(beside.c_str());
-}
-
 TEST_F(StartSplashTest, NoImageOrDryRunStartsNothing) {
     struct Case {
         const wchar_t* image;
