@@ -29,7 +29,8 @@ const std::vector<KnownSection>& KnownSections() {
           L"Output File", L"Output Append", L"Error File", L"Error Append", L"Cmd"}},
         {L"Display",
          false,
-         {L"Splash Screen", L"Splash Screen Shadow", L"Preffer Native Splash Screen"}},
+         {L"Splash Screen", L"Splash Screen Shadow", L"Keep Splash Screen",
+          L"Preffer Native Splash Screen"}},
     };
     return sections;
 }

@@ -42,6 +42,8 @@ public:
     DWORD SplashThreadId = 0;
     std::wstring SplashImagePath;
     std::wstring SplashShadowText;
+    /// The image window stays when the application's first window appears.
+    bool SplashKept = false;
     std::unique_ptr<SplashWindow> SplashWindowObject;
     /// Owner of every message box: the image splash window while it exists.
     std::atomic<HWND> OwnerWindow{nullptr};

@@ -428,7 +428,9 @@ bool InvokeMainClass(Launcher& launcher) {
 
     LocalRef<jthrowable> uncaught(env, env->ExceptionOccurred());
     if (uncaught) {
+        // Neither kind of splash may cover the exception dialog.
         CloseSplashWindow(launcher);
+        launcher.PendingSplashCloseAction.Invoke();
         // At a console the VM's own trace on standard error is the report.
         if (launcher.FailureCheck && !launcher.Console &&
             ReportUncaughtException(launcher, uncaught.get(), env)) {

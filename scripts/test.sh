@@ -37,6 +37,9 @@ total_passed=0
 total_failed=0
 total_skipped=0
 report=()
+if [[ -n ${VMBOOT_I386_EMULATED:-} ]]; then
+    report+=("i386    32-bit programs ran under qemu-i386 (scripts/emulate_i386.sh)")
+fi
 
 record() {  # layer passed failed seconds [skipped]
     local skipped=${5:-0}
