@@ -7,11 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "check/jar_manifest.h"
+#include "check/known_keys.h"
 #include "check/report.h"
+#include "config/configuration_win32.h"
+#include "config/settings_store_win32.h"
 #include "core/text_win32.h"
 #include "core/unique_handle_win32.h"
 #include "discovery/discovery_win32.h"
 #include "discovery/missing_runtime_dialog_win32.h"
+#include "options/path_utils.h"
 #include "launcher/launch_sequence_win32.h"
 
 namespace {
@@ -59,6 +64,114 @@ bool HasDecision(const std::vector<Decision>& decisions, const char* stage, cons
         if (d.stage == stage && d.what == what) return true;
     }
     return false;
+}
+
+/// The sections and keys of the configuration file as the profile functions see them.
+SettingsDocument ReadSectionsAndKeys(const std::wstring& path) {
+    IniSettingsStore store(path);
+    // A UTF-8 file is read by our own parser, which the profile functions would misread.
+    if (const SettingsDocument* utf8 = store.Utf8Document()) return *utf8;
+    SettingsDocument document;
+    std::wstring list;
+    // A double-null-terminated list; a length of capacity - 2 means it may be cut.
+    FillGrowingBuffer(list, 256, [&](wchar_t* data, DWORD capacity) -> DWORD {
+        DWORD length = ::GetPrivateProfileSectionNamesW(data, capacity, path.c_str());
+        return length + 2 >= capacity ? kGrowBuffer : length;
+    });
+    std::vector<std::wstring> names;
+    for (std::size_t start = 0; start < list.size();) {
+        std::size_t end = list.find(L'\0', start);
+        if (end == std::wstring::npos) end = list.size();
+        if (end > start) names.push_back(list.substr(start, end - start));
+        start = end + 1;
+    }
+    for (const std::wstring& name : names) {
+        std::wstring pairs;
+        FillGrowingBuffer(pairs, 4096, [&](wchar_t* buffer, DWORD capacity) -> DWORD {
+            DWORD length = ::GetPrivateProfileSectionW(name.c_str(), buffer, capacity, path.c_str());
+            return length + 2 >= capacity ? kGrowBuffer : length;
+        });
+        SettingsSection& section = document.AppendSection(name);
+        // "key=value", each ended by a NUL.
+        for (std::size_t start = 0; start < pairs.size();) {
+            std::size_t end = pairs.find(L'\0', start);
+            if (end == std::wstring::npos) end = pairs.size();
+            std::wstring pair = pairs.substr(start, end - start);
+            std::size_t equals = pair.find(L'=');
+            if (equals != std::wstring::npos) {
+                std::wstring key = pair.substr(0, equals);
+                while (!key.empty() && key.back() == L' ') key.pop_back();
+                section.Pairs.emplace_back(std::move(key), pair.substr(equals + 1));
+            }
+            start = end + 1;
+        }
+    }
+    return document;
+}
+
+/// Keys the launcher would ignore without a word, as decisions of the configuration stage.
+void NoteIgnoredKeys(const Launcher& launcher, DecisionLog& log) {
+    std::wstring path;
+    if (!ConfigurationFilePath(launcher, path)) return;
+    for (const KeyNote& note : CheckConfigurationKeys(ReadSectionsAndKeys(path))) {
+        NoteDecision(&log, "config", note.kind,
+                     {{"section", note.section}, {"key", note.key}, {"belongsIn", note.belongsIn}});
+    }
+}
+
+/// Calls `use` with the bytes of a file mapped into memory; nothing for an empty, missing or
+/// very large file.
+template <typename Use>
+void WithFileBytes(const std::wstring& path, Use use) {
+    UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !::GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0 ||
+        size.QuadPart > (256LL << 20)) {
+        return;
+    }
+    UniqueHandle mapping(::CreateFileMappingW(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    if (!mapping) return;
+    UniqueMappedView view(::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
+    if (!view) return;
+    use(std::string_view(static_cast<const char*>(view.get()),
+                         static_cast<std::size_t>(size.QuadPart)));
+}
+
+/// What the main class's jar asks of `java -jar` that the launcher's options do not carry,
+/// as decisions of the options stage.
+void NoteManifestAttributes(const Launcher& launcher, const std::vector<std::wstring>& options,
+                            DecisionLog& log) {
+    std::string entry;
+    if (launcher.MainClassName.empty() || !ToCodePageExact(CP_UTF8, launcher.MainClassName, entry)) {
+        return;
+    }
+    entry += ".class";
+    const std::wstring prefix = L"-Djava.class.path=";
+    for (const std::wstring& option : options) {
+        if (option.compare(0, prefix.size(), prefix) != 0) continue;
+        for (std::wstring& path : SplitList(std::wstring_view(option).substr(prefix.size()), L";")) {
+            if (path.size() < 4 ||
+                ::CompareStringOrdinal(path.c_str() + path.size() - 4, 4, L".jar", 4, TRUE) != CSTR_EQUAL) {
+                continue;
+            }
+            bool found = false;
+            WithFileBytes(path, [&](std::string_view bytes) {
+                JarContents jar = ReadJarContents(bytes, entry);
+                if (!jar.hasEntry) return;
+                found = true;
+                if (!jar.manifest) return;
+                for (const ManifestNote& note : ManifestAttributesNotCarried(
+                         ManifestMainAttributes(*jar.manifest), launcher.VmOptions)) {
+                    NoteDecision(&log, "options", "manifest-attribute-not-carried",
+                                 {{"jar", path},
+                                  {"attribute", FromUtf8(note.attribute)},
+                                  {"value", FromUtf8(note.value)}});
+                }
+            });
+            if (found) return;  // the first jar with the class is the one the VM loads it from
+        }
+    }
 }
 
 const char kUsage[] =
@@ -122,8 +235,10 @@ int wmain(int argc, wchar_t** argv) {
         summary.launchPair = launcher.LaunchPairFlag;
         summary.pairProduct = launcher.PairProduct;
         summary.vmThreadStackSize = launcher.VmThreadStackSize;
-        for (const auto& option : launcher.VmOptions) summary.vmOptions.push_back(FromThreadAnsi(option));
+        for (const auto& option : launcher.VmOptions) summary.vmOptions.push_back(FromProcessAnsi(option));
         summary.arguments = launcher.ApplicationArguments;
+        NoteIgnoredKeys(launcher, log);
+        NoteManifestAttributes(launcher, summary.vmOptions, log);
         if (!summary.initialized) {
             summary.outcome = HasDecision(log.decisions, "discovery", "missing-runtime-dialog")
                                   ? L"missing-runtime-dialog"

@@ -23,10 +23,11 @@ class IniSettingsStore : public SettingsStore {
     /// GetString of the file itself, whatever a derived store makes of GetString.
     std::wstring ReadFileValue(const std::wstring& section, const std::wstring& key);
 
-  private:
     /// The file's settings when it is saved as UTF-8 (read again when its size or time
     /// changes); null for the files the profile functions read.
     const SettingsDocument* Utf8Document();
+
+  private:
     /// Sets one key in a UTF-8 file, keeping its encoding and every other line. False when
     /// the file is not UTF-8 (`handled` false) or cannot be written.
     bool WriteUtf8Value(const std::wstring& section, const std::wstring& key,

@@ -42,6 +42,8 @@ public:
     DWORD SplashThreadId = 0;
     std::wstring SplashImagePath;
     std::wstring SplashShadowText;
+    /// The image window stays when the application's first window appears.
+    bool SplashKept = false;
     std::unique_ptr<SplashWindow> SplashWindowObject;
     /// Owner of every message box: the image splash window while it exists.
     std::atomic<HWND> OwnerWindow{nullptr};
@@ -72,7 +74,9 @@ public:
     std::wstring MainModule;
     /// Stack size in bytes of the thread that creates the VM; 0 = not known.
     std::size_t VmThreadStackSize = 0;
-    /// IBM runtimes are allowed: the VM thread stays parked after main returns.
+    /// The VM thread stays parked after main returns: set by the configuration when IBM
+    /// runtimes are allowed, kept by the runtime search only for a runtime from IBM's own
+    /// registry root in the windowed build.
     bool KeepVmThreadParked = false;
     /// main ended with an exception that did not stop the VM; written by the VM thread
     /// before it ends.
@@ -112,6 +116,10 @@ public:
     UniqueHandle MainStartedEvent;
     /// Names, message identifiers and the state the listener shares with its workers.
     std::shared_ptr<InstanceSession> InstanceSessionState;
+    /// The Java thread that runs main (a global reference, set just before main is called),
+    /// and whether main has returned: a second start is served only once main runs.
+    jobject MainJavaThread = nullptr;
+    std::atomic<bool> MainReturned{false};
 
     bool LaunchPairFlag = false;
     /// This process was started by a launcher's hand-over to its pair product (the mark is

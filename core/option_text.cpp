@@ -38,9 +38,11 @@ void EncodePathList(std::wstring_view list, PathNeed need, const OptionTextCodec
         std::wstring_view item =
             list.substr(start, end == std::wstring_view::npos ? std::wstring_view::npos
                                                               : end - start);
-        if (!item.empty()) EncodeItem(item, need, codec, out, notes);
+        if (!item.empty()) {
+            if (!out.empty()) out += ';';
+            EncodeItem(item, need, codec, out, notes);
+        }
         if (end == std::wstring_view::npos) break;
-        out += ';';
         start = end + 1;
     }
 }

@@ -43,7 +43,9 @@ struct OptionTextNotes {
     std::vector<std::wstring> Defaulted;
 };
 
-/// Appends `list` (items separated by ";", empty items kept) to `out`. Every item that does
+/// Appends the items of `list` (separated by ";") to `out`, a ";" before each unless `out`
+/// is empty; empty items are dropped, since the VM reads one as the current folder. Every
+/// item that does
 /// not convert exactly is replaced by its short form when that converts exactly; otherwise
 /// it is converted with the default character and noted as lost (required, existing) or
 /// defaulted.

@@ -53,7 +53,7 @@ bool ToCodePageExact(UINT codePage, std::wstring_view text, std::string& out) {
     return !usedDefault;
 }
 
-std::wstring FromThreadAnsi(std::string_view text) { return MultiByteToWide(CP_THREAD_ACP, text); }
+std::wstring FromProcessAnsi(std::string_view text) { return MultiByteToWide(CP_ACP, text); }
 
 std::wstring FromCodePage(UINT codePage, std::string_view text) {
     return MultiByteToWide(codePage, text);

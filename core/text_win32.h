@@ -13,10 +13,10 @@ std::string ToThreadAnsi(std::wstring_view text);
 /// UTF-16 to `codePage` without best-fit substitutes. False when some character has no exact
 /// equivalent there; `out` then holds the code page's default character in its place.
 bool ToCodePageExact(UINT codePage, std::wstring_view text, std::string& out);
-/// The thread's ANSI code page to UTF-16.
-std::wstring FromThreadAnsi(std::string_view text);
 /// `codePage` to UTF-16 (CP_ACP for what the profile functions wrote).
 std::wstring FromCodePage(UINT codePage, std::string_view text);
+/// The process ANSI code page (CP_ACP, the one the VM reads its options in) to UTF-16.
+std::wstring FromProcessAnsi(std::string_view text);
 /// Standard UTF-8 to UTF-16; invalid sequences become U+FFFD.
 std::wstring FromUtf8(std::string_view text);
 

@@ -10,6 +10,7 @@
 #include "discovery/runtime_sources_win32.h"
 #include "discovery/selection.h"
 #include "discovery/version_win32.h"
+#include "options/path_utils.h"
 #include "options/path_utils_win32.h"
 #include "resources/resource_ids.h"
 
@@ -25,6 +26,22 @@ std::wstring MachineText(std::uint16_t machine) {
     for (int i = 0; i < 4; ++i) text[2 + i] = digits[(machine >> (12 - 4 * i)) & 0xF];
     text[6] = 0;
     return text;
+}
+
+/// The application's own runtime folder when the search could not use it: "JRE Path" when it
+/// lies below the launcher's folder, else the shipped folder when it exists. Empty otherwise.
+std::wstring OwnRuntimeFolder(FileProbe& files, const std::wstring& launcherFolder,
+                              const std::wstring& jrePath) {
+    if (launcherFolder.empty()) return {};
+    const std::wstring inside = launcherFolder + L"\\";
+    std::wstring configured = NormalizePathSeparatorsAndDots(JrePathFolder(jrePath));
+    if (configured.size() > inside.size() &&
+        ::CompareStringOrdinal(configured.c_str(), static_cast<int>(inside.size()), inside.c_str(),
+                               -1, TRUE) == CSTR_EQUAL) {
+        return configured;
+    }
+    std::wstring shipped = inside + PrivateRuntimeFolder();
+    return files.FolderExists(shipped) ? shipped : std::wstring();
 }
 
 }  // namespace
@@ -78,6 +95,10 @@ bool DiscoverRuntime(Launcher& launcher) {
     if (!result.library.empty()) {
         launcher.VmLibraryPath = result.library;
         launcher.LaunchPairFlag = result.launchPair;
+        // Only IBM's own runtimes keep their VM thread parked after main, and never at a
+        // console, where the process must end when the program does.
+        launcher.KeepVmThreadParked =
+            launcher.KeepVmThreadParked && result.fromIbmRoot && !launcher.Console;
         if (result.needsMachineCheck) CheckVmLibraryMachine(launcher);
         NoteDecision(launcher.Decisions, "discovery", "outcome",
                      {{"library", launcher.VmLibraryPath},
@@ -85,13 +106,20 @@ bool DiscoverRuntime(Launcher& launcher) {
         return true;
     }
 
-    const UINT templateId = launcher.Criteria.JvmType == JvmTypeMode::ServerOnly
-                                ? IDS_JRE_NOT_FOUND_SERVER
-                                : IDS_JRE_NOT_FOUND;
-    const std::wstring requirement = DescribeVersionRequirement(launcher.Criteria.MinimumVersion,
-                                                                launcher.Criteria.MaximumVersion);
+    UINT templateId = launcher.Criteria.JvmType == JvmTypeMode::ServerOnly
+                          ? IDS_JRE_NOT_FOUND_SERVER
+                          : IDS_JRE_NOT_FOUND;
+    std::wstring detail = DescribeVersionRequirement(launcher.Criteria.MinimumVersion,
+                                                     launcher.Criteria.MaximumVersion);
+    // A runtime folder inside the application's own that is there but unusable, or that "JRE
+    // Path" names and that is gone, is a damaged install: downloading Java would not mend it.
+    const std::wstring own = OwnRuntimeFolder(files, inputs.launcherFolder, launcher.JrePath);
+    if (!own.empty()) {
+        templateId = IDS_OWN_RUNTIME_DAMAGED;
+        detail = own;
+    }
     const std::wstring message =
-        FormatTemplate(LoadResourceText(templateId), {std::wstring_view(requirement)});
+        FormatTemplate(LoadResourceText(templateId), {std::wstring_view(detail)});
     if (launcher.DryRun) {
         NoteDecision(
             launcher.Decisions, "discovery", "missing-runtime-dialog",
@@ -117,6 +145,7 @@ bool DiscoverRuntime(Launcher& launcher) {
                   {"folder", chosenFolder},
                   {"library", chosenLibrary}});
     launcher.VmLibraryPath = chosenLibrary;
+    launcher.KeepVmThreadParked = false;
     CheckVmLibraryMachine(launcher);
     RememberJrePath(launcher, chosenFolder);
     NoteDecision(

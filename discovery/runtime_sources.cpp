@@ -241,6 +241,7 @@ void ScanRegistryRoot(RegistryAccess& registry, FileProbe& files, const RuntimeR
         candidate.home = std::move(runtime.folder);
         candidate.hasServerVm = runtime.server;
         candidate.preferred = IsRootPreferred(root, criteria);
+        candidate.fromIbmRoot = root.provider == RuntimeProvider::Ibm;
         NoteDecision(log, "discovery", "candidate",
                      {{"root", root.path},
                       {"subkey", name},

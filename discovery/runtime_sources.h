@@ -69,6 +69,8 @@ struct RuntimeCandidate {
     std::wstring home;      ///< runtime folder ending in a backslash
     bool hasServerVm = false;
     bool preferred = false;
+    /// Registered under IBM's own root (the only runtimes whose VM thread stays parked).
+    bool fromIbmRoot = false;
 };
 
 /// "HKLM\<key> (64-bit)", "HKLM\<key> (32-bit)" or "HKCU\<key>": where a runtime registered.

@@ -71,7 +71,8 @@ std::optional<std::wstring> FindRegisteredRuntime(RegistryAccess& registry, File
                                                   const RuntimeSearchCriteria& criteria,
                                                   const std::wstring& pairProduct,
                                                   DecisionLog* log,
-                                                  const std::vector<RuntimeCandidate>* extra) {
+                                                  const std::vector<RuntimeCandidate>* extra,
+                                                  bool* fromIbmRoot) {
     if (view == RegistryView::Alternate && pairProduct.empty()) {
         NoteDecision(log, "discovery", "registry-view",
                      {{"view", DecisionText(view)}, {"skipped", L"no Pair Product"}});
@@ -111,6 +112,7 @@ std::optional<std::wstring> FindRegisteredRuntime(RegistryAccess& registry, File
                  {{"view", DecisionText(view)},
                   {"chosen", chosen->home},
                   {"version", DecisionText(chosen->version)}});
+    if (fromIbmRoot) *fromIbmRoot = chosen->fromIbmRoot;
     return chosen->home;
 }
 
@@ -231,13 +233,15 @@ RuntimeSearchResult SearchRuntime(const RuntimeSearchInputs& inputs, RegistryAcc
         const bool other = view == RegistryView::Alternate;
         const std::vector<RuntimeCandidate>* extra = nullptr;
         if (vendor && !fallback) extra = other ? &vendor->other : &vendor->own;
+        bool fromIbmRoot = false;
         std::optional<std::wstring> registered = FindRegisteredRuntime(
-            registry, files, view, criteria, inputs.pairProduct, log, extra);
+            registry, files, view, criteria, inputs.pairProduct, log, extra, &fromIbmRoot);
         if (!registered) return false;
         VmLibraryLocation found = LocateVmLibrary(files, *registered, criteria.JvmType, log);
         if (found.path.empty()) return false;
         accept(other ? RuntimeSource::AlternateRegistry : RuntimeSource::NativeRegistry,
                *registered, found, other);
+        result.fromIbmRoot = fromIbmRoot;
         return true;
     };
     // Only when the sources before found nothing, so that no installation they serve changes

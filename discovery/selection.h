@@ -22,11 +22,13 @@ std::optional<RuntimeCandidate> SelectRuntime(std::vector<RuntimeCandidate>& can
 /// Scans the searched roots in one view and selects among their runtimes and `extra` (vendor
 /// runtimes of the same processor). The alternate view is searched only when there is a
 /// pair product; without one, its runtimes are only reported as the other processor's.
-/// Returns the runtime folder.
+/// Returns the runtime folder; `fromIbmRoot`, when given, says whether it is registered
+/// under IBM's own root.
 std::optional<std::wstring> FindRegisteredRuntime(
     RegistryAccess& registry, FileProbe& files, RegistryView view,
     const RuntimeSearchCriteria& criteria, const std::wstring& pairProduct,
-    DecisionLog* log = nullptr, const std::vector<RuntimeCandidate>* extra = nullptr);
+    DecisionLog* log = nullptr, const std::vector<RuntimeCandidate>* extra = nullptr,
+    bool* fromIbmRoot = nullptr);
 
 /// What the runtime search starts from.
 struct RuntimeSearchInputs {
@@ -64,6 +66,8 @@ struct RuntimeSearchResult {
     /// Found in the alternate registry view, or a JAVA_HOME or vendor runtime whose VM library
     /// is the other build's: the pair product runs it.
     bool launchPair = false;
+    /// Chosen from IBM's own registry root.
+    bool fromIbmRoot = false;
 };
 
 /// Tries the remembered folder (only while it holds a VM library and fits the version range

@@ -1,6 +1,6 @@
 // The shared block is written by another process: whatever it holds, reading it must stay
-// within the block and give items without NULs. What the reader returns, packed again when
-// it fits, reads back unchanged.
+// within the block and give items without NULs. What the reader returns, sent again as a
+// hand-over stream in as many blocks as it takes, reads back unchanged.
 #include "instance/single_instance.h"
 
 #include <cstdlib>
@@ -18,11 +18,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         units += item.size() + 1;
     }
     if (units > (kArgumentScanEnd - 12) / 2) std::abort();
+    if (items.empty()) return 0;
 
-    if (items.empty() || !ArgumentsFitBlock(items)) return 0;
+    // Joined from blocks whose header stays as it was and whose last unit stays zero.
+    std::vector<std::uint16_t> stream = PackForwardedArguments(items);
+    std::vector<std::uint16_t> joined;
     InstanceBlock again = block;
-    if (!WriteForwardedArguments(again, items)) std::abort();
-    if (ReadForwardedArguments(again) != items) std::abort();
+    for (std::size_t i = 0; i < ArgumentChunkCount(stream.size()); ++i) {
+        WriteArgumentChunk(again, stream, i);
+        if (!HasFreshArguments(again)) std::abort();
+        AppendArgumentChunk(again, joined);
+    }
+    if (ParseForwardedArguments(joined) != items) std::abort();
     if (std::memcmp(&again, &block, 12) != 0) std::abort();  // the header is left alone
     return 0;
 }

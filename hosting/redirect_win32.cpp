@@ -1,5 +1,8 @@
 #include "hosting/redirect_win32.h"
 
+#include <fcntl.h>
+
+#include <cstdio>
 #include <optional>
 
 #include "core/launcher_win32.h"
@@ -56,7 +59,95 @@ void RedirectOne(Launcher& launcher, const std::wstring& fileName, bool append,
     }
 }
 
+/// A handle that only appends to `fileName` (emptied first unless `append`): the VM's own
+/// stream on the same file appends too, so neither overwrites what the other wrote.
+UniqueFileHandle OpenAppendOnly(const std::wstring& fileName, bool append) {
+    CreateParentFolders(fileName);
+    const std::wstring path = ToLongPathForm(fileName);
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    if (!append) {
+        UniqueFileHandle emptied(::CreateFileW(path.c_str(), GENERIC_WRITE, share, nullptr,
+                                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!emptied) return {};
+    }
+    return UniqueFileHandle(::CreateFileW(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE, share,
+                                          nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+UniqueFileHandle Duplicate(HANDLE handle) {
+    HANDLE copy = INVALID_HANDLE_VALUE;
+    if (!::DuplicateHandle(::GetCurrentProcess(), handle, ::GetCurrentProcess(), &copy, 0, FALSE,
+                           DUPLICATE_SAME_ACCESS)) {
+        return {};
+    }
+    return UniqueFileHandle(copy);
+}
+
+// The C runtimes of the runtimes' VM libraries (ucrtbase from Java 9 on, msvcr100 for Java 7
+// and 8, older ones before), and msvcrt, which this launcher uses.
+const wchar_t* const kCRuntimeLibraries[] = {
+    L"ucrtbase.dll", L"msvcr120.dll", L"msvcr110.dll", L"msvcr100.dll",
+    L"msvcr90.dll",  L"msvcr80.dll",  L"msvcr71.dll",  L"msvcrt.dll",
+};
+
 }  // namespace
+
+void UseAsStandardHandle(UniqueFileHandle file, DWORD which, int descriptor) {
+    // Every C runtime keeps its own descriptor table, filled from the standard handles when
+    // it loaded: long before now in a windowed process. So each one the process has loaded
+    // (the VM's, the launcher's, old JNI libraries') gets the file on its descriptor.
+    using OpenOsHandle = int(__cdecl*)(intptr_t, int);
+    using Dup2 = int(__cdecl*)(int, int);
+    using Close = int(__cdecl*)(int);
+    std::fflush(descriptor == 1 ? stdout : stderr);
+    for (const wchar_t* name : kCRuntimeLibraries) {
+        HMODULE runtime = ::GetModuleHandleW(name);
+        if (!runtime) continue;
+        auto open = GetProcAddressAs<OpenOsHandle>(runtime, "_open_osfhandle");
+        auto dup2 = GetProcAddressAs<Dup2>(runtime, "_dup2");
+        auto close = GetProcAddressAs<Close>(runtime, "_close");
+        if (!open || !dup2 || !close) continue;
+        UniqueFileHandle forRuntime = Duplicate(file.get());
+        if (!forRuntime) continue;
+        int temporary = open(reinterpret_cast<intptr_t>(forRuntime.get()), _O_TEXT);
+        if (temporary < 0) continue;
+        forRuntime.release();  // the descriptor owns it now
+        dup2(temporary, descriptor);
+        close(temporary);
+    }
+    // Standard handles stay open for the rest of the process, as the ones it started with.
+    ::SetStdHandle(which, file.release());
+}
+
+void RedirectProcessOutput(Launcher& launcher) {
+    const bool outPattern = launcher.OutputFile.find(L'%') != std::wstring::npos;
+    const bool errPattern = launcher.ErrorFile.find(L'%') != std::wstring::npos;
+    if (outPattern || errPattern) {
+        // One instant for both names, so that a run's two files carry the same stamp.
+        SYSTEMTIME now;
+        ::GetLocalTime(&now);
+        if (outPattern) ExpandTimePattern(launcher.OutputFile, now);
+        if (errPattern) ExpandTimePattern(launcher.ErrorFile, now);
+    }
+    const bool oneFile = NameTheSameFile(launcher.OutputFile, launcher.ErrorFile);
+    UniqueFileHandle out;
+    if (!launcher.OutputFile.empty()) {
+        bool append = launcher.OutputAppend || (oneFile && launcher.ErrorAppend);
+        out = OpenAppendOnly(launcher.OutputFile, append);
+        // Emptied now: the VM's stream on the file, opened later, appends to it.
+        if (out) launcher.OutputAppend = true;
+    }
+    UniqueFileHandle err;
+    if (oneFile && out) {
+        err = Duplicate(out.get());
+        launcher.ErrorAppend = true;
+    } else if (!launcher.ErrorFile.empty()) {
+        err = OpenAppendOnly(launcher.ErrorFile, launcher.ErrorAppend);
+        if (err) launcher.ErrorAppend = true;
+    }
+    if (out) UseAsStandardHandle(std::move(out), STD_OUTPUT_HANDLE, 1);
+    if (err) UseAsStandardHandle(std::move(err), STD_ERROR_HANDLE, 2);
+}
 
 void ExpandTimePattern(std::wstring& name, const SYSTEMTIME& time) {
     PictureFormatter formatTime = [&](const std::wstring& picture) {
@@ -135,15 +226,6 @@ bool NameTheSameFile(const std::wstring& first, const std::wstring& second) {
 }
 
 void RedirectOutputStreams(Launcher& launcher) {
-    const bool outPattern = launcher.OutputFile.find(L'%') != std::wstring::npos;
-    const bool errPattern = launcher.ErrorFile.find(L'%') != std::wstring::npos;
-    if (outPattern || errPattern) {
-        // One instant for both names, so that a run's two files carry the same stamp.
-        SYSTEMTIME now;
-        ::GetLocalTime(&now);
-        if (outPattern) ExpandTimePattern(launcher.OutputFile, now);
-        if (errPattern) ExpandTimePattern(launcher.ErrorFile, now);
-    }
     if (NameTheSameFile(launcher.OutputFile, launcher.ErrorFile)) {
         // Two streams on one file would each write from their own position and overwrite
         // each other; one stream serves both. Appending wins, so nothing is lost.

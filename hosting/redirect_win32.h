@@ -6,13 +6,27 @@
 
 #include <string>
 
+#include "core/unique_handle_win32.h"
+
 class Launcher;
 
-/// Points System.out and System.err at OutputFile and ErrorFile (when set), after expanding
-/// their date/time patterns with one local time. Runs on the VM thread right after the VM is
-/// created. A stream that cannot be redirected stays as the VM made it (the Java exception
-/// is printed); the launch always goes on.
+/// Expands the date/time patterns of OutputFile and ErrorFile with one local time and points
+/// the process's standard output and error handles, and descriptors 1 and 2 (with their
+/// streams) of every C runtime loaded, at the files. Runs after the VM library is loaded and
+/// before the VM is created: its warnings, -Xlog output and native code write to the files.
+/// A file that cannot be opened leaves its stream as it was.
+void RedirectProcessOutput(Launcher& launcher);
+
+/// Points System.out and System.err at OutputFile and ErrorFile (when set; names already
+/// expanded by RedirectProcessOutput). Runs on the VM thread right after the VM is created.
+/// A stream that cannot be redirected stays as the VM made it (the Java exception is
+/// printed); the launch always goes on.
 void RedirectOutputStreams(Launcher& launcher);
+
+/// Makes `file` the process's standard handle `which` (STD_OUTPUT_HANDLE or
+/// STD_ERROR_HANDLE) and the target of descriptor `descriptor` (1 or 2) in every C runtime
+/// the process has loaded. The process keeps the handle until it ends.
+void UseAsStandardHandle(UniqueFileHandle file, DWORD which, int descriptor);
 
 /// Expands the %...% date/time pattern of a file name in place with the given local time.
 /// Results of any length are kept whole.

@@ -17,6 +17,7 @@
 #include "hosting/local_ref.h"
 #include "hosting/modified_utf8.h"
 #include "hosting/redirect_win32.h"
+#include "hosting/startup_capture_win32.h"
 #include "options/option_text_win32.h"
 #include "options/path_utils.h"
 #include "options/path_utils_win32.h"
@@ -25,9 +26,8 @@
 
 namespace {
 
-// The VM calls these before it exits or aborts the process itself; the launcher has nothing
-// to add, and System.exit(n) so ends the process with n.
-void JNICALL ExitHook(jint) {}
+// The VM calls these before it exits or aborts the process itself: System.exit(n) so ends
+// the process with n; before main, the windowed build shows what the launcher helper wrote.
 void JNICALL AbortHook() {}
 
 constexpr const char* kMainDescriptor = "([Ljava/lang/String;)V";
@@ -211,17 +211,29 @@ void InstallConsoleCloseHandler(JavaVM* vm) {
 
 }
 
-/// Reports main's uncaught exception for a VM thread that parks instead of detaching: the
-/// VM reports it only when the thread detaches, which a parked thread never does.
-void ReportBeforeParking(JNIEnv* env, jthrowable uncaught) {
+/// The main thread as a Java object, for hand-over workers that wait until main runs.
+void RecordMainThread(Launcher& launcher, JNIEnv* env) {
+    LocalRef<jclass> threadClass(env, env->FindClass("java/lang/Thread"));
+    jmethodID currentThread =
+        threadClass ? env->GetStaticMethodID(threadClass.get(), "currentThread",
+                                             "()Ljava/lang/Thread;")
+                    : nullptr;
+    LocalRef<jobject> thread(env, currentThread ? env->CallStaticObjectMethod(
+                                                      threadClass.get(), currentThread)
+                                                : nullptr);
+    if (thread) launcher.MainJavaThread = env->NewGlobalRef(thread.get());
+    env->ExceptionClear();
+}
+
+}  // namespace
+
+void ReportUncaughtOnThisThread(JNIEnv* env, jthrowable uncaught) {
     env->ExceptionClear();
     if (DispatchToUncaughtHandler(env, uncaught)) return;
     env->ExceptionClear();
     env->Throw(uncaught);
     env->ExceptionDescribe();
 }
-
-}  // namespace
 
 HMODULE LoadVmLibraryModule(const std::wstring& path, const std::wstring& dependencyFolder,
                             AddDllDirectoryFunction addDllDirectory) {
@@ -330,12 +342,12 @@ bool CreateVm(Launcher& launcher) {
     }
     options.push_back(
         JavaVMOption{const_cast<char*>("abort"), reinterpret_cast<void*>(&AbortHook)});
-    options.push_back(JavaVMOption{const_cast<char*>("exit"), reinterpret_cast<void*>(&ExitHook)});
+    options.push_back(JavaVMOption{const_cast<char*>("exit"), reinterpret_cast<void*>(&StartupExitHook)});
 
     if (launcher.Decisions) {
         std::vector<std::pair<std::string, std::wstring>> fields;
         for (const JavaVMOption& option : options) {
-            fields.emplace_back("option", FromThreadAnsi(option.optionString));
+            fields.emplace_back("option", FromProcessAnsi(option.optionString));
         }
         NoteDecision(launcher.Decisions, "hosting", "vm-options", std::move(fields));
     }
@@ -380,12 +392,12 @@ bool InvokeMainClass(Launcher& launcher) {
     auto detachOnFailure = MakeScopeExit([vm] { vm->DetachCurrentThread(); });
 
     LocalRef<jclass> mainClass(env, nullptr);
-    if (!launcher.MainModule.empty()) {
-        mainClass.reset(LoadModuleMainClass(launcher, env));
-        if (!mainClass) return false;
-    } else {
-        mainClass.reset(LoadThroughLauncherHelper(launcher, env));
+    {
+        SystemErrCapture capture(launcher, env);
+        mainClass.reset(launcher.MainModule.empty() ? LoadThroughLauncherHelper(launcher, env)
+                                                    : LoadModuleMainClass(launcher, env));
     }
+    if (!mainClass && !launcher.MainModule.empty()) return false;
     if (!mainClass) {
         mainClass.reset(LoadThroughFindClass(launcher, env));
         if (!mainClass) return false;
@@ -407,12 +419,18 @@ bool InvokeMainClass(Launcher& launcher) {
         return false;
     }
 
-    if (launcher.MainStartedEvent) ::SetEvent(launcher.MainStartedEvent.get());
+    if (launcher.MainStartedEvent) {
+        RecordMainThread(launcher, env);
+        ::SetEvent(launcher.MainStartedEvent.get());
+    }
     env->CallStaticVoidMethod(mainClass.get(), main, arguments.get());
+    launcher.MainReturned.store(true);
 
     LocalRef<jthrowable> uncaught(env, env->ExceptionOccurred());
     if (uncaught) {
+        // Neither kind of splash may cover the exception dialog.
         CloseSplashWindow(launcher);
+        launcher.PendingSplashCloseAction.Invoke();
         // At a console the VM's own trace on standard error is the report.
         if (launcher.FailureCheck && !launcher.Console &&
             ReportUncaughtException(launcher, uncaught.get(), env)) {
@@ -421,7 +439,7 @@ bool InvokeMainClass(Launcher& launcher) {
         // A crashed program must not look like a successful run to the scripts and service
         // managers that start it: the process ends with 1 once its other threads are done.
         launcher.MainEndedWithException = true;
-        if (launcher.KeepVmThreadParked) ReportBeforeParking(env, uncaught.get());
+        if (launcher.KeepVmThreadParked) ReportUncaughtOnThisThread(env, uncaught.get());
         // Otherwise left pending: the VM reports it for the main thread when it detaches.
     }
     arguments.reset();

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <jni.h>
+
 #include <string>
 
 #include "core/system_library_win32.h"
@@ -22,6 +24,10 @@ void QueryDefaultStackSize(Launcher& launcher);
 bool CreateVm(Launcher& launcher);
 /// Loads the main class and runs main with ApplicationArguments.
 bool InvokeMainClass(Launcher& launcher);
+/// Reports an exception that ends a Java call on this thread as the VM reports one that
+/// ends a thread: through the thread's uncaught-exception handler (the pending exception is
+/// cleared first), or printed when the handler cannot be reached.
+void ReportUncaughtOnThisThread(JNIEnv* env, jthrowable uncaught);
 /// DestroyJavaVM (waits for the program's non-daemon threads) when a VM exists.
 /// `JavaVmPointer` stays set meanwhile: other threads may still attach while it waits. The
 /// caller clears it afterwards (see ForgetVm).

@@ -108,6 +108,29 @@ bool ThreadBelongsToProcess(DWORD threadId, DWORD processId) {
     return thread && ::GetProcessIdOfThread(thread.get()) == processId;
 }
 
+namespace {
+
+/// Whether this process runs above medium integrity (elevated, or as a service account).
+bool RunsAboveMediumIntegrity() {
+    HANDLE rawToken = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &rawToken)) return false;
+    UniqueHandle token(rawToken);
+    DWORD size = 0;
+    ::GetTokenInformation(token.get(), TokenIntegrityLevel, nullptr, 0, &size);
+    if (size == 0) return false;
+    std::vector<unsigned char> label(size);
+    if (!::GetTokenInformation(token.get(), TokenIntegrityLevel, label.data(), size, &size))
+        return false;
+    PSID level = reinterpret_cast<const TOKEN_MANDATORY_LABEL*>(label.data())->Label.Sid;
+    UCHAR count = *::GetSidSubAuthorityCount(level);
+    return count != 0 && *::GetSidSubAuthority(level, count - 1) > SECURITY_MANDATORY_MEDIUM_RID;
+}
+
+}  // namespace
+
 void AcceptMessageFromLowerIntegrity(UINT message) {
-    if (message != 0) ::ChangeWindowMessageFilter(message, MSGFLT_ADD);
+    // A process at medium integrity hears its user's other starts anyway; opening the filter
+    // there would only let lower-integrity processes post forged answers to it.
+    static const bool elevated = RunsAboveMediumIntegrity();
+    if (message != 0 && elevated) ::ChangeWindowMessageFilter(message, MSGFLT_ADD);
 }

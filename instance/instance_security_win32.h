@@ -50,5 +50,6 @@ bool ProcessRunsImage(HANDLE process, const std::wstring& imagePath);
 /// Whether the thread exists and belongs to the process.
 bool ThreadBelongsToProcess(DWORD threadId, DWORD processId);
 /// Lets the registered message through from processes of lower integrity (the primary of a
-/// plain start answering an elevated one, and the other way round).
+/// plain start answering an elevated one, and the other way round), only where this process
+/// runs above medium integrity.
 void AcceptMessageFromLowerIntegrity(UINT message);

@@ -26,12 +26,6 @@ void ForEachUtf16Unit(const std::wstring& text, Sink sink) {
     }
 }
 
-std::size_t Utf16Length(const std::wstring& text) {
-    std::size_t units = 0;
-    ForEachUtf16Unit(text, [&units](std::uint16_t) { ++units; });
-    return units;
-}
-
 }  // namespace
 
 InstanceNames InstanceNamesFor(std::wstring_view modulePath, std::wstring_view userSid) {
@@ -57,33 +51,6 @@ SingleInstanceRequest DecideSingleInstance(std::wstring_view applicationType,
     return SingleInstanceRequest::Requested;
 }
 
-std::size_t ForwardedArgumentsBytes(const std::vector<std::wstring>& arguments) {
-    std::size_t bytes = 2;
-    for (const auto& argument : arguments) {
-        // Each length is below the address space, so one addition cannot wrap; stopping
-        // early keeps the sum from wrapping over many arguments.
-        bytes += 2 * Utf16Length(argument) + 2;
-        if (bytes > kArgumentAreaBytes) break;
-    }
-    return bytes;
-}
-
-bool ArgumentsFitBlock(const std::vector<std::wstring>& arguments) {
-    return ForwardedArgumentsBytes(arguments) <= kArgumentAreaBytes;
-}
-
-bool WriteForwardedArguments(InstanceBlock& block, const std::vector<std::wstring>& arguments) {
-    if (!ArgumentsFitBlock(arguments)) return false;
-    std::array<std::uint16_t, kArgumentAreaUnits> area{};
-    std::size_t next = 0;
-    for (const auto& argument : arguments) {
-        ForEachUtf16Unit(argument, [&](std::uint16_t unit) { area[next++] = unit; });
-        area[next++] = 0;
-    }
-    std::memcpy(block.Arguments, area.data(), sizeof(block.Arguments));
-    return true;
-}
-
 namespace {
 constexpr std::uint16_t kConsumedMark = 0xFFFF;
 }  // namespace
@@ -100,23 +67,64 @@ bool HasFreshArguments(const InstanceBlock& block) {
     return last == 0;
 }
 
-std::vector<std::wstring> ReadForwardedArguments(const InstanceBlock& block) {
-    // One copy of everything after the header: the scan runs on from the argument area into
-    // the unused area, and the copy keeps a concurrent writer from changing it mid-read.
-    std::array<std::uint16_t, kBlockUnitsFromArguments> units;
-    std::memcpy(units.data(), reinterpret_cast<const unsigned char*>(&block) + 12, sizeof(units));
+std::vector<std::uint16_t> PackForwardedArguments(const std::vector<std::wstring>& arguments) {
+    std::vector<std::uint16_t> stream;
+    for (const auto& argument : arguments) {
+        ForEachUtf16Unit(argument, [&](std::uint16_t unit) { stream.push_back(unit); });
+        stream.push_back(0);
+    }
+    stream.push_back(0);
+    return stream;
+}
 
+std::size_t ArgumentChunkCount(std::size_t streamUnits) {
+    return streamUnits == 0 ? 1 : (streamUnits + kChunkUnits - 1) / kChunkUnits;
+}
+
+void WriteArgumentChunk(InstanceBlock& block, const std::vector<std::uint16_t>& stream,
+                        std::size_t index) {
+    std::array<std::uint16_t, kArgumentAreaUnits> area{};
+    std::size_t start = index * kChunkUnits;
+    for (std::size_t i = 0; i < kChunkUnits && start + i < stream.size(); ++i)
+        area[i] = stream[start + i];
+    std::memcpy(block.Arguments, area.data(), sizeof(block.Arguments));
+}
+
+void AppendArgumentChunk(const InstanceBlock& block, std::vector<std::uint16_t>& stream) {
+    std::uint16_t area[kArgumentAreaUnits];
+    std::memcpy(area, block.Arguments, sizeof(area));
+    stream.insert(stream.end(), area, area + kChunkUnits);
+}
+
+namespace {
+
+std::vector<std::wstring> ParseUnits(const std::uint16_t* units, std::size_t count,
+                                     std::size_t scanned) {
     std::vector<std::wstring> items;
     std::wstring current;
-    for (std::size_t i = 0; i < kScanUnits; ++i) {
+    for (std::size_t i = 0; i < scanned; ++i) {
         if (units[i] != 0) {
             current.push_back(static_cast<wchar_t>(units[i]));
             continue;
         }
         items.push_back(std::move(current));
         current.clear();
-        if (units[i + 1] == 0) return items;
+        if (i + 1 < count && units[i + 1] == 0) return items;
     }
     // No double NUL before the end: the unfinished item is dropped.
     return items;
+}
+
+}  // namespace
+
+std::vector<std::wstring> ParseForwardedArguments(const std::vector<std::uint16_t>& stream) {
+    return ParseUnits(stream.data(), stream.size(), stream.size());
+}
+
+std::vector<std::wstring> ReadForwardedArguments(const InstanceBlock& block) {
+    // One copy of everything after the header: the scan runs on from the argument area into
+    // the unused area, and the copy keeps a concurrent writer from changing it mid-read.
+    std::array<std::uint16_t, kBlockUnitsFromArguments> units;
+    std::memcpy(units.data(), reinterpret_cast<const unsigned char*>(&block) + 12, sizeof(units));
+    return ParseUnits(units.data(), units.size(), kScanUnits);
 }

@@ -47,9 +47,10 @@ static_assert(sizeof(InstanceBlock) == kInstanceBlockSize);
 inline constexpr wchar_t kInstanceMessageName[] = L"vmboot.single-instance.request";
 inline constexpr wchar_t kHandOverAckMessageName[] = L"vmboot.single-instance.ack";
 
-/// The names of the protocol's objects, derived from the user and the executable's own path.
+/// The names of the protocol's objects, derived from the user and the executable's identity
+/// (its volume and file index, or its path where the file cannot be read).
 struct InstanceNames {
-    /// The user's SID, "_", then the module path with every "\" replaced by "_": the file
+    /// The user's SID, "_", then the identity with every "\" replaced by "_": the file
     /// mapping. Another user's starts of the same executable never meet this user's objects.
     std::wstring Instance;
     /// Manual-reset event the primary signals just before main.
@@ -62,7 +63,7 @@ struct InstanceNames {
     std::wstring HandOverAck;
 };
 
-InstanceNames InstanceNamesFor(std::wstring_view modulePath, std::wstring_view userSid);
+InstanceNames InstanceNamesFor(std::wstring_view identity, std::wstring_view userSid);
 
 /// Whether the configuration asks for the protocol.
 enum class SingleInstanceRequest {
@@ -75,15 +76,23 @@ enum class SingleInstanceRequest {
 SingleInstanceRequest DecideSingleInstance(std::wstring_view applicationType,
                                            std::wstring_view singleInstance);
 
-/// Bytes the arguments take in the argument area: 2 per unit plus 2 per argument, plus 2 for
-/// the final NUL. Stops counting once past the limit (the result is then above it).
-std::size_t ForwardedArgumentsBytes(const std::vector<std::wstring>& arguments);
+/// Units of the argument stream one block carries: the area less its last unit, which marks
+/// the area as consumed. Longer streams go in several blocks, one after another.
+inline constexpr std::size_t kChunkUnits = kArgumentAreaUnits - 1;
+/// The longest argument stream a primary takes (a command line holds at most 32,767 units).
+inline constexpr std::size_t kMaxArgumentStreamUnits = 65536;
 
-bool ArgumentsFitBlock(const std::vector<std::wstring>& arguments);
-
-/// Zeroes the argument area and packs the arguments into it. False, with the block
-/// untouched, when they do not fit.
-bool WriteForwardedArguments(InstanceBlock& block, const std::vector<std::wstring>& arguments);
+/// The arguments as one stream: each argument's UTF-16 units and one NUL, then one more NUL.
+std::vector<std::uint16_t> PackForwardedArguments(const std::vector<std::wstring>& arguments);
+/// Blocks a stream of that many units takes (at least one).
+std::size_t ArgumentChunkCount(std::size_t streamUnits);
+/// Writes block `index` of the stream into the argument area, the rest of the area zero.
+void WriteArgumentChunk(InstanceBlock& block, const std::vector<std::uint16_t>& stream,
+                        std::size_t index);
+/// Appends the block's chunk (the area less its last unit) to `stream`.
+void AppendArgumentChunk(const InstanceBlock& block, std::vector<std::uint16_t>& stream);
+/// The arguments of a stream, read as ReadForwardedArguments reads the block.
+std::vector<std::wstring> ParseForwardedArguments(const std::vector<std::uint16_t>& stream);
 
 /// After the primary has copied the arguments: the area is cleared and its last unit (which a
 /// writer always leaves zero) marks it as consumed, so that a stray or forged request finds

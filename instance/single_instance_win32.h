@@ -7,16 +7,17 @@
 
 class Launcher;
 
-/// Decides between primary and second instance. A primary publishes the shared block and
-/// starts its listener; a second instance checks that the block is its user's and that the
-/// recorded primary runs this executable (otherwise it runs as an instance of its own) and
-/// that its arguments fit (the hand-over happens in WaitForPrimaryInstance). False ends the
-/// launch with -1.
+/// Decides between primary and second instance. The first start to claim the shared block
+/// (a new one, or one whose primary has ended or left) becomes the primary: it publishes
+/// itself and starts its listener. Any other start checks that the block is its user's and
+/// waits until the claiming primary has published its listener; its arguments must fit
+/// (the hand-over happens in WaitForPrimaryInstance). False ends the launch with -1.
 bool InitSingleInstance(Launcher& launcher);
-/// A second instance hands its arguments to the primary and returns its exit code: the
-/// primary's reply, the primary's exit code when it ended first (-1 when that cannot be
-/// read), 0 when the primary process cannot be opened, -1 when the hand-over fails.
-int WaitForPrimaryInstance(Launcher& launcher);
+/// A second instance hands its arguments to the primary. True with `exitCode` set to the
+/// primary's reply (-1 when the hand-over fails); false when this start has become the
+/// primary itself (its primary ended or left the protocol without serving it) or runs on
+/// its own: the launch then goes on as for a first start.
+bool WaitForPrimaryInstance(Launcher& launcher, int& exitCode);
 /// Stops the listener, cuts waiting workers loose from the launcher and releases the block.
 void ShutdownSingleInstance(Launcher& launcher);
 /// Clears `JavaVmPointer` after DestroyJavaVM has returned, under the lock through which
@@ -27,12 +28,13 @@ void ForgetVm(Launcher& launcher);
 /// process that will never call main.
 void LeaveSingleInstance(Launcher& launcher);
 
-/// The primary's listener thread: copies each forwarded argument list and starts a worker
-/// for it. Argument: the Launcher. Exit code 0.
+/// The primary's listener thread: copies each forwarded argument list and queues it for the
+/// worker. Argument: the Launcher. Exit code 0.
 DWORD WINAPI InstanceListener(void* launcher);
-/// One hand-over: waits for main to start, then calls secondaryMain and answers the second
-/// instance. Argument: a heap record that the worker frees. Exit code 0, or 1 on failure.
-DWORD WINAPI SecondaryMainWorker(void* record);
+/// Serves the queued hand-overs one at a time, in arrival order, once main runs: calls
+/// secondaryMain and answers each second instance. Argument: a heap copy of the session's
+/// shared pointer, which the worker frees. Exit code 0.
+DWORD WINAPI SecondaryMainWorker(void* session);
 
 /// The arguments in the launcher's shared block (a snapshot of it is parsed).
 bool ReadForwardedArguments(const Launcher& launcher, std::vector<std::wstring>& arguments);

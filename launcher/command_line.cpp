@@ -4,10 +4,19 @@
 
 std::vector<std::wstring> ParseCommandLine(std::wstring_view commandLine) {
     while (!commandLine.empty() && IsWideSpace(commandLine.front())) commandLine.remove_prefix(1);
-    while (!commandLine.empty() && IsWideSpace(commandLine.back())) commandLine.remove_suffix(1);
-    std::vector<std::wstring> items = SplitArguments(commandLine);
-    if (!items.empty()) items.erase(items.begin());
-    return items;
+    // The program path follows its own rule, as in the C runtime: quotes toggle, backslashes
+    // are ordinary, and it ends at the first space or tab outside quotes.
+    bool quoted = false;
+    std::size_t end = 0;
+    for (; end < commandLine.size(); ++end) {
+        wchar_t c = commandLine[end];
+        if (c == L'"') {
+            quoted = !quoted;
+        } else if (!quoted && (c == L' ' || c == L'\t')) {
+            break;
+        }
+    }
+    return SplitArguments(commandLine.substr(end));
 }
 
 bool HasSplashSwitch(const std::vector<std::wstring>& arguments) {

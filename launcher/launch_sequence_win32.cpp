@@ -7,6 +7,7 @@
 #include "core/messages_win32.h"
 #include "core/system_library_win32.h"
 #include "discovery/discovery_win32.h"
+#include "hosting/redirect_win32.h"
 #include "hosting/vm_win32.h"
 #include "instance/single_instance_win32.h"
 #include "launcher/command_line.h"
@@ -44,13 +45,22 @@ bool LaunchSequence::Initialize() {
     if (!InitSingleInstance(*this)) return false;
     // A second instance only forwards its arguments; it needs no runtime.
     if (SingleInstanceEnabled && !IsPrimaryInstance) return true;
+    return PrepareRuntime();
+}
+
+bool LaunchSequence::PrepareRuntime() {
     if (OverrideWorkingDir) SetWorkingDirectoryToLauncherFolder(*this);
     return DiscoverRuntime(*this);
 }
 
 int LaunchSequence::Run() {
+    if (SingleInstanceEnabled && !IsPrimaryInstance) {
+        int exitCode = 0;
+        if (WaitForPrimaryInstance(*this, exitCode)) return exitCode;
+        // The primary left without serving this start: it runs the program itself.
+        if (!PrepareRuntime()) return -1;
+    }
     if (LaunchPairFlag) return LaunchPairProduct();
-    if (SingleInstanceEnabled && !IsPrimaryInstance) return WaitForPrimaryInstance(*this);
     return RunInProcess();
 }
 
@@ -106,19 +116,20 @@ int LaunchSequence::RunInProcess() {
         NoteDecision(Decisions, "hosting", "would-load",
                      {{"library", VmLibraryPath}, {"loadPath", VmLibraryLoadPath(*this, VmLibraryPath)}});
         CheckModuleSupport(*this);
-        AssembleVmOptions(*this);
+        if (!AssembleVmOptions(*this)) return -1;
         if (!CheckOptionText(*this)) return -1;
         NoteDecision(Decisions, "run", "in-process", {{"mainClass", MainClassName}});
         return 0;
     }
     if (!LoadVmLibrary(*this, VmLibraryPath)) return -1;
     if (!CheckModuleSupport(*this)) return -1;
-    AssembleVmOptions(*this);
     // A class path the VM would read with "?" in it cannot work; say so before creating it.
-    if (!CheckOptionText(*this)) {
+    if (!AssembleVmOptions(*this) || !CheckOptionText(*this)) {
         PendingSplashCloseAction.Invoke();
         return -1;
     }
+    // After the VM library, whose C runtime is then loaded, and before the VM writes anything.
+    RedirectProcessOutput(*this);
     if (VmThreadStackSize == 0) QueryDefaultStackSize(*this);
 
     DWORD result = 1;

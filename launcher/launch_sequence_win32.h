@@ -16,6 +16,8 @@ public:
     int Run();
 
 private:
+    /// The working folder and the runtime search, for a start that runs the program.
+    bool PrepareRuntime();
     int LaunchPairProduct();
     int RunInProcess();
 };

@@ -26,6 +26,9 @@ int RunLauncher(bool console) {
         // and the launch ends as a failed one.
         exitCode = -1;
     }
+    // At a console a failed launch ends with 1, as with the java command: batch files test
+    // "if errorlevel 1", which takes -1 for success.
+    if (console && exitCode == -1) exitCode = 1;
     return exitCode;
 }
 

@@ -45,23 +45,28 @@ void ExpandClassPathEntry(std::wstring_view entry, std::wstring_view launcherFol
     ClassPathSearch search = ClassPathSearchFor(entry, launcherFolder);
     bool driveOnly = search.Folder.size() == 2 && search.Folder[1] == L':';
     files.List(search.Pattern, [&](std::wstring_view name) {
+        if (!output.empty()) output.append(1, L';');
         output.append(search.Folder);
         if (!driveOnly) output.append(1, L'\\');
-        output.append(name).append(1, L';');
+        output.append(name);
     });
 }
 
 std::wstring AssembleClassPath(std::wstring_view value, std::wstring_view launcherFolder,
                                const std::function<void(std::wstring&)>& expand,
-                               DirectoryLister& files) {
+                               DirectoryLister& files,
+                               std::vector<std::wstring>* unmatched) {
     std::wstring output;
     for (std::wstring& entry : SplitList(value, L";")) {
         if (expand) expand(entry);
         if (ClassifyClassPathEntry(entry) == ClassPathEntryKind::Absolute) {
-            output.append(entry).append(1, L';');
-        } else {
-            ExpandClassPathEntry(entry, launcherFolder, files, output);
+            if (!output.empty()) output.append(1, L';');
+            output.append(entry);
+            continue;
         }
+        std::size_t before = output.size();
+        ExpandClassPathEntry(entry, launcherFolder, files, output);
+        if (unmatched && output.size() == before && !entry.empty()) unmatched->push_back(entry);
     }
     return output;
 }

@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The "Class Path" list: relative entries are anchored at the launcher's folder, relative
 // and wildcard entries are replaced by the matching files, absolute entries pass unchanged.
@@ -34,13 +35,17 @@ class DirectoryLister {
                       const std::function<void(std::wstring_view name)>& onMatch) = 0;
 };
 
-/// Appends "folder\name;" for every match of one relative or wildcard entry.
+/// Appends "folder\name" for every match of one relative or wildcard entry, after a ";"
+/// when `output` is not empty.
 void ExpandClassPathEntry(std::wstring_view entry, std::wstring_view launcherFolder,
                           DirectoryLister& files, std::wstring& output);
 
-/// The class path text for a ";"-separated "Class Path" value: every surviving entry
-/// followed by ";". `expand` replaces %NAME% references in one entry, before it is
-/// classified. Linear in the size of the result.
+/// The class path text for a ";"-separated "Class Path" value: the surviving entries joined
+/// by ";", never an empty one (the VM would read it as the current folder). `expand`
+/// replaces %NAME% references in one entry, before it is classified. Searched entries that
+/// matched nothing are added to `unmatched` (expanded, empty entries left out) when it is
+/// given. Linear in the size of the result.
 std::wstring AssembleClassPath(std::wstring_view value, std::wstring_view launcherFolder,
                                const std::function<void(std::wstring&)>& expand,
-                               DirectoryLister& files);
+                               DirectoryLister& files,
+                               std::vector<std::wstring>* unmatched = nullptr);

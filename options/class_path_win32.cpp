@@ -10,15 +10,20 @@ namespace {
 /// A list key with the class path's wildcard and relative-path rules, recorded as `decision`.
 std::wstring AssemblePathList(const Launcher& launcher, LayeredSettingsStore& store,
                               const wchar_t* section, const wchar_t* key, const char* decision,
-                              bool dropTrailingSeparator) {
+                              std::vector<std::wstring>* unmatched = nullptr) {
     std::wstring value;
     store.GetString(section, key, value);
     std::wstring folder;
     if (!LauncherFolder(launcher, folder)) return {};
     Win32DirectoryLister files;
+    std::vector<std::wstring> missing;
     std::wstring list = AssembleClassPath(
-        value, folder, [](std::wstring& entry) { ExpandEnvironment(entry); }, files);
-    if (dropTrailingSeparator && !list.empty() && list.back() == L';') list.pop_back();
+        value, folder, [](std::wstring& entry) { ExpandEnvironment(entry); }, files, &missing);
+    for (const std::wstring& entry : missing) {
+        NoteDecision(launcher.Decisions, "options", "entry-not-found",
+                     {{"key", key}, {"entry", entry}});
+    }
+    if (unmatched) *unmatched = std::move(missing);
     NoteDecision(launcher.Decisions, "options", decision,
                  {{"value", value}, {"launcherFolder", folder}, {"result", list}});
     return list;
@@ -26,12 +31,12 @@ std::wstring AssemblePathList(const Launcher& launcher, LayeredSettingsStore& st
 
 }  // namespace
 
-std::wstring AssembleClassPath(const Launcher& launcher, LayeredSettingsStore& store) {
-    return AssemblePathList(launcher, store, L"Class Path", L"Class Path", "class-path", false);
+std::wstring AssembleClassPath(const Launcher& launcher, LayeredSettingsStore& store,
+                               std::vector<std::wstring>* unmatched) {
+    return AssemblePathList(launcher, store, L"Class Path", L"Class Path", "class-path", unmatched);
 }
 
 std::wstring AssembleModulePath(const Launcher& launcher, LayeredSettingsStore& store) {
-    // The module system reads an empty element as the current directory.
     return AssemblePathList(launcher, store, L"Java Runtime Environment", L"Module Path",
-                            "module-path", true);
+                            "module-path");
 }

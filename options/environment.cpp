@@ -16,7 +16,8 @@ std::wstring LibraryPathText(std::wstring_view libraryPath, std::wstring_view la
                              std::wstring_view runtimeLib) {
     std::wstring text(libraryPath);
     if (text.empty() || text.back() != L';') text += L';';
-    text.append(launcherFolder).append(L"\\;.;%Path%;").append(runtimeLib);
+    // The current folder comes last, where the java command puts it.
+    text.append(launcherFolder).append(L"\\;%Path%;").append(runtimeLib).append(L";.");
     return text;
 }
 

@@ -14,7 +14,7 @@ struct RuntimeFolders {
 };
 RuntimeFolders DeriveRuntimeFolders(std::wstring_view vmLibraryPath);
 
-/// "LibraryPath;LauncherFolder\;.;%Path%;runtime lib" with exactly one ";" between parts.
+/// "LibraryPath;LauncherFolder\;%Path%;runtime lib;." with exactly one ";" between parts.
 std::wstring LibraryPathText(std::wstring_view libraryPath, std::wstring_view launcherFolder,
                              std::wstring_view runtimeLib);
 

@@ -24,7 +24,17 @@ void SetRuntimeEnvironmentVariables(const Launcher& launcher, const std::wstring
     ::SetEnvironmentVariableW(L"QL_JVM_HOME", folders.Home.c_str());
 }
 
+void SetLauncherFolderVariable(const Launcher& launcher) {
+    std::wstring folder;
+    if (!LauncherFolder(launcher, folder)) return;
+    // Also in a dry run: only vmbootcheck's own environment changes, and its report then
+    // shows the options as the launcher expands them (the folder is the class path's
+    // "launcherFolder").
+    ::SetEnvironmentVariableW(kLauncherFolderVariable, folder.c_str());
+}
+
 void SetupLibraryPathAndEnvironment(Launcher& launcher) {
+    SetLauncherFolderVariable(launcher);
     SetRuntimeEnvironmentVariables(launcher, launcher.VmLibraryPath);
     RuntimeFolders folders = DeriveRuntimeFolders(launcher.VmLibraryPath);
 

@@ -23,35 +23,39 @@ std::vector<std::wstring> SplitList(std::wstring_view text, std::wstring_view de
 std::vector<std::wstring> SplitArguments(std::wstring_view text) {
     std::vector<std::wstring> arguments;
     std::size_t position = 0;
-    auto skipSpaces = [&](std::size_t from) {
-        while (from < text.size() && text[from] == L' ') ++from;
-        return from;
-    };
-    while (position < text.size()) {
-        if (text[position] == L'"') {
-            ++position;
-            if (position >= text.size()) {
-                arguments.emplace_back();
-                break;
+    auto isBlank = [](wchar_t c) { return c == L' ' || c == L'\t'; };
+    for (;;) {
+        while (position < text.size() && isBlank(text[position])) ++position;
+        if (position >= text.size()) return arguments;
+        std::wstring argument;
+        bool quoted = false;
+        while (position < text.size()) {
+            std::size_t slashes = 0;
+            while (position < text.size() && text[position] == L'\\') {
+                ++slashes;
+                ++position;
             }
-            std::size_t close = text.find(L'"', position);
-            if (close == std::wstring_view::npos) {
-                arguments.emplace_back(text.substr(position));
-                break;
+            if (position < text.size() && text[position] == L'"') {
+                // Backslashes count only before a quote: 2n make n, and an odd one escapes it.
+                argument.append(slashes / 2, L'\\');
+                if (slashes % 2 == 1) {
+                    argument += L'"';
+                } else if (quoted && position + 1 < text.size() && text[position + 1] == L'"') {
+                    argument += L'"';  // a doubled quote inside quotes is one quote
+                    ++position;
+                } else {
+                    quoted = !quoted;
+                }
+                ++position;
+                continue;
             }
-            arguments.emplace_back(text.substr(position, close - position));
-            position = skipSpaces(close + 1);
-        } else {
-            std::size_t space = text.find(L' ', position);
-            if (space == std::wstring_view::npos) {
-                arguments.emplace_back(text.substr(position));
-                break;
-            }
-            arguments.emplace_back(text.substr(position, space - position));
-            position = skipSpaces(space);
+            argument.append(slashes, L'\\');
+            if (position >= text.size()) break;
+            if (!quoted && isBlank(text[position])) break;
+            argument += text[position++];
         }
+        arguments.push_back(std::move(argument));
     }
-    return arguments;
 }
 
 std::wstring StripPathLevels(std::wstring_view path, int levels) {
@@ -155,6 +159,15 @@ std::vector<std::wstring> SplitPathComponents(std::wstring_view path) {
 std::wstring FolderOf(std::wstring_view path) {
     std::size_t slash = path.rfind(L'\\');
     return slash == std::wstring_view::npos ? std::wstring() : std::wstring(path.substr(0, slash));
+}
+
+std::wstring AnchorRelativePath(std::wstring_view path, std::wstring_view folder) {
+    bool anchored = path.empty() || path[0] == L'\\' || path[0] == L'/' ||
+                    (path.size() >= 2 && path[1] == L':');
+    if (anchored || folder.empty()) return std::wstring(path);
+    std::wstring joined(folder);
+    if (joined.back() != L'\\') joined += L'\\';
+    return joined.append(path);
 }
 
 bool IsWideSpace(wchar_t c) {

@@ -9,8 +9,10 @@
 /// adds no empty last item; an empty text gives no items.
 std::vector<std::wstring> SplitList(std::wstring_view text, std::wstring_view delimiter);
 
-/// Splits an argument text at spaces (not tabs). An item that starts with a double quote
-/// runs to the next double quote, without the quotes; a quote inside an item is ordinary.
+/// Splits an argument text as the Microsoft C runtime splits the arguments after the program
+/// name: spaces and tabs outside quotes separate, a double quote anywhere toggles quoting,
+/// 2n backslashes before a quote give n and an odd one makes the quote literal, a doubled
+/// quote inside quotes is one literal quote; other backslashes are ordinary.
 std::vector<std::wstring> SplitArguments(std::wstring_view text);
 
 /// Removes `levels` trailing "\"-separated components (a pass without a "\" changes nothing).
@@ -39,6 +41,10 @@ std::vector<std::wstring> SplitPathComponents(std::wstring_view path);
 
 /// The folder of an executable path: everything before its last "\" (empty without one).
 std::wstring FolderOf(std::wstring_view path);
+
+/// `path` joined to `folder` with one "\\" when it is relative (neither "X:..." nor starting
+/// with "\\" or "/"); unchanged otherwise, and when it is empty.
+std::wstring AnchorRelativePath(std::wstring_view path, std::wstring_view folder);
 
 /// True for the characters the launcher trims as white space.
 bool IsWideSpace(wchar_t c);

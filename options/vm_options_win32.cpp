@@ -7,6 +7,7 @@
 #include "config/configuration_win32.h"
 #include "config/settings_store_win32.h"
 #include "core/format.h"
+#include "core/resources_win32.h"
 #include "core/launcher_win32.h"
 #include "core/messages_win32.h"
 #include "options/class_path_win32.h"
@@ -23,12 +24,18 @@ bool EqualsIgnoringCase(const std::wstring& value, const wchar_t* expected) {
 }
 
 /// An output or error file name with environment references expanded; a "%...%" that names
-/// no variable stays for the time pattern of the redirection.
-std::wstring ReadFileSetting(LayeredSettingsStore& store, const wchar_t* key) {
+/// no variable stays for the time pattern of the redirection. A relative name lies in the
+/// launcher's folder, as the class path does: started through a file association, the
+/// current folder is the document's.
+std::wstring ReadFileSetting(const Launcher& launcher, LayeredSettingsStore& store,
+                             const wchar_t* key) {
     std::wstring value;
     store.GetString(L"Application", key, value);
-    if (!value.empty()) ExpandEnvironment(value);
-    return value;
+    if (value.empty()) return value;
+    ExpandEnvironment(value);
+    std::wstring folder;
+    if (!LauncherFolder(launcher, folder)) return value;
+    return AnchorRelativePath(value, folder);
 }
 
 bool ReadYes(LayeredSettingsStore& store, const wchar_t* key) {
@@ -57,11 +64,11 @@ void AddVmOption(Launcher& launcher, std::wstring_view option) {
 void AddPathListOption(Launcher& launcher, std::wstring_view prefix,
                        std::initializer_list<std::pair<std::wstring_view, PathNeed>> lists) {
     Win32OptionTextCodec codec;
-    std::string option = EncodeOptionText(prefix, codec, launcher.OptionText);
+    std::string paths;
     for (const auto& [list, need] : lists) {
-        EncodePathList(list, need, codec, option, launcher.OptionText);
+        EncodePathList(list, need, codec, paths, launcher.OptionText);
     }
-    launcher.VmOptions.push_back(std::move(option));
+    launcher.VmOptions.push_back(EncodeOptionText(prefix, codec, launcher.OptionText) + paths);
 }
 
 bool CheckOptionText(Launcher& launcher) {
@@ -87,17 +94,31 @@ bool AssembleVmOptions(Launcher& launcher) {
     if (!ConfigurationFilePath(launcher, configurationPath)) return false;
     LayeredSettingsStore store(configurationPath);
 
-    std::wstring classPath = AssembleClassPath(launcher, store);
+    std::vector<std::wstring> unmatched;
+    std::wstring classPath = AssembleClassPath(launcher, store, &unmatched);
     std::wstring embeddedJar;
     store.GetString(L"Application", L"Embedded Jar", embeddedJar);
     if (EqualsIgnoringCase(embeddedJar, L"Yes")) {
         std::wstring module;
-        if (ModulePath(launcher, module)) classPath.insert(0, module + L";");
+        if (ModulePath(launcher, module)) {
+            classPath.insert(0, classPath.empty() ? module : module + L";");
+        }
     }
     // A modular application may have nothing on the class path.
     bool moduleMode = !launcher.MainModule.empty();
     if (classPath.empty() && !moduleMode) {
-        ReportLaunchError(launcher, IDS_NO_CLASS_PATH);
+        // Entries that name no file mean a damaged install; the VM would only say later that
+        // it cannot find the main class.
+        if (unmatched.empty()) {
+            ReportLaunchError(launcher, IDS_NO_CLASS_PATH);
+        } else {
+            std::wstring names;
+            for (const std::wstring& entry : unmatched) {
+                if (!names.empty()) names += L"\n";
+                names += entry;
+            }
+            ReportLaunchFormattedError(launcher, IDS_CLASS_PATH_NOT_FOUND, names);
+        }
         return false;
     }
 
@@ -111,27 +132,41 @@ bool AssembleVmOptions(Launcher& launcher) {
     launcher.VmThreadStackSize = context.StackSize;
     // Copied from java command lines, where the value may be the next word.
     std::size_t joined = JoinModuleOptionValues(options);
+    for (std::size_t i = 0; i < options.size(); ++i) {
+        const wchar_t* key = JavaCommandOptionKey(options[i]);
+        if (!key) continue;
+        // The VM would refuse these with "Unrecognized option"; say where they belong. Like
+        // every message of this step it does not end the launch: the option and the value
+        // written after it are left out (emptied, and empty options are not passed).
+        ReportLaunchError(launcher, FormatTemplate(LoadResourceText(IDS_JAVA_COMMAND_OPTION),
+                                                   {options[i], key}));
+        bool valueFollows = options[i].find(L'=') == std::wstring::npos && options[i][0] != L'@';
+        options[i].clear();
+        if (valueFollows && i + 1 < options.size()) options[++i].clear();
+    }
 
     // The class path entries were expanded one by one before the file search; expanding the
     // joined text again would rewrite file names that contain "%".
     if (!classPath.empty()) {
         AddPathListOption(launcher, L"-Djava.class.path=", {{classPath, PathNeed::Required}});
     }
+    // What the java command passes for "--module-path", also for an application on the class
+    // path that reads modules from it ("--add-modules").
+    std::wstring modulePath = AssembleModulePath(launcher, store);
+    // The VM keeps only the last --module-path: one written in the parameters as well would
+    // silently drop "Module Path", so its folders are added to it instead.
+    for (std::wstring& more : TakeModulePathOptions(options)) {
+        ExpandEnvironment(more);
+        if (more.empty()) continue;
+        if (!modulePath.empty()) modulePath += L";";
+        modulePath += more;
+    }
+    if (!modulePath.empty()) {
+        AddPathListOption(launcher, L"--module-path=", {{modulePath, PathNeed::Required}});
+    }
     if (moduleMode) {
-        // What the java command passes for "--module-path" and "-m module[/class]"; the class,
-        // when given, goes to the launcher helper with the module name.
-        std::wstring modulePath = AssembleModulePath(launcher, store);
-        // The VM keeps only the last --module-path: one written in the parameters as well
-        // would silently drop "Module Path", so its folders are added to it instead.
-        for (std::wstring& more : TakeModulePathOptions(options)) {
-            ExpandEnvironment(more);
-            if (more.empty()) continue;
-            if (!modulePath.empty()) modulePath += L";";
-            modulePath += more;
-        }
-        if (!modulePath.empty()) {
-            AddPathListOption(launcher, L"--module-path=", {{modulePath, PathNeed::Required}});
-        }
+        // "-m module[/class]": the class, when given, goes to the launcher helper with the
+        // module name.
         MainModuleSetting setting = ParseMainModule(launcher.MainModule);
         AddVmOption(launcher, L"-Djdk.module.main=" + setting.Module);
         NoteDecision(launcher.Decisions, "options", "main-module",
@@ -140,6 +175,7 @@ bool AssembleVmOptions(Launcher& launcher) {
                       {"launchTarget", ModuleLaunchTarget(setting)}});
     }
     for (std::wstring& option : options) {
+        if (option.empty()) continue;
         // After splitting and unquoting, so a value with spaces stays one option.
         ExpandEnvironment(option);
         AddVmOption(launcher, option);
@@ -150,9 +186,9 @@ bool AssembleVmOptions(Launcher& launcher) {
                   {"joinedModuleOptions", DecimalText(joined)},
                   {"stackSize", DecimalText(launcher.VmThreadStackSize)}});
 
-    launcher.OutputFile = ReadFileSetting(store, L"Output File");
+    launcher.OutputFile = ReadFileSetting(launcher, store, L"Output File");
     launcher.OutputAppend = ReadYes(store, L"Output Append");
-    launcher.ErrorFile = ReadFileSetting(store, L"Error File");
+    launcher.ErrorFile = ReadFileSetting(launcher, store, L"Error File");
     launcher.ErrorAppend = ReadYes(store, L"Error Append");
 
     store.GetString(L"Application", L"Cmd", launcher.CmdValue);
@@ -169,5 +205,8 @@ bool AssembleVmOptions(Launcher& launcher) {
                   {"errorFile", launcher.ErrorFile},
                   {"errorAppend", launcher.ErrorAppend ? L"yes" : L"no"},
                   {"cmd", launcher.CmdValue}});
+    // Read by jcmd, jps and crash reports to name the program.
+    AddVmOption(launcher, JavaCommandProperty(launcher.MainClassName, launcher.MainModule,
+                                              launcher.ApplicationArguments));
     return true;
 }

@@ -123,3 +123,27 @@ std::vector<std::wstring> TakeModulePathOptions(std::vector<std::wstring>& optio
     options = std::move(rest);
     return values;
 }
+
+const wchar_t* JavaCommandOptionKey(std::wstring_view option) {
+    // The java command reads an @file itself; the VM has no such option.
+    if (!option.empty() && option.front() == L'@') return L"Virtual Machine Parameters";
+    std::wstring_view name = option.substr(0, option.find(L'='));
+    // Only the long options take "=value"; "-cp=x" is no option of the java command.
+    if (name.size() != option.size() && name.substr(0, 2) != L"--") return nullptr;
+    if (name == L"-cp" || name == L"-classpath" || name == L"--class-path") return L"Class Path";
+    if (name == L"-jar") return L"Class Path\" and \"Main Class";
+    if (name == L"-m" || name == L"--module") return L"Main Module";
+    return nullptr;
+}
+
+std::wstring JavaCommandProperty(std::wstring_view mainClass, std::wstring_view mainModule,
+                                 const std::vector<std::wstring>& arguments) {
+    std::wstring text = L"-Dsun.java.command=";
+    if (!mainModule.empty()) {
+        text += mainModule;
+    } else {
+        for (wchar_t c : mainClass) text += c == L'/' ? L'.' : c;
+    }
+    for (const std::wstring& argument : arguments) text.append(1, L' ').append(argument);
+    return text;
+}

@@ -50,3 +50,13 @@ std::size_t JoinModuleOptionValues(std::vector<std::wstring>& options);
 /// values in order, so that they can join the configured module path instead of replacing it:
 /// the VM keeps only the last "--module-path=" it is given.
 std::vector<std::wstring> TakeModulePathOptions(std::vector<std::wstring>& options);
+
+/// The "Virtual Machine Parameters" key to use instead of an option that only the java
+/// command understands ("-cp", "-jar", "-m", an "@file", ...), which the VM itself refuses;
+/// null for every other option.
+const wchar_t* JavaCommandOptionKey(std::wstring_view option);
+
+/// "-Dsun.java.command=" as the java command sets it: the main module as configured, else the
+/// main class (given in slash form) with dots, then each argument after a space.
+std::wstring JavaCommandProperty(std::wstring_view mainClass, std::wstring_view mainModule,
+                                 const std::vector<std::wstring>& arguments);

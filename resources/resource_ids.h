@@ -36,6 +36,12 @@
 // without module support.
 #define IDS_MAIN_CLASS_AND_MODULE 265
 #define IDS_MODULE_NEEDS_JAVA9 266
+// Every class path entry matched nothing (the application's files are missing).
+#define IDS_CLASS_PATH_NOT_FOUND 267
+// The application's own runtime folder is there but unusable, or named and gone.
+#define IDS_OWN_RUNTIME_DAMAGED 268
+// An option of the java command in "Virtual Machine Parameters", and the key to use instead.
+#define IDS_JAVA_COMMAND_OPTION 269
 
 // Why a runtime the search saw was not taken (the missing-runtime dialog's details and
 // vmbootcheck's report), and the name of the runtime shipped with the application.

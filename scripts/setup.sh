@@ -61,6 +61,29 @@ for wanted in "${LOCALES[@]}"; do
         locale-gen >/dev/null
     fi
 done
+# Kernels without 32-bit (IA32) emulation cannot start the 32-bit Wine loader; there 32-bit
+# programs run under qemu-i386 (scripts/emulate_i386.sh). Debian 12's own qemu 7.2 hangs in
+# Wine's 32-bit loader, so qemu-user comes from bookworm-backports. VMBOOT_EMULATE_I386=1
+# asks for the emulated path on any machine, so it installs qemu-user too.
+if ! installed qemu-user &&
+    { [[ ${VMBOOT_EMULATE_I386:-} == 1 ]] || ! /usr/lib/wine/wine --version >/dev/null 2>&1; }; then
+    if [[ $(id -u) -ne 0 ]]; then
+        echo "setup: qemu-user is missing for 32-bit programs; run scripts/setup.sh as root" >&2
+        exit 1
+    fi
+    backports=/etc/apt/sources.list.d/vmboot-bookworm-backports.sources
+    if ! grep -rqs '^Suites:.*bookworm-backports\|^deb .* bookworm-backports ' \
+        /etc/apt/sources.list /etc/apt/sources.list.d/; then
+        printf '%s\n' 'Types: deb' 'URIs: http://deb.debian.org/debian' \
+            'Suites: bookworm-backports' 'Components: main' \
+            'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' >"$backports"
+    fi
+    echo "setup: installing qemu-user from bookworm-backports (32-bit programs under emulation)"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    # Without its recommendations: qemu-user-binfmt would register qemu system-wide.
+    apt-get install -y -qq --no-install-recommends -t bookworm-backports qemu-user >/dev/null
+fi
 echo "setup: all build and test dependencies are present"
 
 # The real 64-bit Java runtime of the real-runtime tests, the sample and the benchmark. Not

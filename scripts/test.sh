@@ -5,8 +5,9 @@
 #   win64   64-bit Windows unit and Win32-layer tests under Wine (ctest)
 #   win32   the same for the 32-bit build
 #   e2e     tests/e2e/test_*.py against the built launchers (Python unittest)
-#   real    tests/e2e/test_real_runtime.py: the 64-bit launcher on a real Java runtime
-#           (scripts/real_jre.sh); without one its tests are counted as skipped, with why
+#   real    tests/e2e/test_real_runtime.py and test_parity.py: the 64-bit launcher on a real
+#           Java runtime (scripts/real_jre.sh), the second against the runtime's java.exe;
+#           without one their tests are counted as skipped, with why
 #   fuzz    every libFuzzer target briefly (VMBOOT_FUZZ_SECONDS each, default 5)
 # Usage: scripts/test.sh [layer ...]   (default: all layers; scripts/build.sh runs first)
 # Counts are ctest tests (one per GoogleTest case, so a failure names the case) and Python
@@ -36,6 +37,9 @@ total_passed=0
 total_failed=0
 total_skipped=0
 report=()
+if [[ -n ${VMBOOT_I386_EMULATED:-} ]]; then
+    report+=("i386    32-bit programs ran under qemu-i386 (scripts/emulate_i386.sh)")
+fi
 
 record() {  # layer passed failed seconds [skipped]
     local skipped=${5:-0}
@@ -173,12 +177,12 @@ fi
 if wants real && ((build_ok)); then
     start=$SECONDS
     ensure_prefix
-    echo "== real: tests/e2e/test_real_runtime.py on a real 64-bit Java runtime"
+    echo "== real: tests/e2e/test_real_runtime.py and test_parity.py on a real 64-bit Java runtime"
     why=""
     if ! bash scripts/real_jre.sh >"$logs/real-jre.log" 2>&1; then
         why=$(tail -n 1 "$logs/real-jre.log")
     fi
-    e2e_layer real "${VMBOOT_REAL_TIMEOUT:-900}" "$start" test_real_runtime
+    e2e_layer real "${VMBOOT_REAL_TIMEOUT:-900}" "$start" test_real_runtime test_parity
     if [[ -n $why ]]; then
         echo "real: skipped, no real Java runtime: $why"
         report+=("real    skipped, no real Java runtime: $why")

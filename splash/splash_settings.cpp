@@ -5,6 +5,15 @@
 
 bool IsShadowRequested(std::wstring_view shadowText) { return shadowText == L"true"; }
 
+bool IsSplashKept(std::wstring_view keepText) { return IsYesFlag(keepText); }
+
+std::wstring ResolveSplashImagePath(std::wstring_view value, std::wstring_view launcherFolder) {
+    bool rooted = !value.empty() && (value[0] == L'\\' || value[0] == L'/');
+    bool drive = value.size() >= 2 && value[1] == L':';
+    if (value.empty() || rooted || drive || launcherFolder.empty()) return std::wstring(value);
+    return std::wstring(launcherFolder) + L"\\" + std::wstring(value);
+}
+
 std::wstring SplashLibraryCandidate(std::wstring_view vmLibraryPath) {
     std::wstring folder = StripPathLevels(vmLibraryPath, 2);
     if (folder.empty()) return {};

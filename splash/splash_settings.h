@@ -10,16 +10,27 @@ inline constexpr wchar_t kSplashImageKey[] = L"Splash Screen";
 inline constexpr wchar_t kSplashShadowKey[] = L"Splash Screen Shadow";
 // The key is spelled with a double f in every shipped configuration file.
 inline constexpr wchar_t kNativeSplashKey[] = L"Preffer Native Splash Screen";
+inline constexpr wchar_t kKeepSplashKey[] = L"Keep Splash Screen";
 
-/// The three splash keys of section "Display", as read.
+/// The splash keys of section "Display", as read.
 struct SplashSettings {
     std::wstring ImagePath;
     std::wstring ShadowText;
     std::wstring NativeText;
+    std::wstring KeepText;
 };
 
 /// Exactly "true" (letter case significant) gives the image window a drop shadow.
 bool IsShadowRequested(std::wstring_view shadowText);
+
+/// "Yes" (any letter case) keeps the image window up when the application's first window
+/// appears, until the application closes it (WM_CLOSE) or the launcher does.
+bool IsSplashKept(std::wstring_view keepText);
+
+/// The image file a "Splash Screen" value names: a relative value is taken from the
+/// launcher's folder, not from the current folder (a file-association start runs in the
+/// document's folder). Absolute, drive and root-relative values, and empty, stay.
+std::wstring ResolveSplashImagePath(std::wstring_view value, std::wstring_view launcherFolder);
 
 /// Where the runtime keeps "splashscreen.dll" for a VM library path: two levels up (from
 /// bin\server\jvm.dll to bin). Empty when nothing is left after stripping.

@@ -28,6 +28,7 @@ SplashSettings ReadSplashSettings(const std::wstring& configurationPath) {
     store.GetString(kDisplaySection, kSplashImageKey, settings.ImagePath);
     store.GetString(kDisplaySection, kSplashShadowKey, settings.ShadowText);
     store.GetString(kDisplaySection, kNativeSplashKey, settings.NativeText);
+    store.GetString(kDisplaySection, kKeepSplashKey, settings.KeepText);
     return settings;
 }
 
@@ -50,6 +51,47 @@ HMODULE LoadSplashLibrary(const std::wstring& libraryPath, const std::wstring& v
     return ::LoadLibraryExW(libraryPath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
+struct ApplicationWindowSearch {
+    HWND Splash;
+    DWORD Process;
+    bool Found;
+};
+
+bool IsOwnedBy(HWND window, HWND owner) {
+    // Bounded: a broken owner chain must not hold the splash thread.
+    HWND current = window;
+    for (int level = 0; level < 32 && current; ++level) {
+        current = ::GetWindow(current, GW_OWNER);
+        if (current == owner) return true;
+    }
+    return false;
+}
+
+BOOL CALLBACK FindApplicationWindow(HWND window, LPARAM parameter) {
+    auto& search = *reinterpret_cast<ApplicationWindowSearch*>(parameter);
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(window, &process);
+    if (process != search.Process || window == search.Splash || !::IsWindowVisible(window)) {
+        return TRUE;
+    }
+    RECT rect;
+    if (!::GetWindowRect(window, &rect) || rect.right <= rect.left || rect.bottom <= rect.top) {
+        return TRUE;
+    }
+    // The launcher's own message boxes are owned by the splash while it is up.
+    if (IsOwnedBy(window, search.Splash)) return TRUE;
+    search.Found = true;
+    return FALSE;
+}
+
+/// A visible top-level window of this process that is neither the splash nor owned by it:
+/// the application has shown its first window.
+bool ApplicationWindowShown(HWND splash) {
+    ApplicationWindowSearch search{splash, ::GetCurrentProcessId(), false};
+    ::EnumWindows(FindApplicationWindow, reinterpret_cast<LPARAM>(&search));
+    return search.Found;
+}
+
 DWORD WINAPI SplashThread(void* parameter) {
     auto& launcher = *static_cast<Launcher*>(parameter);
     SplashWindow& splash = *launcher.SplashWindowObject;
@@ -61,12 +103,26 @@ DWORD WINAPI SplashThread(void* parameter) {
         ::UpdateWindow(window);
     }
     if (splash.ReadyEvent()) ::SetEvent(splash.ReadyEvent());
+    // The splash goes when the application's first window appears, as with java -splash.
+    // A timer looks five times a second; between looks the thread sleeps in GetMessageW.
+    constexpr UINT kWatchPeriod = 200;
+    UINT_PTR watch =
+        window && !launcher.SplashKept ? ::SetTimer(nullptr, 0, kWatchPeriod, nullptr) : 0;
     MSG message;
     // GetMessageW gives -1 on failure; that ends the loop as WM_QUIT does.
     while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (watch && message.message == WM_TIMER && !message.hwnd && message.wParam == watch) {
+            if (!splash.Handle() || ApplicationWindowShown(splash.Handle())) {
+                ::KillTimer(nullptr, watch);
+                watch = 0;
+                splash.DestroyWindow();
+            }
+            continue;
+        }
         ::TranslateMessage(&message);
         ::DispatchMessageW(&message);
     }
+    if (watch) ::KillTimer(nullptr, watch);
     splash.DestroyWindow();
     return 0;
 }
@@ -133,8 +189,13 @@ bool StartSplash(Launcher& launcher) {
     std::wstring configurationPath;
     if (!ConfigurationFilePath(launcher, configurationPath)) return false;
     SplashSettings settings = ReadSplashSettings(configurationPath);
+    std::wstring launcherFolder;
+    if (LauncherFolder(launcher, launcherFolder)) {
+        settings.ImagePath = ResolveSplashImagePath(settings.ImagePath, launcherFolder);
+    }
     launcher.SplashImagePath = settings.ImagePath;
     launcher.SplashShadowText = settings.ShadowText;
+    launcher.SplashKept = IsSplashKept(settings.KeepText);
 
     std::wstring library;
     if (!settings.ImagePath.empty()) library = FindSplashLibrary(launcher.VmLibraryPath);
@@ -163,7 +224,8 @@ bool StartSplash(Launcher& launcher) {
                   {"reason", reason},
                   {"image", settings.ImagePath},
                   {"library", library},
-                  {"shadow", IsShadowRequested(settings.ShadowText) ? L"true" : L"false"}});
+                  {"shadow", IsShadowRequested(settings.ShadowText) ? L"true" : L"false"},
+                  {"kept", launcher.SplashKept ? L"true" : L"false"}});
     if (plan.Kind != SplashKind::Window || launcher.DryRun) return true;
 
     launcher.SplashWindowObject = std::make_unique<SplashWindow>(&launcher.OwnerWindow);

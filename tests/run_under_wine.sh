@@ -5,9 +5,10 @@
 # (--gtest_list_tests) loses the carriage returns of Windows line ends.
 run=("$@")
 # The configured wine may be /usr/bin/wine, which cannot start where the kernel lacks 32-bit
-# support; the loader script then provides one that uses the 64-bit loader.
+# support; the loader script then provides one that runs it under emulation or uses the
+# 64-bit loader.
 source "$(dirname "$0")/../scripts/wine_loader.sh" 2>/dev/null
-if [[ -n ${VMBOOT_NO_WIN32:-} && $(basename "${run[0]}") == wine ]]; then
+if [[ -n ${VMBOOT_NO_WIN32:-}${VMBOOT_I386_EMULATED:-} && $(basename "${run[0]}") == wine ]]; then
     run[0]=wine
 fi
 if [[ -n ${DISPLAY:-} ]]; then

@@ -59,37 +59,26 @@ def dist_dir():
     return Path(os.environ.get("VMBOOT_DIST") or REPO / "dist")
 
 
-def _use_wine64_only():
-    """None when 32-bit Windows programs can run here, else why not. Some kernels lack 32-bit
-    (IA32) emulation, so the 32-bit Wine loader, and /usr/bin/wine with it, cannot start; then
-    wrappers that use the 64-bit loader go first on PATH (as scripts/wine_loader.sh does) and
-    32-bit tests skip themselves with the reason."""
-    reason = os.environ.get("VMBOOT_NO_WIN32")
-    if reason is not None:
-        return reason or None
-    loader32, loader64 = Path("/usr/lib/wine/wine"), Path("/usr/lib/wine/wine64")
-    try:
-        subprocess.run([str(loader32), "--version"], stdin=subprocess.DEVNULL,
-                       capture_output=True, check=True)
-        reason = ""
-    except (OSError, subprocess.CalledProcessError):
-        reason = ("this machine cannot run 32-bit Linux programs (no IA32 emulation in its "
-                  "kernel), so 32-bit Wine cannot start") if loader64.exists() else ""
-    if reason:
-        shim = Path(os.environ.get("VMBOOT_WINE_SHIM", "/tmp/vmboot-wine64-only"))
-        shim.mkdir(parents=True, exist_ok=True)
-        for name, tail in (("wine", ""), ("wine-stable", ""), ("wineboot", " wineboot")):
-            script = shim / name
-            script.write_text("#!/bin/sh\nexport WINELOADER=%s\nexec %s%s \"$@\"\n"
-                              % (loader64, loader64, tail))
-            script.chmod(0o755)
-        os.environ["PATH"] = "%s:%s" % (shim, os.environ.get("PATH", ""))
-        os.environ["WINELOADER"] = str(loader64)
-    os.environ["VMBOOT_NO_WIN32"] = reason
-    return reason or None
+def _use_wine_loader():
+    """None when 32-bit Windows programs can run here, else why not. scripts/wine_loader.sh
+    decides, once per run: natively, under qemu-i386 where the kernel lacks 32-bit (IA32)
+    emulation (EMULATED_I386), or not at all, with the reason; its wrappers for wine and
+    wineboot go first on PATH."""
+    if "VMBOOT_NO_WIN32" not in os.environ:
+        script = REPO / "scripts" / "wine_loader.sh"
+        loader = subprocess.run(["bash", "-c", 'source "$1" && env -0', "wine_loader", str(script)],
+                                stdin=subprocess.DEVNULL, capture_output=True, check=True)
+        sys.stderr.write(loader.stderr.decode(errors="replace"))
+        decided = dict(item.split("=", 1) for item in loader.stdout.decode().split("\0")
+                       if "=" in item)
+        for name in ("PATH", "WINELOADER", "VMBOOT_NO_WIN32", "VMBOOT_I386_EMULATED"):
+            if name in decided:
+                os.environ[name] = decided[name]
+    return os.environ["VMBOOT_NO_WIN32"] or None
 
 
-NO_WIN32 = _use_wine64_only()
+NO_WIN32 = _use_wine_loader()
+EMULATED_I386 = os.environ.get("VMBOOT_I386_EMULATED") == "1"
 
 
 def require_bitness(bitness):
@@ -298,6 +287,15 @@ def wine():
             os.environ["DISPLAY"] = env["DISPLAY"]
         prefix = Path(os.environ.get("VMBOOT_WINEPREFIX") or _default_prefix())
         env["WINEPREFIX"] = str(prefix)
+        if (EMULATED_I386 and (prefix / "system.reg").is_file()
+                and not (prefix / "drive_c/windows/syswow64/kernel32.dll").is_file()):
+            # Made while 32-bit programs could not run: its 32-bit part is empty and every
+            # 32-bit program would fail to start (c0000135).
+            if os.environ.get("VMBOOT_WINEPREFIX"):
+                raise HarnessError("the Wine prefix %s has no 32-bit part" % prefix)
+            sys.stderr.write("harness: %s has no 32-bit part; made anew\n" % prefix)
+            _quiet(["wineserver", "-k"], env, check=False)
+            shutil.rmtree(prefix)
         if not (prefix / "system.reg").is_file():
             create_prefix(prefix, env)
         # A persistent server saves Wine's start-up between the many short runs of a test.
@@ -341,6 +339,25 @@ def run_wine(args, env=None, timeout=120, cwd=None):
     full_env.update(env or {})
     return subprocess.run(["wine"] + [str(a) for a in args], env=full_env, cwd=cwd,
                           stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
+
+
+def linux_pid_of(win_exe):
+    """The Linux process that runs a Windows program, or None. Wine names the process by the
+    program's Windows path; under qemu-i386 the name stays qemu's and that path is among its
+    arguments."""
+    wanted = str(win_exe).strip().lower()
+    for entry in Path("/proc").iterdir():
+        if not entry.name.isdigit():
+            continue
+        try:
+            words = [w.decode(errors="replace").strip().lower()
+                     for w in (entry / "cmdline").read_bytes().split(b"\0")]
+        except OSError:
+            continue
+        if words[0] == wanted or (EMULATED_I386 and words[0].endswith("/qemu-i386")
+                                  and wanted in words[1:]):
+            return int(entry.name)
+    return None
 
 
 # ---------------------------------------------------------------------------------------------
@@ -431,14 +448,20 @@ def clear_java_registry():
 
 
 def quote_argument(argument):
-    """Quotes one argument the way the launcher splits: a quoted item runs to the next quote,
-    backslashes are ordinary, only spaces separate."""
+    """Quotes one argument for the C runtime's rules, which the launcher and java.exe split
+    by: quotes around blanks, a backslash before each quote and doubled backslashes before
+    a quote."""
     argument = str(argument)
-    if '"' in argument:
-        raise ValueError("an argument with a double quote cannot be quoted; use run_raw()")
-    if argument == "" or " " in argument or "\t" in argument:
-        return '"%s"' % argument
-    return argument
+    if argument and not any(c in argument for c in ' \t"'):
+        return argument
+    quoted, backslashes = '"', 0
+    for c in argument:
+        if c == "\\":
+            backslashes += 1
+            continue
+        quoted += "\\" * (backslashes * 2 + 1) + c if c == '"' else "\\" * backslashes + c
+        backslashes = 0
+    return quoted + "\\" * (backslashes * 2) + '"'
 
 
 def command_line(program, args=()):

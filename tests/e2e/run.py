@@ -66,7 +66,7 @@ class CountingResult(unittest.TextTestResult):
 
 # Modules run only when named: the real-runtime tests are a layer of their own in
 # scripts/test.sh.
-NAMED_ONLY = {"test_real_runtime"}
+NAMED_ONLY = {"test_real_runtime", "test_parity"}
 
 
 def module_names(requested):

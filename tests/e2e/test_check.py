@@ -4,6 +4,7 @@ options, arguments and outcome that the launcher then really produces with the s
 import json
 import shutil
 import subprocess
+import zipfile
 
 import harness
 import standin
@@ -64,7 +65,8 @@ class CheckAgreesWithLauncher:
         for name in ("a.jar", "b.jar"):
             standin.write_jar(lib / name, {})
         self.app.write_ini("[Java Runtime Environment]\nMain Class=com.example.App\n"
-                           "Virtual Machine Parameters=-Xmx50p -Dmode=\"two words\" -Xss2m\n"
+                           "Virtual Machine Parameters=-Xmx50p -Dmode=\"two words\" -Xss2m "
+                           "-Dhome=%QL_APP_HOME%\n"
                            "[Class Path]\nClass Path=classes;lib\\*.jar\n"
                            "[Application]\nCmd=extra \"c d\"\n")
         report = self.check(["x", "ü"])
@@ -73,9 +75,28 @@ class CheckAgreesWithLauncher:
         self.assertEqual(report["vmThreadStackSize"], 2 * 1024 * 1024)
         self.assertTrue(any(o.startswith("-Xmx") and o.endswith("K") for o in report["vmOptions"]),
                         report["vmOptions"])
+        self.assertIn("-Dhome=" + harness.win_path(self.app.folder), report["vmOptions"])
         stages = {d["stage"] for d in report["decisions"]}
         self.assertTrue({"config", "discovery"} <= stages, stages)
         self.assert_same_launch(report, ["x", "ü"])
+
+    def test_java_command_option_is_named_and_left_out(self):
+        standin.make_runtime(self.app.folder / self.private, self.bitness)
+        self.app.write_ini("[Java Runtime Environment]\nMain Class=com.example.App\n"
+                           "Virtual Machine Parameters=-cp lib\\x.jar -Dkeep=1\n"
+                           "[Class Path]\nClass Path=classes\n")
+        message = ('"-cp" in Virtual Machine Parameters is a java command option. Use the INI '
+                   'key "Class Path" instead.')
+        report = self.check()
+        self.assertEqual(report["message"], message)
+        self.assertIn("-Dkeep=1", report["vmOptions"])
+        self.assertFalse({"-cp", "lib\\x.jar"} & set(report["vmOptions"]), report["vmOptions"])
+        # As every message of the option step, it does not end the launch.
+        result, dialog = self.launch(press="OK")
+        self.assertEqual(dialog["message"], message)
+        self.assertEqual(result.code, 0, result.describe())
+        self.assertEqual(standin.options(standin.read_log(self.log)),
+                         report["vmOptions"] + ["abort", "exit"])
 
     def test_registered_runtime_chosen_by_version(self):
         older = standin.make_runtime(harness.temp_dir("older-"), self.bitness)
@@ -107,6 +128,65 @@ class CheckAgreesWithLauncher:
         self.assertEqual(result.code, -1)
         self.assertEqual(dialog["message"], report["message"])
 
+    def test_class_path_that_matches_nothing_stops_naming_the_entries(self):
+        # The application's jar is missing: no VM is created without the class path.
+        standin.make_runtime(self.app.folder / self.private, self.bitness)
+        self.app.write_ini("[Java Runtime Environment]\nMain Class=com.example.App\n"
+                           "Virtual Machine Parameters=-Dmode=x\n"
+                           "[Class Path]\nClass Path=app.jar;;lib\\*.jar\n")
+        report = self.check()
+        self.assertEqual(report["outcome"], "stop")
+        self.assertEqual(report["exitCode"], -1)
+        self.assertEqual(report["message"],
+                         "None of the Java Class Path entries in the INI file was found:\n"
+                         "app.jar\nlib\\*.jar\nThe application may be damaged; reinstall it.")
+        missing = [d["entry"] for d in report["decisions"] if d["what"] == "entry-not-found"]
+        self.assertEqual(missing, ["app.jar", "lib\\*.jar"])
+        result, dialog = self.launch()
+        self.assertEqual(result.code, -1, result.describe())
+        self.assertEqual(dialog["message"], report["message"])
+        self.assertEqual(standin.events(standin.read_log(self.log), "create"), [])
+
+    def test_keys_the_launcher_would_ignore_are_pointed_out(self):
+        standin.make_runtime(self.app.folder / self.private, self.bitness)
+        self.app.write_ini("[Java Runtime Environment]\nMain Class=com.example.App\n"
+                           "Virtual Machine Paramters=-Xmx1g\n"
+                           "[Class Path]\nClass Path=classes\n"
+                           "[Application]\nJRE Path=jre64\nCmd=x\n[Splash]\nImage=s.png\n")
+        report = self.check()
+        self.assertEqual(report["outcome"], "run-in-process")
+        noted = [(d["what"], d["section"], d["key"], d["belongsIn"])
+                 for d in report["decisions"] if d["stage"] == "config"
+                 and d["what"] in ("unknown-key", "misplaced-key", "unknown-section")]
+        self.assertEqual(noted, [
+            ("unknown-key", "Java Runtime Environment", "Virtual Machine Paramters", ""),
+            ("misplaced-key", "Application", "JRE Path", "Java Runtime Environment"),
+            ("unknown-section", "Splash", "", "")])
+
+    def test_manifest_attributes_only_java_jar_acts_on_are_pointed_out(self):
+        standin.make_runtime(self.app.folder / self.private, self.bitness)
+        lib = self.app.folder / "lib"
+        lib.mkdir()
+        manifest = ("Manifest-Version: 1.0\r\nMain-Class: com.example.App\r\n"
+                    "Add-Opens: java.desktop/sun.awt java.base/java.lang\r\n"
+                    "Launcher-Agent-Class: com.example.Agent\r\n\r\n")
+        # Compressed as the jar tool does; a jar before it without the class is passed over.
+        with zipfile.ZipFile(lib / "b-app.jar", "w", zipfile.ZIP_DEFLATED) as jar:
+            jar.writestr("META-INF/MANIFEST.MF", manifest)
+            jar.writestr("com/example/App.class", b"\xca\xfe\xba\xbe")
+        with zipfile.ZipFile(lib / "a-util.jar", "w", zipfile.ZIP_DEFLATED) as jar:
+            jar.writestr("META-INF/MANIFEST.MF", "Manifest-Version: 1.0\r\n"
+                         "Add-Opens: java.base/java.util\r\n\r\n")
+        self.app.write_ini("[Java Runtime Environment]\nMain Class=com.example.App\n"
+                           "Virtual Machine Parameters=--add-opens java.base/java.lang=ALL-UNNAMED\n"
+                           "[Class Path]\nClass Path=lib\\a-util.jar;lib\\b-app.jar\n")
+        report = self.check()
+        self.assertEqual(report["outcome"], "run-in-process")
+        noted = [(d["jar"].rsplit("\\", 1)[-1], d["attribute"], d["value"])
+                 for d in report["decisions"] if d["what"] == "manifest-attribute-not-carried"]
+        self.assertEqual(noted, [("b-app.jar", "Add-Opens", "java.desktop/sun.awt"),
+                                 ("b-app.jar", "Launcher-Agent-Class", "com.example.Agent")])
+
     def test_no_runtime_means_the_missing_runtime_dialog(self):
         harness.clear_java_registry()
         self.app.write_ini("[Java Runtime Environment]\nMain Class=com.example.App\n"
@@ -118,6 +198,35 @@ class CheckAgreesWithLauncher:
         self.assertEqual(result.code, -1)
         self.assertIsNotNone(dialog, "the launcher showed no missing-runtime dialog")
         self.assertIn("Java Runtime Environment (JRE) was not found", dialog["message"])
+
+    def test_damaged_own_runtime_is_named_instead_of_a_download(self):
+        # The shipped folder without its files, or "JRE Path" naming a folder of the
+        # application that is gone: reinstalling mends it, a downloaded Java would not.
+        harness.clear_java_registry()
+        shipped = self.app.folder / self.private
+        for label, jre_path, folder in (("shipped folder empty", "", shipped),
+                                        ("JRE Path gone", "JRE Path=runtime\n",
+                                         self.app.folder / "runtime")):
+            with self.subTest(label):
+                if not jre_path:
+                    shipped.mkdir()
+                self.app.write_ini("[Java Runtime Environment]\nMain Class=com.example.App\n"
+                                   + jre_path + "[Class Path]\nClass Path=classes\n")
+                expected = ("The Java Runtime Environment (JRE) shipped with this application "
+                            "is missing or damaged:\n%s\\\nPlease reinstall the application."
+                            % harness.win_path(folder))
+                report = self.check()
+                self.assertEqual(report["outcome"], "missing-runtime-dialog")
+                shown = [d["message"] for d in report["decisions"]
+                         if d["what"] == "missing-runtime-dialog"]
+                self.assertEqual(shown, [expected])
+                result, dialog = self.launch(press="Cancel")
+                self.assertEqual(result.code, -1)
+                # The dialog's message, before the link and the browse hint.
+                self.assertTrue(dialog["message"].lower().startswith(expected.lower() + "\n"),
+                                dialog["message"])
+                if not jre_path:
+                    shipped.rmdir()
 
     def test_other_processor_runtime_is_handed_over(self):
         other = 32 if self.bitness == 64 else 64

@@ -171,11 +171,11 @@ class MissingRuntimeDialogTest(harness.TestCase):
 
     def test_message_for_each_jvm_type(self):
         cases = [
-            ("server", "The Java Runtime Environment (JRE) was not found. Please  download and "
+            ("server", "The Java Runtime Environment (JRE) was not found. Please download and "
                        "install a JRE with a server JVM (latest version) from:"),
-            ("", "The Java Runtime Environment (JRE) was not found. Please  download and "
+            ("", "The Java Runtime Environment (JRE) was not found. Please download and "
                  "install a JRE (latest version) from:"),
-            ("favor_server", "The Java Runtime Environment (JRE) was not found. Please  download "
+            ("favor_server", "The Java Runtime Environment (JRE) was not found. Please download "
                              "and install a JRE (latest version) from:"),
         ]
         for jvm_type, message in cases:

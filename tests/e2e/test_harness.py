@@ -2,7 +2,11 @@
 checked against probe.exe (a GUI program that reports what it was started with)."""
 
 import json
+import os
+import re
 import shutil
+import subprocess
+from pathlib import Path
 
 import harness
 
@@ -190,6 +194,23 @@ class UiDriverTest(harness.TestCase):
         result = process.wait(60)
         # Windows answers IDOK for a box with only OK, Wine IDCANCEL.
         self.assertIn(result.code, (101, 102), self.context(result, dialog))
+
+
+class EmulationTest(harness.TestCase):
+    def test_wrapper_registers_qemu_for_32_bit_programs(self):
+        script = harness.repo_root() / "scripts" / "emulate_i386.sh"
+        if not Path("/usr/bin/qemu-i386").is_file():
+            self.skipTest("qemu-user is not installed")
+        if tuple(int(n) for n in re.findall(r"\d+", os.uname().release)[:2]) < (6, 7):
+            self.skipTest("Linux before 6.7 has no binfmt_misc per user namespace")
+        inside = subprocess.run(
+            ["bash", str(script), "sh", "-c",
+             "cat /proc/sys/fs/binfmt_misc/vmboot-i386; /usr/lib/wine/wine --version; exit 3"],
+            stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=60)
+        self.assertEqual(inside.returncode, 3, inside.stderr)
+        self.assertIn("interpreter /usr/bin/qemu-i386", inside.stdout)
+        self.assertIn("flags: PF", inside.stdout)
+        self.assertIn("wine-", inside.stdout)
 
 
 if __name__ == "__main__":

@@ -117,11 +117,11 @@ class HostingTests:
         self.assertExitCode(result, 0)
 
         options = standin.options(log)
-        self.assertEqual(len(options), 4, options)
+        self.assertEqual(len(options), 5, options)
         self.assertTrue(options[0].startswith("-Djava.class.path="), options)
         entries = options[0][len("-Djava.class.path="):]
-        self.assertTrue(entries.endswith(";"))
-        self.assertEqual(sorted(entries[:-1].split(";")),
+        # No empty entry: the VM would read one as the current folder.
+        self.assertEqual(sorted(entries.split(";")),
                          [self.win(app.folder, "lib", "app.jar"),
                           self.win(app.folder, "lib", "util.jar")])
         heap = re.fullmatch(r"-Xmx(\d+)K", options[1])
@@ -133,9 +133,10 @@ class HostingTests:
         else:
             self.assertLess(int(heap.group(1)), 1 << 22)  # half of a 32-bit amount
             self.assertGreater(int(heap.group(1)), 0)
-        self.assertEqual(options[2:], ["abort", "exit"])
+        # The main class and arguments, where jcmd, jps and crash reports look for them.
+        self.assertEqual(options[2:], ["-Dsun.java.command=" + MAIN, "abort", "exit"])
         hooks = [e["extra_info"] for e in standin.events(log, "option")]
-        self.assertEqual(hooks, [False, False, True, True])
+        self.assertEqual(hooks, [False, False, False, True, True])
 
         create = self.one(log, "create")
         self.assertEqual(create["version"], 0x00010002)
@@ -152,11 +153,13 @@ class HostingTests:
         result, log = self.run_app(app)
         self.assertExitCode(result, 0)
         options = standin.options(log)
-        self.assertTrue(options[0].startswith("-Djava.library.path=native;%s\\;.;"
+        self.assertTrue(options[0].startswith("-Djava.library.path=native;%s\\;"
                                               % harness.win_path(app.folder)), options)
-        self.assertTrue(options[0].endswith(";" + self.win(self.runtime, "lib")), options)
-        self.assertEqual(options[1], "-Djava.class.path=%s;" % self.win(app.folder, "app.jar"))
-        self.assertEqual(options[2:], ["-Dfirst=1", "-Dsecond=2", "abort", "exit"])
+        self.assertTrue(options[0].endswith(";%s;." % self.win(self.runtime, "lib")), options)
+        self.assertNotIn(";;", options[0])
+        self.assertEqual(options[1], "-Djava.class.path=%s" % self.win(app.folder, "app.jar"))
+        self.assertEqual(options[2:], ["-Dfirst=1", "-Dsecond=2", "-Dsun.java.command=" + MAIN,
+                                       "abort", "exit"])
 
     # --- the VM thread's stack --------------------------------------------------------------
 
@@ -186,12 +189,19 @@ class HostingTests:
                          ["-Dpath=C:\\Program Files\\x", "-Dwhole=a b", "-Dplain=1"])
 
     def test_environment_references(self):
-        app = self.make_app(parameters="-Dhome=%VMBOOT_TEST_HOME% -Dgone=%VMBOOT_NOT_DEFINED%",
+        # QL_APP_HOME names the launcher's folder wherever the launcher was started from.
+        app = self.make_app(parameters="-Dhome=%VMBOOT_TEST_HOME% -Dgone=%VMBOOT_NOT_DEFINED% "
+                                       "-Dapp=%QL_APP_HOME%\\data",
+                            class_path="%QL_APP_HOME%\\app.jar",
                             app_keys="Cmd=%VMBOOT_TEST_HOME%")
-        result, log = self.run_app(app, env={"VMBOOT_TEST_HOME": "D:\\some where"})
+        result, log = self.run_app(app, env={"VMBOOT_TEST_HOME": "D:\\some where"},
+                                   cwd=harness.temp_dir("cwd-"))
         self.assertExitCode(result, 0)
-        self.assertEqual(standin.options(log)[1:3],
-                         ["-Dhome=D:\\some where", "-Dgone=%VMBOOT_NOT_DEFINED%"])
+        options = standin.options(log)
+        self.assertEqual(options[0].rstrip(";"),
+                         "-Djava.class.path=%s" % self.win(app.folder, "app.jar"))
+        self.assertEqual(options[1:4], ["-Dhome=D:\\some where", "-Dgone=%VMBOOT_NOT_DEFINED%",
+                                        "-Dapp=%s" % self.win(app.folder, "data")])
         # "Cmd" is expanded before it is split.
         self.assertEqual(self.one(log, "main")["args"], ["D:\\some", "where"])
 
@@ -358,7 +368,7 @@ class HostingTests:
                 self.assertEqual(self.one(log, "create")["path"],
                                  "D:\\tools;%s;%s" % (original_path, self.win(runtime, "bin")))
                 self.assertEqual(standin.options(log)[0],
-                                 "-Djava.library.path=native;%s\\;.;%s;%s"
+                                 "-Djava.library.path=native;%s\\;%s;%s;."
                                  % (harness.win_path(app.folder), original_path,
                                     self.win(runtime, "lib")))
 

@@ -145,7 +145,8 @@ class MainModuleRealRuntime(harness.TestCase):
         self.assertEqual(report["message"], "")
         self.assertEqual(report["vmOptions"],
                          ["--module-path=" + harness.win_path(self.jar),
-                          "-Djdk.module.main=com.example.hello"])
+                          "-Djdk.module.main=com.example.hello",
+                          "-Dsun.java.command=com.example.hello/com.example.hello.Main"])
         self.assertIn({"stage": "check", "what": "launcher", "build": "windows"},
                       report["decisions"])
         decisions = [d for d in report["decisions"] if d["what"] == "main-module"]
@@ -263,7 +264,7 @@ class ConsoleLauncherMessages:
         for env, text in cases:
             with self.subTest(env=env):
                 result = run_console(app, env=env)
-                self.assertEqual(exit_code(result.returncode), -1, result)
+                self.assertEqual(exit_code(result.returncode), 1, result)
                 # Contains, not equals: a loaded Wine may add lines of its own.
                 self.assertIn(text, result.stderr)
                 self.assertEqual(result.stdout, b"")
@@ -271,18 +272,19 @@ class ConsoleLauncherMessages:
     def test_missing_runtime_is_reported_not_asked_for(self):
         harness.clear_java_registry()
         app = console_app(self.bitness)
+        # A folder outside the application's: a missing folder of its own is a damaged install.
         app.write_ini("[Java Runtime Environment]\nMain Class=a.B\nMinimum Version=1.8\n"
-                      "JRE Path=nowhere\n[Class Path]\nClass Path=a.jar\n")
+                      "JRE Path=..\\nowhere\n[Class Path]\nClass Path=a.jar\n")
         launcher = [d for d in app.check()["decisions"] if d["stage"] == "check"]
         self.assertEqual(launcher, [{"stage": "check", "what": "launcher", "build": "console"}])
         result = run_console(app)
-        self.assertEqual(exit_code(result.returncode), -1, result)
-        self.assertIn(b"The Java Runtime Environment (JRE) was not found. Please  download and "
+        self.assertEqual(exit_code(result.returncode), 1, result)
+        self.assertIn(b"The Java Runtime Environment (JRE) was not found. Please download and "
                       b"install a JRE (minimum version 1.8) from: https://openjdk.org/install/\r\n",
                       result.stderr)
         # Then what the dialog's Details list would show, a runtime a line.
-        self.assertIn(("folder missing - JRE Path: %s\\nowhere\\\r\n" % app.win_folder).encode(),
-                      result.stderr)
+        self.assertIn(("folder missing - JRE Path: %s\\..\\nowhere\\\r\n"
+                       % app.win_folder).encode(), result.stderr)
 
 
 class ConsoleLauncherMessages64(ConsoleLauncherMessages, harness.TestCase):
@@ -300,9 +302,9 @@ class EmbeddedJar(harness.TestCase):
         standin.make_runtime(app.folder / "jre64", 64)
         cases = [
             # ("Embedded Jar", "Class Path", class path option or None, message)
-            ("Yes", "", app.win_exe + ";", ""),
-            ("yes", "a.jar", app.win_exe + ";" + app.win_folder + "\\a.jar;", ""),
-            ("YES", ";", app.win_exe + ";", ""),
+            ("Yes", "", app.win_exe, ""),
+            ("yes", "a.jar", app.win_exe + ";" + app.win_folder + "\\a.jar", ""),
+            ("YES", ";", app.win_exe, ""),
             ("No", "", None, "Java Class Path was not specified in INI file."),
             ("", "", None, "Java Class Path was not specified in INI file."),
         ]

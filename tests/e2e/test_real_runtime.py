@@ -190,6 +190,28 @@ class RealRuntimeTest(harness.TestCase):
         self.assertEqual(self.read(app, "out.log"), "out-1\r\nerr-1\r\nout-2\r\n",
                          self.context(result, app=app))
 
+    def test_what_the_vm_itself_writes_lands_in_the_files(self):
+        # Not System.out/err: a deprecation warning the VM prints to standard error and the
+        # unified log it prints to standard output, as java.exe shows them on its own.
+        options = ["-XX:+UseBiasedLocking", "-Xlog:gc"]
+        java = harness.run_wine([self.jre / "bin" / "java.exe"] + options
+                                + ["-cp", harness.win_path(probe_jar()), "probe.Main", "streams"])
+        self.assertEqual(java.returncode, 0, java.stderr)
+        warning = [line for line in java.stderr.decode("cp1252").splitlines() if "warning" in line]
+        logged = [re.sub(r"^\[[^]]*\]", "", line)
+                  for line in java.stdout.decode("cp1252").splitlines() if "[gc]" in line]
+        self.assertEqual(len(warning), 1, java.stderr)
+        self.assertTrue(logged, java.stdout)
+        app = self.make_app("jre64", java=["Virtual Machine Parameters=" + " ".join(options)])
+        result = app.run(["streams"], timeout=90)
+        self.assertExitCode(result, 0)
+        out, err = self.read(app, "out.log"), self.read(app, "err.log")
+        self.assertIn(warning[0], err, self.context(result, app=app))
+        self.assertIn("err-1\r\n", err)
+        for line in logged:
+            self.assertIn(line, out, self.context(result, app=app))
+        self.assertIn("out-1\r\n", out)
+
     # -- class path and memory -----------------------------------------------------------------
 
     def test_class_path_of_200_jars(self):
@@ -228,6 +250,46 @@ class RealRuntimeTest(harness.TestCase):
                 info = self.context(result, app=app)
                 self.assertEqual(reported.get("splashBefore"), "true", info)
                 self.assertEqual(reported.get("splashAfter"), "false", info)
+
+    def test_image_splash_goes_when_the_first_window_appears(self):
+        # The image is named relative to the launcher, which starts in another folder, as a
+        # file association starts it. (keep key, splash expected to stay after the frame)
+        for keep in ("", "Yes"):
+            with self.subTest(keep=keep):
+                app = self.make_app("jre64", display=[
+                    "Splash Screen=art\\splash.png", "Keep Splash Screen=%s" % keep])
+                (app.folder / "art").mkdir()
+                shutil.copyfile(harness.repo_root() / "sample" / "splash.png",
+                                app.folder / "art" / "splash.png")
+                stop = app.folder / "stop"
+                process = app.start(["frame-later", "3000", harness.win_path(stop)],
+                                    cwd=harness.temp_dir("elsewhere-"), timeout=180)
+                try:
+                    ui = harness.UiDriver()
+                    splash = ui.wait_dialog(timeout=60, pid=process,
+                                            window_class="SplashScreenWindow")
+                    self.assertGreater(splash["rect"]["width"], 0, splash)
+                    # The toolkit's windows and the hidden frame do not count.
+                    deadline = time.time() + 60
+                    while not stop.with_name("stop.made").exists() and time.time() < deadline:
+                        time.sleep(0.1)
+                    time.sleep(1)
+                    self.assertTrue(ui.info(splash["hwnd"])["visible"])
+                    ui.wait_dialog(timeout=90, pid=process, title="probe frame",
+                                   window_class="SunAwtFrame")
+                    shown = time.time()
+                    if keep:
+                        time.sleep(2)
+                        self.assertTrue(ui.info(splash["hwnd"])["visible"])
+                        ui.close(splash["hwnd"])
+                    self.assertTrue(ui.wait_gone(splash["hwnd"], timeout=10))
+                    if not keep:
+                        # The launcher looks five times a second; the driver's own start
+                        # under Wine adds a little.
+                        self.assertLess(time.time() - shown, 1.5)
+                finally:
+                    stop.write_text("stop")
+                self.assertExitCode(process.wait(60), 0)
 
     # -- single instance -----------------------------------------------------------------------
 

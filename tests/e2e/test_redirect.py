@@ -26,8 +26,8 @@ class RedirectTest(harness.TestCase):
         app.write_ini("\n".join(lines) + "\n")
         return app
 
-    def run_app(self, app):
-        result = app.run()
+    def run_app(self, app, cwd=None):
+        result = app.run(cwd=cwd)
         self.assertExitCode(result, 0)
         self.events = standin.read_log(self.log)
         self.assertEqual(len(standin.events(self.events, "main_end")), 1, self.events)
@@ -62,6 +62,15 @@ class RedirectTest(harness.TestCase):
         self.assertEqual(out.read_bytes(), b"hello-out\r\n")
         self.assertEqual(err.read_bytes(), b"hello-err\r\n")
 
+    def test_relative_names_lie_in_the_launcher_folder(self):
+        # Started through a file association, the current folder is the document's.
+        documents = harness.temp_dir("documents-")
+        app = self.make_app({"Output File": "logs\\out.log", "Error File": "err.log"})
+        self.run_app(app, cwd=documents)
+        self.assertEqual(list(documents.iterdir()), [])
+        self.assertEqual((app.folder / "logs" / "out.log").read_bytes(), b"hello-out\r\n")
+        self.assertEqual((app.folder / "err.log").read_bytes(), b"hello-err\r\n")
+
     def test_time_pattern_names_share_one_instant(self):
         folder = harness.temp_dir("stamp-")
         app = self.make_app({
@@ -85,7 +94,8 @@ class RedirectTest(harness.TestCase):
 
     def test_file_that_cannot_be_opened_is_reported_and_the_launch_goes_on(self):
         # A folder cannot be opened as a file: the output stays on the process's stdout, the
-        # exception is printed to the error stream, main still runs.
+        # exception is printed to the process's error stream, which is already the error
+        # file, and main still runs.
         folder = harness.temp_dir("bad-")
         err = folder / "err.log"
         app = self.make_app({"Output File": harness.win_path(folder),
@@ -94,9 +104,11 @@ class RedirectTest(harness.TestCase):
         failed = standin.events(self.events, "file_open_failed")
         self.assertEqual(len(failed), 1, self.events)
         self.assertTrue(standin.events(self.events, "exception_describe"), self.events)
-        self.assertIn("java.io.FileNotFoundException", result.stderr)
+        self.assertEqual(result.stderr, "")
         self.assertIn("hello-out", result.stdout)
-        self.assertEqual(err.read_bytes(), b"hello-err\r\n")
+        written = err.read_bytes().decode()
+        self.assertIn("java.io.FileNotFoundException", written)
+        self.assertTrue(written.endswith("\r\nhello-err\r\n"), written)
         self.assertFalse(standin.events(self.events, "jni_warning"), self.events)
 
     def test_error_file_failure_leaves_the_error_stream_of_the_process(self):

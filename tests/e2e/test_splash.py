@@ -118,20 +118,6 @@ def close_to(colour, expected, tolerance):
     return all(abs(a - b) <= tolerance for a, b in zip(colour, expected))
 
 
-def linux_pid_of(win_exe):
-    """The Linux process that runs a Windows program (Wine names it by its Windows path)."""
-    for entry in Path("/proc").iterdir():
-        if not entry.name.isdigit():
-            continue
-        try:
-            command = (entry / "cmdline").read_bytes().split(b"\0")[0].decode(errors="replace")
-        except OSError:
-            continue
-        if command.strip().lower() == win_exe.lower():
-            return int(entry.name)
-    return None
-
-
 def cpu_seconds(pid):
     """User plus system time of a Linux process, None once it has ended."""
     try:
@@ -151,7 +137,7 @@ class SplashApp:
     `display` says otherwise."""
 
     def __init__(self, bitness, main, image=("png", 64, 48), display=None, runtime_keys=(),
-                 splash_library=None, create_result=0):
+                 splash_library=None, create_result=0, application_keys=()):
         self.app = harness.App(bitness)
         self.folder = self.app.folder
         self.log = self.folder / "standin.log"
@@ -168,7 +154,8 @@ class SplashApp:
         settings.update(display or {})
         lines = (["[Java Runtime Environment]", "Main Class=" + MAIN_CLASS] + list(runtime_keys)
                  + ["[Class Path]", "Class Path=classes", "[Display]"]
-                 + ["%s=%s" % item for item in settings.items()])
+                 + ["%s=%s" % item for item in settings.items()]
+                 + ["[Application]"] + list(application_keys))
         self.app.write_ini("\n".join(lines) + "\n")
 
     def start(self, args=()):
@@ -396,10 +383,12 @@ class SplashTestBase(harness.TestCase):
     # -----------------------------------------------------------------------------------------
     # The runtime's splash library
 
-    def native_app(self, library, main, native="YES", image_name="splash.png", create_result=0):
+    def native_app(self, library, main, native="YES", image_name="splash.png", create_result=0,
+                   application_keys=()):
         return SplashApp(self.bitness, main, image=("png", 90, 60, image_name),
                          display={"Preffer Native Splash Screen": native},
-                         splash_library=library, create_result=create_result)
+                         splash_library=library, create_result=create_result,
+                         application_keys=application_keys)
 
     def test_runtime_library_gets_its_four_calls_in_order(self):
         for library, image_name in (("full", "splash.png"), ("full", "spläsh é.png"),
@@ -413,8 +402,10 @@ class SplashTestBase(harness.TestCase):
                 self.assertEqual(mapped_x_windows(90, 60), [])
                 self.finish(splash_app, process)
                 events = splash_app.events()
-                expected = [("SplashInit", None, None), ("SplashLoadFile", image_name, None),
-                            ("SplashSetFileJarName", image_name, "")]
+                # A relative name reaches the library as a path in the launcher's folder.
+                image = harness.win_path(splash_app.folder / image_name)
+                expected = [("SplashInit", None, None), ("SplashLoadFile", image, None),
+                            ("SplashSetFileJarName", image, "")]
                 if library == "full":
                     expected.append(("SplashClose", None, None))
                 self.assertEqual(splash_calls(events), expected)
@@ -452,6 +443,20 @@ class SplashTestBase(harness.TestCase):
         self.assertLess(index_of(events, "create_result"),
                         index_of(events, "splash", call="SplashClose"))
 
+    def test_runtime_splash_closed_before_the_exception_dialog(self):
+        splash_app = self.native_app("full", ["throw java.lang.IllegalStateException boom"],
+                                     application_keys=["Failure Check=Yes"])
+        process, dialog = self.run_with_dialog(splash_app.app, press=None, env={
+            standin.LOG_ENV: harness.win_path(splash_app.log)})
+        self.processes.append(process)
+        # Read while the dialog is still up.
+        calls = [c[0] for c in splash_calls(splash_app.events())]
+        self.assertEqual(calls, ["SplashInit", "SplashLoadFile", "SplashSetFileJarName",
+                                 "SplashClose"], self.context(dialog=dialog))
+        self.ui.press("Ignore", hwnd=dialog["hwnd"])
+        self.assertExitCode(process.wait(60), 1, dialog)
+        self.assertEqual(len(splash_calls(splash_app.events())), 4)
+
     # -----------------------------------------------------------------------------------------
     # Message boxes and waiting
 
@@ -478,7 +483,7 @@ class SplashTestBase(harness.TestCase):
         process = self.launch(splash_app)
         self.wait_splash(process)
         splash_app.wait_for_mark("started", process)
-        pid = linux_pid_of(splash_app.app.win_exe)
+        pid = harness.linux_pid_of(splash_app.app.win_exe)
         self.assertIsNotNone(pid, "no Linux process for %s" % splash_app.app.win_exe)
         before = cpu_seconds(pid)
         time.sleep(2)

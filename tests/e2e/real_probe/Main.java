@@ -76,6 +76,23 @@ public final class Main {
                 frame.dispose();
                 System.exit(0);
                 break;
+            case "frame-later":
+                // A Swing application that makes its window (the toolkit's windows and the
+                // frame's own, still hidden), says so with the file STOP.made, shows it after
+                // DELAY ms and runs on until the file STOP exists.
+                File stop = new File(args[2]);
+                javax.swing.JFrame[] window = new javax.swing.JFrame[1];
+                javax.swing.SwingUtilities.invokeAndWait(() -> {
+                    window[0] = new javax.swing.JFrame("probe frame");
+                    window[0].setSize(320, 200);
+                    window[0].addNotify();
+                });
+                new File(args[2] + ".made").createNewFile();
+                Thread.sleep(Long.parseLong(args[1]));
+                javax.swing.SwingUtilities.invokeAndWait(() -> window[0].setVisible(true));
+                while (!stop.exists()) Thread.sleep(50);
+                System.exit(0);
+                break;
             default:
                 throw new IllegalArgumentException(mode);
         }

@@ -74,6 +74,7 @@ jobject NewRef(Object* o) {
     if (!o) return nullptr;
     auto* r = new Ref();
     r->object = o;
+    r->thread = ::GetCurrentThreadId();
     std::lock_guard<std::mutex> lock(g_refsLock);
     g_refs.push_back(r);
     return reinterpret_cast<jobject>(r);
@@ -365,14 +366,34 @@ void JNICALL FatalError(JNIEnv* env, const char* message) {
     V().Fatal(std::string("FatalError called: ") + (message ? message : ""));
 }
 
+// Where each open local frame of a thread began in g_refs; popping one frees the thread's
+// local references made since, as a VM does.
+std::vector<std::pair<DWORD, std::size_t>> g_frames;
+
 jint JNICALL PushLocalFrame(JNIEnv* env, jint) {
     Enter(env, "PushLocalFrame");
+    std::lock_guard<std::mutex> lock(g_refsLock);
+    g_frames.emplace_back(::GetCurrentThreadId(), g_refs.size());
     return JNI_OK;
 }
 
 jobject JNICALL PopLocalFrame(JNIEnv* env, jobject result) {
     Enter(env, "PopLocalFrame");
-    return Local(Deref(result, "PopLocalFrame"));
+    Object* kept = Deref(result, "PopLocalFrame");
+    {
+        std::lock_guard<std::mutex> lock(g_refsLock);
+        DWORD self = ::GetCurrentThreadId();
+        for (std::size_t i = g_frames.size(); i-- > 0;) {
+            if (g_frames[i].first != self) continue;
+            for (std::size_t j = g_frames[i].second; j < g_refs.size(); ++j) {
+                Ref* r = g_refs[j];
+                if (r->thread == self && !r->global) r->live = false;
+            }
+            g_frames.erase(g_frames.begin() + static_cast<std::ptrdiff_t>(i));
+            break;
+        }
+    }
+    return Local(kept);
 }
 
 jobject JNICALL NewGlobalRef(JNIEnv* env, jobject obj) {
@@ -473,6 +494,17 @@ jmethodID JNICALL GetMethodID(JNIEnv* env, jclass clazz, const char* name, const
 }
 jmethodID JNICALL GetStaticMethodID(JNIEnv* env, jclass clazz, const char* name, const char* sig) {
     return LookupMethod(env, clazz, name, sig, true, "GetStaticMethodID");
+}
+
+// The stand-in models no fields: a lookup fails as on a VM whose class lacks the field.
+jfieldID JNICALL GetStaticFieldID(JNIEnv* env, jclass clazz, const char* name, const char* sig) {
+    Thread& t = Enter(env, "GetStaticFieldID");
+    Class* c = DerefClass(clazz, "GetStaticFieldID");
+    LogEvent("get_static_field", {{"class", c->name},
+                                  {"name", std::string(name ? name : "")},
+                                  {"sig", std::string(sig ? sig : "")}});
+    Throw(t, "java/lang/NoSuchFieldError", std::string(name ? name : ""));
+    return nullptr;
 }
 
 #define STANDIN_CALLS(Type, jtype, letter, field)                                               \
@@ -794,6 +826,7 @@ JNINativeInterface_ BuildNativeInterface() {
     table.IsInstanceOf = IsInstanceOf;
     table.GetMethodID = GetMethodID;
     table.GetStaticMethodID = GetStaticMethodID;
+    table.GetStaticFieldID = GetStaticFieldID;
     table.CallObjectMethod = CallObjectMethod;
     table.CallObjectMethodV = CallObjectMethodV;
     table.CallObjectMethodA = CallObjectMethodA;

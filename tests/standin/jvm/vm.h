@@ -120,6 +120,7 @@ struct Ref {
     Object* object = nullptr;
     bool live = true;
     bool global = false;
+    DWORD thread = 0;  ///< the thread that made it, for PopLocalFrame
 };
 
 /// One attached thread. `env` must stay the first member: JNIEnv* points at it.

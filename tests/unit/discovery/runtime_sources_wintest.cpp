@@ -418,9 +418,11 @@ TEST(DiscoverRuntime, JrePathOfTheOtherProcessorHandsOver) {
     launcher.Decisions = &log;
     launcher.JrePath = folder.substr(0, folder.size() - 1);  // without its backslash
     launcher.PairProduct = L"pair.exe";
+    launcher.KeepVmThreadParked = true;  // IBM runtimes allowed by the configuration
     ASSERT_TRUE(DiscoverRuntime(launcher));
     EXPECT_EQ(launcher.VmLibraryPath, folder + L"bin\\client\\jvm.dll");
     EXPECT_TRUE(launcher.LaunchPairFlag);
+    EXPECT_FALSE(launcher.KeepVmThreadParked) << "parked for a runtime outside IBM's root";
 
     Launcher alone;
     alone.JrePath = launcher.JrePath;
@@ -445,7 +447,7 @@ TEST(DiscoverRuntime, DryRunRecordsTheDialogInsteadOfShowingIt) {
     const Decision* dialog = log.Find("missing-runtime-dialog");
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(Field(*dialog, "message"),
-              L"The Java Runtime Environment (JRE) was not found. Please  download and install a "
+              L"The Java Runtime Environment (JRE) was not found. Please download and install a "
               L"JRE with a server JVM (minimum version 9999.1) from:");
     RemoveTree(folder);
 }

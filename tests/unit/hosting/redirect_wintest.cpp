@@ -1,6 +1,11 @@
 #include "hosting/redirect_win32.h"
 
 #include <gtest/gtest.h>
+#include <io.h>
+
+#include <cstdio>
+
+#include "../temp_folder_win32.h"
 
 namespace {
 SYSTEMTIME Instant() {
@@ -57,4 +62,39 @@ TEST(ExpandTimePatternWin, SinglePercentSignDisappears) {
     EXPECT_EQ(name.substr(0, 3), L"out");
     EXPECT_EQ(name.substr(name.size() - 4), L".log");
     EXPECT_EQ(name.find(L'%'), std::wstring::npos);
+}
+
+TEST(UseAsStandardHandleWin, HandleStreamAndDescriptorAllWriteToTheFile) {
+    test_support::TempFolder folder;
+    const std::wstring path = folder.Path() + L"\\err.log";
+    const HANDLE savedHandle = ::GetStdHandle(STD_ERROR_HANDLE);
+    const int savedDescriptor = _dup(2);
+    UseAsStandardHandle(UniqueFileHandle(::CreateFileW(
+                            path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr)),
+                        STD_ERROR_HANDLE, 2);
+    DWORD written = 0;
+    ::WriteFile(::GetStdHandle(STD_ERROR_HANDLE), "handle\r\n", 8, &written, nullptr);
+    std::fputs("stream\n", stderr);
+    std::fflush(stderr);
+    _write(2, "descriptor\n", 11);
+
+    // Give the test process its own standard error back before anything can fail.
+    UniqueFileHandle redirected(::GetStdHandle(STD_ERROR_HANDLE));
+    ::SetStdHandle(STD_ERROR_HANDLE, savedHandle);
+    if (savedDescriptor >= 0) {
+        _dup2(savedDescriptor, 2);
+        _close(savedDescriptor);
+    }
+    redirected.reset();
+    // Other C runtimes of this process (Wine's own DLLs load ucrtbase) still hold the file.
+    UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    char bytes[64] = {};
+    DWORD read = 0;
+    ASSERT_TRUE(::ReadFile(file.get(), bytes, sizeof(bytes) - 1, &read, nullptr));
+    EXPECT_EQ(std::string(bytes, read), "handle\r\nstream\r\ndescriptor\r\n");
 }

@@ -31,6 +31,14 @@ std::uint16_t UnitAtByte(const InstanceBlock& block, std::size_t offset) {
 
 }  // namespace
 
+// The arguments in the block's area as one hand-over block; false when they need more.
+bool WriteOneBlock(InstanceBlock& block, const Args& args) {
+    std::vector<std::uint16_t> stream = PackForwardedArguments(args);
+    if (ArgumentChunkCount(stream.size()) != 1) return false;
+    WriteArgumentChunk(block, stream, 0);
+    return true;
+}
+
 TEST(InstanceNames, DerivedFromUserAndModulePath) {
     const wchar_t* sid = L"S-1-5-21-1-2-3-1001";
     InstanceNames names = InstanceNamesFor(L"C:\\Apps\\Tool\\tool.exe", sid);
@@ -57,7 +65,7 @@ TEST(ForwardedArguments, ConsumedBlockOffersNothingToReplay) {
     InstanceBlock block = ZeroBlock();
     MarkArgumentsConsumed(block);
     EXPECT_FALSE(HasFreshArguments(block));
-    ASSERT_TRUE(WriteForwardedArguments(block, {L"secret", L"b"}));
+    ASSERT_TRUE(WriteOneBlock(block, {L"secret", L"b"}));
     EXPECT_TRUE(HasFreshArguments(block));
     MarkArgumentsConsumed(block);
     EXPECT_FALSE(HasFreshArguments(block));
@@ -66,7 +74,7 @@ TEST(ForwardedArguments, ConsumedBlockOffersNothingToReplay) {
         ASSERT_EQ(UnitAtByte(block, 12 + 2 * i), 0u) << i;
     }
     // Arguments that fill the area exactly still leave the last unit zero: fresh.
-    ASSERT_TRUE(WriteForwardedArguments(block, {std::wstring(kArgumentAreaUnits - 2, L'x')}));
+    ASSERT_TRUE(WriteOneBlock(block, {std::wstring(kChunkUnits - 2, L'x')}));
     EXPECT_TRUE(HasFreshArguments(block));
 }
 
@@ -95,38 +103,29 @@ TEST(DecideSingleInstance, WholeValueCaseSensitive) {
     }
 }
 
-TEST(ForwardedArguments, SizeAndLimit) {
+TEST(ForwardedArguments, StreamAndBlocks) {
     struct Case {
         Args args;
-        std::size_t bytes;
-        bool fits;
+        std::size_t units;
+        std::size_t blocks;
     };
     const Case cases[] = {
-        {{}, 2, true},
-        {{L""}, 4, true},
-        {{L"a", L"", L"b"}, 2 + 4 + 2 + 4, true},
-        {{L"abc"}, 2 + 8, true},
-        // 2 × 518 + 2 + 2 = 1040: exactly at the limit.
-        {{std::wstring(518, L'x')}, 1040, true},
-        {{std::wstring(519, L'x')}, 1042, false},
-        {{std::wstring(258, L'x'), std::wstring(258, L'y')}, 1038, true},
-        {{std::wstring(259, L'x'), std::wstring(258, L'y')}, 1040, true},
-        {{std::wstring(259, L'x'), std::wstring(259, L'y')}, 1042, false},
-        // 519 empty arguments: 2 × 519 + 2 = 1040.
-        {Args(519, L""), 1040, true},
-        {Args(520, L""), 1042, false},
+        {{}, 1, 1},
+        {{L""}, 2, 1},
+        {{L"a", L"", L"b"}, 6, 1},
+        {{L"abc"}, 5, 1},
+        // A block carries 519 units: its last unit is the consumed mark.
+        {{std::wstring(517, L'x')}, 519, 1},
+        {{std::wstring(518, L'x')}, 520, 2},
+        {{std::wstring(259, L'x'), std::wstring(259, L'y')}, 521, 2},
+        {Args(3, std::wstring(180, L'p')), 544, 2},
+        {Args(20, std::wstring(1000, L'q')), 20021, 39},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(ForwardedArgumentsBytes(c.args), c.bytes) << c.args.size();
-        EXPECT_EQ(ArgumentsFitBlock(c.args), c.fits) << c.args.size();
+        std::vector<std::uint16_t> stream = PackForwardedArguments(c.args);
+        EXPECT_EQ(stream.size(), c.units) << c.args.size();
+        EXPECT_EQ(ArgumentChunkCount(stream.size()), c.blocks) << c.args.size();
     }
-}
-
-TEST(ForwardedArguments, CountingStopsPastLimitOnHugeLists) {
-    Args many(100000, std::wstring(100, L'z'));
-    EXPECT_GT(ForwardedArgumentsBytes(many), kArgumentAreaBytes);
-    EXPECT_LT(ForwardedArgumentsBytes(many), 2 * kArgumentAreaBytes);
-    EXPECT_FALSE(ArgumentsFitBlock(many));
 }
 
 TEST(ForwardedArguments, PackedLayout) {
@@ -136,7 +135,7 @@ TEST(ForwardedArguments, PackedLayout) {
     block.InstanceMessage = 0xC123;
     // Leftovers of an earlier, longer hand-over must not survive.
     std::memset(block.Arguments, 0x41, sizeof(block.Arguments));
-    ASSERT_TRUE(WriteForwardedArguments(block, {L"ab", L"", L"c"}));
+    ASSERT_TRUE(WriteOneBlock(block, {L"ab", L"", L"c"}));
     const std::uint16_t expected[] = {u'a', u'b', 0, 0, u'c', 0, 0};
     for (std::size_t i = 0; i < std::size(expected); ++i) {
         EXPECT_EQ(UnitAtByte(block, 12 + 2 * i), expected[i]) << i;
@@ -149,12 +148,26 @@ TEST(ForwardedArguments, PackedLayout) {
     EXPECT_EQ(block.InstanceMessage, 0xC123u);
 }
 
-TEST(ForwardedArguments, OverLimitLeavesBlockUntouched) {
-    InstanceBlock block = ZeroBlock();
-    ASSERT_TRUE(WriteForwardedArguments(block, {L"keep"}));
-    EXPECT_FALSE(
-        WriteForwardedArguments(block, {std::wstring(300, L'x'), std::wstring(300, L'y')}));
-    EXPECT_EQ(ReadForwardedArguments(block), Args{L"keep"});
+// A stream longer than a block travels in several, each leaving the consumed mark's unit
+// zero (fresh), and reads back whole once the chunks are joined.
+TEST(ForwardedArguments, LongStreamsTravelInBlocks) {
+    const Args cases[] = {
+        {std::wstring(518, L'x')},
+        Args(3, L"C:\\Users\\someone\\Documents\\" + std::wstring(150, L'p')),
+        {L"-open", std::wstring(5000, L'\u00e4'), L"\u65e5\u672c", L"last"},
+    };
+    for (const auto& args : cases) {
+        std::vector<std::uint16_t> stream = PackForwardedArguments(args);
+        std::vector<std::uint16_t> joined;
+        InstanceBlock block = ZeroBlock();
+        for (std::size_t i = 0; i < ArgumentChunkCount(stream.size()); ++i) {
+            WriteArgumentChunk(block, stream, i);
+            ASSERT_TRUE(HasFreshArguments(block)) << i;
+            AppendArgumentChunk(block, joined);
+            MarkArgumentsConsumed(block);
+        }
+        EXPECT_EQ(ParseForwardedArguments(joined), args) << args.size();
+    }
 }
 
 TEST(ForwardedArguments, RoundTripsThroughTheBlock) {
@@ -172,13 +185,13 @@ TEST(ForwardedArguments, RoundTripsThroughTheBlock) {
         {{L"a", L"b c", L"-nosplash"}, {L"a", L"b c", L"-nosplash"}},
         {{L"\u00e4\u00f6\u00fc", L"\u65e5\u672c", L"\"q\""},
          {L"\u00e4\u00f6\u00fc", L"\u65e5\u672c", L"\"q\""}},
-        {{std::wstring(518, L'x')}, {std::wstring(518, L'x')}},
-        {{std::wstring(258, L'x'), std::wstring(259, L'y')},
-         {std::wstring(258, L'x'), std::wstring(259, L'y')}},
+        {{std::wstring(517, L'x')}, {std::wstring(517, L'x')}},
+        {{std::wstring(258, L'x'), std::wstring(258, L'y')},
+         {std::wstring(258, L'x'), std::wstring(258, L'y')}},
     };
     for (const auto& c : cases) {
         InstanceBlock block = ZeroBlock();
-        ASSERT_TRUE(WriteForwardedArguments(block, c.written));
+        ASSERT_TRUE(WriteOneBlock(block, c.written));
         EXPECT_EQ(ReadForwardedArguments(block), c.read) << c.written.size();
     }
 }
@@ -186,11 +199,11 @@ TEST(ForwardedArguments, RoundTripsThroughTheBlock) {
 TEST(ForwardedArguments, CharacterBeyondBasicPlaneTakesTwoUnits) {
     const std::wstring text = L"\U0001F600";
     InstanceBlock block = ZeroBlock();
-    ASSERT_TRUE(WriteForwardedArguments(block, {text}));
+    ASSERT_TRUE(WriteOneBlock(block, {text}));
     EXPECT_EQ(UnitAtByte(block, 12), 0xD83D);
     EXPECT_EQ(UnitAtByte(block, 14), 0xDE00);
     EXPECT_EQ(UnitAtByte(block, 16), 0);
-    EXPECT_EQ(ForwardedArgumentsBytes({text}), 2u + 4u + 2u);
+    EXPECT_EQ(PackForwardedArguments({text}).size(), 4u);
 }
 
 TEST(ReadForwardedArguments, RawBlocks) {

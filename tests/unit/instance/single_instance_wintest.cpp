@@ -50,6 +50,9 @@ struct FakeJava {
     bool IntForm = true;
     std::atomic<int> Attached{0};
     std::atomic<int> Detached{0};
+    // secondaryMain calls running at once, and the most seen.
+    std::atomic<int> Active{0};
+    std::atomic<int> MostActive{0};
 
     jobject New() {
         std::lock_guard<std::mutex> guard(Lock);
@@ -73,6 +76,11 @@ jint AnswerFor(const std::vector<std::wstring>& args) {
 }
 
 std::vector<std::wstring> Record(jobject array) {
+    int active = ++g_java->Active;
+    for (int most = g_java->MostActive.load(); active > most;)
+        g_java->MostActive.compare_exchange_weak(most, active);
+    ::Sleep(2);
+    --g_java->Active;
     std::vector<std::wstring> args;
     for (FakeObject* item : Of(array)->Items) {
         args.emplace_back(item->Chars.begin(), item->Chars.end());
@@ -234,6 +242,10 @@ class SingleInstanceProtocol : public testing::Test {
         return primary;
     }
 
+    // What RunSecond returns for a start that runs the program itself (it became the primary,
+    // or runs on its own).
+    static constexpr int kRunsItself = -1000000;
+
     // A second start on a thread of its own (a thread with a message queue, as the entry
     // point makes one); returns its exit code.
     int RunSecond(std::vector<std::wstring> args) {
@@ -244,7 +256,8 @@ class SingleInstanceProtocol : public testing::Test {
         if (!InitSingleInstance(second)) return -1;
         EXPECT_TRUE(second.SingleInstanceEnabled);
         EXPECT_FALSE(second.IsPrimaryInstance);
-        return WaitForPrimaryInstance(second);
+        int code = 0;
+        return WaitForPrimaryInstance(second, code) ? code : kRunsItself;
     }
 
     static std::wstring UserSid() {
@@ -310,7 +323,7 @@ class SingleInstanceProtocol : public testing::Test {
             Prepare(start, std::move(args));
             EXPECT_TRUE(InitSingleInstance(start));
             outcome.Handed = start.SingleInstanceEnabled && !start.IsPrimaryInstance;
-            if (outcome.Handed) outcome.Code = WaitForPrimaryInstance(start);
+            if (outcome.Handed) EXPECT_TRUE(WaitForPrimaryInstance(start, outcome.Code));
             outcome.Milliseconds = static_cast<DWORD>(::GetTickCount64() - started);
         }).join();
         return outcome;
@@ -349,6 +362,7 @@ TEST_F(SingleInstanceProtocol, ConcurrentStartsEachGetTheirOwnAnswer) {
     }
     EXPECT_TRUE(WaitUntil(java_.Detached, kStarts));
     EXPECT_EQ(java_.Attached.load(), kStarts);
+    EXPECT_EQ(java_.MostActive.load(), 1) << "secondaryMain ran on two threads at once";
 }
 
 TEST_F(SingleInstanceProtocol, ForwardedArgumentShapes) {
@@ -374,16 +388,16 @@ TEST_F(SingleInstanceProtocol, ForwardedArgumentShapes) {
     }
 }
 
-TEST_F(SingleInstanceProtocol, OverLimitEndsWithMinusOneAndPostsNothing) {
+// Arguments longer than a block arrive whole, in several blocks of one hand-over.
+TEST_F(SingleInstanceProtocol, LongArgumentsArriveWhole) {
     auto primary = StartPrimary();
     ::SetEvent(primary->MainStartedEvent.get());
+    const std::vector<std::wstring> sent = {L"9", std::wstring(700, L'x'), std::wstring(3000, L'y')};
     int code = 0;
-    std::thread([&] {
-        code = RunSecond({std::wstring(300, L'x'), std::wstring(300, L'y')});
-    }).join();
-    EXPECT_EQ(code, -1);
-    ::Sleep(100);
-    EXPECT_TRUE(java_.Calls.empty());
+    std::thread([&] { code = RunSecond(sent); }).join();
+    EXPECT_EQ(code, 1009);
+    ASSERT_EQ(java_.Calls.size(), 1u);
+    EXPECT_EQ(java_.Calls[0], sent);
 }
 
 TEST_F(SingleInstanceProtocol, VoidFormAnswersZeroAndStillDelivers) {
@@ -445,7 +459,9 @@ TEST_F(SingleInstanceProtocol, DryRunCreatesNothingAndReportsTheRole) {
     dry.Decisions = &log;
     EXPECT_TRUE(InitSingleInstance(dry));
     EXPECT_FALSE(dry.IsPrimaryInstance);
-    EXPECT_EQ(WaitForPrimaryInstance(dry), 0);
+    int code = -1;
+    EXPECT_TRUE(WaitForPrimaryInstance(dry, code));
+    EXPECT_EQ(code, 0);
     ASSERT_NE(log.Find("role"), nullptr);
     EXPECT_EQ(CollectingLog::Field(*log.Find("role"), "role"), L"second");
     EXPECT_EQ(CollectingLog::Field(*log.Find("role"), "primaryProcessId"),
@@ -585,17 +601,36 @@ TEST_F(SingleInstanceProtocol, AbandonedHandOverLockIsTakenOver) {
     EXPECT_EQ(java_.Calls[0], std::vector<std::wstring>{L"5"});
 }
 
+// A hand-over lock made first by another owner: the start runs on its own instead of ending
+// with -1, as for the protocol's other objects.
+TEST_F(SingleInstanceProtocol, HandOverLockOfAnotherOwnerLeavesTheStartOnItsOwn) {
+    auto primary = StartPrimary();
+    ::SetEvent(primary->MainStartedEvent.get());
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+        L"O:SYD:(A;;GA;;;WD)", SDDL_REVISION_1, &sd, nullptr));
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), sd, FALSE};
+    UniqueHandle lock(::CreateMutexW(&attributes, FALSE, Names().HandOverLock.c_str()));
+    ::LocalFree(sd);
+    ASSERT_TRUE(lock);
+    int code = 0;
+    std::thread([&] { code = RunSecond({L"1"}); }).join();
+    EXPECT_EQ(code, kRunsItself);
+    EXPECT_TRUE(java_.Calls.empty());
+}
+
 // A primary that leaves the protocol before main (its launch failed, or it hands the launch
-// to the pair product) answers a waiting start with -1, and the next start is a primary.
-TEST_F(SingleInstanceProtocol, LeavingBeforeMainEndsWaitingStartsAndFreesTheName) {
+// to the pair product) sends a waiting start back to choose its role: it becomes the primary
+// itself, and so does the next start after it.
+TEST_F(SingleInstanceProtocol, LeavingBeforeMainMakesTheWaitingStartThePrimary) {
     auto primary = StartPrimary();
     int code = 0;
     std::thread second([&] { code = RunSecond({L"3"}); });
-    ::Sleep(500);  // acknowledged, its worker waiting for main
+    ::Sleep(500);  // acknowledged, its hand-over waiting for main
     LeaveSingleInstance(*primary);
     EXPECT_FALSE(primary->SingleInstanceEnabled);
     second.join();
-    EXPECT_EQ(code, -1);
+    EXPECT_EQ(code, kRunsItself);
     EXPECT_TRUE(java_.Calls.empty());
     auto next = StartPrimary();
     EXPECT_TRUE(next->IsPrimaryInstance);

@@ -18,7 +18,14 @@ TEST(ParseCommandLine, UnquotedPathWithSpacesSpillsIntoArguments) {
 TEST(ParseCommandLine, QuotesAndTabs) {
     EXPECT_EQ(ParseCommandLine(L"app \"\" x"), (Args{L"", L"x"}));
     EXPECT_EQ(ParseCommandLine(L"app \"open ended  text"), (Args{L"open ended  text"}));
-    EXPECT_EQ(ParseCommandLine(L"app a\tb"), (Args{L"a\tb"}));
+    EXPECT_EQ(ParseCommandLine(L"app a\tb"), (Args{L"a", L"b"}));
+}
+
+TEST(ParseCommandLine, ProgramPathKeepsBackslashesAndEndsAtBlank) {
+    // Backslash escapes apply to the arguments only: a path ending in "\" before its
+    // closing quote still ends there.
+    EXPECT_EQ(ParseCommandLine(L"\"C:\\App\\\" \"x\""), (Args{L"x"}));
+    EXPECT_EQ(ParseCommandLine(L"C:\\A\"p p\"\\app.exe\ty"), (Args{L"y"}));
 }
 
 TEST(HasSplashSwitch, ExactWholeArgumentOnly) {

@@ -79,14 +79,16 @@ TEST(AssembleClassPath, ResolvesEntriesInOrder) {
     files.Matches[L"C:\\App\\lib\\*.jar"] = {L"b.jar", L"c.jar"};
     files.Matches[L"C:\\App\\classes"] = {L"classes"};
     files.Matches[L"D:\\shared\\*"] = {L".", L"..", L"x.jar"};
+    std::vector<std::wstring> unmatched;
     std::wstring path = AssembleClassPath(
-        L"app.jar;lib\\*.jar;D:\\shared\\util.jar;missing.jar;classes;D:\\shared\\*", L"C:\\App",
-        ExpandNothing, files);
+        L"app.jar;lib\\*.jar;D:\\shared\\util.jar;missing.jar;classes;D:\\shared\\*;plugins\\*.jar",
+        L"C:\\App", ExpandNothing, files, &unmatched);
     EXPECT_EQ(path,
               L"C:\\App\\app.jar;C:\\App\\lib\\b.jar;C:\\App\\lib\\c.jar;D:\\shared\\util.jar;"
-              L"C:\\App\\classes;D:\\shared\\.;D:\\shared\\..;D:\\shared\\x.jar;");
-    // The absolute entry is not looked up.
+              L"C:\\App\\classes;D:\\shared\\.;D:\\shared\\..;D:\\shared\\x.jar");
+    // The absolute entry is not looked up, so only searched entries can be missing.
     for (const auto& pattern : files.Searched) EXPECT_NE(pattern, L"D:\\shared\\util.jar");
+    EXPECT_EQ(unmatched, (std::vector<std::wstring>{L"missing.jar", L"plugins\\*.jar"}));
 }
 
 TEST(AssembleClassPath, ForwardSlashesAndDriveRelativeEntries) {
@@ -95,12 +97,14 @@ TEST(AssembleClassPath, ForwardSlashesAndDriveRelativeEntries) {
     files.Matches[L"C:\\App\\lib\\*.jar"] = {L"a.jar", L"b.jar"};
     files.Matches[L"D:*.jar"] = {L"d.jar"};
     EXPECT_EQ(AssembleClassPath(L"lib/a.jar;lib/*.jar;D:*.jar", L"C:\\App", ExpandNothing, files),
-              L"C:\\App\\lib\\a.jar;C:\\App\\lib\\a.jar;C:\\App\\lib\\b.jar;D:d.jar;");
+              L"C:\\App\\lib\\a.jar;C:\\App\\lib\\a.jar;C:\\App\\lib\\b.jar;D:d.jar");
 }
 
 TEST(AssembleClassPath, EmptyEntriesContributeNothing) {
     FakeLister files;
-    EXPECT_EQ(AssembleClassPath(L";", L"C:\\App", ExpandNothing, files), L"");
+    std::vector<std::wstring> unmatched;
+    EXPECT_EQ(AssembleClassPath(L";", L"C:\\App", ExpandNothing, files, &unmatched), L"");
+    EXPECT_TRUE(unmatched.empty());  // a separator is no entry that could be missing
     EXPECT_EQ(AssembleClassPath(L"", L"C:\\App", ExpandNothing, files), L"");
     EXPECT_EQ(AssembleClassPath(L";;;", L"C:\\App", ExpandNothing, files), L"");
     // ";" is one empty entry, "" none, ";;;" three: each is searched as the bare folder.
@@ -113,6 +117,6 @@ TEST(AssembleClassPath, ExpandsBeforeClassifying) {
         if (entry == L"%APPDATA%\\Vendor\\x.jar") entry = L"C:\\Users\\u\\AppData\\Vendor\\x.jar";
     };
     EXPECT_EQ(AssembleClassPath(L"%APPDATA%\\Vendor\\x.jar", L"C:\\App", expand, files),
-              L"C:\\Users\\u\\AppData\\Vendor\\x.jar;");
+              L"C:\\Users\\u\\AppData\\Vendor\\x.jar");
     EXPECT_TRUE(files.Searched.empty());
 }

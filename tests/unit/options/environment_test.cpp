@@ -27,11 +27,11 @@ TEST(DeriveRuntimeFolders, FromTheVmLibrary) {
 
 TEST(LibraryPathText, OneSemicolonBetweenParts) {
     EXPECT_EQ(LibraryPathText(L"native", L"C:\\App", L"C:\\rt\\lib"),
-              L"native;C:\\App\\;.;%Path%;C:\\rt\\lib");
+              L"native;C:\\App\\;%Path%;C:\\rt\\lib;.");
     EXPECT_EQ(LibraryPathText(L"native;", L"C:\\App", L"C:\\rt\\lib"),
-              L"native;C:\\App\\;.;%Path%;C:\\rt\\lib");
+              L"native;C:\\App\\;%Path%;C:\\rt\\lib;.");
     EXPECT_EQ(LibraryPathText(L"a;b", L"C:\\App", L"C:\\rt\\lib"),
-              L"a;b;C:\\App\\;.;%Path%;C:\\rt\\lib");
+              L"a;b;C:\\App\\;%Path%;C:\\rt\\lib;.");
 }
 
 TEST(SearchPathText, SystemPathFirstRuntimeBinLast) {

@@ -73,17 +73,17 @@ TEST(EncodePathList, ClassPathUnderTwoCodePages) {
         bool exists;
         std::string option;  ///< expected text after the prefix; empty when the launch stops
     } rows[] = {
-        {L"C:\\App\\lib\\a.jar;", 1252, false, true, "C:\\App\\lib\\a.jar;"},
-        {cafe + L";", 1252, false, true, "C:\\Apps\\Caf\xC3\xA9\\a.jar;"},
-        {jp + L";", 1252, true, true, "C:\\Users\\7E2A~1\\app\\lib\\a.jar;"},
-        {jp + L";", 932, false, true, "C:\\Users\\\xE7\x94\xB0\xE4\xB8\xAD\\app\\lib\\a.jar;"},
+        {L"C:\\App\\lib\\a.jar;", 1252, false, true, "C:\\App\\lib\\a.jar"},
+        {cafe + L";", 1252, false, true, "C:\\Apps\\Caf\xC3\xA9\\a.jar"},
+        {jp + L";", 1252, true, true, "C:\\Users\\7E2A~1\\app\\lib\\a.jar"},
+        {jp + L";", 932, false, true, "C:\\Users\\\xE7\x94\xB0\xE4\xB8\xAD\\app\\lib\\a.jar"},
         {jp + L";", 1252, false, true, ""},
-        {gr + L";", 932, true, true, "C:\\Users\\7E2A~1\\app\\lib\\a.jar;"},
+        {gr + L";", 932, true, true, "C:\\Users\\7E2A~1\\app\\lib\\a.jar"},
         {gr + L";", 932, false, true, ""},
         {emoji + L";", 932, false, true, ""},
-        {emoji + L";", 1252, true, true, "C:\\Users\\7E2A~1\\app\\lib\\a.jar;"},
+        {emoji + L";", 1252, true, true, "C:\\Users\\7E2A~1\\app\\lib\\a.jar"},
         // Nothing at the path: nothing the VM could load from it, so it passes as converted.
-        {emoji + L";", 1252, false, false, "C:\\Apps\\x?\\a.jar;"},
+        {emoji + L";", 1252, false, false, "C:\\Apps\\x?\\a.jar"},
     };
     for (const Row& row : rows) {
         FakeCodec codec(row.codePage);
@@ -104,13 +104,16 @@ TEST(EncodePathList, ClassPathUnderTwoCodePages) {
     }
 }
 
-TEST(EncodePathList, KeepsSeparatorsAndEmptyItemsAndTreatsEachItemAlone) {
+TEST(EncodePathList, DropsEmptyItemsAndTreatsEachItemAlone) {
     FakeCodec codec(1252);
     codec.ShortNames[L"C:\\\u65E5\u672C"] = L"C:\\65E5~1";
     OptionTextNotes notes;
-    std::string out = "-Djava.library.path=";
-    EncodePathList(L"native;C:\\\u65E5\u672C;;.", PathNeed::Required, codec, out, notes);
-    EXPECT_EQ(out, "-Djava.library.path=native;C:\\65E5~1;;.");
+    std::string out;
+    // An empty item would be the current folder; lists appended one after another stay apart.
+    EncodePathList(L";native;C:\\\u65E5\u672C;;", PathNeed::Required, codec, out, notes);
+    EncodePathList(L"", PathNeed::Optional, codec, out, notes);
+    EncodePathList(L";x;", PathNeed::Optional, codec, out, notes);
+    EXPECT_EQ(out, "native;C:\\65E5~1;x");
     ASSERT_EQ(notes.Substituted.size(), 1u);
     EXPECT_EQ(notes.Substituted[0].first, L"C:\\\u65E5\u672C");
 }

@@ -42,16 +42,28 @@ TEST(SplitArguments, Table) {
         {L"a", {L"a"}},
         {L"a  \"b c\"  d", {L"a", L"b c", L"d"}},
         {L"a b ", {L"a", L"b"}},
-        {L"  a", {L"", L"a"}},
+        {L"  a", {L"a"}},
         {L"\"\"", {L""}},
         {L"\"", {L""}},
         {L"x \"\" y", {L"x", L"", L"y"}},
         {L"\"open ended  text", {L"open ended  text"}},
-        {L"\"a\"b", {L"a", L"b"}},
-        {L"-Da=\"b c\"", {L"-Da=\"b", L"c\""}},
-        {L"a\tb c", {L"a\tb", L"c"}},
-        {L"C:\\dir\\ \"x\\\"", {L"C:\\dir\\", L"x\\"}},
+        {L"\"a\"b", {L"ab"}},
+        {L"a\tb c", {L"a", L"b", L"c"}},
         {L"\"a b\"   ", {L"a b"}},
+        // Quotes toggle anywhere in an argument.
+        {L"--name=\"John Smith\"", {L"--name=John Smith"}},
+        {L"a\"b c\"d", {L"ab cd"}},
+        {L"-Da=\"b c\"", {L"-Da=b c"}},
+        // Backslashes: literal unless before a quote; 2n give n, an odd one escapes the quote.
+        {L"\"say \\\"hi\\\"\"", {L"say \"hi\""}},
+        {L"C:\\dir\\ x", {L"C:\\dir\\", L"x"}},
+        {L"a\\\\\"b c\"", {L"a\\b c"}},
+        {L"a\\\\\\\"b", {L"a\\\"b"}},
+        {L"\"C:\\dir\\\\\" x", {L"C:\\dir\\", L"x"}},
+        {L"\"D:\\\" x", {L"D:\" x"}},
+        {L"tail\\\\", {L"tail\\\\"}},
+        // A doubled quote inside quotes is one literal quote.
+        {L"\"a\"\"b\" c", {L"a\"b", L"c"}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(SplitArguments(c.text), c.arguments) << c.text;
@@ -141,4 +153,23 @@ TEST(SplitPathComponents, Table) {
 TEST(FolderOf, EverythingBeforeTheLastBackslash) {
     EXPECT_EQ(FolderOf(L"C:\\a\\b.exe"), L"C:\\a");
     EXPECT_EQ(FolderOf(L"b.exe"), L"");
+}
+
+TEST(AnchorRelativePath, OnlyRelativeNamesMoveUnderTheFolder) {
+    struct Case {
+        const wchar_t* path;
+        const wchar_t* expected;
+    } cases[] = {
+        {L"logs\\out.log", L"C:\\App\\logs\\out.log"},
+        {L"out_%yyyyMMdd%.log", L"C:\\App\\out_%yyyyMMdd%.log"},
+        {L"..\\out.log", L"C:\\App\\..\\out.log"},
+        {L"D:\\logs\\out.log", L"D:\\logs\\out.log"},
+        {L"D:out.log", L"D:out.log"},
+        {L"\\\\srv\\share\\out.log", L"\\\\srv\\share\\out.log"},
+        {L"\\logs\\out.log", L"\\logs\\out.log"},
+        {L"/logs/out.log", L"/logs/out.log"},
+        {L"", L""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(AnchorRelativePath(c.path, L"C:\\App"), c.expected) << c.path;
+    EXPECT_EQ(AnchorRelativePath(L"out.log", L"C:\\"), L"C:\\out.log");
 }

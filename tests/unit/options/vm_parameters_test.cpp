@@ -148,3 +148,41 @@ TEST(TakeModulePathOptions, RemovesThemInOrderAndKeepsTheRest) {
     EXPECT_TRUE(TakeModulePathOptions(none).empty());
     EXPECT_EQ(none.size(), 2u);
 }
+
+TEST(JavaCommandOptionKey, OptionsOnlyTheJavaCommandReads) {
+    const struct {
+        const wchar_t* option;
+        const wchar_t* key;  ///< null: an option the VM reads itself
+    } rows[] = {
+        {L"-cp", L"Class Path"},
+        {L"-classpath", L"Class Path"},
+        {L"--class-path", L"Class Path"},
+        {L"--class-path=lib\\a.jar", L"Class Path"},
+        {L"-jar", L"Class Path\" and \"Main Class"},
+        {L"-m", L"Main Module"},
+        {L"--module", L"Main Module"},
+        {L"--module=app/app.Main", L"Main Module"},
+        {L"@options.txt", L"Virtual Machine Parameters"},
+        {L"-cpx", nullptr},
+        {L"-cp=x", nullptr},
+        {L"-mx64m", nullptr},
+        {L"--module-path=mods", nullptr},
+        {L"-Dcp=@x", nullptr},
+        {L"", nullptr},
+    };
+    for (const auto& row : rows) {
+        const wchar_t* key = JavaCommandOptionKey(row.option);
+        if (row.key == nullptr) {
+            EXPECT_EQ(key, nullptr) << row.option;
+        } else {
+            EXPECT_STREQ(key, row.key) << row.option;
+        }
+    }
+}
+
+TEST(JavaCommandProperty, TargetThenArguments) {
+    EXPECT_EQ(JavaCommandProperty(L"com/app/Main", L"", {L"a b", L"", L"c"}),
+              L"-Dsun.java.command=com.app.Main a b  c");
+    EXPECT_EQ(JavaCommandProperty(L"", L"app/com.app.Main", {}),
+              L"-Dsun.java.command=app/com.app.Main");
+}

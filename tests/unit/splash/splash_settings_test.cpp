@@ -18,6 +18,38 @@ TEST(SplashSettings, ShadowNeedsExactlyLowerCaseTrue) {
     for (const Case& c : cases) EXPECT_EQ(IsShadowRequested(c.text), c.shadow) << c.text;
 }
 
+TEST(SplashSettings, KeepTakesYesInAnyCase) {
+    EXPECT_TRUE(IsSplashKept(L"Yes"));
+    EXPECT_TRUE(IsSplashKept(L"yES"));
+    EXPECT_FALSE(IsSplashKept(L"true"));
+    EXPECT_FALSE(IsSplashKept(L""));
+}
+
+TEST(SplashSettings, RelativeImageIsTakenFromTheLauncherFolder) {
+    struct Case {
+        const wchar_t* value;
+        const wchar_t* folder;
+        const wchar_t* path;
+    };
+    const Case cases[] = {
+        {L"splash.png", L"C:\\Apps\\Hello", L"C:\\Apps\\Hello\\splash.png"},
+        {L"img\\splash.png", L"C:\\Apps\\Hello", L"C:\\Apps\\Hello\\img\\splash.png"},
+        {L"..\\shared\\splash.png", L"C:\\Apps\\Hello", L"C:\\Apps\\Hello\\..\\shared\\splash.png"},
+        // A launcher in a drive's root folder: FolderOf leaves the bare drive.
+        {L"splash.png", L"C:", L"C:\\splash.png"},
+        {L"D:\\art\\splash.png", L"C:\\Apps", L"D:\\art\\splash.png"},
+        {L"D:splash.png", L"C:\\Apps", L"D:splash.png"},
+        {L"\\\\host\\share\\splash.png", L"C:\\Apps", L"\\\\host\\share\\splash.png"},
+        {L"\\art\\splash.png", L"C:\\Apps", L"\\art\\splash.png"},
+        {L"/art/splash.png", L"C:\\Apps", L"/art/splash.png"},
+        {L"", L"C:\\Apps", L""},
+        {L"splash.png", L"", L"splash.png"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ResolveSplashImagePath(c.value, c.folder), std::wstring(c.path)) << c.value;
+    }
+}
+
 TEST(SplashSettings, LibraryLiesInTheRuntimesBinFolder) {
     struct Case {
         const wchar_t* vmLibrary;
@@ -61,7 +93,7 @@ TEST(SplashSettings, PlanFollowsImageNativeKeyAndLibrary) {
         {L"splash.png", L"true", true, SplashKind::Window},
     };
     for (const Case& c : cases) {
-        SplashPlan plan = PlanSplash({c.image, L"true", c.native}, c.libraryFound);
+        SplashPlan plan = PlanSplash({c.image, L"true", c.native, L""}, c.libraryFound);
         EXPECT_EQ(plan.Kind, c.kind) << c.image << " " << c.native << " " << c.libraryFound;
         EXPECT_NE(std::wstring(plan.Reason), L"");
     }

@@ -327,6 +327,54 @@ TEST_F(StartSplashTest, OutsideCloseLeavesThreadForTheLaterStop) {
     EXPECT_EQ(launcher.SplashWindowObject, nullptr);
 }
 
+// Messages of the windows this thread made, for `milliseconds` or until `done`.
+template <typename Done>
+void PumpUntil(DWORD milliseconds, Done done) {
+    DWORD start = ::GetTickCount();
+    while (!done() && ::GetTickCount() - start < milliseconds) {
+        MSG message;
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
+        ::Sleep(20);
+    }
+}
+
+TEST_F(StartSplashTest, ApplicationWindowClosesItUnlessKept) {
+    struct Case {
+        const wchar_t* keep;
+        bool ownedBySplash;  // as the launcher's own message boxes are
+        bool closes;
+    };
+    for (const Case& c :
+         {Case{L"", false, true}, Case{L"", true, false}, Case{L"Yes", false, false}}) {
+        Configure(image_, L"");
+        ::WritePrivateProfileStringW(L"Display", L"Keep Splash Screen", c.keep,
+                                     configuration_.c_str());
+        Launcher launcher;
+        ASSERT_TRUE(StartSplash(launcher));
+        HWND splash = launcher.OwnerWindow.load();
+        ASSERT_NE(splash, nullptr);
+        // Hidden windows and the splash itself do not count.
+        HWND hidden = ::CreateWindowExW(0, L"STATIC", L"hidden", WS_OVERLAPPEDWINDOW, 0, 0, 100,
+                                        100, nullptr, nullptr, nullptr, nullptr);
+        PumpUntil(600, [] { return false; });
+        EXPECT_TRUE(::IsWindow(splash)) << c.keep;
+        HWND shown = ::CreateWindowExW(
+            0, L"STATIC", L"application", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 200, 100,
+            c.ownedBySplash ? splash : nullptr, nullptr, nullptr, nullptr);
+        ASSERT_NE(shown, nullptr);
+        // Wine without a window manager may take two seconds to take a shown window down.
+        PumpUntil(c.closes ? 4000 : 1000, [&] { return !::IsWindow(splash); });
+        EXPECT_EQ(!::IsWindow(splash), c.closes) << c.keep << " " << c.ownedBySplash;
+        EXPECT_EQ(launcher.OwnerWindow.load() == nullptr, c.closes);
+        ::DestroyWindow(shown);
+        ::DestroyWindow(hidden);
+        CloseSplashWindow(launcher);
+        EXPECT_FALSE(::IsWindow(splash));
+    }
+    ::WritePrivateProfileStringW(L"Display", L"Keep Splash Screen", nullptr,
+                                 configuration_.c_str());
+}
+
 TEST_F(StartSplashTest, NoImageOrDryRunStartsNothing) {
     struct Case {
         const wchar_t* image;

@@ -1,0 +1,317 @@
+#include "check/jar_manifest.h"
+
+#include <cstdint>
+
+namespace {
+
+// --- deflate -------------------------------------------------------------------------------
+
+class BitReader {
+  public:
+    explicit BitReader(std::string_view data) : data_(data) {}
+    /// `count` bits, least significant first; false past the end.
+    bool Bits(int count, unsigned& value) {
+        value = 0;
+        for (int i = 0; i < count; ++i) {
+            if (position_ >= data_.size() * 8) return false;
+            unsigned bit = (static_cast<unsigned char>(data_[position_ / 8]) >> (position_ % 8)) & 1u;
+            value |= bit << i;
+            ++position_;
+        }
+        return true;
+    }
+    void AlignToByte() { position_ = (position_ + 7) / 8 * 8; }
+    std::size_t BytePosition() const { return position_ / 8; }
+    void SkipBytes(std::size_t count) { position_ += count * 8; }
+
+  private:
+    std::string_view data_;
+    std::size_t position_ = 0;
+};
+
+/// A canonical Huffman code: counts of codes per length and the symbols in code order.
+struct Huffman {
+    unsigned short counts[16] = {};
+    std::vector<unsigned short> symbols;
+
+    /// False for a code that is over-subscribed (incomplete codes are allowed, as zlib does
+    /// for a single distance code).
+    bool Build(const unsigned char* lengths, int n) {
+        for (int i = 0; i < n; ++i) ++counts[lengths[i]];
+        counts[0] = 0;
+        int left = 1;
+        for (int length = 1; length < 16; ++length) {
+            left = left * 2 - counts[length];
+            if (left < 0) return false;
+        }
+        unsigned short offsets[16] = {};
+        for (int length = 1; length < 15; ++length) offsets[length + 1] = offsets[length] + counts[length];
+        symbols.assign(n, 0);
+        for (int i = 0; i < n; ++i) {
+            if (lengths[i]) symbols[offsets[lengths[i]]++] = static_cast<unsigned short>(i);
+        }
+        return true;
+    }
+
+    /// The next symbol, or -1 for a damaged stream.
+    int Decode(BitReader& in) const {
+        int code = 0, first = 0, index = 0;
+        for (int length = 1; length < 16; ++length) {
+            unsigned bit = 0;
+            if (!in.Bits(1, bit)) return -1;
+            code |= static_cast<int>(bit);
+            int count = counts[length];
+            if (code - count < first) return symbols[index + (code - first)];
+            index += count;
+            first = (first + count) << 1;
+            code <<= 1;
+        }
+        return -1;
+    }
+};
+
+constexpr unsigned short kLengthBase[] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                          31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+constexpr unsigned char kLengthExtra[] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                          2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+constexpr unsigned short kDistanceBase[] = {
+    1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
+    193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+constexpr unsigned char kDistanceExtra[] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
+                                            6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+
+bool InflateBlock(BitReader& in, const Huffman& literals, const Huffman& distances,
+                  std::string& out, std::size_t limit) {
+    for (;;) {
+        int symbol = literals.Decode(in);
+        if (symbol < 0) return false;
+        if (symbol < 256) {
+            if (out.size() >= limit) return false;
+            out.push_back(static_cast<char>(symbol));
+            continue;
+        }
+        if (symbol == 256) return true;
+        symbol -= 257;
+        if (symbol >= 29) return false;
+        unsigned extra = 0;
+        if (!in.Bits(kLengthExtra[symbol], extra)) return false;
+        std::size_t length = kLengthBase[symbol] + extra;
+        int distanceSymbol = distances.Decode(in);
+        if (distanceSymbol < 0 || distanceSymbol >= 30) return false;
+        if (!in.Bits(kDistanceExtra[distanceSymbol], extra)) return false;
+        std::size_t distance = kDistanceBase[distanceSymbol] + extra;
+        if (distance > out.size() || out.size() + length > limit) return false;
+        for (std::size_t i = 0; i < length; ++i) out.push_back(out[out.size() - distance]);
+    }
+}
+
+bool FixedCodes(Huffman& literals, Huffman& distances) {
+    unsigned char lengths[288];
+    for (int i = 0; i < 288; ++i) lengths[i] = i < 144 ? 8 : i < 256 ? 9 : i < 280 ? 7 : 8;
+    unsigned char distanceLengths[30];
+    for (unsigned char& length : distanceLengths) length = 5;
+    return literals.Build(lengths, 288) && distances.Build(distanceLengths, 30);
+}
+
+bool DynamicCodes(BitReader& in, Huffman& literals, Huffman& distances) {
+    unsigned literalCount = 0, distanceCount = 0, codeCount = 0;
+    if (!in.Bits(5, literalCount) || !in.Bits(5, distanceCount) || !in.Bits(4, codeCount)) return false;
+    literalCount += 257;
+    distanceCount += 1;
+    codeCount += 4;
+    if (literalCount > 286 || distanceCount > 30) return false;
+    static constexpr unsigned char kOrder[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                                 11, 4,  12, 3, 13, 2, 14, 1, 15};
+    unsigned char lengths[320] = {};
+    for (unsigned i = 0; i < codeCount; ++i) {
+        unsigned value = 0;
+        if (!in.Bits(3, value)) return false;
+        lengths[kOrder[i]] = static_cast<unsigned char>(value);
+    }
+    Huffman lengthCode;
+    if (!lengthCode.Build(lengths, 19)) return false;
+    unsigned index = 0;
+    while (index < literalCount + distanceCount) {
+        int symbol = lengthCode.Decode(in);
+        if (symbol < 0) return false;
+        if (symbol < 16) {
+            lengths[index++] = static_cast<unsigned char>(symbol);
+            continue;
+        }
+        unsigned repeat = 0;
+        unsigned char value = 0;
+        if (symbol == 16) {
+            if (index == 0 || !in.Bits(2, repeat)) return false;
+            value = lengths[index - 1];
+            repeat += 3;
+        } else if (symbol == 17) {
+            if (!in.Bits(3, repeat)) return false;
+            repeat += 3;
+        } else {
+            if (!in.Bits(7, repeat)) return false;
+            repeat += 11;
+        }
+        if (index + repeat > literalCount + distanceCount) return false;
+        while (repeat--) lengths[index++] = value;
+    }
+    if (lengths[256] == 0) return false;  // no end-of-block code
+    return literals.Build(lengths, static_cast<int>(literalCount)) &&
+           distances.Build(lengths + literalCount, static_cast<int>(distanceCount));
+}
+
+// --- zip -----------------------------------------------------------------------------------
+
+std::uint32_t Read16(std::string_view bytes, std::size_t at) {
+    return static_cast<unsigned char>(bytes[at]) | (static_cast<unsigned char>(bytes[at + 1]) << 8);
+}
+
+std::uint32_t Read32(std::string_view bytes, std::size_t at) {
+    return Read16(bytes, at) | (Read16(bytes, at + 2) << 16);
+}
+
+constexpr std::size_t kManifestLimit = 1 << 20;
+constexpr std::string_view kManifestName = "META-INF/MANIFEST.MF";
+
+std::optional<std::string> ReadEntryData(std::string_view zip, std::size_t localHeader,
+                                         std::uint32_t method, std::size_t compressed,
+                                         std::size_t size) {
+    if (localHeader > zip.size() || zip.size() - localHeader < 30 ||
+        Read32(zip, localHeader) != 0x04034b50) {
+        return std::nullopt;
+    }
+    std::size_t start = localHeader + 30 + Read16(zip, localHeader + 26) + Read16(zip, localHeader + 28);
+    if (start > zip.size() || zip.size() - start < compressed) return std::nullopt;
+    std::string_view data = zip.substr(start, compressed);
+    if (method == 0) {
+        if (size != compressed || size > kManifestLimit) return std::nullopt;
+        return std::string(data);
+    }
+    if (method == 8) return Inflate(data, kManifestLimit);
+    return std::nullopt;
+}
+
+std::string Trim(std::string_view text) {
+    std::size_t begin = text.find_first_not_of(' ');
+    if (begin == std::string_view::npos) return {};
+    return std::string(text.substr(begin, text.find_last_not_of(' ') - begin + 1));
+}
+
+/// Space-separated items of an attribute value.
+std::vector<std::string> Items(std::string_view value) {
+    std::vector<std::string> items;
+    std::size_t start = 0;
+    while (start < value.size()) {
+        std::size_t end = value.find(' ', start);
+        if (end == std::string_view::npos) end = value.size();
+        if (end > start) items.emplace_back(value.substr(start, end - start));
+        start = end + 1;
+    }
+    return items;
+}
+
+bool HasOptionStartingWith(const std::vector<std::string>& options, const std::string& prefix) {
+    for (const std::string& option : options) {
+        if (option.compare(0, prefix.size(), prefix) == 0) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::optional<std::string> Inflate(std::string_view data, std::size_t limit) {
+    BitReader in(data);
+    std::string out;
+    unsigned last = 0;
+    do {
+        unsigned type = 0;
+        if (!in.Bits(1, last) || !in.Bits(2, type)) return std::nullopt;
+        if (type == 0) {
+            in.AlignToByte();
+            std::size_t at = in.BytePosition();
+            if (data.size() < 4 || at > data.size() - 4) return std::nullopt;
+            std::size_t length = Read16(data, at);
+            if (Read16(data, at + 2) != (~length & 0xFFFFu)) return std::nullopt;
+            at += 4;
+            if (data.size() - at < length || out.size() + length > limit) return std::nullopt;
+            out.append(data.substr(at, length));
+            in.SkipBytes(4 + length);
+        } else if (type == 1 || type == 2) {
+            Huffman literals, distances;
+            bool built = type == 1 ? FixedCodes(literals, distances)
+                                   : DynamicCodes(in, literals, distances);
+            if (!built || !InflateBlock(in, literals, distances, out, limit)) return std::nullopt;
+        } else {
+            return std::nullopt;
+        }
+    } while (!last);
+    return out;
+}
+
+JarContents ReadJarContents(std::string_view zip, std::string_view entry) {
+    JarContents contents;
+    // The end-of-central-directory record: 22 bytes and a comment of at most 65,535.
+    if (zip.size() < 22) return contents;
+    std::size_t end = zip.size() - 22;
+    std::size_t lowest = zip.size() > 22 + 0xFFFF ? zip.size() - 22 - 0xFFFF : 0;
+    while (Read32(zip, end) != 0x06054b50) {
+        if (end == lowest) return contents;
+        --end;
+    }
+    std::size_t count = Read16(zip, end + 10);
+    std::size_t at = Read32(zip, end + 16);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (at > zip.size() || zip.size() - at < 46 || Read32(zip, at) != 0x02014b50) break;
+        std::size_t nameLength = Read16(zip, at + 28);
+        std::size_t next = at + 46 + nameLength + Read16(zip, at + 30) + Read16(zip, at + 32);
+        if (next > zip.size()) break;
+        std::string_view name = zip.substr(at + 46, nameLength);
+        if (name == entry) contents.hasEntry = true;
+        if (name == kManifestName && !contents.manifest) {
+            contents.manifest = ReadEntryData(zip, Read32(zip, at + 42), Read16(zip, at + 10),
+                                              Read32(zip, at + 20), Read32(zip, at + 24));
+        }
+        at = next;
+    }
+    return contents;
+}
+
+std::vector<std::pair<std::string, std::string>> ManifestMainAttributes(std::string_view text) {
+    std::vector<std::pair<std::string, std::string>> attributes;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", at);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(at, end - at);
+        at = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+        if (line.empty()) break;  // the main section ends at the first empty line
+        if (line[0] == ' ') {
+            if (!attributes.empty()) attributes.back().second.append(line.substr(1));
+            continue;
+        }
+        std::size_t colon = line.find(':');
+        if (colon == std::string_view::npos) continue;
+        attributes.emplace_back(std::string(line.substr(0, colon)), std::string(line.substr(colon + 1)));
+    }
+    for (auto& attribute : attributes) attribute.second = Trim(attribute.second);
+    return attributes;
+}
+
+std::vector<ManifestNote> ManifestAttributesNotCarried(
+    const std::vector<std::pair<std::string, std::string>>& attributes,
+    const std::vector<std::string>& vmOptions) {
+    std::vector<ManifestNote> notes;
+    for (const auto& [name, value] : attributes) {
+        if (name == "Add-Opens" || name == "Add-Exports") {
+            // The launcher passes the joined form, "--add-opens=module/package=target".
+            std::string option = name == "Add-Opens" ? "--add-opens=" : "--add-exports=";
+            for (const std::string& item : Items(value)) {
+                if (!HasOptionStartingWith(vmOptions, option + item + "=")) notes.push_back({name, item});
+            }
+        } else if (name == "Enable-Native-Access") {
+            if (!HasOptionStartingWith(vmOptions, "--enable-native-access=")) notes.push_back({name, value});
+        } else if (name == "Launcher-Agent-Class") {
+            if (!HasOptionStartingWith(vmOptions, "-javaagent:")) notes.push_back({name, value});
+        }
+    }
+    return notes;
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+// What vmbootcheck needs from a jar: whether it holds the main class, and the main section of
+// its manifest. `java -jar` acts on some manifest attributes that a launcher started like
+// `java -cp` never sees; the report names them so they can be carried over into the .ini.
+
+/// Bytes of a deflate stream (RFC 1951) decoded, at most `limit` of them; nothing when the
+/// stream is damaged or would produce more.
+std::optional<std::string> Inflate(std::string_view data, std::size_t limit);
+
+struct JarContents {
+    bool hasEntry = false;                ///< the entry asked for is in the central directory
+    std::optional<std::string> manifest;  ///< META-INF/MANIFEST.MF, when readable and small
+};
+
+/// Looks up `entry` and reads the manifest of a zip file, through its central directory only;
+/// every offset is checked against the bytes, and a manifest over 1 MiB is not read.
+JarContents ReadJarContents(std::string_view zip, std::string_view entry);
+
+/// The main section's attributes of a manifest, continuation lines joined, in order.
+std::vector<std::pair<std::string, std::string>> ManifestMainAttributes(std::string_view text);
+
+/// One value of a manifest attribute that only `java -jar` acts on and that `vmOptions`
+/// (the options the launcher would pass) do not carry.
+struct ManifestNote {
+    std::string attribute;  ///< "Add-Opens", "Add-Exports", "Enable-Native-Access", "Launcher-Agent-Class"
+    std::string value;      ///< one item of it: "java.desktop/sun.awt", "ALL-UNNAMED", a class
+};
+std::vector<ManifestNote> ManifestAttributesNotCarried(
+    const std::vector<std::pair<std::string, std::string>>& attributes,
+    const std::vector<std::string>& vmOptions);

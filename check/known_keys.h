@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "config/settings_store.h"
+
+// The sections and keys the launcher reads, so that vmbootcheck can point out the ones it
+// would ignore without a word: a misspelt key, a key in another section.
+
+/// One key (or, with an empty `key`, one whole section) of a configuration file that the
+/// launcher does not read where it stands.
+struct KeyNote {
+    std::wstring section;
+    std::wstring key;
+    /// "unknown-section", "unknown-key", or "misplaced-key" (then `belongsIn` names the
+    /// section the launcher reads it from).
+    const char* kind = "";
+    std::wstring belongsIn;
+};
+
+/// Every section and key of `document` that the launcher would not read. An append
+/// section ("Application+") takes the keys of its section; "Product Information" and
+/// "Display" have none, as their keys are read from the file alone. Names compare as the
+/// profile functions compare them.
+std::vector<KeyNote> CheckConfigurationKeys(const SettingsDocument& document);

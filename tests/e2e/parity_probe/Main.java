@@ -1,0 +1,76 @@
+package parity;
+
+import java.io.File;
+
+/**
+ * The program that the parity tests start once through the runtime's java.exe and once
+ * through the launcher. It prints what a Java program can observe of how it was started,
+ * as "key: value" lines with non-ASCII text escaped, so that the two runs compare as text.
+ */
+public final class Main {
+    public static void main(String[] args) throws Exception {
+        String mode = args.length > 0 ? args[0] : "report";
+        switch (mode) {
+            case "exit":
+                System.exit(Integer.parseInt(args[1]));
+                break;
+            case "halt":
+                Runtime.getRuntime().halt(Integer.parseInt(args[1]));
+                break;
+            case "throw":
+                throw new IllegalStateException("boom");
+            case "threads":
+                Runtime.getRuntime().addShutdownHook(new Thread(() -> say("hook", "ran")));
+                Thread worker = new Thread(() -> {
+                    sleep(1500);
+                    say("thread", "done");
+                });
+                worker.start();
+                say("main", "returned");
+                break;
+            case "module":
+                say("module", String.valueOf(Class.forName("lib.Lib").getModule().getName()));
+                break;
+            default:
+                report(args);
+        }
+    }
+
+    static void report(String[] args) {
+        for (String argument : args) say("arg", "[" + escape(argument) + "]");
+        for (String name : new String[] {"java.class.path", "user.dir", "sun.java.command",
+                                         "parity.value"}) {
+            say(name, escape(String.valueOf(System.getProperty(name))));
+        }
+        String[] library = System.getProperty("java.library.path", "").split(File.pathSeparator, -1);
+        int empty = 0;
+        for (String entry : library) if (entry.isEmpty()) empty++;
+        say("libraryPathEmptyEntries", String.valueOf(empty));
+        say("libraryPathLast", library[library.length - 1]);
+        // A resource that only the current folder holds: found only when the current folder
+        // is on the class path.
+        say("currentFolderResource", String.valueOf(ClassLoader.getSystemResource("planted.txt") != null));
+    }
+
+    static void say(String key, String value) {
+        System.out.println(key + ": " + value);
+        System.out.flush();
+    }
+
+    static void sleep(long millis) {
+        try {
+            Thread.sleep(millis);
+        } catch (InterruptedException e) {
+            Thread.currentThread().interrupt();
+        }
+    }
+
+    static String escape(String text) {
+        StringBuilder result = new StringBuilder();
+        for (char c : text.toCharArray()) {
+            if (c >= 0x20 && c < 0x7F && c != '\\') result.append(c);
+            else result.append(String.format("\\u%04x", (int) c));
+        }
+        return result.toString();
+    }
+}
