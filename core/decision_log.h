@@ -1,6 +1,8 @@
 #pragma once
 
+#include <initializer_list>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -18,8 +20,11 @@ public:
     virtual void Record(Decision decision) = 0;
 };
 
-/// Records a decision when a log is attached; does nothing otherwise.
-inline void NoteDecision(DecisionLog* log, std::string stage, std::string what,
-                         std::vector<std::pair<std::string, std::wstring>> fields = {}) {
-    if (log) log->Record(Decision{std::move(stage), std::move(what), std::move(fields)});
-}
+/// One fact of a decision as the call site names it; copied only when a log is attached.
+using DecisionField = std::pair<const char*, std::wstring_view>;
+
+/// Records a decision when a log is attached; does nothing otherwise. The fields are views,
+/// so that a launch without a log builds no strings for them (the launcher has no log, and
+/// a copy at each of the many call sites would cost the executable's size).
+void NoteDecision(DecisionLog* log, const char* stage, const char* what,
+                  std::initializer_list<DecisionField> fields = {});

@@ -349,7 +349,7 @@ bool CreateVm(Launcher& launcher) {
         for (const JavaVMOption& option : options) {
             fields.emplace_back("option", FromProcessAnsi(option.optionString));
         }
-        NoteDecision(launcher.Decisions, "hosting", "vm-options", std::move(fields));
+        launcher.Decisions->Record(Decision{"hosting", "vm-options", std::move(fields)});
     }
     if (launcher.DryRun) return true;
     if (!launcher.CreateJavaVm) return false;
