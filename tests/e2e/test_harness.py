@@ -92,8 +92,9 @@ class SpawnTest(harness.TestCase):
     def test_quote_argument(self):
         self.assertEqual(harness.command_line("C:\\a b\\x.exe", ["p", "", "q r", "s\\"]),
                          '"C:\\a b\\x.exe" p "" "q r" s\\')
-        with self.assertRaises(ValueError):
-            harness.quote_argument('a"b')
+        # The C runtime's rules: a backslash before each quote, doubled before a closing one.
+        self.assertEqual(harness.quote_argument('a"b'), '"a\\"b"')
+        self.assertEqual(harness.quote_argument('a b\\'), '"a b\\\\"')
 
 
 class RegistryTest(harness.TestCase):
