@@ -241,8 +241,21 @@ class HostingTests:
         self.assertExitCode(result, 0)
         self.assertEqual(self.one(log, "destroy")["tid"], self.one(log, "create")["tid"])
 
-    def test_vm_provider_any_keeps_vm_thread_parked(self):
-        app = self.make_app(main=["mark main-returns"], jre_keys="VM Provider=any")
+    def test_vm_thread_parks_only_for_a_runtime_from_ibms_root(self):
+        # Allowing IBM's runtimes does not park a VM that is not IBM's: the program ends.
+        app = self.make_app(jre_keys="VM Provider=any")
+        result, log = self.run_app(app)
+        self.assertExitCode(result, 0)
+        self.assertEqual(len(standin.events(log, "destroy")), 1, result.describe())
+        # Chosen from IBM's own registry root, the VM thread parks after main.
+        app = self.make_app(main=["mark main-returns"], jre_keys="VM Provider=IBM")
+        shipped = app.folder / ("jre64" if self.BITS == 64 else "jre")
+        ibm = shipped.rename(app.folder / "ibm")
+        harness.clear_java_registry()
+        self.addCleanup(harness.clear_java_registry)
+        harness.reg_import('[HKEY_LOCAL_MACHINE\\Software\\%sIBM\\Java2 Runtime Environment\\1.8]\n'
+                           '"JavaHome"="%s"\n' % ("" if self.BITS == 64 else "Wow6432Node\\",
+                                                   harness.win_path(ibm).replace("\\", "\\\\")))
         process = app.start(env=self.env())
         try:
             deadline = time.monotonic() + 60
@@ -253,6 +266,7 @@ class HostingTests:
             time.sleep(3)
             self.assertTrue(process.poll(), "the launcher ended although the VM thread parks")
             log = standin.read_log(self.log_path)
+            self.assertNotEqual(standin.events(log, "mark"), [], "main did not run")
             self.assertEqual(standin.events(log, "detach"), [])
             self.assertEqual(standin.events(log, "destroy"), [])
         finally:
