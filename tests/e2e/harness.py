@@ -443,6 +443,18 @@ def clear_java_registry():
     reg_import("\n".join(lines) + "\n")
 
 
+def register_ibm_runtime(bitness, folder):
+    """Moves the runtime `folder` to a sibling "ibm" and registers it under IBM's own root in
+    the view a `bitness` launcher reads (the root whose runtimes keep the VM thread parked);
+    returns the new folder. clear_java_registry removes the key."""
+    moved = Path(folder).rename(Path(folder).parent / "ibm")
+    clear_java_registry()
+    reg_import('[HKEY_LOCAL_MACHINE\\Software\\%sIBM\\Java2 Runtime Environment\\1.8]\n'
+               '"JavaHome"="%s"\n' % ("" if bitness == 64 else "Wow6432Node\\",
+                                       win_path(moved).replace("\\", "\\\\")))
+    return moved
+
+
 # ---------------------------------------------------------------------------------------------
 # Running programs with an exact command line
 

@@ -249,13 +249,8 @@ class HostingTests:
         self.assertEqual(len(standin.events(log, "destroy")), 1, result.describe())
         # Chosen from IBM's own registry root, the VM thread parks after main.
         app = self.make_app(main=["mark main-returns"], jre_keys="VM Provider=IBM")
-        shipped = app.folder / ("jre64" if self.BITS == 64 else "jre")
-        ibm = shipped.rename(app.folder / "ibm")
-        harness.clear_java_registry()
         self.addCleanup(harness.clear_java_registry)
-        harness.reg_import('[HKEY_LOCAL_MACHINE\\Software\\%sIBM\\Java2 Runtime Environment\\1.8]\n'
-                           '"JavaHome"="%s"\n' % ("" if self.BITS == 64 else "Wow6432Node\\",
-                                                   harness.win_path(ibm).replace("\\", "\\\\")))
+        harness.register_ibm_runtime(self.BITS, app.folder / ("jre64" if self.BITS == 64 else "jre"))
         process = app.start(env=self.env())
         try:
             deadline = time.monotonic() + 60

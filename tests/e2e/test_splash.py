@@ -295,15 +295,18 @@ class SplashTestBase(harness.TestCase):
         self.assertLess(index_of(events, "main_end"), index_of(events, "destroyed"))
 
     def test_closes_when_main_throws(self):
-        # "VM Provider" "any" parks the VM thread after main, so the launcher never reaches
-        # its teardown: only the uncaught exception can close the splash.
+        # A runtime from IBM's registry root parks the VM thread after main, so the launcher
+        # never reaches its teardown: only the uncaught exception can close the splash.
+        self.addCleanup(harness.clear_java_registry)
         for throws in (True, False):
             with self.subTest(throws=throws):
                 main = waiting_main()
                 if throws:
                     main.append("throw java.lang.IllegalStateException boom")
                 splash_app = SplashApp(self.bitness, main, image=("bmp", 100, 60),
-                                       runtime_keys=["VM Provider=any"])
+                                       runtime_keys=["VM Provider=IBM"])
+                harness.register_ibm_runtime(
+                    self.bitness, splash_app.folder / ("jre64" if self.bitness == 64 else "jre"))
                 process = self.launch(splash_app)
                 window = self.wait_splash(process)
                 splash_app.wait_for_mark("started", process)
