@@ -41,17 +41,6 @@ std::string FormatVmMessage(const char* format, va_list arguments) {
     }
 }
 
-/// Files and pipes get Windows line ends, as the VM writes them itself.
-std::string WithWindowsLineEnds(const std::string& text) {
-    std::string result;
-    result.reserve(text.size() + 16);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) result += '\r';
-        result += text[i];
-    }
-    return result;
-}
-
 std::wstring TrimmedAnsi(std::string text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
     return FromProcessAnsi(text);
@@ -100,16 +89,17 @@ jint JNICALL VmPrintHook(FILE* stream, const char* format, va_list arguments) {
     std::string text = FormatVmMessage(format, arguments);
     const bool output = IsCRuntimeStandardOutput(stream);
     HANDLE handle = ::GetStdHandle(output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+    // The bytes as they are: the VM's own writes bypass its C runtime's text mode too.
     if (handle && handle != INVALID_HANDLE_VALUE && !text.empty()) {
-        std::string bytes = WithWindowsLineEnds(text);
         DWORD written = 0;
-        ::WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        ::WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     }
     ::AcquireSRWLockExclusive(&g_vmMessagesLock);
     // Kept only when it had no file to go to.
     const Launcher* owner = g_vmMessagesOwner;
     if (owner && (output ? owner->OutputFile : owner->ErrorFile).empty()) {
-        g_vmMessages.append(text, 0, kVmMessagesLimit - std::min(kVmMessagesLimit, g_vmMessages.size()));
+        std::size_t room = kVmMessagesLimit - std::min(kVmMessagesLimit, g_vmMessages.size());
+        g_vmMessages.append(text, 0, room);
     }
     ::ReleaseSRWLockExclusive(&g_vmMessagesLock);
     return static_cast<jint>(text.size());
