@@ -83,6 +83,13 @@ class HostingTests:
         self.assertEqual(dialog["message"].rstrip("\r\n"), expected, info)
         self.assertEqual(dialog["icon"], "error", info)
 
+    def vm_options(self, log):
+        """The options after the VM's print hook, which comes first: the VM reports a bad
+        option as soon as it reads it."""
+        options = standin.options(log)
+        self.assertEqual(options[:1], ["vfprintf"], options)
+        return options[1:]
+
     def win(self, *parts):
         return "\\".join([harness.win_path(parts[0])] + list(parts[1:]))
 
@@ -116,10 +123,7 @@ class HostingTests:
         result, log = self.run_app(app)
         self.assertExitCode(result, 0)
 
-        options = standin.options(log)
-        # The VM's print hook first, so that it reports a bad option through the launcher.
-        self.assertEqual(options[0], "vfprintf", options)
-        options = options[1:]
+        options = self.vm_options(log)
         self.assertEqual(len(options), 5, options)
         self.assertTrue(options[0].startswith("-Djava.class.path="), options)
         entries = options[0][len("-Djava.class.path="):]
@@ -155,7 +159,7 @@ class HostingTests:
         app = self.make_app(jre_keys="Library Path=native", parameters="-Dfirst=1 -Dsecond=2")
         result, log = self.run_app(app)
         self.assertExitCode(result, 0)
-        options = standin.options(log)
+        options = self.vm_options(log)
         self.assertTrue(options[0].startswith("-Djava.library.path=native;%s\\;"
                                               % harness.win_path(app.folder)), options)
         self.assertTrue(options[0].endswith(";%s;." % self.win(self.runtime, "lib")), options)
@@ -170,7 +174,7 @@ class HostingTests:
         app = self.make_app(parameters="-Xss1m -Xss2m", runtime={"default_stack_size": 3 * MIB})
         result, log = self.run_app(app)
         self.assertExitCode(result, 0)
-        self.assertEqual(standin.options(log)[1:3], ["-Xss1m", "-Xss2m"])  # both passed on
+        self.assertEqual(self.vm_options(log)[1:3], ["-Xss1m", "-Xss2m"])  # both passed on
         self.assertEqual(standin.events(log, "default_init_args"), [])
         self.assertEqual(self.one(log, "create")["stack_reserve"], 2 * MIB)
 
@@ -188,7 +192,7 @@ class HostingTests:
             parameters='-Dpath="C:\\Program Files\\x"  "-Dwhole=a b" -Dplain=1')
         result, log = self.run_app(app)
         self.assertExitCode(result, 0)
-        self.assertEqual(standin.options(log)[1:4],
+        self.assertEqual(self.vm_options(log)[1:4],
                          ["-Dpath=C:\\Program Files\\x", "-Dwhole=a b", "-Dplain=1"])
 
     def test_environment_references(self):
@@ -200,7 +204,7 @@ class HostingTests:
         result, log = self.run_app(app, env={"VMBOOT_TEST_HOME": "D:\\some where"},
                                    cwd=harness.temp_dir("cwd-"))
         self.assertExitCode(result, 0)
-        options = standin.options(log)
+        options = self.vm_options(log)
         self.assertEqual(options[0].rstrip(";"),
                          "-Djava.class.path=%s" % self.win(app.folder, "app.jar"))
         self.assertEqual(options[1:4], ["-Dhome=D:\\some where", "-Dgone=%VMBOOT_NOT_DEFINED%",
@@ -371,7 +375,7 @@ class HostingTests:
                 runtime = self.runtime
                 self.assertEqual(self.one(log, "create")["path"],
                                  "D:\\tools;%s;%s" % (original_path, self.win(runtime, "bin")))
-                self.assertEqual(standin.options(log)[0],
+                self.assertEqual(self.vm_options(log)[0],
                                  "-Djava.library.path=native;%s\\;%s;%s;."
                                  % (harness.win_path(app.folder), original_path,
                                     self.win(runtime, "lib")))

@@ -47,7 +47,7 @@ class StandinFixtureTest(unittest.TestCase):
                 self.assertIn("done\r\n", err)
                 log = probe.events()
                 self.assertEqual(standin.events(log, "default_init_args")[0]["java_stack_size"], 3 << 20)
-                self.assertEqual(standin.options(log), ["vfprintf", "-Djava.class.path=" + harness.win_path(jar), "abort", "exit"])
+                self.assertEqual(standin.options(log), ["-Djava.class.path=" + harness.win_path(jar), "abort", "exit"])
                 self.assertEqual(standin.events(log, "main")[0]["args"], ["eins", "zwei drei", "Grüße"])
                 self.assertEqual(len(standin.events(log, "check_and_load_main", name="com.example.App")), 1)
                 self.assertEqual(standin.events(log, "exit_hook")[0]["code"], 5)
