@@ -149,6 +149,23 @@ void RedirectProcessOutput(Launcher& launcher) {
     if (err) UseAsStandardHandle(std::move(err), STD_ERROR_HANDLE, 2);
 }
 
+bool IsCRuntimeStandardOutput(const void* stream) {
+    using IobFunction = FILE*(__cdecl*)();
+    using AcrtIobFunction = FILE*(__cdecl*)(unsigned);
+    for (const wchar_t* name : kCRuntimeLibraries) {
+        HMODULE runtime = ::GetModuleHandleW(name);
+        if (!runtime) continue;
+        // The universal runtime hands out each stream; the older ones export their table,
+        // whose records have the layout of this program's own FILE.
+        if (auto acrt = GetProcAddressAs<AcrtIobFunction>(runtime, "__acrt_iob_func")) {
+            if (acrt(1) == stream) return true;
+        } else if (auto iob = GetProcAddressAs<IobFunction>(runtime, "__iob_func")) {
+            if (iob() + 1 == stream) return true;
+        }
+    }
+    return false;
+}
+
 void ExpandTimePattern(std::wstring& name, const SYSTEMTIME& time) {
     PictureFormatter formatTime = [&](const std::wstring& picture) {
         return FormatPicture(picture, [&](const wchar_t* format, wchar_t* out, int size) {

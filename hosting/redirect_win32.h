@@ -28,6 +28,10 @@ void RedirectOutputStreams(Launcher& launcher);
 /// the process has loaded. The process keeps the handle until it ends.
 void UseAsStandardHandle(UniqueFileHandle file, DWORD which, int descriptor);
 
+/// True when `stream` is standard output of one of the C runtimes loaded (the VM's own
+/// names its streams by its runtime's FILE records).
+bool IsCRuntimeStandardOutput(const void* stream);
+
 /// Expands the %...% date/time pattern of a file name in place with the given local time.
 /// Results of any length are kept whole.
 void ExpandTimePattern(std::wstring& name, const SYSTEMTIME& time);

@@ -1,5 +1,6 @@
 #include "hosting/startup_capture_win32.h"
 
+#include <algorithm>
 #include <string>
 
 #include "core/format.h"
@@ -8,12 +9,42 @@
 #include "core/text_win32.h"
 #include "core/unique_handle_win32.h"
 #include "hosting/java_strings_win32.h"
+#include "hosting/redirect_win32.h"
 
 namespace {
 
 // The exit hook gets no context: the one capture of the launch is kept here.
 HANDLE g_captureRead = nullptr;
 const Launcher* g_captureOwner = nullptr;
+
+// What the VM printed while kept; its threads may print at once.
+constexpr std::size_t kVmMessagesLimit = 64 * 1024;
+SRWLOCK g_vmMessagesLock = SRWLOCK_INIT;
+const Launcher* g_vmMessagesOwner = nullptr;
+std::string g_vmMessages;
+
+/// The message in msvcrt's formatting, up to the kept limit.
+std::string FormatVmMessage(const char* format, va_list arguments) {
+    std::string text(512, '\0');
+    for (;;) {
+        va_list copy;
+        va_copy(copy, arguments);
+        int length = ::_vsnprintf(text.data(), text.size(), format, copy);
+        va_end(copy);
+        if (length >= 0 && static_cast<std::size_t>(length) < text.size()) {
+            text.resize(static_cast<std::size_t>(length));
+            return text;
+        }
+        // msvcrt says only that it did not fit: the buffer then holds the first part.
+        if (text.size() >= kVmMessagesLimit) return text;
+        text.resize(text.size() * 2);
+    }
+}
+
+std::wstring TrimmedAnsi(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    return FromProcessAnsi(text);
+}
 
 /// What the pipe holds by now, without waiting for more, in the code page Java wrote it in.
 std::wstring ReadCaptured() {
@@ -26,16 +57,70 @@ std::wstring ReadCaptured() {
            read > 0) {
         text.append(buffer, read);
     }
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    return FromProcessAnsi(text);
+    return TrimmedAnsi(std::move(text));
 }
 
 }  // namespace
 
 void JNICALL StartupExitHook(jint) {
-    if (!g_captureRead || !g_captureOwner) return;
-    std::wstring text = ReadCaptured();
-    if (!text.empty()) ReportLaunchError(*g_captureOwner, text);
+    ::AcquireSRWLockExclusive(&g_vmMessagesLock);
+    const Launcher* owner = g_vmMessagesOwner ? g_vmMessagesOwner : g_captureOwner;
+    ::ReleaseSRWLockExclusive(&g_vmMessagesLock);
+    // The VM's own lines come first: it printed them while it was being created.
+    std::wstring text = TakeVmMessages();
+    if (g_captureRead) {
+        std::wstring captured = ReadCaptured();
+        if (!text.empty() && !captured.empty()) text += L"\n";
+        text += captured;
+    }
+    if (owner && !text.empty()) ReportLaunchError(*owner, text);
+}
+
+void JNICALL StartupAbortHook() {
+    ::AcquireSRWLockExclusive(&g_vmMessagesLock);
+    const Launcher* owner = g_vmMessagesOwner;
+    ::ReleaseSRWLockExclusive(&g_vmMessagesLock);
+    std::wstring text = TakeVmMessages();
+    if (owner && !text.empty()) ReportLaunchError(*owner, text);
+}
+
+jint JNICALL VmPrintHook(FILE* stream, const char* format, va_list arguments) {
+    if (!format) return 0;
+    std::string text = FormatVmMessage(format, arguments);
+    const bool output = IsCRuntimeStandardOutput(stream);
+    HANDLE handle = ::GetStdHandle(output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+    // The bytes as they are: the VM's own writes bypass its C runtime's text mode too.
+    if (handle && handle != INVALID_HANDLE_VALUE && !text.empty()) {
+        DWORD written = 0;
+        ::WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    }
+    ::AcquireSRWLockExclusive(&g_vmMessagesLock);
+    // Kept only when it had no file to go to.
+    const Launcher* owner = g_vmMessagesOwner;
+    if (owner && (output ? owner->OutputFile : owner->ErrorFile).empty()) {
+        std::size_t room = kVmMessagesLimit - std::min(kVmMessagesLimit, g_vmMessages.size());
+        g_vmMessages.append(text, 0, room);
+    }
+    ::ReleaseSRWLockExclusive(&g_vmMessagesLock);
+    return static_cast<jint>(text.size());
+}
+
+void KeepVmMessages(const Launcher& launcher) {
+    // At a console the messages already have a reader.
+    if (launcher.Console || launcher.DryRun) return;
+    ::AcquireSRWLockExclusive(&g_vmMessagesLock);
+    g_vmMessagesOwner = &launcher;
+    g_vmMessages.clear();
+    ::ReleaseSRWLockExclusive(&g_vmMessagesLock);
+}
+
+std::wstring TakeVmMessages() {
+    std::string text;
+    ::AcquireSRWLockExclusive(&g_vmMessagesLock);
+    g_vmMessagesOwner = nullptr;
+    text.swap(g_vmMessages);
+    ::ReleaseSRWLockExclusive(&g_vmMessagesLock);
+    return TrimmedAnsi(std::move(text));
 }
 
 SystemErrCapture::SystemErrCapture(const Launcher& launcher, JNIEnv* env) : env_(env) {

@@ -4,6 +4,10 @@
 
 #include <jni.h>
 
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+
 class Launcher;
 
 /// While it lives (windowed build without an "Error File"), System.err writes into a pipe:
@@ -28,3 +32,19 @@ class SystemErrCapture {
 /// The VM's exit hook: an exit while a capture lives shows what it holds in the launcher's
 /// error dialog, before the VM ends the process with its status.
 void JNICALL StartupExitHook(jint status);
+
+/// The VM's abort hook: an abort while the VM's messages are kept (an -Xmx the VM cannot
+/// start with) shows them in the launcher's error dialog before the process ends.
+void JNICALL StartupAbortHook();
+
+/// The VM's vfprintf hook: writes what the VM prints to the standard handle it meant, at
+/// the time (so into an Output or Error File), and keeps it while KeepVmMessages asks.
+jint JNICALL VmPrintHook(FILE* stream, const char* format, va_list arguments);
+
+/// From now until TakeVmMessages, the windowed build keeps what the VM prints (bounded) on
+/// a stream without an "Output File" or "Error File": it has no other reader. At a console
+/// nothing is kept.
+void KeepVmMessages(const Launcher& launcher);
+
+/// What the VM printed while kept, without its final line ends; keeping ends.
+std::wstring TakeVmMessages();

@@ -26,10 +26,6 @@
 
 namespace {
 
-// The VM calls these before it exits or aborts the process itself: System.exit(n) so ends
-// the process with n; before main, the windowed build shows what the launcher helper wrote.
-void JNICALL AbortHook() {}
-
 constexpr const char* kMainDescriptor = "([Ljava/lang/String;)V";
 
 /// LauncherHelper (into `helper`) and its checkAndLoadMain; null, with nothing left pending,
@@ -336,12 +332,18 @@ void QueryDefaultStackSize(Launcher& launcher) {
 
 bool CreateVm(Launcher& launcher) {
     std::vector<JavaVMOption> options;
-    options.reserve(launcher.VmOptions.size() + 2);
+    options.reserve(launcher.VmOptions.size() + 3);
+    // First: the VM reads its options in order and reports a bad one at once.
+    options.push_back(
+        JavaVMOption{const_cast<char*>("vfprintf"), reinterpret_cast<void*>(&VmPrintHook)});
     for (std::string& option : launcher.VmOptions) {
         options.push_back(JavaVMOption{option.data(), nullptr});
     }
+    // The VM calls these before it exits or aborts the process itself: System.exit(n) so
+    // ends the process with n; before main, the windowed build shows what the VM and the
+    // launcher helper wrote.
     options.push_back(
-        JavaVMOption{const_cast<char*>("abort"), reinterpret_cast<void*>(&AbortHook)});
+        JavaVMOption{const_cast<char*>("abort"), reinterpret_cast<void*>(&StartupAbortHook)});
     options.push_back(JavaVMOption{const_cast<char*>("exit"), reinterpret_cast<void*>(&StartupExitHook)});
 
     if (launcher.Decisions) {
@@ -361,12 +363,16 @@ bool CreateVm(Launcher& launcher) {
     args.ignoreUnrecognized = JNI_FALSE;
     JavaVM* vm = nullptr;
     JNIEnv* env = nullptr;
+    KeepVmMessages(launcher);
     jint result = launcher.CreateJavaVm(&vm, reinterpret_cast<void**>(&env), &args);
     if (result != JNI_OK) {
         // Whatever a failed creation left in the pointers is not a VM to destroy later.
         launcher.JavaVmPointer = nullptr;
         launcher.JniEnvPointer = nullptr;
-        ReportLaunchError(launcher, JniErrorMessage(result));
+        std::wstring message = JniErrorMessage(result);
+        std::wstring printed = TakeVmMessages();
+        if (!printed.empty()) message += L"\n" + printed;
+        ReportLaunchError(launcher, message);
         return false;
     }
     launcher.JavaVmPointer = vm;
@@ -419,6 +425,8 @@ bool InvokeMainClass(Launcher& launcher) {
         return false;
     }
 
+    // From here the program's own output has its readers.
+    TakeVmMessages();
     if (launcher.MainStartedEvent) {
         RecordMainThread(launcher, env);
         ::SetEvent(launcher.MainStartedEvent.get());

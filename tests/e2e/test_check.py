@@ -56,7 +56,7 @@ class CheckAgreesWithLauncher:
         created = standin.events(log, "create")
         self.assertEqual(len(created), 1, log)
         self.assertEqual(created[0]["ql_jvm_path"].lower(), report["vmLibrary"].lower())
-        self.assertEqual(standin.options(log), report["vmOptions"] + ["abort", "exit"])
+        self.assertEqual(standin.options(log), ["vfprintf"] + report["vmOptions"] + ["abort", "exit"])
         self.assertEqual(standin.events(log, "main")[0]["args"], report["arguments"])
 
     def test_typical_start_with_private_runtime(self):
@@ -96,7 +96,7 @@ class CheckAgreesWithLauncher:
         self.assertEqual(dialog["message"], message)
         self.assertEqual(result.code, 0, result.describe())
         self.assertEqual(standin.options(standin.read_log(self.log)),
-                         report["vmOptions"] + ["abort", "exit"])
+                         ["vfprintf"] + report["vmOptions"] + ["abort", "exit"])
 
     def test_registered_runtime_chosen_by_version(self):
         older = standin.make_runtime(harness.temp_dir("older-"), self.bitness)

@@ -55,8 +55,10 @@ ROWS = [
     row("uncaught exception", "throw", windowed=True,
         error='Exception in thread "main" java.lang.IllegalStateException: boom'),
     row("non-daemon thread and shutdown hook", "threads", windowed=True),
-    # The VM writes this on standard output, as java.exe shows.
-    row("VM cannot be created", "report", "-Xmx1k", ["Virtual Machine Parameters=-Xmx1k"]),
+    # The VM writes this on standard output, as java.exe shows; the windowed build into its
+    # Output File, without a dialog.
+    row("VM cannot be created", "report", "-Xmx1k", ["Virtual Machine Parameters=-Xmx1k"],
+        windowed=True),
     row("relative Output File from a document's folder", "report x", start="document",
         windowed=True),
     row("VM Provider=any with a HotSpot runtime", "threads", keys=["VM Provider=any"],
@@ -179,11 +181,18 @@ class ParityTest(harness.TestCase):
         self.assertEqual(console.stdout, java.stdout, info)
 
     def test_vm_that_cannot_be_created_in_the_windowed_build(self):
-        # The VM prints its reason on standard output, which the windowed build does not
-        # have; it ends with java's 1 and shows no dialog (one would keep it running).
-        self.write_ini(["Virtual Machine Parameters=-Xmx1k"], False)
-        result = self.run_line(self.windowed.exe, "report", self.folder, {}, timeout=60)
-        self.assertExitCode(result, 1)
+        # What the VM prints while it is created has no console to go to: the windowed build
+        # shows it in its dialog. -Xmx1k makes the VM end the process itself, with java's 1;
+        # an option it does not know fails the creation, a launch failure of the launcher's.
+        for option, message, code in (
+                ("-Xmx1k", "Error occurred during initialization of VM\nToo small", 1),
+                ("-XX:+NoSuchOption", "Unrecognized VM option 'NoSuchOption'", -1)):
+            with self.subTest(option):
+                self.write_ini(["Virtual Machine Parameters=" + option], False)
+                result, dialog = self.run_with_dialog(
+                    self.windowed, raw='"%s" report' % self.windowed.win_exe, timeout=60)
+                self.assertIn(message, dialog["message"], dialog)
+                self.assertExitCode(result, code, dialog)
 
 
 if __name__ == "__main__":

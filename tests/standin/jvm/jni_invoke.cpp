@@ -2,6 +2,8 @@
 // given by the .def file of each variant (JNI_CreateJavaVM = StandinCreateJavaVM, ...).
 #include <windows.h>
 
+#include <cstdarg>
+#include <cstdio>
 #include <mutex>
 
 #include "classpath.h"
@@ -84,6 +86,28 @@ std::string ToAnsi(const std::string& utf8) {
     std::string text(n > 0 ? n - 1 : 0, '\0');
     if (n > 1) WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, text.data(), n, nullptr, nullptr);
     return text;
+}
+
+using VfprintfHook = jint(JNICALL*)(FILE*, const char*, va_list);
+
+jint CallPrintHook(VfprintfHook hook, FILE* stream, const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    jint result = hook(stream, format, arguments);
+    va_end(arguments);
+    return result;
+}
+
+/// As HotSpot prints: through the "vfprintf" hook when one was given, naming the C runtime's
+/// stream; otherwise on the matching standard handle.
+void VmPrint(void* hook, FILE* stream, const std::string& text) {
+    if (hook) {
+        CallPrintHook(reinterpret_cast<VfprintfHook>(hook), stream, "%s", text.c_str());
+        return;
+    }
+    DWORD written = 0;
+    WriteFile(GetStdHandle(stream == stdout ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE), text.data(),
+              static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
 bool SupportedVersion(jint version) {
@@ -268,10 +292,7 @@ jint CreateVm(JavaVM** pvm, void** penv, JavaVMInitArgs* args) {
     jint result =
         ParseVmOptions(options, args->ignoreUnrecognized != 0, v.fixture.unknownOptions, parsed);
     if (result != JNI_OK) {
-        DWORD written = 0;
-        std::string text = ToAnsi(parsed.error) + "\n";
-        WriteFile(GetStdHandle(STD_ERROR_HANDLE), text.data(), static_cast<DWORD>(text.size()),
-                  &written, nullptr);
+        VmPrint(parsed.printHook, stderr, ToAnsi(parsed.error) + "\n");
         return result;
     }
     if (v.fixture.maxHeap && parsed.maxHeap > v.fixture.maxHeap) {
@@ -280,9 +301,7 @@ jint CreateVm(JavaVM** pvm, void** penv, JavaVMInitArgs* args) {
         std::string text =
             "Error occurred during initialization of VM\nCould not reserve enough space for " +
             std::to_string(parsed.maxHeap / 1024) + "KB object heap\n";
-        DWORD written = 0;
-        WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()),
-                  &written, nullptr);
+        VmPrint(parsed.printHook, stdout, text);
         LogEvent("vm_init_failed", {{"reason", "heap"}, {"max_heap", parsed.maxHeap}});
         ExitProcess(1);
     }

@@ -128,7 +128,11 @@ jint ParseVmOptions(const std::vector<VmOption>& options, bool ignoreUnrecognize
             result.abortHook = extra;
             continue;
         }
-        if (o == "vfprintf" || o == "_port" || o == "_log") continue;
+        if (o == "vfprintf") {
+            result.printHook = extra;
+            continue;
+        }
+        if (o == "_port" || o == "_log") continue;
         if (StartsWith(o, "-D")) {
             std::string body = o.substr(2);
             size_t eq = body.find('=');

@@ -13,6 +13,7 @@ struct OptionResult {
     std::string error;  // the VM's own message for a refused option
     void* exitHook = nullptr;
     void* abortHook = nullptr;
+    void* printHook = nullptr;  // "vfprintf", when it came before a refused option
     bool checkJni = false;
     unsigned long long maxHeap = 0;                 // the last -Xmx, in bytes; 0 when none
     std::map<std::string, std::string> properties;  // -D options, the last of a name wins
