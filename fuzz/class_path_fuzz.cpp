@@ -1,5 +1,5 @@
 // Class path classification and assembly over arbitrary "Class Path" values, with a fake
-// folder listing: never crash, and every written entry ends in ";".
+// folder listing: never crash, and never an empty entry (the VM reads one as the current folder).
 #include <cstdlib>
 
 #include "fuzz_input.h"
@@ -26,6 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FakeLister lister;
     std::wstring result = AssembleClassPath(
         value, L"C:\\App", [](std::wstring& entry) { (void)entry; }, lister);
-    if (!result.empty() && result.back() != L';') std::abort();
+    if (!result.empty() && (result.front() == L';' || result.back() == L';')) std::abort();
+    if (result.find(L";;") != std::wstring::npos) std::abort();
     return 0;
 }
