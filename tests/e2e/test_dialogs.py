@@ -157,9 +157,10 @@ class MissingRuntimeDialogTest(harness.TestCase):
         return standin.make_runtime(harness.temp_dir("rt-") / "jre", 64, vm_dirs=vm_dirs,
                                     log=harness.win_path(self.log))
 
-    def start(self, app, folders):
-        env = {"VMBOOT_TEST_PICKED_FOLDERS": ";".join(harness.win_path(f) for f in folders)}
-        process = app.start(env=env, timeout=120)
+    def start(self, app, folders, env=None, args=()):
+        env = dict(env or {},
+                   VMBOOT_TEST_PICKED_FOLDERS=";".join(harness.win_path(f) for f in folders))
+        process = app.start(list(args), env=env, timeout=120)
         ui = harness.UiDriver()
         dialog = ui.wait_dialog(timeout=60, pid=process)
         return process, ui, dialog
@@ -256,11 +257,7 @@ class MissingRuntimeDialogTest(harness.TestCase):
         runtime = standin.make_runtime(harness.temp_dir("rt-") / "\u7530\u4e2d jre", 64,
                                        log=harness.win_path(self.log))
         app = self.make_app()
-        env = {"VMBOOT_TEST_PICKED_FOLDERS": harness.win_path(runtime),
-               "APPDATA": harness.win_path(appdata)}
-        process = app.start(env=env, timeout=120)
-        ui = harness.UiDriver()
-        dialog = ui.wait_dialog(timeout=60, pid=process)
+        process, ui, dialog = self.start(app, [runtime], {"APPDATA": harness.win_path(appdata)})
         ui.press("Browse...")
         self.assertTrue(control(ui.info(), 1)["enabled"])
         ui.press("OK")
@@ -306,11 +303,8 @@ class MissingRuntimeDialogTest(harness.TestCase):
         with open(app.ini, "ab") as ini:
             ini.write(b"[Application]\r\nPair Product=pair product.exe\r\n"
                       b"Pair Return Code=Yes\r\n")
-        env = {"VMBOOT_TEST_PICKED_FOLDERS": harness.win_path(other),
-               "VMBOOT_PAIR_RECORD": harness.win_path(record), "VMBOOT_PAIR_EXIT_CODE": "7"}
-        process = app.start(["one", "two words"], env=env, timeout=120)
-        ui = harness.UiDriver()
-        dialog = ui.wait_dialog(timeout=60, pid=process)
+        env = {"VMBOOT_PAIR_RECORD": harness.win_path(record), "VMBOOT_PAIR_EXIT_CODE": "7"}
+        process, ui, dialog = self.start(app, [other], env, ["one", "two words"])
         ui.press("Browse...")
         self.assertTrue(control(ui.info(), 1)["enabled"])
         ui.press("OK")
