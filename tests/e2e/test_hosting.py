@@ -409,9 +409,6 @@ class Hosting32(HostingTests, harness.TestCase):
     BITS = 32
 
 
-if __name__ == "__main__":
-    harness.main()
-
 
 class RuntimeBinFolderTest(harness.TestCase):
     """Every runtime since Java 9 needs this: jvm.dll (in bin\\server) imports the C runtime
@@ -457,3 +454,7 @@ class RuntimeBinFolderTest(harness.TestCase):
         self.assertIn("Failed to load Java VM library", dialog["message"],
                       self.context(result, dialog))
         self.assertExitCode(result, -1, dialog)
+
+
+if __name__ == "__main__":
+    harness.main()
