@@ -6,6 +6,7 @@ set -euo pipefail
 PACKAGES=(
     cmake ninja-build g++                                    # native build and unit tests
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix      # the two Windows builds
+    g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32      # linking the shipped executables
     wine wine64 wine32:i386                                  # running them
     xvfb xauth x11-utils imagemagick                         # a display, window screenshots
     googletest openjdk-17-jdk-headless python3               # test frameworks, jni.h, javac
