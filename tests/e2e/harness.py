@@ -653,8 +653,12 @@ def spawn(command_line, env=None, cwd=None, timeout=None, application=None):
         while (time.time() < deadline and popen.poll() is None
                and not (folder / "pid.txt").is_file()):
             time.sleep(0.02)
-        never_ran = (popen.poll() is not None and not (folder / "pid.txt").is_file()
-                     and not (folder / "result.txt").is_file())
+        ended_without_pid = popen.poll() is not None and not (folder / "pid.txt").is_file()
+        # Wine at times fails a process creation with ERROR_INTERNAL_ERROR before the
+        # program exists; the program has not run, so starting it again repeats nothing.
+        never_ran = ended_without_pid and (
+            not (folder / "result.txt").is_file()
+            or b"error 1359 CreateProcessW failed" in (folder / "stderr.txt").read_bytes())
         if not never_ran:
             break
         sys.stderr.write("harness: Wine did not start spawn.exe (exit %s): %s; once more\n"
