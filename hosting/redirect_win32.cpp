@@ -3,6 +3,8 @@
 #include <fcntl.h>
 
 #include <cstdio>
+#include <cstring>
+#include <cwctype>
 #include <optional>
 
 #include "core/launcher_win32.h"
@@ -149,7 +151,7 @@ void RedirectProcessOutput(Launcher& launcher) {
     if (err) UseAsStandardHandle(std::move(err), STD_ERROR_HANDLE, 2);
 }
 
-bool IsCRuntimeStandardOutput(const void* stream) {
+int CRuntimeStandardStream(const void* stream) {
     using IobFunction = FILE*(__cdecl*)();
     using AcrtIobFunction = FILE*(__cdecl*)(unsigned);
     for (const wchar_t* name : kCRuntimeLibraries) {
@@ -157,13 +159,46 @@ bool IsCRuntimeStandardOutput(const void* stream) {
         if (!runtime) continue;
         // The universal runtime hands out each stream; the older ones export their table,
         // whose records have the layout of this program's own FILE.
-        if (auto acrt = GetProcAddressAs<AcrtIobFunction>(runtime, "__acrt_iob_func")) {
-            if (acrt(1) == stream) return true;
-        } else if (auto iob = GetProcAddressAs<IobFunction>(runtime, "__iob_func")) {
-            if (iob() + 1 == stream) return true;
+        for (int which = 1; which <= 2; ++which) {
+            if (auto acrt = GetProcAddressAs<AcrtIobFunction>(runtime, "__acrt_iob_func")) {
+                if (acrt(static_cast<unsigned>(which)) == stream) return which;
+            } else if (auto iob = GetProcAddressAs<IobFunction>(runtime, "__iob_func")) {
+                if (iob() + which == stream) return which;
+            }
         }
     }
-    return false;
+    return 0;
+}
+
+bool WriteToVmStream(void* stream, std::string_view text) {
+    // The VM library's own runtime, from its imports: a FILE record of one C runtime means
+    // nothing to another.
+    auto base = reinterpret_cast<const BYTE*>(::GetModuleHandleW(L"jvm.dll"));
+    if (!base) return false;
+    auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    HMODULE runtime = nullptr;
+    for (auto entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+         imports.VirtualAddress && entry->Name && !runtime; ++entry) {
+        std::string_view name(reinterpret_cast<const char*>(base + entry->Name));
+        if (::_strnicmp(name.data(), "api-ms-win-crt-", 15) == 0) {
+            runtime = ::GetModuleHandleW(L"ucrtbase.dll");
+        }
+        for (const wchar_t* library : kCRuntimeLibraries) {
+            std::wstring_view wide(library);
+            bool same = wide.size() == name.size();
+            for (std::size_t i = 0; same && i < name.size(); ++i) {
+                same = ::towlower(static_cast<unsigned char>(name[i])) == wide[i];
+            }
+            if (same) runtime = ::GetModuleHandleW(library);
+        }
+    }
+    using Fwrite = std::size_t(__cdecl*)(const void*, std::size_t, std::size_t, void*);
+    auto write = runtime ? GetProcAddressAs<Fwrite>(runtime, "fwrite") : nullptr;
+    if (!write) return false;
+    write(text.data(), 1, text.size(), stream);
+    return true;
 }
 
 void ExpandTimePattern(std::wstring& name, const SYSTEMTIME& time) {

@@ -5,6 +5,7 @@
 #include <jni.h>
 
 #include <string>
+#include <string_view>
 
 #include "core/unique_handle_win32.h"
 
@@ -28,9 +29,13 @@ void RedirectOutputStreams(Launcher& launcher);
 /// the process has loaded. The process keeps the handle until it ends.
 void UseAsStandardHandle(UniqueFileHandle file, DWORD which, int descriptor);
 
-/// True when `stream` is standard output of one of the C runtimes loaded (the VM's own
-/// names its streams by its runtime's FILE records).
-bool IsCRuntimeStandardOutput(const void* stream);
+/// 1 when `stream` is standard output of one of the C runtimes loaded, 2 when it is standard
+/// error, 0 for another stream (the VM names its streams by its runtime's FILE records).
+int CRuntimeStandardStream(const void* stream);
+
+/// Writes `text` to another stream of the VM's C runtime (a log file of -Xlog), with that
+/// runtime's own fwrite; false when the runtime is not known.
+bool WriteToVmStream(void* stream, std::string_view text);
 
 /// Expands the %...% date/time pattern of a file name in place with the given local time.
 /// Results of any length are kept whole.

@@ -87,7 +87,10 @@ void JNICALL StartupAbortHook() {
 jint JNICALL VmPrintHook(FILE* stream, const char* format, va_list arguments) {
     if (!format) return 0;
     std::string text = FormatVmMessage(format, arguments);
-    const bool output = IsCRuntimeStandardOutput(stream);
+    const int standard = CRuntimeStandardStream(stream);
+    // A file of the VM's own (-Xlog:gc:file=gc.log) gets what is meant for it.
+    if (standard == 0 && WriteToVmStream(stream, text)) return static_cast<jint>(text.size());
+    const bool output = standard == 1;
     HANDLE handle = ::GetStdHandle(output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
     // The bytes as they are: the VM's own writes bypass its C runtime's text mode too.
     if (handle && handle != INVALID_HANDLE_VALUE && !text.empty()) {

@@ -192,10 +192,12 @@ class RealRuntimeTest(harness.TestCase):
 
     def test_what_the_vm_itself_writes_lands_in_the_files(self):
         # Not System.out/err: a deprecation warning the VM prints to standard error and the
-        # unified log it prints to standard output, as java.exe shows them on its own.
-        options = ["-XX:+UseBiasedLocking", "-Xlog:gc"]
+        # unified log it prints to standard output, as java.exe shows them on its own; a log
+        # the VM writes into a file of its own stays in that file.
+        options = ["-XX:+UseBiasedLocking", "-Xlog:gc", "-Xlog:gc+init:file=gc-init.log"]
         java = harness.run_wine([self.jre / "bin" / "java.exe"] + options
-                                + ["-cp", harness.win_path(probe_jar()), "probe.Main", "streams"])
+                                + ["-cp", harness.win_path(probe_jar()), "probe.Main", "streams"],
+                                cwd=harness.temp_dir("java-"))
         self.assertEqual(java.returncode, 0, java.stderr)
         warning = [line for line in java.stderr.decode("cp1252").splitlines() if "warning" in line]
         logged = [re.sub(r"^\[[^]]*\]", "", line)
@@ -211,6 +213,8 @@ class RealRuntimeTest(harness.TestCase):
         for line in logged:
             self.assertIn(line, out, self.context(result, app=app))
         self.assertIn("out-1\r\n", out)
+        self.assertIn("[gc,init]", (app.folder / "gc-init.log").read_text(errors="replace"))
+        self.assertNotIn("[gc,init]", out + err)
 
     # -- class path and memory -----------------------------------------------------------------
 
