@@ -20,7 +20,7 @@ const std::vector<KnownSection>& KnownSections() {
          {L"Minimum Version", L"Maximum Version", L"Preferred versions", L"JRE Path",
           L"JVM Type", L"JVM Source", L"VM Provider", L"Vendor Runtimes", L"Use JAVA_HOME",
           L"Main Class", L"Main Module", L"Module Path", L"System Path", L"Library Path",
-          L"Virtual Machine Parameters"}},
+          L"Virtual Machine Parameters", L"Class Data Sharing"}},
         {L"Class Path", true, {L"Class Path"}},
         {L"Application",
          true,

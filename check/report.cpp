@@ -141,6 +141,25 @@ std::string RenderTextReport(const LaunchSummary& s, const std::vector<Decision>
     out += "VM library:    " + Utf8(s.vmLibrary, false) + "\n";
     out += "Hand-over:     " + std::string(s.launchPair ? "yes, to " : "no") +
            (s.launchPair ? Utf8(s.pairProduct, false) : "") + "\n";
+    // In words, from the decision the sharing step recorded (none before a stop).
+    for (const Decision& d : decisions) {
+        if (d.stage != "sharing") continue;
+        static constexpr std::pair<const char*, const char*> kStates[] = {
+            {"map", "a valid archive is mapped: "},
+            {"record", "no valid archive; this start records one at exit: "},
+            {"no-base-archive", "the runtime's base archive is missing: "},
+            {"off", "off: "}};
+        out += "Class sharing: ";
+        for (const auto& [what, words] : kStates) {
+            if (d.what == what) out += words;
+        }
+        for (const auto& [name, value] : d.fields) {
+            if (name == "archive" || name == "reason" || name == "state" || name == "detail") {
+                if (!value.empty()) out += Utf8(value, false) + (name == "reason" ? " " : "");
+            }
+        }
+        out += "\n";
+    }
     out += "VM options:\n";
     for (const auto& option : s.vmOptions) out += "  " + Utf8(option, false) + "\n";
     out += "Arguments:\n";

@@ -93,6 +93,9 @@ public:
     std::wstring CmdValue;
     /// Paths replaced by short names, and texts the code page could not carry.
     OptionTextNotes OptionText;
+    /// "Class Data Sharing": archives of loaded classes are kept and mapped where the runtime
+    /// supports them.
+    bool ClassDataSharing = true;
 
     // Arguments.
     std::vector<std::wstring> ApplicationArguments;

@@ -10,6 +10,7 @@
 #include "core/unique_handle_win32.h"
 #include "hosting/java_strings_win32.h"
 #include "hosting/redirect_win32.h"
+#include "options/class_sharing_win32.h"
 
 namespace {
 
@@ -63,6 +64,9 @@ std::wstring ReadCaptured() {
 }  // namespace
 
 void JNICALL StartupExitHook(jint) {
+    // System.exit: the VM has written the archive this start recorded, if any, and ends the
+    // process when this hook returns.
+    FinishClassSharingRecording();
     ::AcquireSRWLockExclusive(&g_vmMessagesLock);
     const Launcher* owner = g_vmMessagesOwner ? g_vmMessagesOwner : g_captureOwner;
     ::ReleaseSRWLockExclusive(&g_vmMessagesLock);
@@ -77,6 +81,7 @@ void JNICALL StartupExitHook(jint) {
 }
 
 void JNICALL StartupAbortHook() {
+    NoteClassSharingStart(false);
     ::AcquireSRWLockExclusive(&g_vmMessagesLock);
     const Launcher* owner = g_vmMessagesOwner;
     ::ReleaseSRWLockExclusive(&g_vmMessagesLock);

@@ -18,6 +18,7 @@
 #include "hosting/modified_utf8.h"
 #include "hosting/redirect_win32.h"
 #include "hosting/startup_capture_win32.h"
+#include "options/class_sharing_win32.h"
 #include "options/option_text_win32.h"
 #include "options/path_utils.h"
 #include "options/path_utils_win32.h"
@@ -365,6 +366,7 @@ bool CreateVm(Launcher& launcher) {
     JNIEnv* env = nullptr;
     KeepVmMessages(launcher);
     jint result = launcher.CreateJavaVm(&vm, reinterpret_cast<void**>(&env), &args);
+    NoteClassSharingStart(result == JNI_OK);
     if (result != JNI_OK) {
         // Whatever a failed creation left in the pointers is not a VM to destroy later.
         launcher.JavaVmPointer = nullptr;
@@ -467,6 +469,8 @@ void DestroyVm(Launcher& launcher) {
     // Only the creating thread may use this environment, and it has detached by now.
     launcher.JniEnvPointer = nullptr;
     vm->DestroyJavaVM();
+    // The VM has written the archive this start recorded, if any.
+    FinishClassSharingRecording();
     // A console closed from now on has no VM to wait for.
     JavaVM* destroyed = vm;
     g_consoleVm.compare_exchange_strong(destroyed, nullptr);

@@ -11,6 +11,7 @@
 #include "hosting/vm_win32.h"
 #include "instance/single_instance_win32.h"
 #include "launcher/command_line.h"
+#include "options/class_sharing_win32.h"
 #include "options/environment_win32.h"
 #include "options/vm_options_win32.h"
 #include "resources/resource_ids.h"
@@ -118,6 +119,7 @@ int LaunchSequence::RunInProcess() {
         CheckModuleSupport(*this);
         if (!AssembleVmOptions(*this)) return -1;
         if (!CheckOptionText(*this)) return -1;
+        PrepareClassSharing(*this);
         NoteDecision(Decisions, "run", "in-process", {{"mainClass", MainClassName}});
         return 0;
     }
@@ -128,6 +130,7 @@ int LaunchSequence::RunInProcess() {
         PendingSplashCloseAction.Invoke();
         return -1;
     }
+    PrepareClassSharing(*this);
     // After the VM library, whose C runtime is then loaded, and before the VM writes anything.
     RedirectProcessOutput(*this);
     if (VmThreadStackSize == 0) QueryDefaultStackSize(*this);

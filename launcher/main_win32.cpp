@@ -5,6 +5,7 @@
 
 #include "launcher/launcher_entry_win32.h"
 #include "launcher/launch_sequence_win32.h"
+#include "options/class_sharing_win32.h"
 
 // The library's default terminate handler prints a demangled type name to a console the
 // launcher does not have, and pulls the whole demangler into every executable; a launcher
@@ -17,6 +18,8 @@ namespace {
 
 int RunLauncher(bool console) {
     int exitCode = -1;
+    // A hidden start of this executable that makes a class-data-sharing archive.
+    if (RunClassSharingDumpMode(exitCode)) return exitCode;
     try {
         LaunchSequence launcher;
         launcher.Console = console;

@@ -186,6 +186,10 @@ bool AssembleVmOptions(Launcher& launcher) {
                   {"joinedModuleOptions", DecimalText(joined)},
                   {"stackSize", DecimalText(launcher.VmThreadStackSize)}});
 
+    std::wstring sharing;
+    store.GetString(L"Java Runtime Environment", L"Class Data Sharing", sharing);
+    launcher.ClassDataSharing = !EqualsIgnoringCase(sharing, L"No");
+
     launcher.OutputFile = ReadFileSetting(launcher, store, L"Output File");
     launcher.OutputAppend = ReadYes(store, L"Output Append");
     launcher.ErrorFile = ReadFileSetting(launcher, store, L"Error File");

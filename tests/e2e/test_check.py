@@ -119,6 +119,24 @@ class CheckAgreesWithLauncher:
         finally:
             harness.clear_java_registry()
 
+    def test_class_sharing_only_on_hotspot_from_java_13(self):
+        runtime = standin.make_runtime(self.app.folder / self.private, self.bitness)
+        self.app.write_ini("[Java Runtime Environment]\nMain Class=com.example.App\n"
+                           "[Class Path]\nClass Path=classes\n")
+        local = harness.temp_dir("local-")
+        self.env["LOCALAPPDATA"] = harness.win_path(local)
+        # A Java 8 runtime is refused on its version; the stand-in VM is not HotSpot.
+        for version, reason in (("1.8.0_392", "the runtime is older than Java 13"),
+                                ("17.0.9", "the VM is not HotSpot")):
+            with self.subTest(version):
+                self.log.unlink(missing_ok=True)
+                (runtime / "release").write_text('JAVA_VERSION="%s"\n' % version)
+                report = self.check(env=self.env)
+                self.assertEqual([(d["what"], d["reason"]) for d in report["decisions"]
+                                  if d["stage"] == "sharing"], [("off", reason)])
+                self.assert_same_launch(report)
+                self.assertFalse((local / "vmboot").exists())
+
     def test_missing_configuration_stops_with_message(self):
         report = self.check()
         self.assertEqual(report["outcome"], "stop")

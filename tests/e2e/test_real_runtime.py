@@ -337,5 +337,99 @@ class RealRuntimeTest(harness.TestCase):
                 self.assertEqual(home.lower(), expected.lower(), self.context(result, app=app))
 
 
+    # -- class data sharing -------------------------------------------------------------------
+
+    def sharing_setup(self):
+        """A per-user local folder of this case's own; returns the archive folder in it."""
+        local = harness.temp_dir("local-")
+        self.sharing_env = {"LOCALAPPDATA": harness.win_path(local)}
+        return local / "vmboot" / "Class Data"
+
+    def sharing(self, app):
+        """What vmbootcheck says the launcher's next start does with archives: (what, fields)."""
+        decisions = [d for d in app.check(env=self.sharing_env)["decisions"]
+                     if d["stage"] == "sharing"]
+        self.assertEqual(len(decisions), 1, decisions)
+        return decisions[0]["what"], decisions[0]
+
+    def sharing_start(self, app, entries, env=None):
+        result = app.run(["report"], env=dict(self.sharing_env, **(env or {})), timeout=120)
+        self.assertExitCode(result, 0)
+        self.assertIn(("classPathEntries", str(entries)), self.reported(app),
+                      self.context(result, app=app))
+
+    def test_class_data_archive_made_mapped_replaced_and_repaired(self):
+        folder = self.sharing_setup()
+        app = self.make_app("jre64")
+        # A second program beside it, on the same runtime, writing no files.
+        other = harness.App(64, name="other", folder=app.folder)
+        other.write_ini("[Java Runtime Environment]\nMain Class=probe.Main\n"
+                        "[Class Path]\nClass Path=lib\\*.jar\n")
+        # Two first starts at once on a runtime without a base archive: one hidden process
+        # makes it (its lock keeps a second one out), and no lock or temporary file remains.
+        starts = [program.start(["report"], env=self.sharing_env, timeout=120)
+                  for program in (app, other)]
+        for process in starts:
+            self.assertExitCode(process.wait(180), 0)
+        deadline = time.monotonic() + 300
+        while (not list(folder.glob("base.*.jsa")) or list(folder.glob("*.lock"))
+               or list(folder.glob("*.tmp"))) and time.monotonic() < deadline:
+            time.sleep(1)
+        self.assertEqual(sorted(p.suffix for p in folder.iterdir()), [".jsa"],
+                         list(folder.iterdir()))
+        # Second: records the application's archive as it exits.
+        self.assertEqual(self.sharing(app)[0], "record")
+        self.sharing_start(app, 1)
+        recorded = list(folder.glob("app.*.jsa"))
+        self.assertEqual(len(recorded), 1, list(folder.iterdir()))
+        # Third: maps it; the program's own class comes from it.
+        self.assertEqual(self.sharing(app)[0], "map")
+        # Relative to the application's folder, the current one: -Xlog reads ":" as a separator.
+        self.sharing_start(app, 1, {"_JAVA_OPTIONS": "-Xlog:class+load:file=classes.log"})
+        self.assertIn("probe.Main source: shared objects file (top)",
+                      (app.folder / "classes.log").read_text(errors="replace"))
+        # Another jar on the class path: recorded anew, and the old archive is gone, as are
+        # a temporary file of a start that ended two hours ago and a base archive no
+        # application has used for two days.
+        stale = [(folder / ("app.gone-00000000.%s.tmp" % ("0" * 16)), 2 * 3600),
+                 (folder / ("base.%s.%s.jsa" % ("0" * 16, "1" * 16)), 2 * 86400)]
+        for path, age in stale:
+            path.write_bytes(b"stale")
+            os.utime(path, (time.time() - age,) * 2)
+        shutil.copyfile(probe_jar(), app.folder / "lib" / "extra.jar")
+        self.assertEqual(self.sharing(app)[0], "record")
+        # The VM reads JAVA_TOOL_OPTIONS too: its -Xshare:off with a recording would stop the
+        # VM at start, so that start records nothing.
+        self.sharing_start(app, 2, {"JAVA_TOOL_OPTIONS": "-Xshare:off"})
+        self.assertEqual(len(list(folder.glob("app.*.jsa"))), 1)
+        self.sharing_start(app, 2)
+        replaced = list(folder.glob("app.*.jsa"))
+        self.assertEqual(len(replaced), 1, replaced)
+        self.assertEqual([path for path, _ in stale if path.exists()], [])
+        self.assertEqual(len(list(folder.glob("base.*.jsa"))), 1, list(folder.iterdir()))
+        self.assertNotEqual(replaced[0].name, recorded[0].name)
+        # Damaged in the middle (a VM that maps such a file may end the process): the start
+        # runs as before, without it, and records it anew.
+        replaced[0].chmod(0o644)
+        with open(replaced[0], "r+b") as archive:
+            archive.seek(replaced[0].stat().st_size // 2)
+            archive.write(b"\xa5" * 4096)
+        self.assertEqual(self.sharing(app)[0], "record")
+        self.sharing_start(app, 2)
+        self.assertEqual(self.sharing(app)[0], "map")
+
+    def test_class_data_sharing_off_by_key_or_for_an_unusable_folder(self):
+        folder = self.sharing_setup()
+        app = self.make_app("jre64", java=["Class Data Sharing=No"])
+        what, fields = self.sharing(app)
+        self.assertEqual((what, fields["reason"]), ("off", "Class Data Sharing=No"))
+        options = app.check(env=self.sharing_env)["vmOptions"]
+        self.assertFalse([o for o in options if "Shared" in o or "Xshare" in o], options)
+        # A profile where the folder cannot be made costs only the speed-up.
+        folder.parent.write_bytes(b"not a folder")
+        app = self.make_app("jre64")
+        self.sharing_start(app, 1)
+
+
 if __name__ == "__main__":
     harness.main()
