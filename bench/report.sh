@@ -5,8 +5,19 @@
 #   - class path assembly at 2,000 and 20,000 jars (bench/run_bench.py)
 #   - registry search and selection at 10 and 1,000 registered runtimes, both builds
 #   - the size of each executable and the DLLs it imports
+#   - class data sharing on the real runtime (bench/sharing_bench.py): the Swing sample (until
+#     its window shows) and a console program (until it exits), each started by the runtime's
+#     own java.exe and by vmboot with sharing off, recording its archive, and using it
+#     (interleaved medians, ratios, archive sizes)
 # Needs dist/ (scripts/build.sh). Uses its own Wine prefix unless VMBOOT_WINEPREFIX is set.
+# Options go to both Python benchmarks (--runs N); a first option --sharing-only runs only the
+# class data sharing section.
 set -uo pipefail
+sharing_only=
+if [[ ${1:-} == --sharing-only ]]; then
+    sharing_only=1
+    shift
+fi
 cd "$(dirname "$0")/.."
 root=$(pwd)
 source scripts/wine_loader.sh
@@ -22,6 +33,15 @@ if [[ ! -f $WINEPREFIX/system.reg ]]; then
     wineserver -w
 fi
 wineserver -p60 >/dev/null 2>&1
+
+sharing() {
+    echo "== class data sharing (real runtime)"
+    python3 bench/sharing_bench.py "$@"
+}
+if [[ -n $sharing_only ]]; then
+    sharing "$@"
+    exit
+fi
 
 echo "== executables"
 for exe in dist/vmboot64.exe dist/vmboot32.exe; do
@@ -49,3 +69,4 @@ if [[ -f bench/run_bench.py ]]; then
     echo "== launch latency and class path assembly"
     python3 bench/run_bench.py "$@"
 fi
+sharing "$@"
