@@ -253,13 +253,12 @@ void RemoveOutdated(const Recording& recording, const std::wstring& kept) {
         if (std::wstring_view(name).ends_with(L".tmp")) {
             // A younger one may be another start's recording in progress.
             if (now - stamp.time > kHour) DeleteArchive(path);
-        } else if (std::wstring_view(name).starts_with(recording.family)) {
-            if (path != kept) DeleteArchive(path);
+        } else if (std::wstring_view(name).starts_with(recording.family) && path != kept) {
+            DeleteArchive(path);
+        } else {
             // app.<stem>.<runtime key>.<key>.<checksum>.jsa
-            else usedRuntimes += name.substr(recording.family.size(), 16);
-        } else if (std::wstring_view(name).starts_with(L"app.")) {
             std::vector<std::wstring> fields = SplitList(name, L".");
-            if (fields.size() == 6) usedRuntimes += fields[2];
+            if (fields.size() == 6 && fields[0] == L"app") usedRuntimes += fields[2];
         }
     }
     for (const std::wstring& name : names) {
@@ -319,9 +318,7 @@ int RunDumpVm(const std::vector<std::wstring>& lines) {
     const std::wstring& vmLibrary = lines[0];
     ::SetDllDirectoryW(StripPathLevels(vmLibrary, 2).c_str());
     HMODULE module = ::LoadLibraryExW(vmLibrary.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-    auto create = module ? reinterpret_cast<CreateJavaVmFunction>(
-                               reinterpret_cast<void*>(::GetProcAddress(module, "JNI_CreateJavaVM")))
-                         : nullptr;
+    auto create = module ? GetProcAddressAs<CreateJavaVmFunction>(module, "JNI_CreateJavaVM") : nullptr;
     if (!create) return 1;
     std::vector<std::string> texts(lines.size() - 1);
     std::vector<JavaVMOption> options(texts.size());
@@ -466,10 +463,9 @@ void PrepareClassSharing(Launcher& launcher) {
         key.Add(runtimeKey.Value());
     }
     if (!refusal && folder.empty()) refusal = L"no local application data folder (LOCALAPPDATA)";
-    if (!refusal && !launcher.DryRun) {
+    if (!refusal && !launcher.DryRun && CreateParentFolders(folder + L"x") != 0) {
         detail = folder;
-        refusal = CreateParentFolders(folder + L"x") != 0 ? L"the archive folder cannot be created"
-                                                          : RoomRefusal(folder);
+        refusal = L"the archive folder cannot be created";
     }
     if (!refusal && !EncodeFolder(folder, vmFolder)) {
         detail = folder;
@@ -493,6 +489,15 @@ void PrepareClassSharing(Launcher& launcher) {
 
     const std::wstring basePrefix = BaseArchivePrefix(runtimeKey.Value());
     std::wstring base = FindValidArchive(folder, basePrefix, launcher.DryRun);
+    std::wstring damaged;
+    std::wstring archive = base.empty() ? std::wstring() : FindValidArchive(folder, prefix, launcher.DryRun, &damaged);
+    // Mapping writes nothing; making or recording an archive needs room for it.
+    if (archive.empty() && !launcher.DryRun) {
+        if (const wchar_t* room = RoomRefusal(folder)) {
+            NoteDecision(launcher.Decisions, "sharing", "off", {{"reason", room}, {"detail", folder}});
+            return;
+        }
+    }
     if (base.empty()) {
         const wchar_t* state = StartBaseArchiveDump(
             launcher, folder, basePrefix, Cat({folder, L"\n", basePrefix, L"\n", FromProcessAnsi(vmFolder), shaping}));
@@ -500,8 +505,6 @@ void PrepareClassSharing(Launcher& launcher) {
                      {{"folder", folder}, {"baseArchive", basePrefix + L"<checksum>.jsa"}, {"state", state}});
         return;
     }
-    std::wstring damaged;
-    std::wstring archive = FindValidArchive(folder, prefix, launcher.DryRun, &damaged);
     // What the VM logs about sharing is the launcher's business, not the program's output;
     // first, so that an -Xlog:cds of the user's own still shows it.
     launcher.VmOptions.insert(launcher.VmOptions.begin(), "-Xlog:cds*=off");
