@@ -50,7 +50,7 @@ def build_tools(folder, bitness, names=None):
         "minimal_host": ["bench/minimal_host.cpp"],
         "launch_timer": ["bench/launch_timer.cpp"],
         "class_path_bench": ["bench/class_path_bench.cpp", "options/class_path.cpp",
-                             "options/path_utils.cpp", "options/directory_lister_win32.cpp"],
+                             "core/path_utils.cpp", "options/directory_lister_win32.cpp"],
     }
     if names is not None:
         tools = {name: tools[name] for name in names}

@@ -16,7 +16,7 @@
 #include "core/unique_handle_win32.h"
 #include "discovery/discovery_win32.h"
 #include "discovery/missing_runtime_dialog_win32.h"
-#include "options/path_utils.h"
+#include "core/path_utils.h"
 #include "launcher/launch_sequence_win32.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "config/configuration.h"
 
-#include "options/path_utils.h"
+#include "core/path_utils.h"
 
 std::optional<std::wstring> ConfigurationPathFor(std::wstring_view executablePath) {
     std::size_t dot = executablePath.rfind(L'.');

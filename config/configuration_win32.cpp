@@ -5,9 +5,9 @@
 #include "core/launcher_win32.h"
 #include "core/messages_win32.h"
 #include "core/text_win32.h"
-#include "discovery/criteria.h"
-#include "options/path_utils.h"
-#include "options/path_utils_win32.h"
+#include "config/criteria.h"
+#include "core/path_utils.h"
+#include "core/path_utils_win32.h"
 #include "resources/resource_ids.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "config/settings_store.h"
 
-#include "options/path_utils.h"
+#include "core/path_utils.h"
 
 namespace {
 bool IsControlOrSpace(wchar_t c) { return c <= 32; }

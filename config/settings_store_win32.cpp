@@ -5,7 +5,7 @@
 #include "config/utf8_settings.h"
 #include "core/text_win32.h"
 #include "core/unique_handle_win32.h"
-#include "options/path_utils.h"
+#include "core/path_utils.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "config/utf8_settings.h"
 
-#include "options/path_utils.h"
+#include "core/path_utils.h"
 
 namespace {
 

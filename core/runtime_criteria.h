@@ -5,7 +5,7 @@
 
 #include "core/version_number.h"
 
-// Part of the Launcher state; discovery/criteria.h builds the criteria from the configuration.
+// Part of the Launcher state; config/criteria.h builds the criteria from the configuration.
 
 enum class JvmTypeMode { AnyVm = 0, ServerOnly = 1, FavorServer = 2 };
 

@@ -110,3 +110,27 @@ template <typename Fn>
 Fn GetProcAddressAs(HMODULE module, const char* name) noexcept {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
 }
+
+/// Holds an SRW lock exclusively for the life of the guard.
+class SrwExclusiveLock {
+public:
+    explicit SrwExclusiveLock(SRWLOCK& lock) noexcept : lock_(lock) { ::AcquireSRWLockExclusive(&lock_); }
+    ~SrwExclusiveLock() { ::ReleaseSRWLockExclusive(&lock_); }
+    SrwExclusiveLock(const SrwExclusiveLock&) = delete;
+    SrwExclusiveLock& operator=(const SrwExclusiveLock&) = delete;
+
+private:
+    SRWLOCK& lock_;
+};
+
+/// Holds an SRW lock shared (for reading) for the life of the guard.
+class SrwSharedLock {
+public:
+    explicit SrwSharedLock(SRWLOCK& lock) noexcept : lock_(lock) { ::AcquireSRWLockShared(&lock_); }
+    ~SrwSharedLock() { ::ReleaseSRWLockShared(&lock_); }
+    SrwSharedLock(const SrwSharedLock&) = delete;
+    SrwSharedLock& operator=(const SrwSharedLock&) = delete;
+
+private:
+    SRWLOCK& lock_;
+};

@@ -10,8 +10,8 @@
 #include "discovery/runtime_sources_win32.h"
 #include "discovery/selection.h"
 #include "discovery/version_win32.h"
-#include "options/path_utils.h"
-#include "options/path_utils_win32.h"
+#include "core/path_utils.h"
+#include "core/path_utils_win32.h"
 #include "resources/resource_ids.h"
 
 namespace {

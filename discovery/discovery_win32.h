@@ -1,6 +1,6 @@
 #pragma once
 
-#include "discovery/criteria.h"
+#include "config/criteria.h"
 #include "discovery/runtime_sources.h"
 
 #include <string>

@@ -8,12 +8,12 @@
 #include "core/resources_win32.h"
 #include "core/format.h"
 #include "discovery/runtime_report.h"
-#include "discovery/hyperlink_label_win32.h"
+#include "ui/hyperlink_label_win32.h"
 #include "discovery/runtime_sources.h"
 #include "discovery/runtime_sources_win32.h"
 #include "discovery/vendor_runtimes.h"
 #include "discovery/version_win32.h"
-#include "hosting/center_window_win32.h"
+#include "ui/center_window_win32.h"
 #include "resources/resource_ids.h"
 
 namespace {

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "core/decision_log.h"
-#include "discovery/criteria.h"
+#include "config/criteria.h"
 #include "discovery/runtime_report.h"
-#include "discovery/version.h"
+#include "core/version.h"
 
 #include <cstdint>
 #include <optional>

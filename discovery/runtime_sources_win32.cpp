@@ -2,8 +2,8 @@
 
 #include "core/text_win32.h"
 #include "discovery/pe_header.h"
-#include "options/path_utils.h"
-#include "options/path_utils_win32.h"
+#include "core/path_utils.h"
+#include "core/path_utils_win32.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/decision_log.h"
-#include "discovery/criteria.h"
+#include "config/criteria.h"
 #include "discovery/runtime_sources.h"
 
 #include <optional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "discovery/version.h"
+#include "core/version.h"
 
 #include <string>
 

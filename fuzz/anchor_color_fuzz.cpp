@@ -1,5 +1,5 @@
 // Link colours come from a user-writable registry value.
-#include "discovery/anchor_color.h"
+#include "ui/anchor_color.h"
 #include "fuzz_input.h"
 
 #include <cstdlib>

@@ -4,7 +4,7 @@
 
 #include "launcher/command_line.h"
 #include "fuzz_input.h"
-#include "options/path_utils.h"
+#include "core/path_utils.h"
 
 namespace {
 

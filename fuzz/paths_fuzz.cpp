@@ -2,7 +2,7 @@
 #include <cstdlib>
 
 #include "fuzz_input.h"
-#include "options/path_utils.h"
+#include "core/path_utils.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::wstring path = WideFromBytes(data, size);

@@ -1,6 +1,6 @@
 // Version texts come from registry subkey names and the configuration file: parsing and
 // formatting must never fail loudly, and a parsed version formats to digits and dots.
-#include "discovery/version.h"
+#include "core/version.h"
 #include "fuzz_input.h"
 
 #include <cstdlib>

@@ -13,8 +13,8 @@
 #include "hosting/local_ref.h"
 #include "hosting/time_pattern.h"
 #include "core/unique_handle_win32.h"
-#include "options/path_utils.h"
-#include "options/path_utils_win32.h"
+#include "core/path_utils.h"
+#include "core/path_utils_win32.h"
 
 namespace {
 

@@ -20,8 +20,8 @@
 #include "hosting/startup_capture_win32.h"
 #include "options/class_sharing_win32.h"
 #include "options/option_text_win32.h"
-#include "options/path_utils.h"
-#include "options/path_utils_win32.h"
+#include "core/path_utils.h"
+#include "core/path_utils_win32.h"
 #include "resources/resource_ids.h"
 #include "splash/splash_win32.h"
 

@@ -1,6 +1,6 @@
 #include "launcher/command_line.h"
 
-#include "options/path_utils.h"
+#include "core/path_utils.h"
 
 std::vector<std::wstring> ParseCommandLine(std::wstring_view commandLine) {
     while (!commandLine.empty() && IsWideSpace(commandLine.front())) commandLine.remove_prefix(1);

@@ -1,6 +1,6 @@
 #include "options/class_path.h"
 
-#include "options/path_utils.h"
+#include "core/path_utils.h"
 
 bool IsAbsoluteClassPathEntry(std::wstring_view entry) {
     if (entry.size() < 2) return false;

@@ -3,7 +3,7 @@
 #include "config/configuration_win32.h"
 #include "config/settings_store_win32.h"
 #include "core/launcher_win32.h"
-#include "options/path_utils_win32.h"
+#include "core/path_utils_win32.h"
 
 namespace {
 

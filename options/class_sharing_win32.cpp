@@ -19,8 +19,8 @@
 #include "options/class_sharing.h"
 #include "options/directory_lister_win32.h"
 #include "options/option_text_win32.h"
-#include "options/path_utils.h"
-#include "options/path_utils_win32.h"
+#include "core/path_utils.h"
+#include "core/path_utils_win32.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "core/unique_handle_win32.h"
-#include "options/path_utils.h"
+#include "core/path_utils.h"
 
 void Win32DirectoryLister::List(const std::wstring& pattern,
                                 const std::function<void(std::wstring_view name)>& onMatch) {

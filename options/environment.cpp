@@ -1,6 +1,6 @@
 #include "options/environment.h"
 
-#include "options/path_utils.h"
+#include "core/path_utils.h"
 
 RuntimeFolders DeriveRuntimeFolders(std::wstring_view vmLibraryPath) {
     RuntimeFolders folders;

@@ -1,7 +1,7 @@
 #include "options/option_text_win32.h"
 
 #include "core/text_win32.h"
-#include "options/path_utils.h"
+#include "core/path_utils.h"
 
 bool Win32OptionTextCodec::Encode(std::wstring_view text, std::string& out) const {
     return ToCodePageExact(codePage_, text, out);

@@ -12,8 +12,8 @@
 #include "core/messages_win32.h"
 #include "options/class_path_win32.h"
 #include "options/option_text_win32.h"
-#include "options/path_utils.h"
-#include "options/path_utils_win32.h"
+#include "core/path_utils.h"
+#include "core/path_utils_win32.h"
 #include "options/vm_parameters.h"
 #include "resources/resource_ids.h"
 

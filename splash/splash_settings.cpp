@@ -1,7 +1,7 @@
 #include "splash/splash_settings.h"
 
 #include "config/configuration.h"
-#include "options/path_utils.h"
+#include "core/path_utils.h"
 
 bool IsShadowRequested(std::wstring_view shadowText) { return shadowText == L"true"; }
 

@@ -11,7 +11,7 @@
 #include "core/thread_stop_win32.h"
 #include "core/unique_handle_win32.h"
 #include "options/option_text_win32.h"
-#include "options/path_utils.h"
+#include "core/path_utils.h"
 #include "splash/splash_settings.h"
 #include "splash/splash_window_win32.h"
 

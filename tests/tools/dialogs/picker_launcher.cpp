@@ -8,7 +8,7 @@
 
 #include "launcher/command_line_win32.h"
 #include "launcher/launch_sequence_win32.h"
-#include "options/path_utils.h"
+#include "core/path_utils.h"
 #include "scripted_picker.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include "core/launcher_win32.h"
 #include "core/resources_win32.h"
 #include "discovery/version_win32.h"
-#include "options/path_utils.h"
+#include "core/path_utils.h"
 #include "resources/resource_ids.h"
 
 using namespace modal_driver;

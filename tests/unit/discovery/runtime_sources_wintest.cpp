@@ -5,7 +5,7 @@
 #include "discovery/discovery_win32.h"
 #include "discovery/pe_header.h"
 #include "discovery/selection.h"
-#include "options/path_utils.h"
+#include "core/path_utils.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "hosting/dialog_resizer_win32.h"
+#include "ui/dialog_resizer_win32.h"
 #include "modal_driver_win.h"
 #include "resources/resource_ids.h"
 

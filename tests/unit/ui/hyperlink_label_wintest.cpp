@@ -1,4 +1,4 @@
-#include "discovery/hyperlink_label_win32.h"
+#include "ui/hyperlink_label_win32.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "options/path_utils_win32.h"
+#include "core/path_utils_win32.h"
 
 #include <shlwapi.h>
 
 #include <gtest/gtest.h>
 
 #include "../temp_folder_win32.h"
-#include "options/path_utils.h"
+#include "core/path_utils.h"
 
 using test_support::TempFolder;
 

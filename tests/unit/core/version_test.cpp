@@ -1,4 +1,4 @@
-#include "discovery/version.h"
+#include "core/version.h"
 
 #include "resources/resource_ids.h"
 

@@ -5,7 +5,7 @@
 #include <span>
 #include <vector>
 
-#include "hosting/dialog_layout.h"
+#include "ui/dialog_layout.h"
 
 /// Keeps a resizable dialog's controls anchored to its edges, adds a size grip and refuses
 /// sizes below the dialog's initial size. Lives as long as the dialog; the dialog procedure

@@ -1,4 +1,4 @@
-#include "discovery/hyperlink_label_win32.h"
+#include "ui/hyperlink_label_win32.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "core/system_library_win32.h"
-#include "discovery/anchor_color.h"
+#include "ui/anchor_color.h"
 
 namespace {
 

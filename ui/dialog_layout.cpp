@@ -1,4 +1,4 @@
-#include "hosting/dialog_layout.h"
+#include "ui/dialog_layout.h"
 
 LayoutRect AnchoredRect(const LayoutRect& initial, const LayoutRect& current, unsigned flags,
                         int dx, int dy) {

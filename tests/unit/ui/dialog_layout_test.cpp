@@ -1,4 +1,4 @@
-#include "hosting/dialog_layout.h"
+#include "ui/dialog_layout.h"
 
 #include <gtest/gtest.h>
 

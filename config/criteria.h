@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/runtime_criteria.h"
-#include "discovery/version.h"
+#include "core/version.h"
 
 #include <string>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "hosting/dialog_resizer_win32.h"
+#include "ui/dialog_resizer_win32.h"
 
 namespace {
 // Child, visible, clip-siblings, group, size box, size grip, aligned bottom-right.

@@ -1,6 +1,6 @@
-#include "discovery/criteria.h"
+#include "config/criteria.h"
 
-#include "options/path_utils.h"
+#include "core/path_utils.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "discovery/criteria.h"
+#include "config/criteria.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "hosting/center_window_win32.h"
+#include "ui/center_window_win32.h"
 
-#include "hosting/dialog_layout.h"
+#include "ui/dialog_layout.h"
 
 namespace {
 LayoutRect ToLayout(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }

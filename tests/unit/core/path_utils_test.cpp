@@ -1,4 +1,4 @@
-#include "options/path_utils.h"
+#include "core/path_utils.h"
 
 #include <gtest/gtest.h>
 

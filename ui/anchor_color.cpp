@@ -1,4 +1,4 @@
-#include "discovery/anchor_color.h"
+#include "ui/anchor_color.h"
 
 namespace {
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }

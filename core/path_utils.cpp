@@ -1,4 +1,4 @@
-#include "options/path_utils.h"
+#include "core/path_utils.h"
 
 std::vector<std::wstring> SplitList(std::wstring_view text, std::wstring_view delimiter) {
     std::vector<std::wstring> items;

@@ -1,10 +1,10 @@
-#include "options/path_utils_win32.h"
+#include "core/path_utils_win32.h"
 
 #include <cwchar>
 #include <vector>
 
 #include "core/text_win32.h"
-#include "options/path_utils.h"
+#include "core/path_utils.h"
 
 void FileFinder::Close() {
     handle_.reset();

@@ -1,4 +1,4 @@
-#include "discovery/anchor_color.h"
+#include "ui/anchor_color.h"
 
 #include <gtest/gtest.h>
 
