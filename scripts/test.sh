@@ -11,7 +11,8 @@
 #   fuzz    every libFuzzer target briefly (VMBOOT_FUZZ_SECONDS each, default 5)
 # Usage: scripts/test.sh [layer ...]   (default: all layers; scripts/build.sh runs first)
 # Counts are ctest tests (one per GoogleTest case, so a failure names the case) and Python
-# test methods. Exit status 1 when anything failed.
+# test methods; a test that skipped counts as skipped, and the summary names it with why.
+# Exit status 1 when anything failed.
 # VMBOOT_KEEP_PREFIX=1 keeps the run's Wine prefix for inspection.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -79,7 +80,25 @@ ensure_prefix() {
     wineserver -p30 </dev/null >/dev/null 2>&1
 }
 
-# ctest's summary line "NN% tests passed, F tests failed out of T" gives the counts.
+# Why a GoogleTest case skipped, from its own output in ctest's LastTest.log: the lines after
+# "file:line: Skipped" (the GTEST_SKIP message). Of a test that ran twice, the last reason.
+skip_reason() {  # LastTest.log test-name
+    local reason
+    reason=$(awk -v name="$2" '
+        { sub(/\r$/, "") }
+        $2 == "Test:" && $3 == name { inside = 1; taking = 0; text = ""; next }
+        !inside { next }
+        /^<end of output>$/ { if (text != "") last = text; inside = 0; next }
+        taking && (/^Google Test trace:$/ || /^\[  SKIPPED \]/ || $0 == "") { taking = 0; next }
+        taking { text = (text == "" ? $0 : text "; " $0); next }
+        /: Skipped$/ { taking = 1 }
+        END { print last }' "$1" 2>/dev/null)
+    echo "${reason:-no reason given}"
+}
+
+# ctest's summary line "NN% tests passed, F tests failed out of T" gives the counts; it counts
+# a skipped test as passed, so the tests listed "(Skipped)" under "The following tests did
+# not run:" are taken out of the passed and named in the summary with their reasons.
 ctest_layer() {  # preset [start time, to count the layer's build as well]
     local preset=$1 start=${2:-$SECONDS} log=$logs/ctest-$1.log
     echo "== $preset: ctest"
@@ -92,10 +111,21 @@ ctest_layer() {  # preset [start time, to count the layer's build as well]
     local line
     line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1)
     if [[ -n $line ]]; then
-        local failed total
+        local failed total name reason
         failed=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
         total=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\2/' <<<"$line")
-        record "$preset" $((total - failed)) "$failed" $((SECONDS - start))
+        local skipped=()
+        mapfile -t skipped < <(awk '
+            /^The following tests did not run:/ { listed = 1; next }
+            listed && !/^[[:space:]]/ { listed = 0 }
+            listed && sub(/ \(Skipped\)$/, "") { sub(/^[[:space:]]*[0-9]+ - /, ""); print }' "$log")
+        record "$preset" $((total - failed - ${#skipped[@]})) "$failed" $((SECONDS - start)) \
+            "${#skipped[@]}"
+        for name in "${skipped[@]}"; do
+            reason=$(skip_reason "build/$preset/Testing/Temporary/LastTest.log" "$name")
+            echo "$preset: skipped $name: $reason"
+            report+=("$(printf '%-7s skipped %s: %s' "$preset" "$name" "$reason")")
+        done
     elif ((status == 0)) && grep -q 'No tests were found' "$log"; then
         record "$preset" 0 0 $((SECONDS - start))
     else

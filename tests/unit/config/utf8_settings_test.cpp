@@ -2,18 +2,24 @@
 
 #include <gtest/gtest.h>
 
+using namespace std::string_literals;
+
 TEST(IsUtf8SettingsFile, BomOrValidMultiByteOnly) {
     struct Case {
         std::string bytes;
         bool utf8;
     } cases[] = {
         {"\xEF\xBB\xBF[a]\r\nk=v\r\n", true},          // mark, ASCII after it
+        {"\xEF\xBB\xBF[a]\r\nk=caf\xE9\r\n", true},     // the mark wins over a bad byte
         {"[a]\r\nk=caf\xC3\xA9\r\n", true},             // Notepad without a mark
         {"[a]\r\nk=\xF0\x9F\x98\x80\r\n", true},         // U+1F600
         {"[a]\r\nk=caf\xE9\r\n", false},                 // ANSI 1252
         {"[a]\r\nk=v\r\n", false},                       // ASCII: the profile functions
-        {"\xFF\xFE[\0a\0]\0", false},                    // UTF-16LE
+        {"\xFF\xFE[\0a\0]\0"s, false},                   // UTF-16LE
+        {"[a]\r\nk=caf\xC3\xA9\0"s, false},              // a NUL: not a text
         {"[a]\r\nk=\xC0\xAF\r\n", false},                // overlong "/"
+        {"[a]\r\nk=\xE0\x80\xAF\r\n", false},            // "/" again, in three bytes
+        {"[a]\r\nk=\xF0\x80\x80\xAF\r\n", false},        // and in four
         {"[a]\r\nk=\xED\xA0\x80\r\n", false},            // encoded surrogate
         {"[a]\r\nk=\xE6\x97\r\n", false},                // cut sequence
         {"", false},
@@ -47,6 +53,11 @@ TEST(ParseUtf8Settings, ProfileLookupRules) {
     EXPECT_EQ(FindProfileValue(document, L"Application", L"Output File"), L"");
     EXPECT_EQ(document.Sections().size(), 4u);
     EXPECT_EQ(EncodeUtf8Text(cmd), "\xF0\x9F\x98\x80 \xE7\x94\xB0\xE4\xB8\xAD");
+
+    // A marked file is read as UTF-8 even with a stray ANSI byte: only that byte is lost.
+    SettingsDocument marked;
+    ParseUtf8Settings(marked, "\xEF\xBB\xBF[a]\r\nk=caf\xE9\r\n");
+    EXPECT_EQ(FindProfileValue(marked, L"a", L"k"), L"caf\uFFFD");
 }
 
 TEST(RewriteSettingsValue, OneKeyChangesEveryOtherLineStays) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <memory>
+
 TEST(DecodeModifiedUtf8, Table) {
     struct Case {
         std::string bytes;
@@ -29,13 +32,24 @@ TEST(DecodeModifiedUtf8, Table) {
 }
 
 TEST(DecodeModifiedUtf8, AnyBytesDecodeWithoutOverrun) {
-    // Every two-byte combination, decoded from an exactly sized buffer (ASan checks reads).
-    for (int a = 0; a < 256; ++a) {
-        for (int b = 0; b < 256; b += 7) {
-            std::string bytes{static_cast<char>(a), static_cast<char>(b)};
-            std::u16string text = DecodeModifiedUtf8(bytes);
-            EXPECT_GE(text.size(), 1u);
-            EXPECT_LE(text.size(), 2u);
+    // Every lead byte, followed by up to three bytes that continue a sequence or start
+    // another, decoded from a heap buffer of exactly that size: ASan sees a read past its end
+    // (a short std::string would keep it inside the object, unseen).
+    const unsigned char following[] = {'a', 0x80, 0xBF, 0xE6, 0xF0};
+    for (std::size_t size = 1; size <= 4; ++size) {
+        std::size_t combinations = 1;
+        for (std::size_t k = 1; k < size; ++k) combinations *= std::size(following);
+        for (int lead = 0; lead < 256; ++lead) {
+            for (std::size_t n = 0; n < combinations; ++n) {
+                std::unique_ptr<char[]> bytes(new char[size]);
+                bytes[0] = static_cast<char>(lead);
+                for (std::size_t k = 1, rest = n; k < size; ++k, rest /= std::size(following)) {
+                    bytes[k] = static_cast<char>(following[rest % std::size(following)]);
+                }
+                std::u16string text = DecodeModifiedUtf8(std::string_view(bytes.get(), size));
+                EXPECT_GE(text.size(), 1u);
+                EXPECT_LE(text.size(), size);
+            }
         }
     }
 }
