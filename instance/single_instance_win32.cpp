@@ -906,11 +906,3 @@ DWORD WINAPI SecondaryMainWorker(void* parameter) {
     }
     return 0;
 }
-
-bool ReadForwardedArguments(const Launcher& launcher, std::vector<std::wstring>& arguments) {
-    // A snapshot first: another process can write the block at any time.
-    InstanceBlock snapshot;
-    std::memcpy(&snapshot, launcher.Block(), sizeof(snapshot));
-    arguments = ReadForwardedArguments(snapshot);
-    return true;
-}

@@ -2,9 +2,6 @@
 
 #include <windows.h>
 
-#include <string>
-#include <vector>
-
 class Launcher;
 
 /// Decides between primary and second instance. The first start to claim the shared block
@@ -35,6 +32,3 @@ DWORD WINAPI InstanceListener(void* launcher);
 /// secondaryMain and answers each second instance. Argument: a heap copy of the session's
 /// shared pointer, which the worker frees. Exit code 0.
 DWORD WINAPI SecondaryMainWorker(void* session);
-
-/// The arguments in the launcher's shared block (a snapshot of it is parsed).
-bool ReadForwardedArguments(const Launcher& launcher, std::vector<std::wstring>& arguments);
