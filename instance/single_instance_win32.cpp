@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <utility>
 
 #include "config/configuration.h"
@@ -16,6 +17,7 @@
 #include "core/scope_exit.h"
 #include "core/text_win32.h"
 #include "core/thread_stop_win32.h"
+#include "core/unique_handle_win32.h"
 #include "hosting/exception_dialog_win32.h"
 #include "hosting/java_strings_win32.h"
 #include "hosting/local_ref.h"
@@ -457,9 +459,8 @@ HandOverOutcome HandOver(Launcher& launcher, InstanceSession& session, int& exit
 /// next start becomes the primary instead of handing over to a VM that shuts down.
 void LeaveProtocol(InstanceSession& session) {
     if (session.Left.exchange(true)) return;
-    ::AcquireSRWLockShared(&session.Lock);
+    SrwSharedLock guard(session.Lock);
     if (session.Owner && session.Owner->Block()) ReleaseClaim(*session.Owner->Block(), &session);
-    ::ReleaseSRWLockShared(&session.Lock);
 }
 
 /// A class by name; null with nothing pending when the runtime lacks it.
@@ -640,21 +641,22 @@ int CallSecondaryMain(JNIEnv* env, const PrimaryView& primary, const WorkerRecor
 /// gone: then this process leaves the protocol and the second start starts over.
 void ServeRecord(InstanceSession& session, const WorkerRecord& record) {
     PrimaryView primary;
-    ::AcquireSRWLockShared(&session.Lock);
-    if (session.Owner && !session.Left.load()) {
-        Launcher& owner = *session.Owner;
-        primary.Owner = &owner;
-        primary.Vm = owner.JavaVmPointer;
-        primary.MainThread = owner.MainJavaThread;
-        primary.MainReturned = &owner.MainReturned;
-        primary.ShowDialog = owner.FailureCheck && !owner.Console;
-        try {
+    try {
+        SrwSharedLock guard(session.Lock);
+        if (session.Owner && !session.Left.load()) {
+            Launcher& owner = *session.Owner;
+            primary.Owner = &owner;
+            primary.Vm = owner.JavaVmPointer;
+            primary.MainThread = owner.MainJavaThread;
+            primary.MainReturned = &owner.MainReturned;
+            primary.ShowDialog = owner.FailureCheck && !owner.Console;
             primary.MainClassName = owner.MainClassName;
-        } catch (const std::bad_alloc&) {
-            primary.Vm = nullptr;
         }
+    } catch (const std::bad_alloc&) {
+        // Without the main class's name nothing can be called: as when the VM has gone, this
+        // process leaves the protocol and the second start goes to the next primary.
+        primary.Vm = nullptr;
     }
-    ::ReleaseSRWLockShared(&session.Lock);
 
     JNIEnv* env = nullptr;
     if (!primary.Vm ||
@@ -679,16 +681,13 @@ void ServeRecord(InstanceSession& session, const WorkerRecord& record) {
 
 /// The next hand-over in arrival order; false once shutdown has begun and none is left.
 bool NextRecord(InstanceSession& session, WorkerRecord& record) {
-    ::AcquireSRWLockExclusive(&session.Lock);
+    SrwExclusiveLock guard(session.Lock);
     while (session.Queue.empty() && !session.Stopped)
         ::SleepConditionVariableSRW(&session.QueueChanged, &session.Lock, INFINITE, 0);
-    bool found = !session.Queue.empty();
-    if (found) {
-        record = std::move(session.Queue.front());
-        session.Queue.erase(session.Queue.begin());
-    }
-    ::ReleaseSRWLockExclusive(&session.Lock);
-    return found;
+    if (session.Queue.empty()) return false;
+    record = std::move(session.Queue.front());
+    session.Queue.erase(session.Queue.begin());
+    return true;
 }
 
 /// Copies one hand-over out of the block, acknowledges it and queues it for the worker
@@ -735,9 +734,10 @@ void ServeHandOver(Launcher& launcher, const std::shared_ptr<InstanceSession>& s
             return;
         }
     }
-    ::AcquireSRWLockExclusive(&session->Lock);
-    session->Queue.push_back(std::move(record));
-    ::ReleaseSRWLockExclusive(&session->Lock);
+    {
+        SrwExclusiveLock guard(session->Lock);
+        session->Queue.push_back(std::move(record));
+    }
     ::WakeConditionVariable(&session->QueueChanged);
 }
 
@@ -828,10 +828,11 @@ void ShutdownSingleInstance(Launcher& launcher) {
     if (auto& session = launcher.InstanceSessionState) {
         if (launcher.IsPrimaryInstance) LeaveProtocol(*session);
         StopMessageLoopThread(launcher.InstanceListenerThread.get(), session->ListenerThreadId);
-        ::AcquireSRWLockExclusive(&session->Lock);
-        session->Owner = nullptr;
-        session->Stopped = true;
-        ::ReleaseSRWLockExclusive(&session->Lock);
+        {
+            SrwExclusiveLock guard(session->Lock);
+            session->Owner = nullptr;
+            session->Stopped = true;
+        }
         ::WakeAllConditionVariable(&session->QueueChanged);
         if (session->Stopping) ::SetEvent(session->Stopping.get());
         session.reset();
@@ -842,11 +843,11 @@ void ShutdownSingleInstance(Launcher& launcher) {
 }
 
 void ForgetVm(Launcher& launcher) {
-    InstanceSession* session = launcher.InstanceSessionState.get();
-    if (session) ::AcquireSRWLockExclusive(&session->Lock);
+    std::optional<SrwExclusiveLock> guard;
+    if (InstanceSession* session = launcher.InstanceSessionState.get())
+        guard.emplace(session->Lock);
     launcher.JavaVmPointer = nullptr;
     launcher.JniEnvPointer = nullptr;
-    if (session) ::ReleaseSRWLockExclusive(&session->Lock);
 }
 
 DWORD WINAPI InstanceListener(void* parameter) {
