@@ -36,18 +36,14 @@ PrivateObjectSecurity::PrivateObjectSecurity(const ProcessUser& user) {
     // a system that cannot set labels gets the descriptor without one.
     for (const std::wstring& text : {base + L"S:(ML;;NW;;;ME)", base}) {
         if (::ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1,
-                                                                   &descriptor_, nullptr)) {
+                                                                   descriptor_.put(), nullptr)) {
             break;
         }
-        descriptor_ = nullptr;
+        descriptor_.release();  // a failed conversion leaves nothing to free
     }
     attributes_.nLength = sizeof(attributes_);
-    attributes_.lpSecurityDescriptor = descriptor_;
+    attributes_.lpSecurityDescriptor = descriptor_.get();
     attributes_.bInheritHandle = FALSE;
-}
-
-PrivateObjectSecurity::~PrivateObjectSecurity() {
-    if (descriptor_) ::LocalFree(descriptor_);
 }
 
 bool IsObjectOfUser(HANDLE object, const ProcessUser& user) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/unique_handle_win32.h"
+
 // Who may take part in one user's single-instance protocol, and how its objects are made.
 
 /// The user this process runs as (the same for an elevated and a plain start of one user).
@@ -27,14 +29,13 @@ private:
 class PrivateObjectSecurity {
 public:
     explicit PrivateObjectSecurity(const ProcessUser& user);
-    ~PrivateObjectSecurity();
     PrivateObjectSecurity(const PrivateObjectSecurity&) = delete;
     PrivateObjectSecurity& operator=(const PrivateObjectSecurity&) = delete;
     /// Null when no descriptor could be made (the system's default security then applies).
     SECURITY_ATTRIBUTES* Attributes() { return descriptor_ ? &attributes_ : nullptr; }
 
 private:
-    PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+    UniqueLocalMemory descriptor_;
     SECURITY_ATTRIBUTES attributes_{};
 };
 

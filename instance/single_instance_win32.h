@@ -2,9 +2,6 @@
 
 #include <windows.h>
 
-#include <string>
-#include <vector>
-
 class Launcher;
 
 /// Decides between primary and second instance. The first start to claim the shared block
@@ -27,14 +24,3 @@ void ForgetVm(Launcher& launcher);
 /// product): the block goes, so the next start becomes a primary instead of waiting on a
 /// process that will never call main.
 void LeaveSingleInstance(Launcher& launcher);
-
-/// The primary's listener thread: copies each forwarded argument list and queues it for the
-/// worker. Argument: the Launcher. Exit code 0.
-DWORD WINAPI InstanceListener(void* launcher);
-/// Serves the queued hand-overs one at a time, in arrival order, once main runs: calls
-/// secondaryMain and answers each second instance. Argument: a heap copy of the session's
-/// shared pointer, which the worker frees. Exit code 0.
-DWORD WINAPI SecondaryMainWorker(void* session);
-
-/// The arguments in the launcher's shared block (a snapshot of it is parsed).
-bool ReadForwardedArguments(const Launcher& launcher, std::vector<std::wstring>& arguments);
