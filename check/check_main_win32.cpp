@@ -237,6 +237,7 @@ int wmain(int argc, wchar_t** argv) {
         summary.vmThreadStackSize = launcher.VmThreadStackSize;
         for (const auto& option : launcher.VmOptions) summary.vmOptions.push_back(FromProcessAnsi(option));
         summary.arguments = launcher.ApplicationArguments;
+        summary.runtimesSeen = launcher.RuntimesSeen;
         NoteIgnoredKeys(launcher, log);
         NoteManifestAttributes(launcher, summary.vmOptions, log);
         if (!summary.initialized) {
@@ -253,7 +254,7 @@ int wmain(int argc, wchar_t** argv) {
             summary.outcome = L"run-in-process";
         }
     }
-    summary.runtimeReport = RuntimeReportLines(log.decisions);
+    summary.runtimeReport = RuntimeReportLines(summary.runtimesSeen);
     for (const Decision& d : log.decisions) {
         if (d.stage != "launch" || d.what != "message") continue;
         for (const auto& [name, value] : d.fields) {

@@ -1,7 +1,5 @@
 #include "check/report.h"
 
-#include "discovery/runtime_report.h"
-
 #include <cstdint>
 #include <cstdio>
 
@@ -93,7 +91,7 @@ std::string RenderJsonReport(const LaunchSummary& s, const std::vector<Decision>
     out += "  \"arguments\": " + JsonList(s.arguments) + ",\n";
     // Why each runtime the search saw was (not) taken: the codes for programs, the line the
     // dialog shows for people.
-    const std::vector<SeenRuntime> seen = SeenRuntimes(decisions);
+    const std::vector<SeenRuntime>& seen = s.runtimesSeen;
     out += "  \"runtimesSeen\": [";
     for (std::size_t i = 0; i < seen.size(); ++i) {
         const SeenRuntime& r = seen[i];

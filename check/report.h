@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/decision_log.h"
+#include "core/seen_runtime.h"
 
 /// What a dry run of a launcher ended with, beside the decisions it recorded.
 struct LaunchSummary {
@@ -23,8 +24,10 @@ struct LaunchSummary {
     std::vector<std::wstring> vmOptions;
     std::vector<std::wstring> arguments;
     unsigned long long vmThreadStackSize = 0;
-    /// One line per runtime the search saw, in the user interface language, as the
-    /// missing-runtime dialog's details show them (same order as the "runtime-seen" records).
+    /// Every runtime the search saw, in order, with why it was not taken.
+    std::vector<SeenRuntime> runtimesSeen;
+    /// One line per entry of runtimesSeen, in the user interface language, as the
+    /// missing-runtime dialog's details show them.
     std::vector<std::wstring> runtimeReport;
 };
 

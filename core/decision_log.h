@@ -7,7 +7,8 @@
 #include <vector>
 
 /// One decision a launch stage made, with the facts behind it. Stages record decisions
-/// only when a log is attached (the diagnostics tool); the launcher itself attaches none.
+/// only when a log is attached, which only the diagnostics tool does: the launcher itself
+/// attaches none, so nothing a launch shows may be read back from the decisions.
 struct Decision {
     std::string stage;  ///< e.g. "config", "discovery", "options"
     std::string what;   ///< e.g. "key", "registry-root", "candidate", "outcome"

@@ -15,6 +15,7 @@
 #include "core/unique_handle_win32.h"
 #include "core/option_text.h"
 #include "core/runtime_criteria.h"
+#include "core/seen_runtime.h"
 
 class FolderPicker;
 class SplashWindow;
@@ -58,6 +59,9 @@ public:
     /// empty when there is none. Tried before JrePath, and only while it still fits.
     std::wstring RememberedJrePath;
     std::wstring PairProduct;
+    /// Every runtime the search looked at, in order, with why it was not taken: the
+    /// missing-runtime dialog's details and the diagnostics tool's report.
+    std::vector<SeenRuntime> RuntimesSeen;
     /// Asks for a runtime folder in the missing-runtime dialog; null = the shell's picker.
     /// Only test programs set it.
     FolderPicker* RuntimeFolderPicker = nullptr;

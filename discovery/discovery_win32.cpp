@@ -89,9 +89,8 @@ bool DiscoverRuntime(Launcher& launcher) {
 
     Win32RegistryAccess registry;
     Win32FileProbe files;
-    // The dialog's report is built from the decisions of this very search.
-    SeenRuntimeLog seen(launcher.Decisions);
-    RuntimeSearchResult result = SearchRuntime(inputs, registry, files, &seen);
+    RuntimeSearchResult result = SearchRuntime(inputs, registry, files, launcher.Decisions);
+    launcher.RuntimesSeen = std::move(result.seen);
     if (!result.library.empty()) {
         launcher.VmLibraryPath = result.library;
         launcher.LaunchPairFlag = result.launchPair;
@@ -133,7 +132,7 @@ bool DiscoverRuntime(Launcher& launcher) {
     std::wstring chosenFolder;
     std::wstring chosenLibrary;
     if (!RunMissingRuntimeDialog(launcher, message, chosenFolder, chosenLibrary,
-                                 RuntimeReportLines(seen.decisions)) ||
+                                 RuntimeReportLines(launcher.RuntimesSeen)) ||
         chosenLibrary.empty()) {
         NoteDecision(launcher.Decisions, "discovery", "missing-runtime-dialog",
                      {{"message", message}, {"result", L"cancelled"}});

@@ -319,9 +319,9 @@ std::wstring RuntimeReportText(std::wstring_view code) {
     return std::wstring(code);
 }
 
-std::vector<std::wstring> RuntimeReportLines(const std::vector<Decision>& decisions) {
+std::vector<std::wstring> RuntimeReportLines(const std::vector<SeenRuntime>& seen) {
     std::vector<std::wstring> lines;
-    for (const SeenRuntime& runtime : SeenRuntimes(decisions)) {
+    for (const SeenRuntime& runtime : seen) {
         lines.push_back(DescribeSeenRuntime(runtime, RuntimeReportText));
     }
     return lines;

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "core/decision_log.h"
+#include "core/seen_runtime.h"
 
 #include <optional>
 #include <string>
@@ -53,6 +53,5 @@ int GrowToFitText(HWND dialog, int textId, const std::wstring& text);
 /// A rejection code (or "bundled") of the runtime report in the user interface language.
 std::wstring RuntimeReportText(std::wstring_view code);
 
-/// One line per runtime the search saw, from the "runtime-seen" decisions, in the user
-/// interface language.
-std::vector<std::wstring> RuntimeReportLines(const std::vector<Decision>& decisions);
+/// One line per runtime the search saw, in the user interface language.
+std::vector<std::wstring> RuntimeReportLines(const std::vector<SeenRuntime>& seen);

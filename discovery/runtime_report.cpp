@@ -31,7 +31,8 @@ std::wstring RejectionCode(RuntimeRejection reason) {
     return {};
 }
 
-void NoteRuntimeSeen(DecisionLog* log, const SeenRuntime& runtime) {
+void NoteRuntimeSeen(std::vector<SeenRuntime>* seen, DecisionLog* log, const SeenRuntime& runtime) {
+    if (seen) seen->push_back(runtime);
     NoteDecision(log, "discovery", kSeenWhat,
                  {{"origin", runtime.origin},
                   {"place", runtime.place},
@@ -39,24 +40,6 @@ void NoteRuntimeSeen(DecisionLog* log, const SeenRuntime& runtime) {
                   {"version", runtime.version},
                   {"kind", runtime.kind},
                   {"rejected", runtime.reason}});
-}
-
-std::vector<SeenRuntime> SeenRuntimes(const std::vector<Decision>& decisions) {
-    std::vector<SeenRuntime> seen;
-    for (const Decision& d : decisions) {
-        if (d.stage != "discovery" || d.what != kSeenWhat) continue;
-        SeenRuntime runtime;
-        for (const auto& [name, value] : d.fields) {
-            if (name == "origin") runtime.origin = value;
-            else if (name == "place") runtime.place = value;
-            else if (name == "folder") runtime.folder = value;
-            else if (name == "version") runtime.version = value;
-            else if (name == "kind") runtime.kind = value;
-            else if (name == "rejected") runtime.reason = value;
-        }
-        seen.push_back(std::move(runtime));
-    }
-    return seen;
 }
 
 std::wstring DescribeSeenRuntime(const SeenRuntime& runtime, const ReportText& text) {
@@ -80,9 +63,4 @@ std::wstring DescribeSeenRuntime(const SeenRuntime& runtime, const ReportText& t
     // it for.
     if (!runtime.reason.empty()) line = text(runtime.reason) + L" - " + line;
     return line;
-}
-
-void SeenRuntimeLog::Record(Decision decision) {
-    if (decision.stage == "discovery" && decision.what == kSeenWhat) decisions.push_back(decision);
-    if (next_) next_->Record(std::move(decision));
 }

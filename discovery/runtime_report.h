@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/decision_log.h"
+#include "core/seen_runtime.h"
 
 #include <functional>
 #include <string>
@@ -35,20 +36,8 @@ inline constexpr wchar_t kOriginRegistry[] = L"registry";
 inline constexpr wchar_t kOriginVendor[] = L"vendor";
 inline constexpr wchar_t kOriginJavaHome[] = L"java-home";
 
-/// One runtime the search looked at, as recorded in the decision log ("runtime-seen").
-struct SeenRuntime {
-    std::wstring origin;   ///< one of the kOrigin codes
-    std::wstring place;    ///< the registry key with hive and view; empty for folders
-    std::wstring folder;
-    std::wstring version;  ///< dotted, empty when not known
-    std::wstring kind;     ///< "JDK", "JRE" or empty
-    std::wstring reason;   ///< a RejectionCode; empty when the runtime was acceptable
-};
-
-void NoteRuntimeSeen(DecisionLog* log, const SeenRuntime& runtime);
-
-/// The "runtime-seen" records of a decision list, in the order the search made them.
-std::vector<SeenRuntime> SeenRuntimes(const std::vector<Decision>& decisions);
+/// Adds `runtime` to `seen` (when given) and records it in the log as "runtime-seen".
+void NoteRuntimeSeen(std::vector<SeenRuntime>* seen, DecisionLog* log, const SeenRuntime& runtime);
 
 /// Turns a rejection code, or the origin code "bundled", into the user's language.
 using ReportText = std::function<std::wstring(std::wstring_view code)>;
@@ -57,15 +46,3 @@ using ReportText = std::function<std::wstring(std::wstring_view code)>;
 /// "JRE Path" key, the bundled runtime, the registry key, or "JAVA_HOME"; without a reason
 /// for a runtime that was acceptable.
 std::wstring DescribeSeenRuntime(const SeenRuntime& runtime, const ReportText& text);
-
-/// Keeps the "runtime-seen" records of a search and passes every decision on to the log
-/// that was attached before (if any).
-class SeenRuntimeLog : public DecisionLog {
-  public:
-    explicit SeenRuntimeLog(DecisionLog* next) : next_(next) {}
-    void Record(Decision decision) override;
-    std::vector<Decision> decisions;
-
-  private:
-    DecisionLog* next_;
-};

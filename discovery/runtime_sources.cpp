@@ -176,9 +176,12 @@ bool ReadRegisteredRuntime(RegistryAccess& registry, FileProbe& files,
 
 void ScanRegistryRoot(RegistryAccess& registry, FileProbe& files, const RuntimeRegistryRoot& root,
                       RegistryView view, const RuntimeSearchCriteria& criteria,
-                      std::vector<RuntimeCandidate>& candidates, DecisionLog* log,
+                      std::vector<RuntimeCandidate>& candidates,
+                      std::vector<SeenRuntime>* seenRuntimes, DecisionLog* log,
                       RuntimeRejection rejectAs) {
     const RuntimeKind kind = root.kind;
+    // Where a rejected runtime lives is read only for someone who is told about it.
+    const bool reporting = seenRuntimes || log;
     for (const std::wstring& name : registry.SubkeyNames(root.path, view)) {
         VersionNumber version;
         ParseVersion(name, 0, version);
@@ -189,7 +192,7 @@ void ScanRegistryRoot(RegistryAccess& registry, FileProbe& files, const RuntimeR
         seen.kind = kind == RuntimeKind::DevelopmentKit ? L"JDK" : L"JRE";
         auto reject = [&](RuntimeRejection reason) {
             seen.reason = RejectionCode(reason);
-            NoteRuntimeSeen(log, seen);
+            NoteRuntimeSeen(seenRuntimes, log, seen);
         };
         const wchar_t* bound = nullptr;
         if (CompareVersions(version, criteria.MaximumVersion) > 0) {
@@ -203,7 +206,7 @@ void ScanRegistryRoot(RegistryAccess& registry, FileProbe& files, const RuntimeR
                           {"subkey", name},
                           {"version", DecisionText(version)},
                           {"rejected", bound}});
-            if (log) registry.ReadText(root.path + name, L"JavaHome", view, seen.folder);
+            if (reporting) registry.ReadText(root.path + name, L"JavaHome", view, seen.folder);
             reject(CompareVersions(version, criteria.MaximumVersion) > 0
                        ? RuntimeRejection::AboveMaximumVersion
                        : RuntimeRejection::BelowMinimumVersion);
@@ -212,7 +215,7 @@ void ScanRegistryRoot(RegistryAccess& registry, FileProbe& files, const RuntimeR
         RegisteredRuntime runtime;
         if (!ReadRegisteredRuntime(registry, files, root, name, view, criteria.JvmType, runtime,
                                    log)) {
-            if (log && registry.ReadText(root.path + name, L"JavaHome", view, seen.folder) &&
+            if (reporting && registry.ReadText(root.path + name, L"JavaHome", view, seen.folder) &&
                 !seen.folder.empty()) {
                 EnsureTrailingBackslash(seen.folder);
                 if (root.homeHoldsKit) seen.folder += L"jre\\";
@@ -250,7 +253,7 @@ void ScanRegistryRoot(RegistryAccess& registry, FileProbe& files, const RuntimeR
                       {"home", candidate.home},
                       {"server", DecisionText(candidate.hasServerVm)},
                       {"preferred", DecisionText(candidate.preferred)}});
-        NoteRuntimeSeen(log, seen);
+        NoteRuntimeSeen(seenRuntimes, log, seen);
         candidates.push_back(std::move(candidate));
     }
 }

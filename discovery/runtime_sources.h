@@ -150,11 +150,13 @@ bool ReadRegisteredRuntime(RegistryAccess& registry, FileProbe& files,
                            DecisionLog* log = nullptr);
 
 /// Appends the runtimes of one root whose versions lie within the bounds (both inclusive).
-/// A VM library that no build can host (ARM64, ...) is rejected. With `rejectAs` set, the
+/// A VM library that no build can host (ARM64, ...) is rejected. Every runtime of the root
+/// is added to `seenRuntimes` (when given) with why it was rejected. With `rejectAs` set, the
 /// runtimes that pass are only reported, as rejected for that reason, and not appended.
 void ScanRegistryRoot(RegistryAccess& registry, FileProbe& files, const RuntimeRegistryRoot& root,
                       RegistryView view, const RuntimeSearchCriteria& criteria,
-                      std::vector<RuntimeCandidate>& candidates, DecisionLog* log = nullptr,
+                      std::vector<RuntimeCandidate>& candidates,
+                      std::vector<SeenRuntime>* seenRuntimes = nullptr, DecisionLog* log = nullptr,
                       RuntimeRejection rejectAs = RuntimeRejection::None);
 
 // Texts for the decision log.

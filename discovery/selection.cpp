@@ -70,7 +70,7 @@ std::optional<std::wstring> FindRegisteredRuntime(RegistryAccess& registry, File
                                                   RegistryView view,
                                                   const RuntimeSearchCriteria& criteria,
                                                   const std::wstring& pairProduct,
-                                                  DecisionLog* log,
+                                                  std::vector<SeenRuntime>* seen, DecisionLog* log,
                                                   const std::vector<RuntimeCandidate>* extra,
                                                   bool* fromIbmRoot) {
     if (view == RegistryView::Alternate && pairProduct.empty()) {
@@ -78,11 +78,11 @@ std::optional<std::wstring> FindRegisteredRuntime(RegistryAccess& registry, File
                      {{"view", DecisionText(view)}, {"skipped", L"no Pair Product"}});
         // Nothing there can be taken, but a person asking why no runtime was found wants to
         // see the other processor's runtimes.
-        if (log) {
+        if (seen || log) {
             std::vector<RuntimeCandidate> ignored;
             for (const RuntimeRegistryRoot& root : kRuntimeRegistryRoots) {
                 if (!IsRootSearched(root, criteria)) continue;
-                ScanRegistryRoot(registry, files, root, view, criteria, ignored, log,
+                ScanRegistryRoot(registry, files, root, view, criteria, ignored, seen, log,
                                  RuntimeRejection::OtherProcessorNoPair);
             }
         }
@@ -99,7 +99,7 @@ std::optional<std::wstring> FindRegisteredRuntime(RegistryAccess& registry, File
         }
         NoteDecision(log, "discovery", "registry-root",
                      {{"root", root.path}, {"view", DecisionText(view)}, {"searched", L"true"}});
-        ScanRegistryRoot(registry, files, root, view, criteria, candidates, log);
+        ScanRegistryRoot(registry, files, root, view, criteria, candidates, seen, log);
     }
     if (extra) candidates.insert(candidates.end(), extra->begin(), extra->end());
     std::optional<RuntimeCandidate> chosen = SelectRuntime(candidates, criteria, log);
@@ -143,7 +143,7 @@ RuntimeSearchResult SearchRuntime(const RuntimeSearchInputs& inputs, RegistryAcc
         seen.folder = folder;
         seen.version = FormatVersionOrEmpty(ReadReleaseVersion(files, folder));
         seen.reason = RejectionCode(reason);
-        NoteRuntimeSeen(log, seen);
+        NoteRuntimeSeen(&result.seen, log, seen);
     };
 
     // Checked as strictly as the dialog that picked it: a runtime that stopped fitting (the
@@ -153,6 +153,7 @@ RuntimeSearchResult SearchRuntime(const RuntimeSearchInputs& inputs, RegistryAcc
         seen.origin = kOriginRemembered;
         const std::wstring folder = JrePathFolder(inputs.rememberedJrePath);
         CheckedFolder checked = CheckRuntimeFolder(files, folder, criteria, hasPair, seen, log);
+        result.seen.push_back(std::move(checked.seen));
         NoteDecision(log, "discovery", "remembered-jre-path",
                      {{"folder", folder}, {"accepted", DecisionText(checked.accepted)}});
         if (checked.accepted) {
@@ -180,7 +181,7 @@ RuntimeSearchResult SearchRuntime(const RuntimeSearchInputs& inputs, RegistryAcc
         if (!found.path.empty() && !unsupported) {
             return accept(RuntimeSource::JrePath, folder, found);
         }
-        if (log && inputs.jrePathConfigured) {
+        if (inputs.jrePathConfigured) {
             seenFolder(kOriginJrePath, folder,
                        unsupported                  ? RuntimeRejection::UnsupportedProcessor
                        : files.FolderExists(folder) ? RuntimeRejection::NoVmLibrary
@@ -199,7 +200,7 @@ RuntimeSearchResult SearchRuntime(const RuntimeSearchInputs& inputs, RegistryAcc
         VmLibraryLocation found = LocateVmLibrary(files, privateRuntime, criteria.JvmType, log);
         if (!found.path.empty())
             return accept(RuntimeSource::PrivateRuntime, privateRuntime, found);
-        if (log) seenFolder(kOriginBundled, privateRuntime, RuntimeRejection::NoVmLibrary);
+        seenFolder(kOriginBundled, privateRuntime, RuntimeRejection::NoVmLibrary);
     }
 
     if (!criteria.UseJavaHome) {
@@ -211,6 +212,7 @@ RuntimeSearchResult SearchRuntime(const RuntimeSearchInputs& inputs, RegistryAcc
         seen.origin = kOriginJavaHome;
         const std::wstring folder = JavaHomeFolder(inputs.javaHome);
         CheckedFolder checked = CheckRuntimeFolder(files, folder, criteria, hasPair, seen, log);
+        result.seen.push_back(std::move(checked.seen));
         NoteDecision(log, "discovery", "java-home",
                      {{"value", inputs.javaHome},
                       {"folder", folder},
@@ -222,8 +224,12 @@ RuntimeSearchResult SearchRuntime(const RuntimeSearchInputs& inputs, RegistryAcc
     }
 
     std::optional<VendorRuntimes> vendor;
-    if (criteria.VendorRuntimes == VendorRuntimesMode::Yes) {
+    auto scanVendorRuntimes = [&] {
         vendor = ScanVendorRuntimes(registry, files, criteria, hasPair, log);
+        result.seen.insert(result.seen.end(), vendor->seen.begin(), vendor->seen.end());
+    };
+    if (criteria.VendorRuntimes == VendorRuntimesMode::Yes) {
+        scanVendorRuntimes();
     } else if (criteria.VendorRuntimes == VendorRuntimesMode::No) {
         NoteDecision(log, "discovery", "vendor-roots", {{"skipped", L"Vendor Runtimes is no"}});
     }
@@ -234,8 +240,9 @@ RuntimeSearchResult SearchRuntime(const RuntimeSearchInputs& inputs, RegistryAcc
         const std::vector<RuntimeCandidate>* extra = nullptr;
         if (vendor && !fallback) extra = other ? &vendor->other : &vendor->own;
         bool fromIbmRoot = false;
-        std::optional<std::wstring> registered = FindRegisteredRuntime(
-            registry, files, view, criteria, inputs.pairProduct, log, extra, &fromIbmRoot);
+        std::optional<std::wstring> registered =
+            FindRegisteredRuntime(registry, files, view, criteria, inputs.pairProduct, &result.seen,
+                                  log, extra, &fromIbmRoot);
         if (!registered) return false;
         VmLibraryLocation found = LocateVmLibrary(files, *registered, criteria.JvmType, log);
         if (found.path.empty()) return false;
@@ -248,7 +255,7 @@ RuntimeSearchResult SearchRuntime(const RuntimeSearchInputs& inputs, RegistryAcc
     // its choice; this build's own vendor runtimes come before a hand-over to the pair product.
     auto vendorFallback = [&](bool other) {
         if (!fallback) return false;
-        if (!vendor) vendor = ScanVendorRuntimes(registry, files, criteria, hasPair, log);
+        if (!vendor) scanVendorRuntimes();
         std::vector<RuntimeCandidate>& list = other ? vendor->other : vendor->own;
         std::optional<RuntimeCandidate> chosen = SelectRuntime(list, criteria, log);
         if (!chosen) return false;

@@ -21,14 +21,15 @@ std::optional<RuntimeCandidate> SelectRuntime(std::vector<RuntimeCandidate>& can
 
 /// Scans the searched roots in one view and selects among their runtimes and `extra` (vendor
 /// runtimes of the same processor). The alternate view is searched only when there is a
-/// pair product; without one, its runtimes are only reported as the other processor's.
-/// Returns the runtime folder; `fromIbmRoot`, when given, says whether it is registered
-/// under IBM's own root.
+/// pair product; without one, its runtimes are only reported as the other processor's (and
+/// only when someone is told: `seen` or `log` is given). The runtimes of the roots are added
+/// to `seen` (when given). Returns the runtime folder; `fromIbmRoot`, when given, says
+/// whether it is registered under IBM's own root.
 std::optional<std::wstring> FindRegisteredRuntime(
     RegistryAccess& registry, FileProbe& files, RegistryView view,
     const RuntimeSearchCriteria& criteria, const std::wstring& pairProduct,
-    DecisionLog* log = nullptr, const std::vector<RuntimeCandidate>* extra = nullptr,
-    bool* fromIbmRoot = nullptr);
+    std::vector<SeenRuntime>* seen = nullptr, DecisionLog* log = nullptr,
+    const std::vector<RuntimeCandidate>* extra = nullptr, bool* fromIbmRoot = nullptr);
 
 /// What the runtime search starts from.
 struct RuntimeSearchInputs {
@@ -68,13 +69,17 @@ struct RuntimeSearchResult {
     bool launchPair = false;
     /// Chosen from IBM's own registry root.
     bool fromIbmRoot = false;
+    /// Every runtime the search looked at before it stopped, in order, with why it was not
+    /// taken.
+    std::vector<SeenRuntime> seen;
 };
 
 /// Tries the remembered folder (only while it holds a VM library and fits the version range
 /// and kind), "JRE Path", the shipped runtime, JAVA_HOME (when asked for), the native registry
 /// view and then the alternate one (each with the vendor roots when "Vendor Runtimes" is
 /// yes), then the vendor roots (when it is fallback), and stops at the first that yields a
-/// VM library. Every runtime seen is reported ("runtime-seen") with why it was not taken.
+/// VM library. Every runtime seen is kept in the result's `seen` (and recorded as
+/// "runtime-seen" in the log) with why it was not taken.
 RuntimeSearchResult SearchRuntime(const RuntimeSearchInputs& inputs, RegistryAccess& registry,
                                   FileProbe& files, DecisionLog* log = nullptr);
 

@@ -173,7 +173,7 @@ void CheckVendorRuntime(RegistryAccess& registry, FileProbe& files, const Vendor
     Checked checked =
         Check(files, folder, kind, true, keyVersion, criteria, hasPairProduct, seen);
     seen.reason = RejectionCode(checked.reason);
-    NoteRuntimeSeen(log, seen);
+    NoteRuntimeSeen(&found.seen, log, seen);
     if (checked.reason != RuntimeRejection::None) return;
 
     RuntimeCandidate candidate;
@@ -261,7 +261,7 @@ CheckedFolder CheckRuntimeFolder(FileProbe& files, const std::wstring& folder,
     Checked checked =
         Check(files, folder, std::nullopt, false, std::nullopt, criteria, hasPairProduct, seen);
     seen.reason = RejectionCode(checked.reason);
-    NoteRuntimeSeen(log, seen);
+    NoteRuntimeSeen(nullptr, log, seen);
     CheckedFolder result;
     result.accepted = checked.reason == RuntimeRejection::None;
     result.reason = checked.reason;
@@ -269,5 +269,6 @@ CheckedFolder CheckRuntimeFolder(FileProbe& files, const std::wstring& folder,
     result.folder = checked.folder;
     result.library = checked.library;
     result.version = seen.version.empty() ? std::nullopt : std::optional(checked.version);
+    result.seen = std::move(seen);
     return result;
 }

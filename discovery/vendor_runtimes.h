@@ -34,6 +34,8 @@ extern const VendorRegistryRoot kVendorRegistryRoots[14];
 struct VendorRuntimes {
     std::vector<RuntimeCandidate> own;    ///< load in this process
     std::vector<RuntimeCandidate> other;  ///< x86/x64 of the other build: the pair product's
+    /// Every runtime scanned, in order, with why it was rejected.
+    std::vector<SeenRuntime> seen;
 };
 
 /// Scans every vendor root in both views of HKEY_LOCAL_MACHINE and, for the installers that
@@ -41,7 +43,7 @@ struct VendorRuntimes {
 /// kind and provider, its version (from the runtime's "release" file, else from the subkey
 /// name) against the bounds (an unknown version fails any explicit bound), a VM library for
 /// the JVM type (in "jre\" for a Java 8 kit), and the processor of that library. Every
-/// runtime seen is reported with the reason it was rejected.
+/// runtime seen is kept in `seen` and recorded in the log with the reason it was rejected.
 VendorRuntimes ScanVendorRuntimes(RegistryAccess& registry, FileProbe& files,
                                   const RuntimeSearchCriteria& criteria, bool hasPairProduct,
                                   DecisionLog* log = nullptr);
@@ -62,6 +64,7 @@ struct CheckedFolder {
     std::wstring folder;  ///< the runtime folder: the one named, its "jre\" or its parent
     VmLibraryLocation library;
     std::optional<VersionNumber> version;  ///< nothing when no version could be read
+    SeenRuntime seen;  ///< `seen` as passed in, completed with what the check found
 };
 CheckedFolder CheckRuntimeFolder(FileProbe& files, const std::wstring& folder,
                                  const RuntimeSearchCriteria& criteria, bool hasPairProduct,

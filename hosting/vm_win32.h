@@ -20,7 +20,9 @@ std::wstring VmLibraryLoadPath(const Launcher& launcher, const std::wstring& pat
 bool CheckModuleSupport(Launcher& launcher);
 /// Asks the VM library for its default thread stack size when none was configured.
 void QueryDefaultStackSize(Launcher& launcher);
-/// Creates the VM with VmOptions plus the "abort" and "exit" hooks, then redirects output.
+/// Creates the VM with the "vfprintf" hook first, then VmOptions, then the "abort" and
+/// "exit" hooks. Once it exists, a console build installs its close handler, then
+/// System.out and System.err are pointed at OutputFile and ErrorFile.
 bool CreateVm(Launcher& launcher);
 /// Loads the main class and runs main with ApplicationArguments.
 bool InvokeMainClass(Launcher& launcher);

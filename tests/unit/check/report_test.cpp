@@ -22,6 +22,10 @@ TEST(RenderJsonReport, CarriesSummaryAndDecisionsInOrder) {
     summary.exitCode = 0;
     summary.launchPair = true;
     summary.vmOptions = {L"-Djava.class.path=a.jar;"};
+    // From the summary alone: the decisions hold no "runtime-seen" record.
+    summary.runtimesSeen = {{L"registry", L"HKLM\\Software\\JavaSoft\\JRE\\1.7 (32-bit)",
+                             L"C:\\old\\", L"1.7", L"JRE", L"below-minimum-version"}};
+    summary.runtimeReport = {L"too old - C:\\old\\"};
     std::vector<Decision> decisions = {
         {"discovery", "registry-root", {{"root", L"Software\\JavaSoft\\JRE\\"}, {"view", L"32"}}},
         {"discovery", "chosen", {{"home", L"C:\\jre\\"}}}};
@@ -29,6 +33,12 @@ TEST(RenderJsonReport, CarriesSummaryAndDecisionsInOrder) {
     EXPECT_NE(json.find("\"outcome\": \"hand-over\""), std::string::npos);
     EXPECT_NE(json.find("\"handOver\": true"), std::string::npos);
     EXPECT_NE(json.find("\"vmOptions\": [\"-Djava.class.path=a.jar;\"]"), std::string::npos);
+    EXPECT_NE(json.find("\"runtimesSeen\": [\n    {\"origin\": \"registry\", \"place\": "
+                        "\"HKLM\\\\Software\\\\JavaSoft\\\\JRE\\\\1.7 (32-bit)\", \"folder\": "
+                        "\"C:\\\\old\\\\\", \"version\": \"1.7\", \"kind\": \"JRE\", "
+                        "\"rejected\": \"below-minimum-version\", \"text\": "
+                        "\"too old - C:\\\\old\\\\\"}\n  ],"),
+              std::string::npos);
     std::size_t root = json.find("\"root\": \"Software\\\\JavaSoft\\\\JRE\\\\\"");
     std::size_t chosen = json.find("\"what\": \"chosen\"");
     ASSERT_NE(root, std::string::npos);

@@ -165,7 +165,8 @@ TEST(ScanRegistryRoot, BoundsAreInclusiveAndDuplicatesStay) {
     RuntimeSearchCriteria criteria = BuildSearchCriteria(keys);
     std::vector<RuntimeCandidate> candidates;
     RecordingLog log;
-    ScanRegistryRoot(registry, files, Root(4), RegistryView::Native, criteria, candidates, &log);
+    ScanRegistryRoot(registry, files, Root(4), RegistryView::Native, criteria, candidates, nullptr,
+                     &log);
     std::vector<std::wstring> versions;
     for (const RuntimeCandidate& c : candidates) {
         versions.push_back(DecisionText(c.version));

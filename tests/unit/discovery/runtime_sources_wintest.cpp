@@ -3,6 +3,7 @@
 #include "core/launcher_win32.h"
 #include "core/unique_handle_win32.h"
 #include "discovery/discovery_win32.h"
+#include "discovery/missing_runtime_dialog_win32.h"
 #include "discovery/pe_header.h"
 #include "discovery/selection.h"
 #include "core/path_utils.h"
@@ -452,6 +453,24 @@ TEST(DiscoverRuntime, DryRunRecordsTheDialogInsteadOfShowingIt) {
     RemoveTree(folder);
 }
 
+// The launcher attaches no log: the dialog's details and vmbootcheck's report are made of
+// the list the search leaves in the launcher state.
+TEST(DiscoverRuntime, KeepsTheRuntimesItSawWithoutALog) {
+    const std::wstring folder = TempFolder();
+    Launcher launcher;
+    launcher.DryRun = true;  // no dialog
+    launcher.JrePath = folder + L"none";
+    launcher.JrePathConfigured = true;
+    RuntimeCriteriaKeys keys;
+    keys.MinimumVersion = L"9999.1";
+    launcher.Criteria = BuildSearchCriteria(keys);
+    EXPECT_FALSE(DiscoverRuntime(launcher));
+    const std::vector<std::wstring> lines = RuntimeReportLines(launcher.RuntimesSeen);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], L"folder missing - JRE Path: " + folder + L"none\\");
+    RemoveTree(folder);
+}
+
 TEST(RegistryKeyReader, ExpandsTheProgramFoldersOfTheViewTheValueCameFrom) {
     RegistryFixture fixture;
     const std::wstring base = L"Software\\vmboot-tests\\expand-" + Unique();
@@ -552,13 +571,12 @@ TEST(RuntimeSearch, VendorRuntimesOnDisk) {
     inputs.criteria.HostIs64Bit = sizeof(void*) == 8;
     Win32RegistryAccess registry;
     Win32FileProbe files;
-    CollectingLog log;
-    RuntimeSearchResult result = SearchRuntime(inputs, registry, files, &log);
+    RuntimeSearchResult result = SearchRuntime(inputs, registry, files);
     EXPECT_EQ(result.source, RuntimeSource::VendorRegistry);
     EXPECT_EQ(result.library, deep + L"bin\\server\\jvm.dll");
     EXPECT_FALSE(result.launchPair);
     std::vector<std::wstring> seen;
-    for (const SeenRuntime& runtime : SeenRuntimes(log.decisions)) {
+    for (const SeenRuntime& runtime : result.seen) {
         if (runtime.origin == kOriginVendor) {
             seen.push_back(runtime.place + L"=" + runtime.version + L"," + runtime.reason);
         }

@@ -27,8 +27,6 @@ RuntimeSearchCriteria Criteria(const wchar_t* provider = L"", const wchar_t* sou
     return BuildSearchCriteria(keys);
 }
 
-std::vector<SeenRuntime> Seen(const RecordingLog& log) { return SeenRuntimes(log.decisions); }
-
 // An application in C:\app that ships no runtime of its own.
 RuntimeSearchInputs AppInputs(const wchar_t* pairProduct, RuntimeSearchCriteria criteria) {
     RuntimeSearchInputs inputs;
@@ -105,8 +103,7 @@ TEST(ScanVendorRuntimes, EachVendorLayout) {
         const std::wstring runtime = c.inJre ? folder + L"jre\\" : folder;
         files.AddRuntime(runtime, {L"server"}, true, c.machine);
         if (c.release) files.AddRelease(folder, c.release);
-        RecordingLog log;
-        VendorRuntimes found = ScanVendorRuntimes(registry, files, Criteria(), true, &log);
+        VendorRuntimes found = ScanVendorRuntimes(registry, files, Criteria(), true);
         const auto& list = c.other ? found.other : found.own;
         ASSERT_EQ(list.size(), 1u) << c.name;
         EXPECT_EQ((c.other ? found.own : found.other).size(), 0u) << c.name;
@@ -114,7 +111,7 @@ TEST(ScanVendorRuntimes, EachVendorLayout) {
         EXPECT_TRUE(list[0].hasServerVm) << c.name;
         // The default "VM Provider" favours Sun, whose successors they are.
         EXPECT_TRUE(list[0].preferred) << c.name;
-        std::vector<SeenRuntime> seen = Seen(log);
+        const std::vector<SeenRuntime>& seen = found.seen;
         ASSERT_EQ(seen.size(), 1u) << c.name;
         EXPECT_EQ(seen[0].version, c.version) << c.name;
         EXPECT_EQ(seen[0].kind, c.kind) << c.name;
@@ -214,14 +211,12 @@ TEST(ScanVendorRuntimes, RejectsWithTheFirstFailingCheck) {
         FakeRegistry registry;
         FakeFiles files;
         c.setUp(registry, files);
-        RecordingLog log;
-        VendorRuntimes found = ScanVendorRuntimes(registry, files, c.criteria, c.pair, &log);
+        VendorRuntimes found = ScanVendorRuntimes(registry, files, c.criteria, c.pair);
         const bool accepted = *c.reason == 0;
         EXPECT_EQ(found.own.size(), accepted ? 1u : 0u) << c.name;
         EXPECT_TRUE(found.other.empty()) << c.name;
-        std::vector<SeenRuntime> seen = Seen(log);
-        ASSERT_EQ(seen.size(), 1u) << c.name;
-        EXPECT_EQ(seen[0].reason, c.reason) << c.name;
+        ASSERT_EQ(found.seen.size(), 1u) << c.name;
+        EXPECT_EQ(found.seen[0].reason, c.reason) << c.name;
     }
 }
 
@@ -333,8 +328,7 @@ TEST(SearchRuntime, JavaHomeOnRequest) {
         files.AddRuntime(L"C:\\jdk8\\jre\\", {L"server"});
         files.AddRuntime(L"C:\\arm\\", {L"server"}, true, kArm64);
         if (c.shipped) files.AddRuntime(L"C:\\app\\jre64\\", {L"client"});
-        RecordingLog log;
-        RuntimeSearchResult result = SearchRuntime(inputs, registry, files, &log);
+        RuntimeSearchResult result = SearchRuntime(inputs, registry, files);
         const std::string label = testing::PrintToString(std::wstring(c.use)) + " " +
                                   testing::PrintToString(std::wstring(c.javaHome));
         EXPECT_EQ(result.source, c.source) << label;
@@ -346,8 +340,7 @@ TEST(SearchRuntime, JavaHomeOnRequest) {
                 << label;
         }
         const SeenRuntime* home = nullptr;
-        std::vector<SeenRuntime> seen = Seen(log);
-        for (const SeenRuntime& s : seen) {
+        for (const SeenRuntime& s : result.seen) {
             if (s.origin == kOriginJavaHome) home = &s;
         }
         ASSERT_EQ(home != nullptr, c.reason != nullptr) << label;
@@ -363,7 +356,7 @@ TEST(SearchRuntime, JavaHomeOnRequest) {
     }
 }
 
-// The report the missing-runtime dialog shows is made of these records alone.
+// The report the missing-runtime dialog shows is made of the search's list alone.
 TEST(SearchRuntime, ReportsEveryRuntimeItSawAndWhy) {
     RuntimeSearchInputs inputs;
     inputs.launcherFolder = L"C:\\app";
@@ -386,11 +379,11 @@ TEST(SearchRuntime, ReportsEveryRuntimeItSawAndWhy) {
     registry.SetText(V::Native, L"Software\\Eclipse Adoptium\\JDK\\17.0.9.9\\hotspot\\MSI",
                      L"Path", L"C:\\temurin\\");
     files.AddRuntime(L"C:\\temurin\\", {}, true);  // its VM library is gone
-    RecordingLog log;
-    EXPECT_EQ(SearchRuntime(inputs, registry, files, &log).source, RuntimeSource::None);
+    RuntimeSearchResult result = SearchRuntime(inputs, registry, files);
+    EXPECT_EQ(result.source, RuntimeSource::None);
     std::vector<std::wstring> lines;
     auto text = [](std::wstring_view code) { return L"<" + std::wstring(code) + L">"; };
-    for (const SeenRuntime& s : Seen(log)) lines.push_back(DescribeSeenRuntime(s, text));
+    for (const SeenRuntime& s : result.seen) lines.push_back(DescribeSeenRuntime(s, text));
     EXPECT_EQ(lines, (std::vector<std::wstring>{
                          L"<folder-missing> - JRE Path: D:\\gone\\",
                          L"<no-vm-library> - <bundled>: C:\\app\\jre64\\",
