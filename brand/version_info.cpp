@@ -125,13 +125,6 @@ void VersionInfo::Set(const std::u16string& key, const std::u16string& value) {
     strings.emplace_back(key, value);
 }
 
-const std::u16string* VersionInfo::Find(const std::u16string& key) const {
-    for (const auto& entry : strings) {
-        if (entry.first == key) return &entry.second;
-    }
-    return nullptr;
-}
-
 bool ParseVersionInfo(ByteView bytes, VersionInfo* info, std::string* error) {
     *info = VersionInfo{};
     Block root;

@@ -37,7 +37,3 @@ MachineFit ClassifyMachine(std::uint16_t machine, bool build64) {
     if (machine == pair) return MachineFit::Pair;
     return MachineFit::Unsupported;
 }
-
-bool MachineNeedsPairProduct(std::uint16_t machine, bool build64) {
-    return ClassifyMachine(machine, build64) == MachineFit::Pair;
-}

@@ -20,7 +20,3 @@ enum class MachineFit {
     Unsupported,  ///< ARM64 and every other processor: neither build can host it
 };
 MachineFit ClassifyMachine(std::uint16_t machine, bool build64);
-
-/// True when a VM library of `machine` cannot load into this build and belongs to the pair
-/// product: an x86 library for the 64-bit build, an x64 library for the 32-bit build.
-bool MachineNeedsPairProduct(std::uint16_t machine, bool build64);

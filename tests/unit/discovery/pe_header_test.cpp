@@ -108,7 +108,5 @@ TEST(ClassifyMachine, OnlyX86AndX64GoToThePairProduct) {
     for (const Case& c : cases) {
         EXPECT_EQ(ClassifyMachine(c.machine, true), c.on64) << c.machine;
         EXPECT_EQ(ClassifyMachine(c.machine, false), c.on32) << c.machine;
-        EXPECT_EQ(MachineNeedsPairProduct(c.machine, true), c.on64 == MachineFit::Pair);
-        EXPECT_EQ(MachineNeedsPairProduct(c.machine, false), c.on32 == MachineFit::Pair);
     }
 }
