@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <cwctype>
 #include <optional>
 
 #include "core/launcher_win32.h"
@@ -185,13 +184,9 @@ bool WriteToVmStream(void* stream, std::string_view text) {
         if (::_strnicmp(name.data(), "api-ms-win-crt-", 15) == 0) {
             runtime = ::GetModuleHandleW(L"ucrtbase.dll");
         }
+        const std::wstring wideName = FromUtf8(name);
         for (const wchar_t* library : kCRuntimeLibraries) {
-            std::wstring_view wide(library);
-            bool same = wide.size() == name.size();
-            for (std::size_t i = 0; same && i < name.size(); ++i) {
-                same = ::towlower(static_cast<unsigned char>(name[i])) == wide[i];
-            }
-            if (same) runtime = ::GetModuleHandleW(library);
+            if (EqualsIgnoringAsciiCase(wideName, library)) runtime = ::GetModuleHandleW(library);
         }
     }
     using Fwrite = std::size_t(__cdecl*)(const void*, std::size_t, std::size_t, void*);
