@@ -5,7 +5,7 @@
 #include "core/launcher_win32.h"
 #include "core/resources_win32.h"
 #include "discovery/missing_runtime_dialog_win32.h"
-#include "discovery/pe_header.h"
+#include "core/pe_header.h"
 #include "discovery/runtime_report.h"
 #include "discovery/runtime_sources_win32.h"
 #include "discovery/selection.h"

@@ -2,7 +2,7 @@
 
 #include "core/format.h"
 #include "core/path_utils.h"
-#include "discovery/pe_header.h"
+#include "core/pe_header.h"
 
 const RuntimeRegistryRoot kRuntimeRegistryRoots[7] = {
     {1, L"Software\\JavaSoft\\JDK\\", RuntimeKind::DevelopmentKit, RuntimeProvider::Sun, false,

@@ -1,7 +1,7 @@
 #include "discovery/vendor_runtimes.h"
 
 #include "core/path_utils.h"
-#include "discovery/pe_header.h"
+#include "core/pe_header.h"
 
 const VendorRegistryRoot kVendorRegistryRoots[14] = {
     {L"Eclipse Temurin", L"Software\\Eclipse Adoptium\\JDK\\", VendorKindRule::Kit, L"Path", true,

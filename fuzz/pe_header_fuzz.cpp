@@ -1,5 +1,5 @@
 // A damaged jvm.dll must never make the header reader look outside the file's bytes.
-#include "discovery/pe_header.h"
+#include "core/pe_header.h"
 
 #include <cstdlib>
 #include <vector>

@@ -3,7 +3,7 @@
 #include "core/launcher_win32.h"
 #include "core/unique_handle_win32.h"
 #include "discovery/discovery_win32.h"
-#include "discovery/pe_header.h"
+#include "core/pe_header.h"
 #include "discovery/selection.h"
 #include "core/path_utils.h"
 

@@ -1,4 +1,4 @@
-#include "discovery/pe_header.h"
+#include "core/pe_header.h"
 
 #include <gtest/gtest.h>
 
