@@ -5,8 +5,6 @@
 namespace {
 
 constexpr std::size_t kSectionHeaderSize = 40;
-constexpr std::uint16_t kMagicPe32 = 0x10B;
-constexpr std::uint16_t kMagicPe32Plus = 0x20B;
 constexpr std::uint32_t kResourceCharacteristics = 0x40000040;  // initialized data, readable
 
 bool IsPowerOfTwo(std::uint32_t value) { return value != 0 && (value & (value - 1)) == 0; }
@@ -23,18 +21,6 @@ std::uint64_t MemoryEnd(const PeSection& section) {
 
 }  // namespace
 
-std::size_t PeImage::DirectoryOffset(std::size_t index) const {
-    return optional_header_offset + (pe32_plus ? 112 : 96) + index * 8;
-}
-
-std::uint32_t PeImage::DirectoryRva(ByteView file, std::size_t index) const {
-    return index < directory_count ? file.U32(DirectoryOffset(index)) : 0;
-}
-
-std::uint32_t PeImage::DirectorySize(ByteView file, std::size_t index) const {
-    return index < directory_count ? file.U32(DirectoryOffset(index) + 4) : 0;
-}
-
 std::optional<std::size_t> PeImage::FileOffset(std::uint32_t rva, std::uint32_t length) const {
     for (const PeSection& section : sections) {
         if (rva < section.virtual_address) continue;
@@ -46,40 +32,12 @@ std::optional<std::size_t> PeImage::FileOffset(std::uint32_t rva, std::uint32_t 
 
 bool ParsePeImage(ByteView file, PeImage* image, std::string* error) {
     *image = PeImage{};
-    if (!file.Has(0, 64) || file.data[0] != 'M' || file.data[1] != 'Z') {
-        return Fail(error, "not a Windows executable (no MZ header)");
-    }
-    const std::int32_t nt = static_cast<std::int32_t>(file.U32(0x3C));
-    if (nt < 0 || !file.Has(static_cast<std::size_t>(nt), 24) ||
-        file.U32(static_cast<std::size_t>(nt)) != 0x00004550u) {
-        return Fail(error, "not a Windows executable (no PE header)");
-    }
-    image->file_header_offset = static_cast<std::size_t>(nt) + 4;
-    const std::size_t section_count = file.U16(image->file_header_offset + 2);
-    const std::size_t optional_size = file.U16(image->file_header_offset + 16);
-    image->optional_header_offset = image->file_header_offset + 20;
-    if (!file.Has(image->optional_header_offset, optional_size) || optional_size < 2) {
-        return Fail(error, "the optional header lies past the end of the file");
-    }
-    const std::uint16_t magic = file.U16(image->optional_header_offset);
-    if (magic != kMagicPe32 && magic != kMagicPe32Plus) {
-        return Fail(error, "unknown optional header kind (neither PE32 nor PE32+)");
-    }
-    image->pe32_plus = magic == kMagicPe32Plus;
-    const std::size_t directories_at = image->pe32_plus ? 112 : 96;
-    if (optional_size < directories_at) return Fail(error, "the optional header is too short");
-    const std::size_t opt = image->optional_header_offset;
-    image->section_alignment = file.U32(opt + 32);
-    image->file_alignment = file.U32(opt + 36);
-    image->size_of_headers = file.U32(opt + 60);
-    const std::uint32_t declared = file.U32(opt + directories_at - 4);
-    image->directory_count = static_cast<std::uint32_t>(
-        std::min<std::size_t>({declared, 16, (optional_size - directories_at) / 8}));
+    if (!ReadPeHeaders(file, image, error)) return false;
     if (!IsPowerOfTwo(image->section_alignment) || !IsPowerOfTwo(image->file_alignment) ||
         image->file_alignment > image->section_alignment || image->section_alignment > 0x10000000) {
         return Fail(error, "the section or file alignment is not a valid power of two");
     }
-    image->section_table_offset = opt + optional_size;
+    const std::size_t section_count = image->section_count;
     if (section_count == 0 ||
         !file.Has(image->section_table_offset, section_count * kSectionHeaderSize)) {
         return Fail(error, "the section table is missing or lies past the end of the file");

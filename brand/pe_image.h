@@ -7,9 +7,7 @@
 #include <vector>
 
 #include "brand/byte_view.h"
-
-inline constexpr std::size_t kDirectoryResource = 2;
-inline constexpr std::size_t kDirectorySecurity = 4;
+#include "core/pe_header.h"
 
 struct PeSection {
     std::string name;  ///< up to 8 characters, as stored
@@ -21,20 +19,9 @@ struct PeSection {
 };
 
 /// The layout facts of a PE32 or PE32+ image that a rewrite of its resources needs.
-struct PeImage {
-    bool pe32_plus = false;
-    std::size_t file_header_offset = 0;  ///< the COFF file header, after "PE\0\0"
-    std::size_t optional_header_offset = 0;
-    std::size_t section_table_offset = 0;
-    std::uint32_t section_alignment = 0;
-    std::uint32_t file_alignment = 0;
-    std::uint32_t size_of_headers = 0;
-    std::uint32_t directory_count = 0;
+struct PeImage : PeHeaders {
     std::vector<PeSection> sections;
 
-    std::size_t DirectoryOffset(std::size_t index) const;
-    std::uint32_t DirectoryRva(ByteView file, std::size_t index) const;
-    std::uint32_t DirectorySize(ByteView file, std::size_t index) const;
     /// The file offset of `length` bytes at `rva`, when one section's raw data holds them all.
     std::optional<std::size_t> FileOffset(std::uint32_t rva, std::uint32_t length) const;
 };

@@ -1,5 +1,7 @@
 #include "brand/version_info.h"
 
+#include "core/format.h"
+
 namespace {
 
 constexpr std::size_t kFixedSize = 52;
@@ -104,13 +106,7 @@ void WriteBlock(std::vector<std::uint8_t>& out, const std::u16string& key, std::
 }
 
 std::u16string HexKey(std::uint16_t language, std::uint16_t code_page) {
-    const char16_t digits[] = u"0123456789abcdef";
-    std::u16string key;
-    for (std::uint32_t value :
-         {static_cast<std::uint32_t>(language), static_cast<std::uint32_t>(code_page)}) {
-        for (int shift = 12; shift >= 0; shift -= 4) key.push_back(digits[(value >> shift) & 0xF]);
-    }
-    return key;
+    return HexText<char16_t>(language, 4) + HexText<char16_t>(code_page, 4);
 }
 
 }  // namespace
@@ -123,13 +119,6 @@ void VersionInfo::Set(const std::u16string& key, const std::u16string& value) {
         }
     }
     strings.emplace_back(key, value);
-}
-
-const std::u16string* VersionInfo::Find(const std::u16string& key) const {
-    for (const auto& entry : strings) {
-        if (entry.first == key) return &entry.second;
-    }
-    return nullptr;
 }
 
 bool ParseVersionInfo(ByteView bytes, VersionInfo* info, std::string* error) {

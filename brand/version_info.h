@@ -23,7 +23,6 @@ struct VersionInfo {
 
     /// Replaces the value of `key`, or adds it at the end.
     void Set(const std::u16string& key, const std::u16string& value);
-    const std::u16string* Find(const std::u16string& key) const;
 };
 
 /// Reads a VS_VERSIONINFO resource; false with a message when its blocks do not nest.

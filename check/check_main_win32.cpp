@@ -12,6 +12,7 @@
 #include "check/report.h"
 #include "config/configuration_win32.h"
 #include "config/settings_store_win32.h"
+#include "core/pe_header.h"
 #include "core/text_win32.h"
 #include "core/unique_handle_win32.h"
 #include "discovery/discovery_win32.h"
@@ -46,17 +47,12 @@ bool IsConsoleExecutable(const std::wstring& path) {
                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                         0, nullptr));
     if (!file) return false;
-    unsigned char header[4096] = {};
+    std::uint8_t header[4096] = {};
     DWORD read = 0;
     if (!::ReadFile(file.get(), header, sizeof header, &read, nullptr)) return false;
-    if (read < 0x40 || header[0] != 'M' || header[1] != 'Z') return false;
-    DWORD nt = header[0x3C] | (header[0x3D] << 8) | (header[0x3E] << 16) |
-               (static_cast<DWORD>(header[0x3F]) << 24);
-    // "PE\0\0", the 20-byte file header, then the optional header with Subsystem at 68.
-    DWORD subsystem = nt + 4 + 20 + 68;
-    if (nt > read || subsystem + 2 > read) return false;
-    if (header[nt] != 'P' || header[nt + 1] != 'E' || header[nt + 2] || header[nt + 3]) return false;
-    return (header[subsystem] | (header[subsystem + 1] << 8)) == IMAGE_SUBSYSTEM_WINDOWS_CUI;
+    PeHeaders headers;
+    return ReadPeHeaders(ByteView(header, read), &headers, nullptr) &&
+           headers.subsystem == IMAGE_SUBSYSTEM_WINDOWS_CUI;
 }
 
 bool HasDecision(const std::vector<Decision>& decisions, const char* stage, const char* what) {

@@ -26,7 +26,7 @@ function(vmboot_collect_sources portable_var win32_var)
 endfunction()
 
 function(vmboot_apply_common_flags target)
-    target_compile_options(${target} PRIVATE -Wall -Wextra -Wno-unused-parameter)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow -Wno-unused-parameter)
     if(WIN32)
         target_compile_definitions(${target} PUBLIC
             UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)

@@ -80,11 +80,7 @@ std::wstring ModuleLaunchTarget(const MainModuleSetting& setting) {
     return setting.Module + L"/" + setting.Class;
 }
 
-bool IsYesFlag(std::wstring_view value) {
-    if (value.size() != 3) return false;
-    auto lower = [](wchar_t c) { return (c >= L'A' && c <= L'Z') ? wchar_t(c - L'A' + L'a') : c; };
-    return lower(value[0]) == L'y' && lower(value[1]) == L'e' && lower(value[2]) == L's';
-}
+bool IsYesFlag(std::wstring_view value) { return EqualsIgnoringAsciiCase(value, L"yes"); }
 
 std::wstring ResolvePairProductPath(std::wstring_view value, std::wstring_view launcherFolder) {
     if (value.empty()) return {};

@@ -237,9 +237,9 @@ void RememberJrePath(const Launcher& launcher, const std::wstring& folder) {
         WriteJrePath(launcher, configurationPath, value);
         if (!launcher.PairProduct.empty()) {
             // A relative name would send the profile functions to the Windows folder.
-            std::wstring folder;
-            if (!LauncherFolder(launcher, folder)) return;
-            if (auto pairFile = PairConfigurationPathFor(launcher.PairProduct, folder)) {
+            std::wstring launcherFolder;
+            if (!LauncherFolder(launcher, launcherFolder)) return;
+            if (auto pairFile = PairConfigurationPathFor(launcher.PairProduct, launcherFolder)) {
                 WriteJrePath(launcher, *pairFile, value);
             }
         }

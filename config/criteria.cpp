@@ -22,20 +22,9 @@ constexpr ProviderRow kProviderRows[] = {
     {L"any", {true, false}, {true, false}, {true, false}},
 };
 
-// Only ASCII letters occur in the provider names, so an ASCII fold is the whole comparison.
-bool EqualsIgnoringAsciiCase(std::wstring_view a, std::wstring_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        wchar_t x = a[i], y = b[i];
-        if (x >= L'A' && x <= L'Z') x = static_cast<wchar_t>(x - L'A' + L'a');
-        if (y >= L'A' && y <= L'Z') y = static_cast<wchar_t>(y - L'A' + L'a');
-        if (x != y) return false;
-    }
-    return true;
-}
-
 const ProviderRow& FindProviderRow(std::wstring_view value) {
     if (!value.empty()) {
+        // Only ASCII letters occur in the provider names: an ASCII fold is the whole comparison.
         for (const ProviderRow& row : kProviderRows) {
             if (EqualsIgnoringAsciiCase(value, row.name)) return row;
         }

@@ -27,18 +27,6 @@ bool ParseHeader(std::wstring_view line, std::wstring& name) {
 }
 }  // namespace
 
-const std::wstring* SettingsDocument::Find(std::wstring_view section, std::wstring_view key) const {
-    for (const auto& candidate : sections_) {
-        if (candidate.Name != section) continue;
-        for (const auto& pair : candidate.Pairs) {
-            if (pair.first == key) return &pair.second;
-        }
-        // Only the first section of a name counts, even when a later one has the key.
-        return nullptr;
-    }
-    return nullptr;
-}
-
 SettingsSection& SettingsDocument::AppendSection(std::wstring name) {
     sections_.push_back(SettingsSection{std::move(name), {}});
     return sections_.back();

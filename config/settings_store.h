@@ -24,12 +24,10 @@ struct SettingsSection {
     std::vector<std::pair<std::wstring, std::wstring>> Pairs;
 };
 
-/// The sections and keys of a parsed settings text (a file saved as UTF-8). Names compare
-/// exactly; duplicates stay and every lookup finds the first match.
+/// The sections and keys of a parsed settings text (a file saved as UTF-8), in file order
+/// and as written: duplicates stay, for the reader to choose.
 class SettingsDocument {
   public:
-    /// The pair's value, or null when the section or the key is missing.
-    const std::wstring* Find(std::wstring_view section, std::wstring_view key) const;
     const std::vector<SettingsSection>& Sections() const { return sections_; }
     void Clear() { sections_.clear(); }
     SettingsSection& AppendSection(std::wstring name);

@@ -51,8 +51,7 @@ void AppendCodePoint(std::wstring& out, char32_t c) {
 }
 
 wchar_t FoldCase(wchar_t c) {
-    if (c >= L'a' && c <= L'z') return static_cast<wchar_t>(c - 0x20);
-    if (c < 0x80) return c;
+    if (c < 0x80) return AsciiUpper(c);
     if ((c >= 0xE0 && c <= 0xFE && c != 0xF7) || (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) ||
         (c >= 0x430 && c <= 0x44F)) {
         return static_cast<wchar_t>(c - 0x20);

@@ -40,3 +40,20 @@ std::wstring DecimalText(Integer value) {
     if (negative) *--first = L'-';
     return std::wstring(first, end);
 }
+
+enum class HexLetters { Lower, Upper };
+
+/// The last `digits` hexadecimal digits of `value`, with zeros in front. `Char` is the
+/// string's character: wchar_t for the launcher, char16_t for resources the branding tool
+/// writes.
+template <typename Char = wchar_t>
+std::basic_string<Char> HexText(std::uint64_t value, int digits,
+                                HexLetters letters = HexLetters::Lower) {
+    const char* const symbols =
+        letters == HexLetters::Upper ? "0123456789ABCDEF" : "0123456789abcdef";
+    std::basic_string<Char> text(static_cast<std::size_t>(digits), Char('0'));
+    for (int i = digits - 1; i >= 0; --i, value >>= 4) {
+        text[static_cast<std::size_t>(i)] = static_cast<Char>(symbols[value & 0xF]);
+    }
+    return text;
+}

@@ -24,14 +24,6 @@ int ReportError(HWND owner, UINT textId, UINT captionId) {
     }
 }
 
-int ReportFormattedError(HWND owner, UINT templateId, std::wstring_view argument) {
-    try {
-        return ReportError(owner, FormatTemplate(LoadResourceText(templateId), {argument}));
-    } catch (const std::bad_alloc&) {
-        return 0;
-    }
-}
-
 std::wstring WindowsErrorMessage(UINT descriptionId, DWORD error) {
     std::wstring description = LoadResourceText(descriptionId);
     return FormatTemplate(LoadResourceText(IDS_WINDOWS_ERROR),

@@ -12,8 +12,6 @@ class Launcher;
 /// box result, 0 when nothing could be shown.
 int ReportError(HWND owner, const std::wstring& text, const std::wstring* caption = nullptr);
 int ReportError(HWND owner, UINT textId, UINT captionId = 0);
-/// Fills the template `templateId` ("%s") with one argument and shows it.
-int ReportFormattedError(HWND owner, UINT templateId, std::wstring_view argument);
 
 /// Template 202 with the description `descriptionId` and a Windows error number.
 std::wstring WindowsErrorMessage(UINT descriptionId, DWORD error);

@@ -175,3 +175,20 @@ bool IsWideSpace(wchar_t c) {
            (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
            c == 0x205F || c == 0x3000;
 }
+
+wchar_t AsciiUpper(wchar_t c) {
+    return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+}
+
+bool EqualsIgnoringAsciiCase(std::wstring_view a, std::wstring_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
+    }
+    return true;
+}
+
+bool EndsWithIgnoringAsciiCase(std::wstring_view text, std::wstring_view end) {
+    return text.size() >= end.size() &&
+           EqualsIgnoringAsciiCase(text.substr(text.size() - end.size()), end);
+}

@@ -48,3 +48,14 @@ std::wstring AnchorRelativePath(std::wstring_view path, std::wstring_view folder
 
 /// True for the characters the launcher trims as white space.
 bool IsWideSpace(wchar_t c);
+
+/// An ASCII lower-case letter as upper case; every other character unchanged. The one case
+/// fold for names that are ASCII by contract (provider names, flags, variable names), which
+/// no locale's rules may match differently.
+wchar_t AsciiUpper(wchar_t c);
+
+/// Equal but for the case of ASCII letters.
+bool EqualsIgnoringAsciiCase(std::wstring_view a, std::wstring_view b);
+
+/// True when `text` ends with `end`, ASCII letters compared without regard to case.
+bool EndsWithIgnoringAsciiCase(std::wstring_view text, std::wstring_view end);

@@ -5,7 +5,7 @@
 #include "core/launcher_win32.h"
 #include "core/resources_win32.h"
 #include "discovery/missing_runtime_dialog_win32.h"
-#include "discovery/pe_header.h"
+#include "core/pe_header.h"
 #include "discovery/runtime_report.h"
 #include "discovery/runtime_sources_win32.h"
 #include "discovery/selection.h"
@@ -19,13 +19,7 @@ namespace {
 constexpr bool kBuild64 = sizeof(void*) == 8;
 
 std::wstring MachineText(std::uint16_t machine) {
-    wchar_t text[8];
-    const wchar_t digits[] = L"0123456789ABCDEF";
-    text[0] = L'0';
-    text[1] = L'x';
-    for (int i = 0; i < 4; ++i) text[2 + i] = digits[(machine >> (12 - 4 * i)) & 0xF];
-    text[6] = 0;
-    return text;
+    return L"0x" + HexText(machine, 4, HexLetters::Upper);
 }
 
 /// The application's own runtime folder when the search could not use it: "JRE Path" when it

@@ -1,7 +1,8 @@
 #include "discovery/runtime_sources.h"
 
 #include "core/format.h"
-#include "discovery/pe_header.h"
+#include "core/path_utils.h"
+#include "core/pe_header.h"
 
 const RuntimeRegistryRoot kRuntimeRegistryRoots[7] = {
     {1, L"Software\\JavaSoft\\JDK\\", RuntimeKind::DevelopmentKit, RuntimeProvider::Sun, false,
@@ -106,8 +107,8 @@ RuntimeFolder LocateRuntimeFolder(FileProbe& files, const std::wstring& folder, 
         if (step == 2) {
             // "...\bin\": the runtime is the folder above.
             const std::size_t n = folder.size();
-            if (n < 6 || folder[n - 5] != L'\\' || (folder[n - 4] | 0x20) != L'b' ||
-                (folder[n - 3] | 0x20) != L'i' || (folder[n - 2] | 0x20) != L'n') {
+            if (n < 6 || !EndsWithIgnoringAsciiCase(std::wstring_view(folder).substr(0, n - 1),
+                                                    L"\\bin")) {
                 break;
             }
             candidate = folder.substr(0, n - 4);
@@ -266,16 +267,6 @@ std::wstring RegistryPlace(RegistryView view, const std::wstring& key, bool host
 
 std::wstring RenameViewFolders(std::wstring_view text,
                                const std::vector<std::pair<std::wstring, std::wstring>>& renames) {
-    auto same = [](std::wstring_view a, std::wstring_view b) {
-        if (a.size() != b.size()) return false;
-        for (std::size_t i = 0; i < a.size(); ++i) {
-            wchar_t x = a[i], y = b[i];
-            if (x >= L'a' && x <= L'z') x = static_cast<wchar_t>(x - L'a' + L'A');
-            if (y >= L'a' && y <= L'z') y = static_cast<wchar_t>(y - L'a' + L'A');
-            if (x != y) return false;
-        }
-        return true;
-    };
     std::wstring out;
     std::size_t pos = 0;
     while (pos < text.size()) {
@@ -287,7 +278,7 @@ std::wstring RenameViewFolders(std::wstring_view text,
         const std::wstring_view name = text.substr(open + 1, close - open - 1);
         const std::pair<std::wstring, std::wstring>* rename = nullptr;
         for (const auto& pair : renames) {
-            if (same(name, pair.first)) rename = &pair;
+            if (EqualsIgnoringAsciiCase(name, pair.first)) rename = &pair;
         }
         if (rename) {
             out += L'%' + rename->second + L'%';

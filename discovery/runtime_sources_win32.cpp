@@ -1,7 +1,7 @@
 #include "discovery/runtime_sources_win32.h"
 
 #include "core/text_win32.h"
-#include "discovery/pe_header.h"
+#include "core/pe_header.h"
 #include "core/path_utils.h"
 #include "core/path_utils_win32.h"
 

@@ -20,7 +20,6 @@ REGSAM RegistryViewAccess(RegistryView view);
 class RegistryKeyReader {
   public:
     RegistryKeyReader(const std::wstring& path, RegistryView view);
-    bool IsOpen() const { return static_cast<bool>(key_); }
     /// Subkey names in enumeration order, up to the first enumeration error.
     std::vector<std::wstring> SubkeyNames() const;
     /// A string value: the text ends at the first NUL or at the end of the data, whichever

@@ -1,7 +1,7 @@
 #include "discovery/selection.h"
 
 #include "core/format.h"
-#include "discovery/pe_header.h"
+#include "core/pe_header.h"
 #include "discovery/vendor_runtimes.h"
 
 #include <algorithm>

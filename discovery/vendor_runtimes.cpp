@@ -1,6 +1,7 @@
 #include "discovery/vendor_runtimes.h"
 
-#include "discovery/pe_header.h"
+#include "core/path_utils.h"
+#include "core/pe_header.h"
 
 const VendorRegistryRoot kVendorRegistryRoots[14] = {
     {L"Eclipse Temurin", L"Software\\Eclipse Adoptium\\JDK\\", VendorKindRule::Kit, L"Path", true,
@@ -31,17 +32,6 @@ const VendorRegistryRoot kVendorRegistryRoots[14] = {
 
 namespace {
 
-bool EndsWithIgnoringAsciiCase(std::wstring_view text, std::wstring_view end) {
-    if (text.size() < end.size()) return false;
-    text.remove_prefix(text.size() - end.size());
-    for (std::size_t i = 0; i < end.size(); ++i) {
-        wchar_t c = text[i];
-        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-        if (c != end[i]) return false;
-    }
-    return true;
-}
-
 RuntimeKind KindOf(const VendorRegistryRoot& root, const std::wstring& subkey) {
     switch (root.kind) {
         case VendorKindRule::Environment:
@@ -50,8 +40,7 @@ RuntimeKind KindOf(const VendorRegistryRoot& root, const std::wstring& subkey) {
             return EndsWithIgnoringAsciiCase(subkey, L"-jre") ? RuntimeKind::RuntimeEnvironment
                                                               : RuntimeKind::DevelopmentKit;
         case VendorKindRule::JrePrefix: {
-            const bool jre = subkey.size() >= 3 && (subkey[0] | 0x20) == L'j' &&
-                             (subkey[1] | 0x20) == L'r' && (subkey[2] | 0x20) == L'e';
+            const bool jre = EqualsIgnoringAsciiCase(std::wstring_view(subkey).substr(0, 3), L"jre");
             return jre ? RuntimeKind::RuntimeEnvironment : RuntimeKind::DevelopmentKit;
         }
         case VendorKindRule::Kit:

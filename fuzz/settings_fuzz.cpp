@@ -10,16 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SettingsDocument document;
     ParseSettingsText(document, text);
     for (const auto& section : document.Sections()) {
-        // Only the first section of a name answers, and it answers for every key it holds.
-        const SettingsSection* first = nullptr;
-        for (const auto& candidate : document.Sections()) {
-            if (candidate.Name == section.Name) {
-                first = &candidate;
-                break;
-            }
-        }
         for (const auto& pair : section.Pairs) {
-            if (first == &section && !document.Find(section.Name, pair.first)) std::abort();
             LayeredValue layered = CombineLayers(L"", pair.second);
             if (layered.Value.size() < pair.second.size()) std::abort();
         }

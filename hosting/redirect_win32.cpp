@@ -4,10 +4,10 @@
 
 #include <cstdio>
 #include <cstring>
-#include <cwctype>
 #include <optional>
 
 #include "core/launcher_win32.h"
+#include "core/pe_header.h"
 #include "core/text_win32.h"
 #include "hosting/java_strings_win32.h"
 #include "hosting/local_ref.h"
@@ -173,25 +173,25 @@ int CRuntimeStandardStream(const void* stream) {
 bool WriteToVmStream(void* stream, std::string_view text) {
     // The VM library's own runtime, from its imports: a FILE record of one C runtime means
     // nothing to another.
-    auto base = reinterpret_cast<const BYTE*>(::GetModuleHandleW(L"jvm.dll"));
+    auto base = reinterpret_cast<const std::uint8_t*>(::GetModuleHandleW(L"jvm.dll"));
     if (!base) return false;
-    auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
-        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    // The loader maps the headers into pages of their own, ahead of the first section.
+    MEMORY_BASIC_INFORMATION headerPages{};
+    if (!::VirtualQuery(base, &headerPages, sizeof headerPages)) return false;
+    const ByteView mapped(base, headerPages.RegionSize);
+    PeHeaders headers;
+    if (!ReadPeHeaders(mapped, &headers, nullptr)) return false;
+    const std::uint32_t imports = headers.DirectoryRva(mapped, kDirectoryImport);
     HMODULE runtime = nullptr;
-    for (auto entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
-         imports.VirtualAddress && entry->Name && !runtime; ++entry) {
+    for (auto entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports);
+         imports && entry->Name && !runtime; ++entry) {
         std::string_view name(reinterpret_cast<const char*>(base + entry->Name));
         if (::_strnicmp(name.data(), "api-ms-win-crt-", 15) == 0) {
             runtime = ::GetModuleHandleW(L"ucrtbase.dll");
         }
+        const std::wstring wideName = FromUtf8(name);
         for (const wchar_t* library : kCRuntimeLibraries) {
-            std::wstring_view wide(library);
-            bool same = wide.size() == name.size();
-            for (std::size_t i = 0; same && i < name.size(); ++i) {
-                same = ::towlower(static_cast<unsigned char>(name[i])) == wide[i];
-            }
-            if (same) runtime = ::GetModuleHandleW(library);
+            if (EqualsIgnoringAsciiCase(wideName, library)) runtime = ::GetModuleHandleW(library);
         }
     }
     using Fwrite = std::size_t(__cdecl*)(const void*, std::size_t, std::size_t, void*);

@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "core/format.h"
+#include "core/path_utils.h"
+
 namespace {
 
 constexpr std::uint64_t kPrime1 = 11400714785074694791ull;
@@ -113,12 +116,6 @@ std::uint64_t ContentChecksum(const unsigned char* data, std::size_t size) {
     return hash;
 }
 
-std::wstring Hex64(std::uint64_t value) {
-    std::wstring text(16, L'0');
-    for (int i = 15; i >= 0; --i, value >>= 4) text[i] = L"0123456789abcdef"[value & 0xF];
-    return text;
-}
-
 SharingOptionRole ClassifySharingOption(std::string_view option) {
     static constexpr std::string_view kTakeOver[] = {
         "-Xshare", "-XX:SharedArchiveFile", "-XX:ArchiveClassesAtExit", "-XX:+UseSharedSpaces",
@@ -149,7 +146,7 @@ bool SupportsDynamicArchive(const VersionNumber& version) {
 }
 
 std::wstring BaseArchivePrefix(std::uint64_t runtimeKey) {
-    return L"base." + Hex64(runtimeKey) + L".";
+    return L"base." + HexText(runtimeKey, 16) + L".";
 }
 
 std::wstring AppArchiveFamily(std::wstring_view stem) {
@@ -157,7 +154,7 @@ std::wstring AppArchiveFamily(std::wstring_view stem) {
 }
 
 std::wstring AppArchivePrefix(std::wstring_view stem, std::uint64_t runtimeKey, std::uint64_t key) {
-    return AppArchiveFamily(stem) + Hex64(runtimeKey) + L"." + Hex64(key) + L".";
+    return AppArchiveFamily(stem) + HexText(runtimeKey, 16) + L"." + HexText(key, 16) + L".";
 }
 
 std::wstring ArchiveStem(std::wstring_view executablePath) {
@@ -174,10 +171,8 @@ std::wstring ArchiveStem(std::wstring_view executablePath) {
     }
     // Windows paths compare without regard to case: one application, one key.
     std::wstring folded(executablePath);
-    for (wchar_t& c : folded) {
-        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
-    }
-    return stem + L"-" + Hex64(SharingKey().Add(folded).Value()).substr(0, 8);
+    for (wchar_t& c : folded) c = AsciiUpper(c);
+    return stem + L"-" + HexText(SharingKey().Add(folded).Value(), 16).substr(0, 8);
 }
 
 std::optional<std::uint64_t> ArchiveChecksum(std::wstring_view name, std::wstring_view prefix) {

@@ -31,9 +31,6 @@ class SharingKey {
 /// XXH64 with seed 0: fast enough to check a 20 MB archive on every start.
 std::uint64_t ContentChecksum(const unsigned char* data, std::size_t size);
 
-/// 16 lowercase hexadecimal digits.
-std::wstring Hex64(std::uint64_t value);
-
 /// How a VM option bears on sharing.
 enum class SharingOptionRole {
     None,

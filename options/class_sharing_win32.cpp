@@ -302,8 +302,10 @@ int RunBaseDump(const std::vector<std::wstring>& lines) {
     }
     std::optional<std::uint64_t> checksum = exitCode == 0 ? FileChecksum(temporary) : std::nullopt;
     const std::wstring marker = Cat({folder, prefix, L"failed"});
-    if (checksum && ::MoveFileExW(temporary.c_str(), Cat({folder, prefix, Hex64(*checksum), L".jsa"}).c_str(),
-                                  MOVEFILE_REPLACE_EXISTING)) {
+    if (checksum &&
+        ::MoveFileExW(temporary.c_str(),
+                      Cat({folder, prefix, HexText(*checksum, 16), L".jsa"}).c_str(),
+                      MOVEFILE_REPLACE_EXISTING)) {
         ::DeleteFileW(marker.c_str());
         return 0;
     }
@@ -544,7 +546,7 @@ void FinishClassSharingRecording() {
         DeleteArchive(recording.temporary);
         return;
     }
-    std::wstring target = recording.folder + recording.prefix + Hex64(*checksum) + L".jsa";
+    std::wstring target = recording.folder + recording.prefix + HexText(*checksum, 16) + L".jsa";
     if (!::MoveFileExW(recording.temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         DeleteArchive(recording.temporary);
         return;

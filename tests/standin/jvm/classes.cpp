@@ -59,7 +59,7 @@ Class* Vm::NewClass(const std::string& name, const std::string& super, bool thro
 }
 
 void Vm::Boot() {
-    std::lock_guard<std::recursive_mutex> guard(lock);
+    std::lock_guard<std::recursive_mutex> booting(lock);
     Class* object = NewClass("java/lang/Object", "");
     Class* klass = NewClass("java/lang/Class", "java/lang/Object");
     object->cls = klass;

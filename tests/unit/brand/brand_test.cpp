@@ -6,6 +6,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 
 #include "brand/icon_file.h"
 #include "brand/manifest.h"
@@ -168,9 +169,11 @@ void ExpectBranded(const Bytes& input, const Bytes& output, const BrandRequest& 
     ASSERT_TRUE(ParseVersionInfo(ByteView(versions.begin()->second.begin()->second.bytes), &version,
                                  &error))
         << error;
-    EXPECT_EQ(*version.Find(u"ProductName"), u"Hello \u00C4pp");
-    EXPECT_EQ(*version.Find(u"Comments"), u"branded");
-    EXPECT_EQ(version.Find(u"CompanyName"), nullptr);
+    const std::map<std::u16string, std::u16string> strings(version.strings.begin(),
+                                                           version.strings.end());
+    EXPECT_EQ(strings.at(u"ProductName"), u"Hello \u00C4pp");
+    EXPECT_EQ(strings.at(u"Comments"), u"branded");
+    EXPECT_EQ(strings.count(u"CompanyName"), 0u);
     EXPECT_EQ(version.fixed[2], 0x00020003u);
     EXPECT_EQ(version.fixed[3], 0x00040005u);
     EXPECT_EQ(version.fixed[4], 0x00020003u);

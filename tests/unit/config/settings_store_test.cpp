@@ -2,11 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include "config/utf8_settings.h"
+
 namespace {
-std::wstring Get(const SettingsDocument& document, const std::wstring& section,
-                 const std::wstring& key) {
-    const std::wstring* value = document.Find(section, key);
-    return value ? *value : L"<unchanged>";
+// Every pair as "[section] key=value", in document order.
+std::vector<std::wstring> Pairs(const SettingsDocument& document) {
+    std::vector<std::wstring> pairs;
+    for (const SettingsSection& section : document.Sections()) {
+        for (const auto& [key, value] : section.Pairs) {
+            pairs.push_back(L"[" + section.Name + L"] " + key + L"=" + value);
+        }
+    }
+    return pairs;
 }
 
 std::vector<std::wstring> Names(const SettingsDocument& document) {
@@ -30,12 +37,12 @@ TEST(ParseSettingsText, SectionsKeysAndTrimming) {
                       L"Cmd=-x \"y z\"\r\n");
     EXPECT_EQ(Names(document),
               (std::vector<std::wstring>{L"Java Runtime Environment", L"Application"}));
-    EXPECT_EQ(Get(document, L"Java Runtime Environment", L"Main Class"), L"com.example.App");
-    EXPECT_EQ(Get(document, L"Java Runtime Environment", L"Empty"), L"");
-    EXPECT_EQ(Get(document, L"Java Runtime Environment", L"a"), L"b=c");
-    EXPECT_EQ(Get(document, L"Application", L"Cmd"), L"-x \"y z\"");
-    EXPECT_EQ(Get(document, L"Java Runtime Environment", L"ignored"), L"<unchanged>");
-    EXPECT_EQ(document.Sections()[0].Pairs.size(), 3u);
+    EXPECT_EQ(Pairs(document), (std::vector<std::wstring>{
+                                   L"[Java Runtime Environment] Main Class=com.example.App",
+                                   L"[Java Runtime Environment] Empty=",
+                                   L"[Java Runtime Environment] a=b=c",
+                                   L"[Application] Cmd=-x \"y z\"",
+                               }));
 }
 
 TEST(ParseSettingsText, LineSplittingEdges) {
@@ -49,7 +56,7 @@ TEST(ParseSettingsText, LineSplittingEdges) {
     EXPECT_TRUE(document.Sections().empty());
 
     ParseSettingsText(document, L"[S]\r\nk=v\r\n");
-    EXPECT_EQ(Get(document, L"S", L"k"), L"v");
+    EXPECT_EQ(Pairs(document), std::vector<std::wstring>{L"[S] k=v"});
 
     // Parsing replaces whatever the document held.
     ParseSettingsText(document, L"[T]");
@@ -61,8 +68,7 @@ TEST(ParseSettingsText, ByteOrderMarkIsDroppedFromTheFirstLineOnly) {
     ParseSettingsText(document, L"\uFEFF[S]\r\nk=v\r\n\uFEFF[T]\r\nx=y");
     // On a later line the mark is an ordinary character, so that line is no header.
     EXPECT_EQ(Names(document), std::vector<std::wstring>{L"S"});
-    EXPECT_EQ(Get(document, L"S", L"k"), L"v");
-    EXPECT_EQ(Get(document, L"S", L"x"), L"y");
+    EXPECT_EQ(Pairs(document), (std::vector<std::wstring>{L"[S] k=v", L"[S] x=y"}));
 
     ParseSettingsText(document, L"\uFEFF");
     EXPECT_TRUE(document.Sections().empty());
@@ -95,10 +101,11 @@ TEST(ParseSettingsText, HeaderEdgeCases) {
         if (c.isHeader) {
             ASSERT_EQ(names.size(), 2u) << c.line;
             EXPECT_EQ(names[1], c.name) << c.line;
-            EXPECT_EQ(Get(document, c.name, L"k"), L"v") << c.line;
+            EXPECT_EQ(Pairs(document), std::vector<std::wstring>{L"[" + names[1] + L"] k=v"})
+                << c.line;
         } else {
             EXPECT_EQ(names, std::vector<std::wstring>{L"Before"}) << c.line;
-            EXPECT_EQ(Get(document, L"Before", L"k"), L"v") << c.line;
+            EXPECT_EQ(Pairs(document), std::vector<std::wstring>{L"[Before] k=v"}) << c.line;
         }
     }
 }
@@ -107,24 +114,15 @@ TEST(ParseSettingsText, TextAfterClosingBracketIsAKeyLineOfTheCurrentSection) {
     SettingsDocument document;
     ParseSettingsText(document, L"[S]\r\n[T] x=1\r\n");
     EXPECT_EQ(Names(document), std::vector<std::wstring>{L"S"});
-    EXPECT_EQ(Get(document, L"S", L"[T] x"), L"1");
+    EXPECT_EQ(Pairs(document), std::vector<std::wstring>{L"[S] [T] x=1"});
 }
 
-TEST(SettingsDocument, DuplicatesStayAndTheFirstMatchWins) {
+TEST(ParseSettingsText, DuplicateSectionsAndKeysStayInFileOrder) {
     SettingsDocument document;
     ParseSettingsText(document, L"[S]\r\nk=first\r\nk=second\r\n[S]\r\nk=third\r\nonly=later\r\n");
     EXPECT_EQ(Names(document), (std::vector<std::wstring>{L"S", L"S"}));
-    EXPECT_EQ(Get(document, L"S", L"k"), L"first");
-    // Keys under the second header of a name are never found.
-    EXPECT_EQ(Get(document, L"S", L"only"), L"<unchanged>");
-}
-
-TEST(SettingsDocument, NamesCompareExactly) {
-    SettingsDocument document;
-    ParseSettingsText(document, L"[Section]\r\nKey=v");
-    EXPECT_EQ(Get(document, L"section", L"Key"), L"<unchanged>");
-    EXPECT_EQ(Get(document, L"Section", L"key"), L"<unchanged>");
-    EXPECT_EQ(Get(document, L"Section", L"Key"), L"v");
+    EXPECT_EQ(Pairs(document), (std::vector<std::wstring>{L"[S] k=first", L"[S] k=second",
+                                                          L"[S] k=third", L"[S] only=later"}));
 }
 
 struct CombineCase {
@@ -159,8 +157,7 @@ TEST(ReadLayered, ReadsTheAppendSectionOnlyWhenTheFileValueIsEmpty) {
     std::vector<std::wstring> fileReads;
     LayerReader fileReader = [&](const std::wstring& s, const std::wstring& k) {
         fileReads.push_back(s);
-        const std::wstring* v = file.Find(s, k);
-        return v ? *v : std::wstring();
+        return FindProfileValue(file, s, k);
     };
 
     LayeredValue vm =

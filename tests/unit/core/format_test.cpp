@@ -24,3 +24,24 @@ TEST(DecimalText, ExtremesOfEachWidth) {
     EXPECT_EQ(DecimalText(static_cast<signed char>(-128)), L"-128");
     EXPECT_EQ(DecimalText(std::size_t{1000}), L"1000");
 }
+
+TEST(HexText, DigitsLettersAndWidth) {
+    struct Case {
+        std::uint64_t value;
+        int digits;
+        HexLetters letters;
+        const wchar_t* text;
+    } cases[] = {
+        {0, 16, HexLetters::Lower, L"0000000000000000"},
+        {UINT64_MAX, 16, HexLetters::Lower, L"ffffffffffffffff"},
+        {0x0123456789ABCDEFull, 16, HexLetters::Lower, L"0123456789abcdef"},
+        {0x8664, 4, HexLetters::Upper, L"8664"},
+        {0xAA64, 4, HexLetters::Upper, L"AA64"},
+        {0x14C, 4, HexLetters::Upper, L"014C"},
+        // Only the last digits are kept.
+        {0x12345, 4, HexLetters::Lower, L"2345"},
+        {0xF, 0, HexLetters::Lower, L""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(HexText(c.value, c.digits, c.letters), c.text) << c.text;
+    EXPECT_EQ(HexText<char16_t>(0x04B0, 4), u"04b0");
+}

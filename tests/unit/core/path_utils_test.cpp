@@ -173,3 +173,39 @@ TEST(AnchorRelativePath, OnlyRelativeNamesMoveUnderTheFolder) {
     for (const Case& c : cases) EXPECT_EQ(AnchorRelativePath(c.path, L"C:\\App"), c.expected) << c.path;
     EXPECT_EQ(AnchorRelativePath(L"out.log", L"C:\\"), L"C:\\out.log");
 }
+
+TEST(EqualsIgnoringAsciiCase, OnlyAsciiLettersFold) {
+    struct Case {
+        const wchar_t* a;
+        const wchar_t* b;
+        bool equal;
+    } cases[] = {
+        {L"favor_IBM", L"FAVOR_ibm", true},
+        {L"", L"", true},
+        {L"yes", L"ye", false},
+        {L"azAZ", L"AZaz", true},
+        // The characters beside the letters' ranges are no letters.
+        {L"@[`{", L"`{@[", false},
+        {L"@", L"`", false},
+        {L"[", L"{", false},
+        // Other scripts keep their case: no locale decides.
+        {L"\u00E4", L"\u00C4", false},
+        {L"\u0131", L"I", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(EqualsIgnoringAsciiCase(c.a, c.b), c.equal) << c.a << L"|" << c.b;
+    }
+    EXPECT_EQ(AsciiUpper(L'a'), L'A');
+    EXPECT_EQ(AsciiUpper(L'z'), L'Z');
+    EXPECT_EQ(AsciiUpper(L'`'), L'`');
+    EXPECT_EQ(AsciiUpper(L'{'), L'{');
+    EXPECT_EQ(AsciiUpper(L'\u00E4'), L'\u00E4');
+}
+
+TEST(EndsWithIgnoringAsciiCase, ComparesOnlyTheEnd) {
+    EXPECT_TRUE(EndsWithIgnoringAsciiCase(L"C:\\Java\\BIN", L"\\bin"));
+    EXPECT_TRUE(EndsWithIgnoringAsciiCase(L"-jre", L"-JRE"));
+    EXPECT_FALSE(EndsWithIgnoringAsciiCase(L"jre", L"-jre"));
+    EXPECT_FALSE(EndsWithIgnoringAsciiCase(L"1.8-jre ", L"-jre"));
+    EXPECT_TRUE(EndsWithIgnoringAsciiCase(L"x", L""));
+}

@@ -26,7 +26,9 @@ TEST(LoadVmLibraryModule, BothSearchModes) {
     for (AddDllDirectoryFunction mode : modes) {
         UniqueHModule module(LoadVmLibraryModule(library, folder, mode));
         EXPECT_TRUE(module) << (mode ? "default dirs" : "altered search path");
-        if (module) EXPECT_NE(::GetProcAddress(module.get(), "GetFileVersionInfoW"), nullptr);
+        if (module) {
+            EXPECT_NE(::GetProcAddress(module.get(), "GetFileVersionInfoW"), nullptr);
+        }
 
         ::SetLastError(0);
         UniqueHModule missing(LoadVmLibraryModule(folder + L"\\no-such-vm\\jvm.dll", folder, mode));

@@ -72,7 +72,9 @@ TEST(LauncherEntry, CurrentDirectoryLeavesTheDllSearchBeforeAnyStage) {
         launcher.DryRun = true;
         launcher.Decisions = &log;
         int code = RunLauncherEntry(launcher);
-        if (c.expected == -1) EXPECT_EQ(code, -1);
+        if (c.expected == -1) {
+            EXPECT_EQ(code, -1);
+        }
         ASSERT_TRUE(log.seen);
         EXPECT_EQ(log.dllDirectory, L"") << "at the first decision, of stage " << log.stage;
         ::DeleteFileW((folder.Path() + L"\\app.ini").c_str());
