@@ -86,6 +86,12 @@ struct MappedView {
     static Type Invalid() noexcept { return nullptr; }
     static void Close(Type view) noexcept { ::UnmapViewOfFile(view); }
 };
+/// Ownership of a mutex this thread acquired (the handle itself is owned elsewhere).
+struct MutexOwnership {
+    using Type = HANDLE;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::ReleaseMutex(h); }
+};
 struct LocalMemory {
     using Type = HLOCAL;
     static Type Invalid() noexcept { return nullptr; }
@@ -102,6 +108,8 @@ using UniqueHwnd = UniqueAny<handle_traits::Hwnd>;
 using UniqueGdiObject = UniqueAny<handle_traits::GdiObject>;
 using UniqueMemoryDc = UniqueAny<handle_traits::MemoryDc>;
 using UniqueMappedView = UniqueAny<handle_traits::MappedView>;
+/// Releases an acquired mutex; reset() releases it early.
+using UniqueMutexOwnership = UniqueAny<handle_traits::MutexOwnership>;
 /// Memory the system allocated for the caller with LocalAlloc (SIDs as text, descriptors).
 using UniqueLocalMemory = UniqueAny<handle_traits::LocalMemory>;
 

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "core/launcher_win32.h"
-#include "core/scope_exit.h"
 #include "core/unique_handle_win32.h"
 #include "instance/instance_security_win32.h"
 #include "instance/secondary_main_win32.h"
@@ -89,22 +88,19 @@ HandOverOutcome HandOver(Launcher& launcher, InstanceSession& session, int& exit
         (::GetLastError() == ERROR_ALREADY_EXISTS && !IsObjectOfUser(lock.get(), session.User))) {
         return HandOverOutcome::RunAlone;
     }
-    bool locked = false;
+    UniqueMutexOwnership held;
     {
         HANDLE waits[] = {lock.get(), primary};
         DWORD result = ::WaitForMultipleObjects(2, waits, FALSE, kHandOverLockWaitMs);
         // An abandoned lock belonged to a start that died mid hand-over; the block is ours now.
         if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED_0) {
-            locked = true;
+            held.reset(lock.get());
         } else if (result == WAIT_OBJECT_0 + 1) {
             return HandOverOutcome::StartOver;
         } else {
             return HandOverOutcome::Answered;
         }
     }
-    auto unlock = MakeScopeExit([&] {
-        if (locked) ::ReleaseMutex(lock.get());
-    });
 
     // The primary may bring its window to the front: this start was the user's last action.
     ::AllowSetForegroundWindow(session.PrimaryProcessId);
@@ -133,19 +129,18 @@ HandOverOutcome HandOver(Launcher& launcher, InstanceSession& session, int& exit
         MSG message;
         while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message == session.Message) return answer(message);
-            if (message.message == session.AckMessage && session.AckMessage != 0 && locked) {
+            if (message.message == session.AckMessage && session.AckMessage != 0 && held) {
                 if (sent < chunks) {
                     if (!postChunk()) return HandOverOutcome::StartOver;
                     acknowledgeDeadline = ::GetTickCount64() + kAcknowledgeWaitMs;
                     continue;
                 }
-                ::ReleaseMutex(lock.get());
-                locked = false;
+                held.reset();
             }
             // Any other message is discarded.
         }
         DWORD timeout = INFINITE;
-        if (locked) {
+        if (held) {
             ULONGLONG now = ::GetTickCount64();
             if (now >= acknowledgeDeadline) {
                 // The primary never took the arguments: it cannot answer this start.
