@@ -21,7 +21,6 @@ public:
         held_ = nullptr;
         if (function) function();
     }
-    bool Holds() const { return held_ != nullptr; }
 
 private:
     CloseFunction held_ = nullptr;

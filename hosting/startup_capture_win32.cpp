@@ -2,27 +2,23 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "core/format.h"
 #include "core/launcher_win32.h"
 #include "core/messages_win32.h"
 #include "core/text_win32.h"
 #include "core/unique_handle_win32.h"
+#include "core/vm_hooks_win32.h"
 #include "hosting/java_strings_win32.h"
+#include "hosting/local_ref.h"
 #include "hosting/redirect_win32.h"
 #include "options/class_sharing_win32.h"
 
 namespace {
 
-// The exit hook gets no context: the one capture of the launch is kept here.
-HANDLE g_captureRead = nullptr;
-const Launcher* g_captureOwner = nullptr;
-
-// What the VM printed while kept; its threads may print at once.
+// The most of what the VM printed that is kept.
 constexpr std::size_t kVmMessagesLimit = 64 * 1024;
-SRWLOCK g_vmMessagesLock = SRWLOCK_INIT;
-const Launcher* g_vmMessagesOwner = nullptr;
-std::string g_vmMessages;
 
 /// The message in msvcrt's formatting, up to the kept limit.
 std::string FormatVmMessage(const char* format, va_list arguments) {
@@ -48,17 +44,22 @@ std::wstring TrimmedAnsi(std::string text) {
 }
 
 /// What the pipe holds by now, without waiting for more, in the code page Java wrote it in.
-std::wstring ReadCaptured() {
+std::wstring ReadCaptured(HANDLE pipe) {
     std::string text;
     char buffer[1024];
     DWORD available = 0;
     DWORD read = 0;
-    while (::PeekNamedPipe(g_captureRead, nullptr, 0, nullptr, &available, nullptr) &&
-           available > 0 && ::ReadFile(g_captureRead, buffer, sizeof(buffer), &read, nullptr) &&
-           read > 0) {
+    while (::PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0 &&
+           ::ReadFile(pipe, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
         text.append(buffer, read);
     }
     return TrimmedAnsi(std::move(text));
+}
+
+/// The launch that keeps the VM's messages; null while none does.
+const Launcher* VmMessagesOwner() {
+    SrwExclusiveLock lock(g_vmHooks.messagesLock);
+    return g_vmHooks.messagesOwner;
 }
 
 }  // namespace
@@ -67,13 +68,12 @@ void JNICALL StartupExitHook(jint) {
     // System.exit: the VM has written the archive this start recorded, if any, and ends the
     // process when this hook returns.
     FinishClassSharingRecording();
-    ::AcquireSRWLockExclusive(&g_vmMessagesLock);
-    const Launcher* owner = g_vmMessagesOwner ? g_vmMessagesOwner : g_captureOwner;
-    ::ReleaseSRWLockExclusive(&g_vmMessagesLock);
+    const Launcher* owner = VmMessagesOwner();
+    if (!owner) owner = g_vmHooks.captureOwner;
     // The VM's own lines come first: it printed them while it was being created.
     std::wstring text = TakeVmMessages();
-    if (g_captureRead) {
-        std::wstring captured = ReadCaptured();
+    if (g_vmHooks.captureRead) {
+        std::wstring captured = ReadCaptured(g_vmHooks.captureRead.get());
         if (!text.empty() && !captured.empty()) text += L"\n";
         text += captured;
     }
@@ -82,9 +82,7 @@ void JNICALL StartupExitHook(jint) {
 
 void JNICALL StartupAbortHook() {
     NoteClassSharingStart(false);
-    ::AcquireSRWLockExclusive(&g_vmMessagesLock);
-    const Launcher* owner = g_vmMessagesOwner;
-    ::ReleaseSRWLockExclusive(&g_vmMessagesLock);
+    const Launcher* owner = VmMessagesOwner();
     std::wstring text = TakeVmMessages();
     if (owner && !text.empty()) ReportLaunchError(*owner, text);
 }
@@ -102,32 +100,34 @@ jint JNICALL VmPrintHook(FILE* stream, const char* format, va_list arguments) {
         DWORD written = 0;
         ::WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     }
-    ::AcquireSRWLockExclusive(&g_vmMessagesLock);
-    // Kept only when it had no file to go to.
-    const Launcher* owner = g_vmMessagesOwner;
-    if (owner && (output ? owner->OutputFile : owner->ErrorFile).empty()) {
-        std::size_t room = kVmMessagesLimit - std::min(kVmMessagesLimit, g_vmMessages.size());
-        g_vmMessages.append(text, 0, room);
+    {
+        SrwExclusiveLock lock(g_vmHooks.messagesLock);
+        // Kept only when it had no file to go to.
+        const Launcher* owner = g_vmHooks.messagesOwner;
+        if (owner && (output ? owner->OutputFile : owner->ErrorFile).empty()) {
+            std::string& kept = g_vmHooks.messages;
+            std::size_t room = kVmMessagesLimit - std::min(kVmMessagesLimit, kept.size());
+            kept.append(text, 0, room);
+        }
     }
-    ::ReleaseSRWLockExclusive(&g_vmMessagesLock);
     return static_cast<jint>(text.size());
 }
 
 void KeepVmMessages(const Launcher& launcher) {
     // At a console the messages already have a reader.
     if (launcher.Console || launcher.DryRun) return;
-    ::AcquireSRWLockExclusive(&g_vmMessagesLock);
-    g_vmMessagesOwner = &launcher;
-    g_vmMessages.clear();
-    ::ReleaseSRWLockExclusive(&g_vmMessagesLock);
+    SrwExclusiveLock lock(g_vmHooks.messagesLock);
+    g_vmHooks.messagesOwner = &launcher;
+    g_vmHooks.messages.clear();
 }
 
 std::wstring TakeVmMessages() {
     std::string text;
-    ::AcquireSRWLockExclusive(&g_vmMessagesLock);
-    g_vmMessagesOwner = nullptr;
-    text.swap(g_vmMessages);
-    ::ReleaseSRWLockExclusive(&g_vmMessagesLock);
+    {
+        SrwExclusiveLock lock(g_vmHooks.messagesLock);
+        g_vmHooks.messagesOwner = nullptr;
+        text.swap(g_vmHooks.messages);
+    }
     return TrimmedAnsi(std::move(text));
 }
 
@@ -138,13 +138,10 @@ SystemErrCapture::SystemErrCapture(const Launcher& launcher, JNIEnv* env) : env_
     // never waits for the reader.
     std::wstring name =
         L"\\\\.\\pipe\\vmboot-" + DecimalText(static_cast<std::size_t>(::GetCurrentProcessId())) + L"-stderr";
-    UniqueHandle pipe(::CreateNamedPipeW(name.c_str(), PIPE_ACCESS_INBOUND,
-                                         PIPE_TYPE_BYTE | PIPE_READMODE_BYTE, 1, 0, 1 << 20, 0,
-                                         nullptr));
-    if (pipe.get() == INVALID_HANDLE_VALUE || !pipe || env->PushLocalFrame(8) != JNI_OK) {
-        if (pipe.get() == INVALID_HANDLE_VALUE) pipe.release();
-        return;
-    }
+    UniqueFileHandle pipe(::CreateNamedPipeW(name.c_str(), PIPE_ACCESS_INBOUND,
+                                             PIPE_TYPE_BYTE | PIPE_READMODE_BYTE, 1, 0, 1 << 20,
+                                             0, nullptr));
+    if (!pipe || env->PushLocalFrame(8) != JNI_OK) return;
     // One local frame holds every reference made here.
     jclass system = env->FindClass("java/lang/System");
     jclass printClass = system ? env->FindClass("java/io/PrintStream") : nullptr;
@@ -159,12 +156,12 @@ SystemErrCapture::SystemErrCapture(const Launcher& launcher, JNIEnv* env) : env_
     jobject original = print ? env->GetStaticObjectField(system, err) : nullptr;
     if (original) env->CallStaticVoidMethod(system, setErr, print);
     if (original && !env->ExceptionCheck()) {
-        original_ = env->NewGlobalRef(original);
-        capture_ = env->NewGlobalRef(print);
-        system_ = static_cast<jclass>(env->NewGlobalRef(system));
+        original_ = GlobalRef<jobject>(env, original);
+        capture_ = GlobalRef<jobject>(env, print);
+        system_ = GlobalRef<jclass>(env, system);
         setErr_ = setErr;
-        g_captureOwner = &launcher;
-        g_captureRead = pipe.release();
+        g_vmHooks.captureOwner = &launcher;
+        g_vmHooks.captureRead = std::move(pipe);
     }
     // Without a capture the launch goes on as before.
     env->ExceptionClear();
@@ -175,22 +172,15 @@ SystemErrCapture::~SystemErrCapture() {
     if (!original_) return;
     JNIEnv* env = env_;
     // What the loading left pending is set aside and restored.
-    jthrowable pending = env->ExceptionOccurred();
+    LocalRef<jthrowable> pending(env, env->ExceptionOccurred());
     env->ExceptionClear();
-    env->CallStaticVoidMethod(system_, setErr_, original_);
+    env->CallStaticVoidMethod(system_.get(), setErr_, original_.get());
     env->ExceptionClear();
-    jclass printClass = env->GetObjectClass(capture_);
-    jmethodID close = printClass ? env->GetMethodID(printClass, "close", "()V") : nullptr;
-    if (close) env->CallVoidMethod(capture_, close);
+    LocalRef<jclass> printClass(env, env->GetObjectClass(capture_.get()));
+    jmethodID close = printClass ? env->GetMethodID(printClass.get(), "close", "()V") : nullptr;
+    if (close) env->CallVoidMethod(capture_.get(), close);
     env->ExceptionClear();
-    UniqueHandle pipe(g_captureRead);
-    g_captureRead = nullptr;
-    env->DeleteLocalRef(printClass);
-    env->DeleteGlobalRef(system_);
-    env->DeleteGlobalRef(capture_);
-    env->DeleteGlobalRef(original_);
-    if (pending) {
-        env->Throw(pending);
-        env->DeleteLocalRef(pending);
-    }
+    g_vmHooks.captureRead.reset();
+    // The references go with their owners, which JNI allows with the exception pending.
+    if (pending) env->Throw(pending.get());
 }

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <string>
 
+#include "hosting/global_ref.h"
+
 class Launcher;
 
 /// While it lives (windowed build without an "Error File"), System.err writes into a pipe:
@@ -23,9 +25,9 @@ class SystemErrCapture {
 
   private:
     JNIEnv* env_;
-    jobject original_ = nullptr;
-    jobject capture_ = nullptr;
-    jclass system_ = nullptr;
+    GlobalRef<jobject> original_;
+    GlobalRef<jobject> capture_;
+    GlobalRef<jclass> system_;
     jmethodID setErr_ = nullptr;
 };
 

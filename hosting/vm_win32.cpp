@@ -11,6 +11,7 @@
 #include "core/resources_win32.h"
 #include "core/scope_exit.h"
 #include "core/text_win32.h"
+#include "core/vm_hooks_win32.h"
 #include "hosting/exception_dialog_win32.h"
 #include "hosting/java_strings_win32.h"
 #include "hosting/jni_init_args.h"
@@ -179,16 +180,13 @@ bool DispatchToUncaughtHandler(JNIEnv* env, jthrowable uncaught) {
     return true;
 }
 
-// A console control handler receives no context: the VM it ends is kept here, set once.
-std::atomic<JavaVM*> g_consoleVm{nullptr};
-
 /// Closing the console (or shutting down) ends the process as soon as a handler returns, so
 /// the VM's own handler, which only raises a signal, leaves its shutdown hooks no time.
 /// Called before the VM's handler; System.exit runs the hooks and does not return. Ctrl+C
 /// and Ctrl+Break stay with the VM.
 BOOL WINAPI ConsoleCloseHandler(DWORD event) {
     if (event != CTRL_CLOSE_EVENT && event != CTRL_SHUTDOWN_EVENT) return FALSE;
-    JavaVM* vm = g_consoleVm.load();
+    JavaVM* vm = g_vmHooks.consoleVm.load();
     JNIEnv* env = nullptr;
     if (!vm || vm->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr) != JNI_OK)
         return FALSE;
@@ -202,10 +200,9 @@ BOOL WINAPI ConsoleCloseHandler(DWORD event) {
 
 void InstallConsoleCloseHandler(JavaVM* vm) {
     JavaVM* none = nullptr;
-    if (g_consoleVm.compare_exchange_strong(none, vm)) {
+    if (g_vmHooks.consoleVm.compare_exchange_strong(none, vm)) {
         ::SetConsoleCtrlHandler(ConsoleCloseHandler, TRUE);
     }
-
 }
 
 /// The main thread as a Java object, for hand-over workers that wait until main runs.
@@ -473,5 +470,5 @@ void DestroyVm(Launcher& launcher) {
     FinishClassSharingRecording();
     // A console closed from now on has no VM to wait for.
     JavaVM* destroyed = vm;
-    g_consoleVm.compare_exchange_strong(destroyed, nullptr);
+    g_vmHooks.consoleVm.compare_exchange_strong(destroyed, nullptr);
 }

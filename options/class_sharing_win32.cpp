@@ -4,7 +4,6 @@
 
 #include <jni.h>
 
-#include <atomic>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +13,7 @@
 #include "core/launcher_win32.h"
 #include "core/text_win32.h"
 #include "core/unique_handle_win32.h"
+#include "core/vm_hooks_win32.h"
 #include "discovery/runtime_sources.h"
 #include "discovery/runtime_sources_win32.h"
 #include "options/class_sharing.h"
@@ -228,22 +228,11 @@ const wchar_t* StartBaseArchiveDump(const Launcher& launcher, const std::wstring
     return L"being made now by a hidden process";
 }
 
-/// The archive a start records: where the VM writes it and where it goes when complete.
-/// Allocated once and never freed: the VM's exit hook may read it while the process ends.
-struct Recording {
-    std::wstring folder;
-    std::wstring temporary;
-    std::wstring prefix;
-    std::wstring family;
-};
-Recording* g_recording = nullptr;
-std::atomic<bool> g_recordingOpen{false};
-
 /// After an archive is in place: the application's other archives and marks (other settings,
 /// other runtimes), temporary files of ended starts, and base archives that no application
 /// archive uses are removed, so that the folder holds one archive per application and the
 /// runtimes in use.
-void RemoveOutdated(const Recording& recording, const std::wstring& kept) {
+void RemoveOutdated(const ClassSharingRecording& recording, const std::wstring& kept) {
     const ULONGLONG now = Now();
     std::vector<std::wstring> names = ListFiles(recording.folder, L"*");
     std::wstring usedRuntimes;
@@ -525,22 +514,26 @@ void PrepareClassSharing(Launcher& launcher) {
                   {"archive", prefix + L"<checksum>.jsa"},
                   {"replaces", damaged.empty() ? L"nothing" : damaged}});
     if (launcher.DryRun) return;
-    g_recording = new Recording{folder, folder + name, prefix, AppArchiveFamily(stem)};
-    g_recordingOpen.store(true);
+    // Kept where the VM's exit and abort hooks find it.
+    g_vmHooks.recording = {folder, folder + name, prefix, AppArchiveFamily(stem)};
+    g_vmHooks.recordingOpen.store(true);
 }
 
 void NoteClassSharingStart(bool started) {
-    static std::atomic<bool> decided{false};
-    if (decided.exchange(true) || started || !g_recordingOpen.exchange(false)) return;
+    if (g_vmHooks.recordingStartNoted.exchange(true) || started ||
+        !g_vmHooks.recordingOpen.exchange(false)) {
+        return;
+    }
+    const ClassSharingRecording& recording = g_vmHooks.recording;
     // Marked, so that the next start runs without recording instead of failing the same way.
-    UniqueFileHandle mark(::CreateFileW(Cat({g_recording->folder, g_recording->prefix, L"refused"}).c_str(),
+    UniqueFileHandle mark(::CreateFileW(Cat({recording.folder, recording.prefix, L"refused"}).c_str(),
                                         GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    DeleteArchive(g_recording->temporary);
+    DeleteArchive(recording.temporary);
 }
 
 void FinishClassSharingRecording() {
-    if (!g_recordingOpen.exchange(false)) return;
-    const Recording& recording = *g_recording;
+    if (!g_vmHooks.recordingOpen.exchange(false)) return;
+    const ClassSharingRecording& recording = g_vmHooks.recording;
     std::optional<std::uint64_t> checksum = FileChecksum(recording.temporary);
     if (!checksum) {
         DeleteArchive(recording.temporary);

@@ -2,7 +2,7 @@
 
 #include <climits>
 
-#include "core/scope_exit.h"
+#include "core/unique_handle_win32.h"
 #include "splash/splash_settings.h"
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
@@ -17,8 +17,7 @@ ATOM RegisterSplashClass(WNDPROC procedure, bool shadow) {
     // A slim lock needs no run-time initialisation and no threading library.
     static SRWLOCK lock = SRWLOCK_INIT;
     static ATOM atom = 0;
-    ::AcquireSRWLockExclusive(&lock);
-    auto unlock = MakeScopeExit([] { ::ReleaseSRWLockExclusive(&lock); });
+    SrwExclusiveLock guard(lock);
     if (atom != 0) return atom;
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof(windowClass);

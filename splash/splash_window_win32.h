@@ -27,8 +27,6 @@ class SplashWindow {
 
     /// The popup, or null before it is created and after it is destroyed.
     HWND Handle() const { return window_.get(); }
-    HBITMAP Bitmap() const { return static_cast<HBITMAP>(bitmap_.get()); }
-    SIZE BitmapSize() const { return bitmapSize_; }
 
     /// Renders the image (scaled to the rectangle, high-quality bicubic) into a new screen-
     /// compatible bitmap, replacing the previous one. False, and no bitmap, when the bitmap

@@ -27,8 +27,6 @@ class DialogResizer {
     /// `sizeType` and the new client size as WM_SIZE gives them.
     void OnSize(WPARAM sizeType, int clientWidth, int clientHeight);
 
-    bool HasGrip() const { return grip_ != nullptr; }
-
   private:
     struct Record {
         int controlId;

@@ -104,7 +104,6 @@ HyperlinkLabel::~HyperlinkLabel() {
     }
     if (!::IsWindow(tooltip_.get())) tooltip_.release();
     tooltip_.reset();
-    ReleaseFonts();
 }
 
 bool HyperlinkLabel::Attach(HWND control, const std::wstring& target, HFONT normalFont) {
@@ -130,8 +129,8 @@ bool HyperlinkLabel::Attach(HWND control, const std::wstring& target, HFONT norm
             LOGFONTW iconTitle{};
             if (::SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof(iconTitle), &iconTitle,
                                         0)) {
-                normalFont_ = ::CreateFontIndirectW(&iconTitle);
-                ownsNormalFont_ = normalFont_ != nullptr;
+                ownedNormalFont_.reset(::CreateFontIndirectW(&iconTitle));
+                normalFont_ = static_cast<HFONT>(ownedNormalFont_.get());
             }
         }
         ReplaceLinkFont();
@@ -179,24 +178,19 @@ bool HyperlinkLabel::Attach(HWND control, const std::wstring& target, HFONT norm
 }
 
 void HyperlinkLabel::ReplaceLinkFont() {
-    if (ownsLinkFont_ && linkFont_) ::DeleteObject(linkFont_);
-    linkFont_ = nullptr;
-    ownsLinkFont_ = false;
+    linkFont_.reset();
     HGDIOBJ base = normalFont_ ? static_cast<HGDIOBJ>(normalFont_) : ::GetStockObject(SYSTEM_FONT);
     LOGFONTW font{};
     if (::GetObjectW(base, sizeof(font), &font)) {
         font.lfUnderline = TRUE;
-        linkFont_ = ::CreateFontIndirectW(&font);
-        ownsLinkFont_ = linkFont_ != nullptr;
+        linkFont_.reset(::CreateFontIndirectW(&font));
     }
 }
 
 void HyperlinkLabel::ReleaseFonts() {
-    if (ownsLinkFont_ && linkFont_) ::DeleteObject(linkFont_);
-    if (ownsNormalFont_ && normalFont_) ::DeleteObject(normalFont_);
-    linkFont_ = nullptr;
+    linkFont_.reset();
     normalFont_ = nullptr;
-    ownsLinkFont_ = ownsNormalFont_ = false;
+    ownedNormalFont_.reset();
 }
 
 UINT HyperlinkLabel::AlignmentFlags() const {
@@ -211,7 +205,7 @@ void HyperlinkLabel::ComputeTextRect() {
     ::GetClientRect(control_, &client);
     textRect_ = client;
     if (HDC dc = ::GetDC(control_)) {
-        HGDIOBJ old = linkFont_ ? ::SelectObject(dc, linkFont_) : nullptr;
+        HGDIOBJ old = linkFont_ ? ::SelectObject(dc, linkFont_.get()) : nullptr;
         RECT measured = client;
         UINT align = AlignmentFlags();
         ::DrawTextW(dc, label_.c_str(), static_cast<int>(label_.size()), &measured,
@@ -262,7 +256,7 @@ void HyperlinkLabel::Paint(HDC dc) {
     if (!drawText_) return;
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, TextColour());
-    HGDIOBJ old = linkFont_ ? ::SelectObject(dc, linkFont_) : nullptr;
+    HGDIOBJ old = linkFont_ ? ::SelectObject(dc, linkFont_.get()) : nullptr;
     ::DrawTextW(dc, label_.c_str(), static_cast<int>(label_.size()), &client,
                 AlignmentFlags() | DT_WORDBREAK);
     if (old) ::SelectObject(dc, old);
@@ -349,10 +343,10 @@ LRESULT HyperlinkLabel::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             ::InvalidateRect(window, nullptr, TRUE);
             break;
         case WM_SETFONT: {
-            if (ownsNormalFont_ && normalFont_) ::DeleteObject(normalFont_);
+            // The dialog's font from now on, borrowed.
+            ownedNormalFont_.reset();
             normalFont_ = reinterpret_cast<HFONT>(wParam);
-            ownsNormalFont_ = false;
-            if (ownsLinkFont_ || !linkFont_) ReplaceLinkFont();
+            ReplaceLinkFont();
             ComputeTextRect();
             ::InvalidateRect(window, nullptr, TRUE);
             if (LOWORD(lParam)) ::UpdateWindow(window);

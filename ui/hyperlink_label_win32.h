@@ -35,16 +35,9 @@ class HyperlinkLabel {
     bool Attach(HWND control, const std::wstring& target = {}, HFONT normalFont = nullptr);
 
     void SetOpener(Opener opener) { opener_ = std::move(opener); }
-    void SetColours(const LinkColours& colours) { colours_ = colours; }
 
-    bool Visited() const { return visited_; }
-    const LinkColours& Colours() const { return colours_; }
     /// The current text colour: grey when disabled, else visited or link colour.
     COLORREF TextColour() const;
-    /// Where the text is drawn, in client coordinates.
-    RECT TextRect() const { return textRect_; }
-    HWND Tooltip() const { return tooltip_.get(); }
-    const std::wstring& Target() const { return target_; }
 
     /// Opens the target; on success marks the link visited and repaints it.
     void Open();
@@ -64,10 +57,11 @@ class HyperlinkLabel {
     std::wstring label_;
     std::wstring target_;
     HCURSOR hand_ = nullptr;
+    /// The text's font: the dialog's (borrowed) or ownedNormalFont_.
     HFONT normalFont_ = nullptr;
-    HFONT linkFont_ = nullptr;
-    bool ownsNormalFont_ = false;
-    bool ownsLinkFont_ = false;
+    UniqueGdiObject ownedNormalFont_;
+    /// normalFont_ underlined.
+    UniqueGdiObject linkFont_;
     UniqueHwnd tooltip_;
     RECT textRect_{};
     LinkColours colours_;
