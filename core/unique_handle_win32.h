@@ -119,6 +119,55 @@ Fn GetProcAddressAs(HMODULE module, const char* name) noexcept {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
 }
 
+/// A window's device context (GetDC), given back with ReleaseDC; null window: the screen.
+class WindowDc {
+public:
+    explicit WindowDc(HWND window) noexcept : window_(window), dc_(::GetDC(window)) {}
+    ~WindowDc() {
+        if (dc_) ::ReleaseDC(window_, dc_);
+    }
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    HDC get() const noexcept { return dc_; }
+    explicit operator bool() const noexcept { return dc_ != nullptr; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
+
+/// The painting context of WM_PAINT: BeginPaint now, EndPaint when the scope ends.
+class PaintDc {
+public:
+    explicit PaintDc(HWND window) noexcept : window_(window), dc_(::BeginPaint(window, &paint_)) {}
+    ~PaintDc() { ::EndPaint(window_, &paint_); }
+    PaintDc(const PaintDc&) = delete;
+    PaintDc& operator=(const PaintDc&) = delete;
+    HDC get() const noexcept { return dc_; }
+
+private:
+    HWND window_;
+    PAINTSTRUCT paint_{};
+    HDC dc_;
+};
+
+/// Selects an object into a device context and selects the previous one back at scope end;
+/// a null object or context selects nothing.
+class SelectedObject {
+public:
+    SelectedObject(HDC dc, HGDIOBJ object) noexcept
+        : dc_(dc), previous_(dc && object ? ::SelectObject(dc, object) : nullptr) {}
+    ~SelectedObject() {
+        if (previous_) ::SelectObject(dc_, previous_);
+    }
+    SelectedObject(const SelectedObject&) = delete;
+    SelectedObject& operator=(const SelectedObject&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};
+
 /// Holds an SRW lock exclusively for the life of the guard.
 class SrwExclusiveLock {
 public:

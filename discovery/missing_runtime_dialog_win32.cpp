@@ -225,14 +225,14 @@ int GrowToFitText(HWND dialog, int textId, const std::wstring& text) {
     if (!control) return 0;
     RECT bounds = ClientRectOf(dialog, control);
     RECT measured{0, 0, bounds.right - bounds.left, 0};
-    HDC dc = ::GetDC(control);
-    if (!dc) return 0;
-    HGDIOBJ old =
-        ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(control, WM_GETFONT, 0, 0)));
-    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &measured,
-                DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL);
-    ::SelectObject(dc, old);
-    ::ReleaseDC(control, dc);
+    {
+        WindowDc dc(control);
+        if (!dc) return 0;
+        SelectedObject font(dc.get(), reinterpret_cast<HGDIOBJ>(
+                                          ::SendMessageW(control, WM_GETFONT, 0, 0)));
+        ::DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &measured,
+                    DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL);
+    }
     const int growth = measured.bottom - (bounds.bottom - bounds.top);
     if (growth <= 0) return 0;
 

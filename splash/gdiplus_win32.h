@@ -44,6 +44,31 @@ using DisposeImageFunction = Status(WINAPI*)(Image*);
 
 }  // namespace gdiplus
 
+/// Owns one GDI+ object and frees it with the flat API's function for its kind.
+template <typename T>
+class GdiPlusObject {
+  public:
+    using FreeFunction = gdiplus::Status(WINAPI*)(T*);
+    explicit GdiPlusObject(FreeFunction free) noexcept : free_(free) {}
+    ~GdiPlusObject() {
+        if (object_) free_(object_);
+    }
+    GdiPlusObject(const GdiPlusObject&) = delete;
+    GdiPlusObject& operator=(const GdiPlusObject&) = delete;
+    T* get() const noexcept { return object_; }
+    explicit operator bool() const noexcept { return object_ != nullptr; }
+    /// Frees the current object and returns the address for a Create call to fill.
+    T** put() noexcept {
+        if (object_) free_(object_);
+        object_ = nullptr;
+        return &object_;
+    }
+
+  private:
+    FreeFunction free_;
+    T* object_ = nullptr;
+};
+
 /// The process-wide GDI+ start-up: started on first use, shut down at process exit.
 class GdiPlusSession {
   public:

@@ -45,24 +45,23 @@ struct ImageSize {
 ImageSize LoadAndRender(SplashWindow& splash, const std::wstring& imagePath) {
     const GdiPlusSession* gdiPlus = GdiPlusSession::Get();
     if (!gdiPlus) return {};
-    gdiplus::Image* image = nullptr;
+    GdiPlusObject<gdiplus::Image> image(gdiPlus->DisposeImage);
     // The path exactly as configured: a relative one is resolved against the current folder.
-    if (gdiPlus->CreateBitmapFromFile(imagePath.c_str(), &image) != gdiplus::kOk || !image) {
+    if (gdiPlus->CreateBitmapFromFile(imagePath.c_str(), image.put()) != gdiplus::kOk || !image) {
         return {};
     }
     UINT width = 0;
     UINT height = 0;
     ImageSize size;
-    if (gdiPlus->GetImageWidth(image, &width) == gdiplus::kOk &&
-        gdiPlus->GetImageHeight(image, &height) == gdiplus::kOk && width <= INT_MAX &&
+    if (gdiPlus->GetImageWidth(image.get(), &width) == gdiplus::kOk &&
+        gdiPlus->GetImageHeight(image.get(), &height) == gdiplus::kOk && width <= INT_MAX &&
         height <= INT_MAX) {
         RECT rectangle{0, 0, static_cast<LONG>(width), static_cast<LONG>(height)};
         // A window without a picture would show whatever lay below it; none is shown then.
-        if (splash.RenderImageToBitmap(*gdiPlus, image, rectangle)) {
+        if (splash.RenderImageToBitmap(*gdiPlus, image.get(), rectangle)) {
             size = {static_cast<int>(width), static_cast<int>(height)};
         }
     }
-    gdiPlus->DisposeImage(image);
     return size;
 }
 
@@ -76,33 +75,37 @@ bool SplashWindow::RenderImageToBitmap(const GdiPlusSession& gdiPlus, gdiplus::I
     int height = rectangle.bottom - rectangle.top;
     if (width <= 0 || height <= 0) return false;
 
-    HDC screen = ::GetDC(nullptr);
-    if (!screen) return false;
-    UniqueGdiObject bitmap(::CreateCompatibleBitmap(screen, width, height));
-    UniqueMemoryDc memory(::CreateCompatibleDC(screen));
-    ::ReleaseDC(nullptr, screen);
+    UniqueGdiObject bitmap;
+    UniqueMemoryDc memory;
+    {
+        WindowDc screen(nullptr);
+        if (!screen) return false;
+        bitmap.reset(::CreateCompatibleBitmap(screen.get(), width, height));
+        memory.reset(::CreateCompatibleDC(screen.get()));
+    }
     if (!bitmap || !memory) return false;
 
-    HGDIOBJ previous = ::SelectObject(memory.get(), bitmap.get());
     bool drawn = false;
-    gdiplus::Graphics* graphics = nullptr;
-    if (gdiPlus.CreateFromHdc(memory.get(), &graphics) == gdiplus::kOk && graphics) {
-        gdiPlus.SetInterpolationMode(graphics, gdiplus::kInterpolationHighQualityBicubic);
-        gdiplus::ImageAttributes* attributes = nullptr;
-        if (gdiPlus.CreateImageAttributes(&attributes) == gdiplus::kOk && attributes) {
-            // Flipped tiling keeps the bicubic filter from pulling a dark seam in at the
-            // image's edges.
-            gdiPlus.SetImageAttributesWrapMode(attributes, gdiplus::kWrapModeTileFlipXY,
-                                               gdiplus::kOpaqueBlack, FALSE);
-            drawn = gdiPlus.DrawImageRectRectI(graphics, image, rectangle.left, rectangle.top,
-                                               width, height, rectangle.left, rectangle.top, width,
-                                               height, gdiplus::kUnitPixel, attributes, nullptr,
-                                               nullptr) == gdiplus::kOk;
-            gdiPlus.DisposeImageAttributes(attributes);
+    {
+        SelectedObject selected(memory.get(), bitmap.get());
+        GdiPlusObject<gdiplus::Graphics> graphics(gdiPlus.DeleteGraphics);
+        if (gdiPlus.CreateFromHdc(memory.get(), graphics.put()) == gdiplus::kOk && graphics) {
+            gdiPlus.SetInterpolationMode(graphics.get(),
+                                         gdiplus::kInterpolationHighQualityBicubic);
+            GdiPlusObject<gdiplus::ImageAttributes> attributes(gdiPlus.DisposeImageAttributes);
+            if (gdiPlus.CreateImageAttributes(attributes.put()) == gdiplus::kOk && attributes) {
+                // Flipped tiling keeps the bicubic filter from pulling a dark seam in at the
+                // image's edges.
+                gdiPlus.SetImageAttributesWrapMode(attributes.get(), gdiplus::kWrapModeTileFlipXY,
+                                                   gdiplus::kOpaqueBlack, FALSE);
+                drawn = gdiPlus.DrawImageRectRectI(graphics.get(), image, rectangle.left,
+                                                   rectangle.top, width, height, rectangle.left,
+                                                   rectangle.top, width, height,
+                                                   gdiplus::kUnitPixel, attributes.get(), nullptr,
+                                                   nullptr) == gdiplus::kOk;
+            }
         }
-        gdiPlus.DeleteGraphics(graphics);
     }
-    ::SelectObject(memory.get(), previous);
     if (!drawn) return false;
     bitmap_ = std::move(bitmap);
     bitmapSize_ = {width, height};
@@ -148,17 +151,13 @@ LRESULT CALLBACK SplashWindow::WindowProcedure(HWND window, UINT message, WPARAM
 }
 
 void SplashWindow::Paint() {
-    PAINTSTRUCT paint;
-    HDC target = ::BeginPaint(window_.get(), &paint);
-    if (target && bitmap_) {
-        UniqueMemoryDc memory(::CreateCompatibleDC(target));
-        if (memory) {
-            HGDIOBJ previous = ::SelectObject(memory.get(), bitmap_.get());
-            ::BitBlt(target, 0, 0, bitmapSize_.cx, bitmapSize_.cy, memory.get(), 0, 0, SRCCOPY);
-            ::SelectObject(memory.get(), previous);
-        }
-    }
-    ::EndPaint(window_.get(), &paint);
+    PaintDc paint(window_.get());
+    HDC target = paint.get();
+    if (!target || !bitmap_) return;
+    UniqueMemoryDc memory(::CreateCompatibleDC(target));
+    if (!memory) return;
+    SelectedObject selected(memory.get(), bitmap_.get());
+    ::BitBlt(target, 0, 0, bitmapSize_.cx, bitmapSize_.cy, memory.get(), 0, 0, SRCCOPY);
 }
 
 void SplashWindow::Detach() {

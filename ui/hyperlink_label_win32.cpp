@@ -204,8 +204,9 @@ void HyperlinkLabel::ComputeTextRect() {
     RECT client{};
     ::GetClientRect(control_, &client);
     textRect_ = client;
-    if (HDC dc = ::GetDC(control_)) {
-        HGDIOBJ old = linkFont_ ? ::SelectObject(dc, linkFont_.get()) : nullptr;
+    if (WindowDc windowDc(control_); windowDc) {
+        HDC dc = windowDc.get();
+        SelectedObject font(dc, linkFont_.get());
         RECT measured = client;
         UINT align = AlignmentFlags();
         ::DrawTextW(dc, label_.c_str(), static_cast<int>(label_.size()), &measured,
@@ -216,8 +217,6 @@ void HyperlinkLabel::ComputeTextRect() {
         if (align == DT_RIGHT) offset = (client.right - client.left) - width;
         textRect_ = {client.left + offset, client.top, client.left + offset + width,
                      measured.bottom};
-        if (old) ::SelectObject(dc, old);
-        ::ReleaseDC(control_, dc);
     }
     if (tooltip_) {
         TTTOOLINFOW tool{};
@@ -256,10 +255,11 @@ void HyperlinkLabel::Paint(HDC dc) {
     if (!drawText_) return;
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, TextColour());
-    HGDIOBJ old = linkFont_ ? ::SelectObject(dc, linkFont_.get()) : nullptr;
-    ::DrawTextW(dc, label_.c_str(), static_cast<int>(label_.size()), &client,
-                AlignmentFlags() | DT_WORDBREAK);
-    if (old) ::SelectObject(dc, old);
+    {
+        SelectedObject font(dc, linkFont_.get());
+        ::DrawTextW(dc, label_.c_str(), static_cast<int>(label_.size()), &client,
+                    AlignmentFlags() | DT_WORDBREAK);
+    }
     if (::GetFocus() == control_) ::DrawFocusRect(dc, &textRect_);
 }
 
@@ -284,10 +284,8 @@ LRESULT HyperlinkLabel::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     switch (message) {
         case WM_PAINT: {
-            PAINTSTRUCT paint;
-            HDC dc = ::BeginPaint(window, &paint);
-            Paint(dc);
-            ::EndPaint(window, &paint);
+            PaintDc paint(window);
+            Paint(paint.get());
             return 0;
         }
         case WM_PRINTCLIENT:

@@ -323,7 +323,9 @@ class SingleInstanceProtocol : public testing::Test {
             Prepare(start, std::move(args));
             EXPECT_TRUE(InitSingleInstance(start));
             outcome.Handed = start.SingleInstanceEnabled && !start.IsPrimaryInstance;
-            if (outcome.Handed) EXPECT_TRUE(WaitForPrimaryInstance(start, outcome.Code));
+            if (outcome.Handed) {
+                EXPECT_TRUE(WaitForPrimaryInstance(start, outcome.Code));
+            }
             outcome.Milliseconds = static_cast<DWORD>(::GetTickCount64() - started);
         }).join();
         return outcome;
