@@ -168,26 +168,20 @@ private:
     HGDIOBJ previous_;
 };
 
-/// Holds an SRW lock exclusively for the life of the guard.
-class SrwExclusiveLock {
+/// Holds an SRW lock for the life of the guard, taken and given back by the functions of
+/// one mode.
+template <void(WINAPI* Acquire)(PSRWLOCK), void(WINAPI* Release)(PSRWLOCK)>
+class SrwLockGuard {
 public:
-    explicit SrwExclusiveLock(SRWLOCK& lock) noexcept : lock_(lock) { ::AcquireSRWLockExclusive(&lock_); }
-    ~SrwExclusiveLock() { ::ReleaseSRWLockExclusive(&lock_); }
-    SrwExclusiveLock(const SrwExclusiveLock&) = delete;
-    SrwExclusiveLock& operator=(const SrwExclusiveLock&) = delete;
+    explicit SrwLockGuard(SRWLOCK& lock) noexcept : lock_(lock) { Acquire(&lock_); }
+    ~SrwLockGuard() { Release(&lock_); }
+    SrwLockGuard(const SrwLockGuard&) = delete;
+    SrwLockGuard& operator=(const SrwLockGuard&) = delete;
 
 private:
     SRWLOCK& lock_;
 };
 
-/// Holds an SRW lock shared (for reading) for the life of the guard.
-class SrwSharedLock {
-public:
-    explicit SrwSharedLock(SRWLOCK& lock) noexcept : lock_(lock) { ::AcquireSRWLockShared(&lock_); }
-    ~SrwSharedLock() { ::ReleaseSRWLockShared(&lock_); }
-    SrwSharedLock(const SrwSharedLock&) = delete;
-    SrwSharedLock& operator=(const SrwSharedLock&) = delete;
-
-private:
-    SRWLOCK& lock_;
-};
+using SrwExclusiveLock = SrwLockGuard<::AcquireSRWLockExclusive, ::ReleaseSRWLockExclusive>;
+/// For readers: several may hold it at once.
+using SrwSharedLock = SrwLockGuard<::AcquireSRWLockShared, ::ReleaseSRWLockShared>;

@@ -156,9 +156,9 @@ SystemErrCapture::SystemErrCapture(const Launcher& launcher, JNIEnv* env) : env_
     jobject original = print ? env->GetStaticObjectField(system, err) : nullptr;
     if (original) env->CallStaticVoidMethod(system, setErr, print);
     if (original && !env->ExceptionCheck()) {
-        original_ = GlobalRef<jobject>(env, original);
-        capture_ = GlobalRef<jobject>(env, print);
-        system_ = GlobalRef<jclass>(env, system);
+        original_ = MakeGlobalRef(env, original);
+        capture_ = MakeGlobalRef(env, print);
+        system_ = MakeGlobalRef(env, system);
         setErr_ = setErr;
         g_vmHooks.captureOwner = &launcher;
         g_vmHooks.captureRead = std::move(pipe);

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "hosting/global_ref.h"
+#include "hosting/local_ref.h"
 
 class Launcher;
 
