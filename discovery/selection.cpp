@@ -5,6 +5,7 @@
 #include "discovery/vendor_runtimes.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -226,7 +227,8 @@ RuntimeSearchResult SearchRuntime(const RuntimeSearchInputs& inputs, RegistryAcc
     std::optional<VendorRuntimes> vendor;
     auto scanVendorRuntimes = [&] {
         vendor = ScanVendorRuntimes(registry, files, criteria, hasPair, log);
-        result.seen.insert(result.seen.end(), vendor->seen.begin(), vendor->seen.end());
+        result.seen.insert(result.seen.end(), std::make_move_iterator(vendor->seen.begin()),
+                           std::make_move_iterator(vendor->seen.end()));
     };
     if (criteria.VendorRuntimes == VendorRuntimesMode::Yes) {
         scanVendorRuntimes();
