@@ -1,5 +1,6 @@
 #include "brand/brand.h"
 
+#include <algorithm>
 #include <set>
 #include <vector>
 
@@ -63,7 +64,7 @@ bool ReplaceIcon(ResourceTree& tree, const std::vector<IconImage>& images, std::
             ids.push_back(static_cast<std::uint16_t>(id));
     }
     if (ids.size() < images.size())
-        return Fail(error, "the icon has more images than the launcher has free icon numbers");
+        return Fail(error, "the icon has more images than a launcher can hold");
     for (std::size_t i = 0; i < images.size(); ++i) {
         icons[ResourceKey::Id(ids[i])][language] = ResourceData{images[i].bytes, 0};
     }
@@ -71,7 +72,14 @@ bool ReplaceIcon(ResourceTree& tree, const std::vector<IconImage>& images, std::
     return true;
 }
 
-bool UpdateVersion(ResourceTree& tree, const BrandRequest& request, std::string* error) {
+std::u16string VersionText(std::uint32_t high, std::uint32_t low) {
+    const std::string text = std::to_string(high >> 16) + "." + std::to_string(high & 0xFFFF) +
+                             "." + std::to_string(low >> 16) + "." + std::to_string(low & 0xFFFF);
+    return std::u16string(text.begin(), text.end());
+}
+
+bool UpdateVersion(ResourceTree& tree, const BrandRequest& request, BrandFault* fault,
+                   std::string* error) {
     ResourceNames& versions = tree[ResourceKey::Id(kResourceVersion)];
     VersionInfo info;
     ResourceKey name = ResourceKey::Id(1);
@@ -84,30 +92,40 @@ bool UpdateVersion(ResourceTree& tree, const BrandRequest& request, std::string*
             return Fail(error, "the launcher's version information is damaged: " + *error);
         }
     }
+    // The strings are the request's alone: what an earlier branding (or the launcher) wrote
+    // goes, so that branding a branded copy gives what branding the launcher gives.
+    info.strings.clear();
     for (const auto& [key, value] : request.strings) {
-        const std::u16string wide_key = Utf16FromUtf8(key);
-        if (value.empty()) {
-            std::erase_if(info.strings,
-                          [&wide_key](const auto& entry) { return entry.first == wide_key; });
-        } else {
-            info.Set(wide_key, Utf16FromUtf8(value));
-        }
+        if (!value.empty()) info.Set(Utf16FromUtf8(key), Utf16FromUtf8(value));
     }
     const std::pair<const std::string*, std::size_t> numbers[] = {{&request.file_version, 2},
                                                                   {&request.product_version, 4}};
     for (const auto& [text, at] : numbers) {
         if (text->empty()) continue;
         const auto words = ParseVersionNumber(*text);
-        if (!words)
-            return Fail(error,
-                        "not a version number (up to four numbers 0-65535 with dots): " + *text);
+        if (!words) {
+            *fault = BrandFault::kRequest;
+            return Fail(error, "\"" + *text +
+                                   "\" is not a version number (up to four numbers 0-65535 "
+                                   "with dots)");
+        }
         info.fixed[at] = (*words)[0];
         info.fixed[at + 1] = (*words)[1];
     }
+    // Unless given as text, the version strings say what the fixed block says.
+    const std::pair<const char16_t*, std::size_t> texts[] = {{u"FileVersion", 2},
+                                                             {u"ProductVersion", 4}};
+    for (const auto& [key, at] : texts) {
+        const bool given = std::any_of(info.strings.begin(), info.strings.end(),
+                                       [key](const auto& entry) { return entry.first == key; });
+        if (!given) info.Set(key, VersionText(info.fixed[at], info.fixed[at + 1]));
+    }
     Bytes block = BuildVersionInfo(info);
     // Every block's length is a 16-bit field, the outermost one the largest.
-    if (block.size() > 0xFFFF)
+    if (block.size() > 0xFFFF) {
+        *fault = BrandFault::kRequest;
         return Fail(error, "the version strings are too long (64 KB in all)");
+    }
     // One language only: a second one left as it was would still say "vmboot".
     versions[name].clear();
     versions[name][language] = ResourceData{std::move(block), 0};
@@ -132,24 +150,33 @@ bool UpdateManifest(ResourceTree& tree, const std::string& level, std::string* e
 
 bool BrandLauncher(ByteView launcher, const BrandRequest& request, BrandOutput* out,
                    std::string* error) {
+    // Each message says what is wrong; the fault says which input it is about, so that the
+    // tool names that file.
+    out->fault = BrandFault::kLauncher;
     PeImage image;
     ResourceTree tree;
     if (!ParsePeImage(launcher, &image, error) ||
         !ParseResourceTree(launcher, image, &tree, error)) {
-        return Fail(error, "cannot read the launcher: " + *error);
+        return Fail(error, "not a launcher the tool can brand: " + *error);
     }
     if (!request.icon.empty()) {
         std::vector<IconImage> images;
-        if (!ParseIconFile(ByteView(request.icon), &images, error))
-            return Fail(error, "cannot read the icon: " + *error);
-        if (!ReplaceIcon(tree, images, error)) return false;
+        if (!ParseIconFile(ByteView(request.icon), &images, error)) {
+            out->fault = BrandFault::kIcon;
+            return Fail(error, "not a usable .ico file: " + *error);
+        }
+        if (!ReplaceIcon(tree, images, error)) {
+            out->fault = BrandFault::kIcon;
+            return false;
+        }
     }
     if (!request.strings.empty() || !request.file_version.empty() ||
         !request.product_version.empty()) {
-        if (!UpdateVersion(tree, request, error)) return false;
+        if (!UpdateVersion(tree, request, &out->fault, error)) return false;
     }
     if (!request.execution_level.empty()) {
         if (!IsExecutionLevel(request.execution_level)) {
+            out->fault = BrandFault::kRequest;
             return Fail(error, "unknown execution level \"" + request.execution_level +
                                    "\" (asInvoker, highestAvailable or requireAdministrator)");
         }
@@ -161,7 +188,7 @@ bool BrandLauncher(ByteView launcher, const BrandRequest& request, BrandOutput* 
         return true;
     };
     if (!ReplaceResourceSection(launcher, image, build, &rewrite, error)) {
-        return Fail(error, "cannot write the branded launcher: " + *error);
+        return Fail(error, "cannot rebuild the launcher's resources: " + *error);
     }
     out->image = std::move(rewrite.file);
     out->warnings.clear();

@@ -10,17 +10,27 @@
 /// What a branded copy changes; an empty member leaves that part as the launcher has it.
 struct BrandRequest {
     std::vector<std::uint8_t> icon;  ///< an .ico file's bytes
-    /// Version strings (ProductName, FileDescription, ...), UTF-8, in the order given; an
-    /// empty value removes the string.
+    /// Version strings (ProductName, FileDescription, ...), UTF-8, in the order given. When
+    /// any part of the version block is asked for, these replace every string the launcher
+    /// has (an empty value writes none); FileVersion and ProductVersion, unless given, show
+    /// the fixed block's numbers.
     std::vector<std::pair<std::string, std::string>> strings;
     std::string file_version;  ///< "1.2.3.4" for the fixed block
     std::string product_version;
     std::string execution_level;  ///< asInvoker, highestAvailable or requireAdministrator
 };
 
+/// Which input a failed branding is about.
+enum class BrandFault {
+    kLauncher,  ///< the launcher image
+    kIcon,      ///< the .ico file
+    kRequest,   ///< a value given (a version number, the version text, a level)
+};
+
 struct BrandOutput {
     std::vector<std::uint8_t> image;
     std::vector<std::string> warnings;
+    BrandFault fault = BrandFault::kLauncher;  ///< set when branding fails
 };
 
 /// Writes a copy of the launcher image `launcher` with the icon replacing its first icon

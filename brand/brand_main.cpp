@@ -53,7 +53,14 @@ int Run(const std::vector<std::string>& arguments) {
     }
     BrandOutput output;
     if (!BrandLauncher(ByteView(launcher), command.request, &output, &error)) {
-        std::fprintf(stderr, "vmbootbrand: %s: %s\n", command.input.c_str(), error.c_str());
+        const std::string subject = output.fault == BrandFault::kIcon       ? command.icon_path
+                                     : output.fault == BrandFault::kLauncher ? command.input
+                                                                             : std::string();
+        if (subject.empty()) {
+            std::fprintf(stderr, "vmbootbrand: %s\n", error.c_str());
+        } else {
+            std::fprintf(stderr, "vmbootbrand: %s: %s\n", subject.c_str(), error.c_str());
+        }
         return 1;
     }
     for (const std::string& warning : output.warnings)

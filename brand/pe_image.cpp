@@ -19,6 +19,85 @@ std::uint64_t MemoryEnd(const PeSection& section) {
            std::max(section.virtual_size, section.raw_size);
 }
 
+constexpr std::size_t kDirectoryDebug = 6;
+constexpr std::size_t kDirectoryRelocations = 5;
+
+bool DirectoryInside(ByteView file, const PeImage& image, std::size_t index,
+                     const PeSection& section) {
+    if (index >= image.directory_count || image.DirectorySize(file, index) == 0) return false;
+    const std::uint32_t rva = image.DirectoryRva(file, index);
+    return rva >= section.virtual_address && rva < MemoryEnd(section);
+}
+
+// A section may move to another address when nothing but the data directory refers to it:
+// the base relocations, which name addresses elsewhere and never their own.
+bool Movable(ByteView file, const PeImage& image, const PeSection& section) {
+    if (image.directory_count <= kDirectoryRelocations ||
+        image.DirectoryRva(file, kDirectoryRelocations) != section.virtual_address ||
+        image.DirectorySize(file, kDirectoryRelocations) == 0) {
+        return false;
+    }
+    for (std::size_t i = 0; i < image.directory_count; ++i) {
+        if (i != kDirectoryRelocations && i != kDirectorySecurity &&
+            DirectoryInside(file, image, i, section)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Debug entries name their data by file offset too; data behind the resources would move.
+bool DebugDataBefore(ByteView file, const PeImage& image, std::uint64_t offset) {
+    if (image.directory_count <= kDirectoryDebug) return true;
+    const std::uint32_t size = image.DirectorySize(file, kDirectoryDebug);
+    if (size == 0) return true;
+    const auto at = image.FileOffset(image.DirectoryRva(file, kDirectoryDebug), size);
+    if (!at) return false;
+    for (std::size_t entry = 0; entry + 28 <= size; entry += 28) {
+        const std::uint32_t pointer = file.U32(*at + entry + 24);
+        if (pointer != 0 && pointer >= offset) return false;
+    }
+    return true;
+}
+
+// The resource section is rebuilt where it is, so no stale copy stays behind, when every
+// section after it in memory can move with its size: a linker puts only the relocations
+// there.
+bool PlaceInPlace(ByteView file, const PeImage& image, std::uint32_t resource_rva,
+                  std::size_t headers_end, SectionPlacement* placement) {
+    if (resource_rva == 0) return false;
+    std::optional<std::size_t> found;
+    for (std::size_t i = 0; i < image.sections.size(); ++i) {
+        if (image.sections[i].virtual_address == resource_rva) found = i;
+    }
+    if (!found) return false;
+    const PeSection& resources = image.sections[*found];
+    if (resources.raw_pointer < headers_end || resources.raw_size == 0) return false;
+    const std::uint64_t old_end =
+        AlignUp(static_cast<std::uint64_t>(resources.raw_pointer) + resources.raw_size,
+                image.file_alignment);
+    std::vector<std::size_t> moved;
+    for (std::size_t i = 0; i < image.sections.size(); ++i) {
+        const PeSection& section = image.sections[i];
+        if (i == *found) continue;
+        // Raw data between the old end and the next boundary would be cut.
+        if (section.raw_size != 0 && section.raw_pointer >= resources.raw_pointer &&
+            section.raw_pointer < old_end) {
+            return false;
+        }
+        if (section.virtual_address < resource_rva) continue;
+        if (!Movable(file, image, section)) return false;
+        moved.push_back(i);
+    }
+    if (!DebugDataBefore(file, image, old_end)) return false;
+    placement->append = false;
+    placement->replaced_index = *found;
+    placement->rva = resources.virtual_address;
+    placement->raw_pointer = resources.raw_pointer;
+    placement->moved = std::move(moved);
+    return true;
+}
+
 }  // namespace
 
 std::optional<std::size_t> PeImage::FileOffset(std::uint32_t rva, std::uint32_t length) const {
@@ -87,30 +166,14 @@ bool PlaceResourceSection(ByteView file, const PeImage& image, SectionPlacement*
     std::uint64_t sections_end = std::max<std::uint64_t>(
         headers_end, std::min<std::uint64_t>(image.size_of_headers, file.size));
     std::uint64_t memory_end = 0;
-    std::size_t last_in_file = image.sections.size();
-    std::size_t last_in_memory = 0;
-    for (std::size_t i = 0; i < image.sections.size(); ++i) {
-        const PeSection& section = image.sections[i];
-        if (section.raw_size != 0 &&
-            static_cast<std::uint64_t>(section.raw_pointer) + section.raw_size >= sections_end) {
-            sections_end = static_cast<std::uint64_t>(section.raw_pointer) + section.raw_size;
-            last_in_file = i;
-        }
-        if (MemoryEnd(section) >= memory_end) {
-            memory_end = MemoryEnd(section);
-            last_in_memory = i;
-        }
+    for (const PeSection& section : image.sections) {
+        if (section.raw_size != 0)
+            sections_end = std::max<std::uint64_t>(
+                sections_end, static_cast<std::uint64_t>(section.raw_pointer) + section.raw_size);
+        memory_end = std::max(memory_end, MemoryEnd(section));
     }
     placement->sections_end = sections_end;
-    const PeSection& last = image.sections[last_in_memory];
-    if (resource_rva != 0 && last_in_file == last_in_memory &&
-        last.virtual_address == resource_rva && last.raw_pointer >= headers_end) {
-        placement->append = false;
-        placement->replaced_index = last_in_memory;
-        placement->rva = last.virtual_address;
-        placement->raw_pointer = last.raw_pointer;
-        return true;
-    }
+    if (PlaceInPlace(file, image, resource_rva, headers_end, placement)) return true;
     const std::size_t table_end =
         image.section_table_offset + (image.sections.size() + 1) * kSectionHeaderSize;
     bool room = table_end <= image.size_of_headers && table_end <= sections_end;
@@ -159,8 +222,19 @@ bool AssembleImage(ByteView file, const PeImage& image, const SectionPlacement& 
     result.insert(result.end(), content.begin(), content.end());
     result.resize(placement.raw_pointer + raw_size, 0);
     const std::uint64_t new_end = result.size();
-    // Data after the sections stays, less the signature.
-    for (std::uint64_t i = placement.sections_end; i < file.size; ++i) {
+    // What followed the old resources (the relocations, data after the sections) stays, less
+    // the signature, and moves by the change in size.
+    std::uint64_t copy_from = placement.sections_end;
+    if (!placement.append) {
+        const PeSection& old = image.sections[placement.replaced_index];
+        copy_from = std::min<std::uint64_t>(
+            AlignUp(static_cast<std::uint64_t>(old.raw_pointer) + old.raw_size,
+                    image.file_alignment),
+            file.size);
+    }
+    const std::int64_t shift =
+        static_cast<std::int64_t>(new_end) - static_cast<std::int64_t>(copy_from);
+    for (std::uint64_t i = copy_from; i < file.size; ++i) {
         if (i >= signature_at && i < signature_end) continue;
         result.push_back(file.data[i]);
     }
@@ -193,10 +267,32 @@ bool AssembleImage(ByteView file, const PeImage& image, const SectionPlacement& 
 
     std::uint64_t memory_end = AlignUp(
         placement.rva + std::max<std::uint64_t>(content.size(), raw_size), image.section_alignment);
+    // The sections after the resources in memory start where the new resources end.
+    std::int64_t rva_delta = 0;
+    if (!placement.moved.empty()) {
+        std::uint32_t first = 0xFFFFFFFFu;
+        for (std::size_t i : placement.moved)
+            first = std::min(first, image.sections[i].virtual_address);
+        rva_delta = static_cast<std::int64_t>(memory_end) - first;
+    }
+    const bool moves_relocations = rva_delta != 0;
     for (std::size_t i = 0; i < image.sections.size(); ++i) {
         if (!placement.append && i == placement.replaced_index) continue;
-        memory_end =
-            std::max(memory_end, AlignUp(MemoryEnd(image.sections[i]), image.section_alignment));
+        PeSection section = image.sections[i];
+        if (section.raw_size != 0 && section.raw_pointer >= copy_from) {
+            section.raw_pointer = static_cast<std::uint32_t>(section.raw_pointer + shift);
+            Put32(result, section.header_offset + 20, section.raw_pointer);
+        }
+        if (std::find(placement.moved.begin(), placement.moved.end(), i) !=
+            placement.moved.end()) {
+            section.virtual_address = static_cast<std::uint32_t>(section.virtual_address + rva_delta);
+            Put32(result, section.header_offset + 12, section.virtual_address);
+        }
+        memory_end = std::max(memory_end, AlignUp(MemoryEnd(section), image.section_alignment));
+    }
+    if (moves_relocations) {
+        const std::size_t at = image.DirectoryOffset(kDirectoryRelocations);
+        Put32(result, at, static_cast<std::uint32_t>(file.U32(at) + rva_delta));
     }
     const std::size_t opt = image.optional_header_offset;
     Put32(result, opt + 56, static_cast<std::uint32_t>(memory_end));
@@ -209,9 +305,8 @@ bool AssembleImage(ByteView file, const PeImage& image, const SectionPlacement& 
         Put32(result, image.DirectoryOffset(kDirectorySecurity) + 4, 0);
     }
     const std::uint32_t symbols = file.U32(image.file_header_offset + 8);
-    if (symbols != 0 && symbols >= placement.sections_end) {
-        Put32(result, image.file_header_offset + 8,
-              static_cast<std::uint32_t>(symbols + new_end - placement.sections_end));
+    if (symbols != 0 && symbols >= copy_from) {
+        Put32(result, image.file_header_offset + 8, static_cast<std::uint32_t>(symbols + shift));
     }
     Put32(result, ChecksumOffset(image),
           ComputePeChecksum(ByteView(result), ChecksumOffset(image)));

@@ -43,13 +43,15 @@ struct SectionRewrite {
     bool removed_signature = false;
 };
 
-/// Writes `image` with a new resource section: in place when the resource section is the
-/// last one in the file and in memory, otherwise appended as a new last section. `build`
-/// receives the section's RVA and returns its content (resource data entries hold RVAs).
-/// Fixes SizeOfImage, SizeOfInitializedData, the resource directory entry and the checksum;
-/// drops an Authenticode signature, which the change invalidates. An old resource section
-/// left behind is renamed ".oldrsrc". Bytes after the last
-/// section (an appended archive, for example) are kept after the new section.
+/// Writes `image` with a new resource section: in place when every section after the
+/// resources in memory is one that may move (the base relocations, which a linker puts
+/// last), those sections following the new resources; otherwise appended as a new last
+/// section. `build` receives the section's RVA and returns its content (resource data
+/// entries hold RVAs). Fixes the section table, SizeOfImage, SizeOfInitializedData, the
+/// resource and relocation directory entries and the checksum; drops an Authenticode
+/// signature, which the change invalidates. An old resource section left behind by an
+/// append is renamed ".oldrsrc". Bytes after the last section (an appended archive, for
+/// example) are kept after the sections.
 template <typename Build>
 bool ReplaceResourceSection(ByteView file, const PeImage& image, Build build, SectionRewrite* out,
                             std::string* error);
@@ -64,6 +66,8 @@ struct SectionPlacement {
     /// The old resource section, renamed when a new one is appended, so that tools which
     /// find resources by section name read the new ones.
     std::optional<std::size_t> stale_index;
+    /// In place: the sections after the resources in memory, which move with their size.
+    std::vector<std::size_t> moved;
 };
 bool PlaceResourceSection(ByteView file, const PeImage& image, SectionPlacement* placement,
                           std::string* error);

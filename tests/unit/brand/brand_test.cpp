@@ -79,17 +79,20 @@ ResourceTree SampleTree() {
     return tree;
 }
 
-// A two-section image (code, then resources last) of either kind, as a linker lays it out.
-Bytes MakeImage(bool plus, const ResourceTree& tree) {
+// An image of either kind as a linker lays it out: code, then resources, then (when asked
+// for) the base relocations last.
+Bytes MakeImage(bool plus, const ResourceTree& tree, bool relocations = false) {
     const std::size_t optional_size = plus ? 240 : 224;
     const std::size_t opt = 0x58;
+    const std::size_t directories = opt + (plus ? 112 : 96);
+    const std::size_t count = relocations ? 3 : 2;
     Bytes out(0x600, 0);
     out[0] = 'M';
     out[1] = 'Z';
     Put32(out, 0x3C, 0x40);
     Put32(out, 0x40, 0x00004550);
     Put16(out, 0x44, plus ? 0x8664 : 0x14C);
-    Put16(out, 0x46, 2);
+    Put16(out, 0x46, static_cast<std::uint32_t>(count));
     Put16(out, 0x54, static_cast<std::uint32_t>(optional_size));
     Put16(out, opt, plus ? 0x20B : 0x10B);
     Put32(out, opt + 32, 0x1000);
@@ -97,23 +100,42 @@ Bytes MakeImage(bool plus, const ResourceTree& tree) {
     Put32(out, opt + 60, 0x400);
     Put32(out, opt + (plus ? 108 : 92), 16);
     const std::size_t table = opt + optional_size;
-    const char* names[] = {".text", ".rsrc"};
-    for (std::size_t i = 0; i < 2; ++i)
-        std::copy(names[i], names[i] + 5, out.begin() + static_cast<long>(table + 40 * i));
+    const char* names[] = {".text", ".rsrc", ".reloc"};
+    for (std::size_t i = 0; i < count; ++i)
+        std::copy(names[i], names[i] + 6, out.begin() + static_cast<long>(table + 40 * i));
     Put32(out, table + 8, 0x10);
     Put32(out, table + 12, 0x1000);
     Put32(out, table + 16, 0x200);
     Put32(out, table + 20, 0x400);
     const Bytes resources = BuildResourceSection(tree, 0x2000);
+    const std::uint32_t resources_raw = static_cast<std::uint32_t>(AlignUp(resources.size(), 0x200));
     Put32(out, table + 40 + 8, static_cast<std::uint32_t>(resources.size()));
     Put32(out, table + 40 + 12, 0x2000);
-    Put32(out, table + 40 + 16, static_cast<std::uint32_t>(AlignUp(resources.size(), 0x200)));
+    Put32(out, table + 40 + 16, resources_raw);
     Put32(out, table + 40 + 20, 0x600);
-    Put32(out, opt + (plus ? 112 : 96) + 16, 0x2000);
-    Put32(out, opt + (plus ? 112 : 96) + 20, static_cast<std::uint32_t>(resources.size()));
-    Put32(out, opt + 56, static_cast<std::uint32_t>(0x2000 + AlignUp(resources.size(), 0x1000)));
+    Put32(out, directories + 16, 0x2000);
+    Put32(out, directories + 20, static_cast<std::uint32_t>(resources.size()));
+    std::uint32_t image_end = static_cast<std::uint32_t>(0x2000 + AlignUp(resources.size(), 0x1000));
     out.insert(out.end(), resources.begin(), resources.end());
     PadTo(out, 0x200);
+    if (relocations) {
+        // One block for the code page: two entries of the image's pointer kind and padding.
+        Bytes block;
+        Append32(block, 0x1000);
+        Append32(block, 12);
+        Append16(block, (plus ? 0xA000u : 0x3000u) | 0x8);
+        Append16(block, 0);
+        Put32(out, table + 80 + 8, static_cast<std::uint32_t>(block.size()));
+        Put32(out, table + 80 + 12, image_end);
+        Put32(out, table + 80 + 16, 0x200);
+        Put32(out, table + 80 + 20, static_cast<std::uint32_t>(out.size()));
+        Put32(out, directories + 40, image_end);
+        Put32(out, directories + 44, static_cast<std::uint32_t>(block.size()));
+        out.insert(out.end(), block.begin(), block.end());
+        PadTo(out, 0x200);
+        image_end += 0x1000;
+    }
+    Put32(out, opt + 56, image_end);
     Put32(out, opt + 64, ComputePeChecksum(ByteView(out), opt + 64));
     return out;
 }
@@ -209,9 +231,38 @@ void ExpectBranded(const Bytes& input, const Bytes& output, const BrandRequest& 
         EXPECT_EQ(section.raw_pointer % after.image.file_alignment, 0u) << section.name;
     }
     EXPECT_EQ(file.U32(after.image.optional_header_offset + 56), memory_end);
-    const PeSection& last = after.image.sections.back();
-    EXPECT_EQ(last.name, ".rsrc");
-    EXPECT_EQ(after.image.DirectoryRva(file, kDirectoryResource), last.virtual_address);
+    // One resource section, where the directory says, and no stale copy of the old one.
+    const auto resources =
+        std::find_if(after.image.sections.begin(), after.image.sections.end(),
+                     [](const PeSection& s) { return s.name == ".rsrc"; });
+    ASSERT_NE(resources, after.image.sections.end());
+    EXPECT_EQ(after.image.DirectoryRva(file, kDirectoryResource), resources->virtual_address);
+    EXPECT_EQ(std::count_if(after.image.sections.begin(), after.image.sections.end(),
+                            [](const PeSection& s) { return s.name == ".oldrsrc"; }),
+              0);
+    // Sections follow each other in memory without gaps or overlaps, as the loader demands.
+    for (std::size_t i = 1; i < after.image.sections.size(); ++i) {
+        const PeSection& previous = after.image.sections[i - 1];
+        EXPECT_EQ(after.image.sections[i].virtual_address,
+                  AlignUp(previous.virtual_address +
+                              std::max(previous.virtual_size, previous.raw_size),
+                          after.image.section_alignment))
+            << after.image.sections[i].name;
+    }
+    // The relocations are the same bytes wherever they now lie.
+    const std::size_t kRelocations = 5;
+    const std::uint32_t relocation_size = before.image.DirectorySize(ByteView(input), kRelocations);
+    ASSERT_EQ(after.image.DirectorySize(file, kRelocations), relocation_size);
+    if (relocation_size != 0) {
+        const auto old_at = before.image.FileOffset(
+            before.image.DirectoryRva(ByteView(input), kRelocations), relocation_size);
+        const auto new_at =
+            after.image.FileOffset(after.image.DirectoryRva(file, kRelocations), relocation_size);
+        ASSERT_TRUE(old_at && new_at);
+        EXPECT_TRUE(std::equal(input.begin() + static_cast<long>(*old_at),
+                               input.begin() + static_cast<long>(*old_at + relocation_size),
+                               output.begin() + static_cast<long>(*new_at)));
+    }
 }
 
 Bytes Brand(const Bytes& input, const BrandRequest& request,
@@ -264,7 +315,54 @@ TEST(Brand, KeepsTrailingDataAndRemovesTheSignatureWithAWarning) {
     EXPECT_TRUE(warnings.empty());
 }
 
-TEST(Brand, TheBuiltLaunchersKeepTheirOtherResourcesAndTakeABrandingTwice) {
+// Branding a branded copy must give what branding the launcher gives: no version string of
+// the first branding stays, the resources are rebuilt where they were (the relocations after
+// them move along), and the file does not grow with each branding.
+void ExpectBrandingTwiceIsBrandingOnce(const Bytes& input) {
+    BrandRequest first = FullRequest();
+    first.strings = {{"ProductName", "First"}, {"Comments", "first branding"},
+                     {"CompanyName", "First Ltd"}};
+    first.file_version = "9.9";
+    first.icon = MakeIcon({16});
+    first.execution_level.clear();
+    const Bytes once = Brand(input, FullRequest());
+    ExpectBranded(input, once, FullRequest());
+    const Bytes branded = Brand(input, first);
+    const Bytes twice = Brand(branded, FullRequest());
+    ExpectBranded(branded, twice, FullRequest());
+    EXPECT_TRUE(twice == once) << "sizes " << twice.size() << " and " << once.size();
+    EXPECT_EQ(Brand(once, FullRequest()), once);
+    const Reread original = ParseBack(input);
+    const Reread result = ParseBack(once);
+    ASSERT_EQ(result.image.sections.size(), original.image.sections.size());
+    for (std::size_t i = 0; i < result.image.sections.size(); ++i)
+        EXPECT_EQ(result.image.sections[i].name, original.image.sections[i].name);
+}
+
+TEST(Brand, BrandingTwiceIsBrandingOnceWhateverTheResourcesSize) {
+    for (bool plus : {false, true}) {
+        SCOPED_TRACE(plus ? "PE32+" : "PE32");
+        ExpectBrandingTwiceIsBrandingOnce(MakeImage(plus, SampleTree(), true));
+        // Resources past a page push the relocations up a page, and back when they shrink.
+        ResourceTree large = SampleTree();
+        large[ResourceKey::Id(10)][ResourceKey::Id(1)][ResourceKey::Id(0)] = {Bytes(0x2345, 7), 0};
+        const Bytes input = MakeImage(plus, large, true);
+        const Bytes output = Brand(input, FullRequest());
+        ExpectBranded(input, output, FullRequest());
+        ExpectBrandingTwiceIsBrandingOnce(input);
+        BrandRequest grow = FullRequest();
+        grow.icon = MakeIcon({48, 32, 16, 24, 64, 96, 128});
+        grow.strings.emplace_back("PrivateBuild", std::string(20000, 'c'));
+        const Bytes grown = Brand(input, grow);
+        const Reread back = ParseBack(grown);
+        EXPECT_GT(back.image.sections[2].virtual_address,
+                  ParseBack(input).image.sections[2].virtual_address);
+        ExpectBranded(input, grown, grow);
+        EXPECT_EQ(Brand(grown, FullRequest()), output);
+    }
+}
+
+TEST(Brand, TheBuiltLaunchersTakeABrandingTwiceAsOnce) {
     for (const char* name : {"vmboot64.exe", "vmboot32.exe"}) {
         SCOPED_TRACE(name);
         std::ifstream in(std::string(VMBOOT_DIST_DIR) + "/" + name, std::ios::binary);
@@ -274,19 +372,7 @@ TEST(Brand, TheBuiltLaunchersKeepTheirOtherResourcesAndTakeABrandingTwice) {
         // The linker's checksum is an independent reckoning of the same algorithm.
         EXPECT_EQ(ByteView(input).U32(ChecksumOffset(original.image)),
                   ComputePeChecksum(ByteView(input), ChecksumOffset(original.image)));
-
-        const Bytes output = Brand(input, FullRequest());
-        ExpectBranded(input, output, FullRequest());
-        const Reread branded = ParseBack(output);
-        ASSERT_EQ(branded.image.sections.size(), original.image.sections.size() + 1);
-        EXPECT_EQ(std::count_if(branded.image.sections.begin(), branded.image.sections.end(),
-                                [](const PeSection& s) { return s.name == ".oldrsrc"; }),
-                  1);
-        // Branded again, the new section is the last one and is replaced, not added to.
-        const Bytes again = Brand(output, FullRequest());
-        ExpectBranded(output, again, FullRequest());
-        EXPECT_EQ(ParseBack(again).image.sections.size(), branded.image.sections.size());
-        EXPECT_EQ(again.size(), output.size());
+        ExpectBrandingTwiceIsBrandingOnce(input);
     }
 }
 
@@ -301,6 +387,7 @@ TEST(Brand, DamagedInputGivesAMessage) {
         const char* name;
         std::function<void(Bytes&, BrandRequest&)> damage;
         const char* message;
+        BrandFault fault = BrandFault::kLauncher;
     } cases[] = {
         {"no MZ", [](Bytes& b, BrandRequest&) { b[0] = 'X'; }, "no MZ header"},
         {"PE header past the end", [](Bytes& b, BrandRequest&) { Put32(b, 0x3C, 0x7FFFFFF0); },
@@ -334,19 +421,19 @@ TEST(Brand, DamagedInputGivesAMessage) {
          },
          "outside the file"},
         {"not an icon", [](Bytes&, BrandRequest& r) { r.icon = BytesOf("GIF89a"); },
-         "cannot read the icon: not an icon file"},
+         "not a usable .ico file: not an icon file", BrandFault::kIcon},
         {"icon image outside the file",
          [](Bytes&, BrandRequest& r) { Put32(r.icon, 6 + 12, 0xFFFFFFF0); },
-         "lies outside the icon file"},
+         "lies outside the icon file", BrandFault::kIcon},
         {"version number", [](Bytes&, BrandRequest& r) { r.file_version = "1.2.3.70000"; },
-         "not a version number"},
+         "\"1.2.3.70000\" is not a version number", BrandFault::kRequest},
         {"execution level", [](Bytes&, BrandRequest& r) { r.execution_level = "admin"; },
-         "unknown execution level"},
+         "unknown execution level", BrandFault::kRequest},
         {"version strings too long",
          [](Bytes&, BrandRequest& r) {
              r.strings.emplace_back("Comments", std::string(40000, 'x'));
          },
-         "the version strings are too long"},
+         "the version strings are too long", BrandFault::kRequest},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -356,6 +443,7 @@ TEST(Brand, DamagedInputGivesAMessage) {
         BrandOutput output;
         ASSERT_FALSE(BrandLauncher(ByteView(input), request, &output, &error));
         EXPECT_NE(error.find(c.message), std::string::npos) << error;
+        EXPECT_EQ(output.fault, c.fault) << error;
     }
 }
 
