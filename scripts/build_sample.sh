@@ -1,7 +1,7 @@
 #!/bin/sh
 # Assembles the sample application into dist/sample/: HelloApp.exe (a copy of the 64-bit
 # launcher branded with the sample's name, version and icon), HelloApp.ini, lib\*.jar
-# compiled for Java 8, and the splash image.
+# compiled for Java 8, the splash image, and HelloApp.msi, the installer of all of these.
 # Copy the folder onto a Windows machine with a 64-bit Java runtime installed (or put one in
 # dist/sample/jre64) and start HelloApp.exe.
 set -eu
@@ -49,5 +49,12 @@ convert -size 256x256 gradient:'#225080'-'#2a8a64' \( "$work/letter.png" -resize
     "$launcher64" "$out/HelloApp.exe"
 # Windows reads the configuration with the profile functions: CRLF line ends.
 sed 's/$/\r/' "$repo/sample/HelloApp.ini" > "$out/HelloApp.ini"
+# The installer: per machine into Program Files, a Start-menu shortcut, the .hello file type.
+if command -v wixl >/dev/null 2>&1; then
+    wixl -a x64 -D SampleDir="$out" -o "$work/HelloApp.msi" "$repo/sample/HelloApp.wxs"
+    mv "$work/HelloApp.msi" "$out/HelloApp.msi"
+else
+    echo "build_sample: wixl (Debian's msitools) is missing: no HelloApp.msi (scripts/setup.sh)" >&2
+fi
 echo "sample assembled in $out"
 ls -l "$out" "$out/lib"

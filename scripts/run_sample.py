@@ -3,8 +3,8 @@
 
 On the real 64-bit Java runtime (scripts/real_jre.sh, or VMBOOT_REAL_JRE), linked in as jre64\\
 beside the executable, when one can be had: the program really runs, and this prints the
-report HelloApp itself wrote to logs\\HelloApp-out.log, closes the window it shows, and prints
-the exit code.
+report HelloApp itself wrote to %LOCALAPPDATA%\\vmboot Sample\\logs\\HelloApp-out.log, closes
+the window it shows, and prints the exit code.
 
 Otherwise (saying so) with the stand-in runtime of tests/standin: its jvm.dll takes the
 launcher's JNI calls, reads the class files from the jars to find main, and logs everything;
@@ -25,9 +25,23 @@ import standin  # noqa: E402
 ARGUMENTS = ["--from-command-line", "Gr\u00fc\u00dfe \u65e5\u672c"]
 
 
+def log_folder():
+    """The Linux path of the folder the sample's configuration names for its logs:
+    %LOCALAPPDATA%\\vmboot Sample\\logs in the Wine prefix."""
+    result = harness.run_wine(["cmd", "/c", "echo", "%LOCALAPPDATA%"], timeout=60)
+    local = result.stdout.decode(errors="replace").strip()
+    if local[1:3] != ":\\":
+        raise SystemExit("run_sample: no LOCALAPPDATA in the Wine prefix: %r" % local)
+    drive = Path(harness.wine()["WINEPREFIX"]) / ("drive_" + local[0].lower())
+    return drive.joinpath(*local[3:].split("\\")) / "vmboot Sample" / "logs"
+
+
 def run_on_real_runtime(folder):
     """Runs the sample on the real runtime; returns the exit code."""
     harness.link_real_jre(folder)
+    logs = log_folder()
+    for name in ("HelloApp-out.log", "HelloApp-err.log"):
+        (logs / name).unlink(missing_ok=True)
     command = harness.command_line(harness.win_path(folder / "HelloApp.exe"), ARGUMENTS)
     process = harness.spawn(command, cwd=folder.parent, timeout=180)
     print("Sample run under Wine: %s" % command)
@@ -44,15 +58,15 @@ def run_on_real_runtime(folder):
     except (harness.UiTimeout, harness.ProcessEnded) as error:
         print("  no window from the program: %s" % str(error).splitlines()[0])
     result = process.wait(120)
-    out = folder / "logs" / "HelloApp-out.log"
-    err = folder / "logs" / "HelloApp-err.log"
-    print("\nWhat the Java program reported (logs\\HelloApp-out.log):")
+    out = logs / "HelloApp-out.log"
+    err = logs / "HelloApp-err.log"
+    print("\nWhat the Java program reported (%s):" % out)
     if out.is_file():
         print(out.read_bytes().decode("cp1252", errors="replace").rstrip())
     else:
         print("  (nothing: the file is missing)")
     if err.is_file() and err.stat().st_size:
-        print("\nlogs\\HelloApp-err.log:\n" + err.read_bytes().decode("cp1252", errors="replace"))
+        print("\n%s:\n" % err + err.read_bytes().decode("cp1252", errors="replace"))
     print("\nLauncher exit code: %s" % result.code)
     if result.code != 0 or not out.is_file():
         print(result.describe())

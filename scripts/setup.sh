@@ -12,6 +12,7 @@ PACKAGES=(
     googletest openjdk-17-jdk-headless python3               # test frameworks, jni.h, javac
     clang libclang-rt-14-dev                                 # fuzzing
     locales                                                  # German system for message tests
+    wixl osslsigncode                                        # the sample's installer, signing
 )
 LOCALES=(de_DE.UTF-8 ja_JP.UTF-8)
 

@@ -4,6 +4,7 @@ the fileinfo tool) see the application's version block and icon, and the copy st
 the application on the stand-in runtime."""
 
 import json
+import shutil
 import struct
 import subprocess
 import sys
@@ -51,11 +52,12 @@ class BrandTests:
         if not cls.tool.is_file():
             raise unittest.SkipTest("%s is missing: run scripts/build.sh" % cls.tool)
 
-    def brand(self, output, *options):
+    def brand(self, output, *options, source=None):
         icon = harness.temp_dir("icon-") / "app.ico"
         icon.write_bytes(icon_file(COLOURS))
+        source = source or harness.launcher_path(self.BITS)
         result = subprocess.run([str(self.tool), "--icon", str(icon)] + list(options)
-                                + [str(harness.launcher_path(self.BITS)), str(output)],
+                                + [str(source), str(output)],
                                 capture_output=True, text=True, timeout=60)
         self.assertEqual(result.returncode, 0, result.stderr)
         self.assertEqual(result.stderr, "")
@@ -99,6 +101,55 @@ class BrandTests:
         for size, colour in ((16, COLOURS[16]), (48, COLOURS[48])):
             self.assertEqual(info["sized"][str(size)],
                              {"width": size, "height": size, "center": "%06x" % colour}, info)
+
+    def test_branding_a_branded_copy_is_branding_the_launcher(self):
+        first = harness.temp_dir("brand-") / "Hello.exe"
+        self.brand(first, "--name", "First", "--string", "Comments=first branding",
+                   "--company", "First Ltd", "--version", "9.9", "--execution-level",
+                   "requireAdministrator")
+        options = ("--name", "Hello", "--version", "1.2", "--execution-level", "asInvoker")
+        once = harness.temp_dir("brand-") / "Hello.exe"
+        self.brand(once, *options)
+        twice = harness.temp_dir("brand-") / "Hello.exe"
+        self.brand(twice, *options, source=first)
+        self.assertEqual(twice.read_bytes(), once.read_bytes())
+        # The launcher's resources are replaced, not carried along beside the new ones.
+        growth = once.stat().st_size - harness.launcher_path(self.BITS).stat().st_size
+        self.assertLess(growth, len(icon_file(COLOURS)) + 4096)
+        info = self.file_info(twice)
+        self.assertEqual(info["strings"], {
+            "ProductName": "Hello", "FileDescription": "Hello", "FileVersion": "1.2",
+            "ProductVersion": "1.2", "OriginalFilename": "Hello.exe", "InternalName": "Hello"})
+        signer = shutil.which("osslsigncode")
+        if signer:
+            folder = harness.temp_dir("sign-")
+            subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout",
+                            str(folder / "key.pem"), "-out", str(folder / "cert.pem"), "-days", "2",
+                            "-subj", "/CN=vmboot test"], check=True, capture_output=True)
+            signed = folder / "Hello.exe"
+            subprocess.run([signer, "sign", "-certs", str(folder / "cert.pem"), "-key",
+                            str(folder / "key.pem"), "-in", str(twice), "-out", str(signed)],
+                           check=True, capture_output=True)
+            result = subprocess.run([signer, "verify", "-CAfile", str(folder / "cert.pem"),
+                                     str(signed)], capture_output=True, text=True)
+            self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+            self.assertIn("Signature verification: ok", result.stdout)
+
+    def test_errors_name_the_file_at_fault(self):
+        bad_icon = harness.temp_dir("icon-") / "broken.ico"
+        bad_icon.write_bytes(b"GIF89a not an icon")
+        launcher = str(harness.launcher_path(self.BITS))
+        output = str(harness.temp_dir("brand-") / "Hello.exe")
+        for options, expected in (
+                (["--icon", str(bad_icon)], "vmbootbrand: %s: not a usable .ico file" % bad_icon),
+                (["--version", "1.x"], 'vmbootbrand: "1.x" is not a version number'),
+                (["--string", "Comments=" + "x" * 40000],
+                 "vmbootbrand: the version strings are too long")):
+            result = subprocess.run([str(self.tool)] + options + [launcher, output],
+                                    capture_output=True, text=True, timeout=60)
+            self.assertEqual(result.returncode, 1, result.stderr)
+            self.assertTrue(result.stderr.startswith(expected), result.stderr)
+            self.assertNotIn(launcher, result.stderr)
 
     def test_branded_copy_starts_the_application(self):
         app = harness.App(self.BITS)
