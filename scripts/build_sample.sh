@@ -51,7 +51,8 @@ convert -size 256x256 gradient:'#225080'-'#2a8a64' \( "$work/letter.png" -resize
 sed 's/$/\r/' "$repo/sample/HelloApp.ini" > "$out/HelloApp.ini"
 # The installer: per machine into Program Files, a Start-menu shortcut, the .hello file type.
 if command -v wixl >/dev/null 2>&1; then
-    wixl -a x64 -D SampleDir="$out" -o "$work/HelloApp.msi" "$repo/sample/HelloApp.wxs"
+    # wixl 0.101 finds no source file by an absolute path: the paths are relative to $out.
+    (cd "$out" && wixl -a x64 -D SampleDir=. -o "$work/HelloApp.msi" "$repo/sample/HelloApp.wxs")
     mv "$work/HelloApp.msi" "$out/HelloApp.msi"
 else
     echo "build_sample: wixl (Debian's msitools) is missing: no HelloApp.msi (scripts/setup.sh)" >&2
