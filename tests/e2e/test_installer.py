@@ -62,11 +62,15 @@ class InstallerTests(harness.TestCase):
 
     def test_install_open_documents_and_uninstall(self):
         jre = harness.require_real_jre(self)
-        program_files, _ = windows_folder("ProgramFiles")
-        program_data, _ = windows_folder("ProgramData")
-        local, _ = windows_folder("LOCALAPPDATA")
+        # `wine cmd` is a 32-bit program: its ProgramFiles is the 32-bit folder.
+        program_files, _ = windows_folder("ProgramW6432")
         folder = program_files / PRODUCT
-        shortcut = program_data / "Microsoft/Windows/Start Menu/Programs" / (PRODUCT + ".lnk")
+        local, _ = windows_folder("LOCALAPPDATA")
+        # Windows puts a per-machine shortcut into the common Start menu; Wine's installer
+        # puts it into the user's.
+        shortcuts = [windows_folder(variable)[0] / "Microsoft/Windows/Start Menu/Programs"
+                     / (PRODUCT + ".lnk") for variable in ("ProgramData", "APPDATA")]
+        installer_cache = Path(harness.wine()["WINEPREFIX"]) / "drive_c/windows/Installer"
         log = local / PRODUCT / "logs" / "HelloApp-out.log"
         # The installed program finds the runtime as on a user's machine: registered.
         harness.clear_java_registry()
@@ -81,7 +85,11 @@ class InstallerTests(harness.TestCase):
         for name in ("HelloApp.exe", "HelloApp.ini", "splash.png", "lib/hello-app.jar",
                      "lib/sample-util.jar"):
             self.assertTrue((folder / name).is_file(), name)
-        self.assertTrue(shortcut.is_file(), shortcut)
+        self.assertEqual(len([s for s in shortcuts if s.is_file()]), 1, shortcuts)
+        # The shortcut's icon is the branded executable's, kept by the installer for it.
+        icons = list(installer_cache.glob("*/HelloApp.exe"))
+        self.assertEqual([i.read_bytes() for i in icons],
+                         [(self.msi.parent / "HelloApp.exe").read_bytes()], icons)
         self.assertEqual(harness.reg_query("HKLM\\Software\\Classes\\.hello"), {"": PROG_ID})
         exe = "C:\\Program Files\\%s\\HelloApp.exe" % PRODUCT
         self.assertEqual(
@@ -115,7 +123,8 @@ class InstallerTests(harness.TestCase):
 
         self.msiexec("/x", harness.win_path(self.msi), "/qn")
         self.assertFalse(folder.exists(), sorted(str(p) for p in folder.rglob("*")))
-        self.assertFalse(shortcut.exists())
+        self.assertEqual([s for s in shortcuts if s.exists()], [])
+        self.assertEqual(list(installer_cache.glob("*/HelloApp.exe")), [])
         for key in ("Software\\Classes\\.hello", "Software\\Classes\\" + PROG_ID,
                     "Software\\vmboot sample"):
             self.assertIsNone(harness.reg_query("HKLM\\" + key), key)
