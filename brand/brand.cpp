@@ -115,10 +115,12 @@ bool UpdateVersion(ResourceTree& tree, const BrandRequest& request, BrandFault* 
     // Unless given as text, the version strings say what the fixed block says.
     const std::pair<const char16_t*, std::size_t> texts[] = {{u"FileVersion", 2},
                                                              {u"ProductVersion", 4}};
-    for (const auto& [key, at] : texts) {
+    for (const auto& text : texts) {
+        const std::u16string key = text.first;
         const bool given = std::any_of(info.strings.begin(), info.strings.end(),
-                                       [key](const auto& entry) { return entry.first == key; });
-        if (!given) info.Set(key, VersionText(info.fixed[at], info.fixed[at + 1]));
+                                       [&key](const auto& entry) { return entry.first == key; });
+        if (!given)
+            info.Set(key, VersionText(info.fixed[text.second], info.fixed[text.second + 1]));
     }
     Bytes block = BuildVersionInfo(info);
     // Every block's length is a 16-bit field, the outermost one the largest.

@@ -54,8 +54,8 @@ int Run(const std::vector<std::string>& arguments) {
     BrandOutput output;
     if (!BrandLauncher(ByteView(launcher), command.request, &output, &error)) {
         const std::string subject = output.fault == BrandFault::kIcon       ? command.icon_path
-                                     : output.fault == BrandFault::kLauncher ? command.input
-                                                                             : std::string();
+                                    : output.fault == BrandFault::kLauncher ? command.input
+                                                                            : std::string();
         if (subject.empty()) {
             std::fprintf(stderr, "vmbootbrand: %s\n", error.c_str());
         } else {

@@ -283,13 +283,14 @@ bool AssembleImage(ByteView file, const PeImage& image, const SectionPlacement& 
             section.raw_pointer = static_cast<std::uint32_t>(section.raw_pointer + shift);
             Put32(result, section.header_offset + 20, section.raw_pointer);
         }
-        if (std::find(placement.moved.begin(), placement.moved.end(), i) !=
-            placement.moved.end()) {
-            section.virtual_address = static_cast<std::uint32_t>(section.virtual_address + rva_delta);
+        if (std::find(placement.moved.begin(), placement.moved.end(), i) != placement.moved.end()) {
+            section.virtual_address =
+                static_cast<std::uint32_t>(section.virtual_address + rva_delta);
             Put32(result, section.header_offset + 12, section.virtual_address);
         }
         memory_end = std::max(memory_end, AlignUp(MemoryEnd(section), image.section_alignment));
     }
+    if (memory_end > 0xF0000000u) return Fail(error, "the image is too large");
     if (moves_relocations) {
         const std::size_t at = image.DirectoryOffset(kDirectoryRelocations);
         Put32(result, at, static_cast<std::uint32_t>(file.U32(at) + rva_delta));

@@ -108,14 +108,16 @@ Bytes MakeImage(bool plus, const ResourceTree& tree, bool relocations = false) {
     Put32(out, table + 16, 0x200);
     Put32(out, table + 20, 0x400);
     const Bytes resources = BuildResourceSection(tree, 0x2000);
-    const std::uint32_t resources_raw = static_cast<std::uint32_t>(AlignUp(resources.size(), 0x200));
+    const std::uint32_t resources_raw =
+        static_cast<std::uint32_t>(AlignUp(resources.size(), 0x200));
     Put32(out, table + 40 + 8, static_cast<std::uint32_t>(resources.size()));
     Put32(out, table + 40 + 12, 0x2000);
     Put32(out, table + 40 + 16, resources_raw);
     Put32(out, table + 40 + 20, 0x600);
     Put32(out, directories + 16, 0x2000);
     Put32(out, directories + 20, static_cast<std::uint32_t>(resources.size()));
-    std::uint32_t image_end = static_cast<std::uint32_t>(0x2000 + AlignUp(resources.size(), 0x1000));
+    std::uint32_t image_end =
+        static_cast<std::uint32_t>(0x2000 + AlignUp(resources.size(), 0x1000));
     out.insert(out.end(), resources.begin(), resources.end());
     PadTo(out, 0x200);
     if (relocations) {
@@ -232,9 +234,8 @@ void ExpectBranded(const Bytes& input, const Bytes& output, const BrandRequest& 
     }
     EXPECT_EQ(file.U32(after.image.optional_header_offset + 56), memory_end);
     // One resource section, where the directory says, and no stale copy of the old one.
-    const auto resources =
-        std::find_if(after.image.sections.begin(), after.image.sections.end(),
-                     [](const PeSection& s) { return s.name == ".rsrc"; });
+    const auto resources = std::find_if(after.image.sections.begin(), after.image.sections.end(),
+                                        [](const PeSection& s) { return s.name == ".rsrc"; });
     ASSERT_NE(resources, after.image.sections.end());
     EXPECT_EQ(after.image.DirectoryRva(file, kDirectoryResource), resources->virtual_address);
     EXPECT_EQ(std::count_if(after.image.sections.begin(), after.image.sections.end(),
@@ -243,10 +244,10 @@ void ExpectBranded(const Bytes& input, const Bytes& output, const BrandRequest& 
     // Sections follow each other in memory without gaps or overlaps, as the loader demands.
     for (std::size_t i = 1; i < after.image.sections.size(); ++i) {
         const PeSection& previous = after.image.sections[i - 1];
-        EXPECT_EQ(after.image.sections[i].virtual_address,
-                  AlignUp(previous.virtual_address +
-                              std::max(previous.virtual_size, previous.raw_size),
-                          after.image.section_alignment))
+        EXPECT_EQ(
+            after.image.sections[i].virtual_address,
+            AlignUp(previous.virtual_address + std::max(previous.virtual_size, previous.raw_size),
+                    after.image.section_alignment))
             << after.image.sections[i].name;
     }
     // The relocations are the same bytes wherever they now lie.
@@ -320,8 +321,8 @@ TEST(Brand, KeepsTrailingDataAndRemovesTheSignatureWithAWarning) {
 // them move along), and the file does not grow with each branding.
 void ExpectBrandingTwiceIsBrandingOnce(const Bytes& input) {
     BrandRequest first = FullRequest();
-    first.strings = {{"ProductName", "First"}, {"Comments", "first branding"},
-                     {"CompanyName", "First Ltd"}};
+    first.strings = {
+        {"ProductName", "First"}, {"Comments", "first branding"}, {"CompanyName", "First Ltd"}};
     first.file_version = "9.9";
     first.icon = MakeIcon({16});
     first.execution_level.clear();
