@@ -16,6 +16,7 @@ import harness  # noqa: E402
 
 PRODUCT = "vmboot Sample"
 PROG_ID = "vmbootSample.Hello"
+UPGRADE_CODE = "{96481F37-5029-4428-909C-FF162F0CD741}"
 # Wine would otherwise write the shortcut out as a desktop entry of the Linux user.
 NO_MENUS = {"WINEDLLOVERRIDES": "mscoree,mshtml,winemenubuilder.exe="}
 
@@ -41,9 +42,21 @@ class InstallerTests(harness.TestCase):
         result = harness.run_wine(["msiexec"] + list(args), env=NO_MENUS, timeout=300)
         self.assertEqual(result.returncode, 0, result.stderr.decode(errors="replace"))
 
-    def uninstall_quietly(self):
-        harness.run_wine(["msiexec", "/x", harness.win_path(self.msi), "/qn"], env=NO_MENUS,
+    def uninstall_quietly(self, package):
+        """Removes what a failed run may have left installed."""
+        harness.run_wine(["msiexec", "/x", harness.win_path(package), "/qn"], env=NO_MENUS,
                          timeout=300)
+
+    def newer_package(self):
+        """The sample's package as the next release builds it: the version raised."""
+        source = (harness.repo_root() / "sample" / "HelloApp.wxs").read_text()
+        self.assertIn('Version="1.0.0.0"', source)
+        wxs = harness.temp_dir("wxs-") / "HelloApp.wxs"
+        wxs.write_text(source.replace('Version="1.0.0.0"', 'Version="1.0.1.0"'))
+        package = wxs.parent / "HelloApp-1.0.1.msi"
+        subprocess.run(["wixl", "-a", "x64", "-D", "SampleDir=.", "-o", str(package), str(wxs)],
+                       cwd=str(self.msi.parent), capture_output=True, check=True, timeout=120)
+        return package
 
     def open_with_shell(self, document):
         """Opens a document as Explorer does: ShellExecute's "open" through `start`. Nothing
@@ -77,10 +90,15 @@ class InstallerTests(harness.TestCase):
         harness.reg_import('[HKEY_LOCAL_MACHINE\\Software\\JavaSoft\\JRE\\17]\n"JavaHome"="%s"\n'
                            % harness.win_path(jre).replace("\\", "\\\\"))
         self.addCleanup(harness.clear_java_registry)
-        self.uninstall_quietly()
-        self.addCleanup(self.uninstall_quietly)
+        self.uninstall_quietly(self.msi)
+        self.addCleanup(self.uninstall_quietly, self.msi)
         log.unlink(missing_ok=True)
 
+        # Every build is a new product of the one upgrade code: a newer package replaces an
+        # installed one only while that code stays.
+        properties = subprocess.run(["msiinfo", "export", str(self.msi), "Property"],
+                                    capture_output=True, text=True, check=True).stdout
+        self.assertIn("UpgradeCode\t" + UPGRADE_CODE, properties.splitlines())
         self.msiexec("/i", harness.win_path(self.msi), "/qn")
         for name in ("HelloApp.exe", "HelloApp.ini", "splash.png", "lib/hello-app.jar",
                      "lib/sample-util.jar"):
@@ -121,7 +139,14 @@ class InstallerTests(harness.TestCase):
         self.assertIn("  document's first line: Hello from the second note", later_part)
         self.assertNotIn("second note", main_part)
 
-        self.msiexec("/x", harness.win_path(self.msi), "/qn")
+        # A newer version replaces the installed one instead of installing beside it.
+        newer = self.newer_package()
+        self.addCleanup(self.uninstall_quietly, newer)
+        self.msiexec("/i", harness.win_path(newer), "/qn")
+        self.assertEqual(len(list(installer_cache.glob("*/HelloApp.exe"))), 1)
+        self.assertTrue((folder / "HelloApp.exe").is_file())
+
+        self.msiexec("/x", harness.win_path(newer), "/qn")
         self.assertFalse(folder.exists(), sorted(str(p) for p in folder.rglob("*")))
         self.assertEqual([s for s in shortcuts if s.exists()], [])
         self.assertEqual(list(installer_cache.glob("*/HelloApp.exe")), [])
