@@ -64,6 +64,7 @@ void ServeHandOver(Launcher& launcher, const std::shared_ptr<InstanceSession>& s
 // waits for its answer as long as the primary lives.
 HandOverOutcome HandOver(Launcher& launcher, InstanceSession& session, int& exitCode) {
     exitCode = -1;
+    session.Accepted = false;
     InstanceBlock& block = *launcher.Block();
     HANDLE primary = session.Primary.get();
     auto remaining = [&]() -> DWORD {
@@ -156,6 +157,7 @@ HandOverOutcome HandOver(Launcher& launcher, InstanceSession& session, int& exit
                     continue;
                 }
                 held.reset();
+                session.Accepted = true;
             }
             // Any other message is discarded.
         }

@@ -40,6 +40,8 @@ struct InstanceSession {
     DWORD Listener = 0;
     bool NotPublished = false;
     ULONGLONG AcceptDeadline = 0;
+    /// The current primary has taken the arguments into its queue.
+    bool Accepted = false;
 
     // Primary only.
     SRWLOCK Lock = SRWLOCK_INIT;

@@ -326,8 +326,10 @@ bool WaitForPrimaryInstance(Launcher& launcher, int& exitCode) {
             case HandOverOutcome::StartOver:
                 break;
         }
-        // Primaries that keep leaving before they take this start (each start over finds the
-        // next one ending too) cannot keep it going round beyond its bound.
+        // A primary that took the arguments and then ended before their call began has
+        // served nothing: the next one gets the whole bound again. Primaries that keep
+        // leaving before they take this start cannot keep it going round beyond its bound.
+        if (session->Accepted) session->AcceptDeadline = ::GetTickCount64() + kAcceptWaitMs;
         if (::GetTickCount64() >= session->AcceptDeadline) return notAccepted();
         session->Primary.reset();
         if (!SettleRole(launcher, *session)) return notAccepted();
