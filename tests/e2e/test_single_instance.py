@@ -694,6 +694,25 @@ class RealSingleInstanceTests(harness.TestCase):
                 app.stop()
                 self.assertExitCode(primary.wait(60), 0)
 
+    def test_one_identity_however_the_path_is_spelled(self):
+        app = self.real_app("si.Serving")
+        primary = self.start(app, ["0"])
+        app.wait_events("main")
+        linked = harness.temp_dir("link-") / "linked"
+        linked.symlink_to(app.app.folder, target_is_directory=True)
+        spellings = [
+            ("letter case", app.app.win_exe.upper()),
+            ("linked folder", harness.win_path(linked / app.app.exe.name)),
+        ]
+        for number, (label, path) in enumerate(spellings, 31):
+            with self.subTest(label):
+                start = app.app.start_raw('"%s" %d' % (path, number), application=path)
+                self.assertExitCode(start.wait(120), number)
+                self.assertEqual(app.events("enter")[-1][1:4:2], (primary.pid, [str(number)]))
+        self.assertEqual(len(app.events("main")), 1)
+        app.stop()
+        self.assertExitCode(primary.wait(60), 0)
+
     def assertInFront(self, process):
         foreground = None
         for _ in range(50):
