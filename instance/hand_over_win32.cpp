@@ -15,12 +15,6 @@
 
 namespace {
 
-// How long a second start waits for its turn at the block and for the primary's copy of its
-// arguments. A start that waits longer has nobody to serve it (an acknowledgement that
-// cannot reach an elevated start, a primary that hangs) and ends as a failed hand-over.
-constexpr DWORD kHandOverLockWaitMs = 120000;
-constexpr DWORD kAcknowledgeWaitMs = 30000;
-
 // A request whose block is not the last of its arguments: the primary keeps the chunk and
 // acknowledges it, and the second start writes the next one.
 constexpr LPARAM kMoreFollows = 1;
@@ -36,24 +30,24 @@ void ServeHandOver(Launcher& launcher, const std::shared_ptr<InstanceSession>& s
     // A stream of another sender was left unfinished: that start has died mid hand-over.
     if (session->PendingFrom != requestingThreadId) session->Pending.clear();
     session->PendingFrom = requestingThreadId;
-    AppendArgumentChunk(snapshot, session->Pending);
+    WorkerRecord record;
+    record.RequestingThreadId = requestingThreadId;
+    ArgumentStreamState state =
+        AcceptArgumentChunk(snapshot, moreFollows, session->Pending, record.Arguments);
     // The arguments leave the shared block as soon as they are copied.
     MarkArgumentsConsumed(*launcher.Block());
-    if (moreFollows && session->Pending.size() <= kMaxArgumentStreamUnits) {
+    if (state == ArgumentStreamState::NeedsMore) {
         ::PostThreadMessageW(requestingThreadId, session->AckMessage, 0, 0);
         return;
     }
-    WorkerRecord record;
-    record.RequestingThreadId = requestingThreadId;
-    std::vector<std::uint16_t> stream = std::move(session->Pending);
     session->Pending.clear();
+    session->Pending.shrink_to_fit();
     session->PendingFrom = 0;
-    if (moreFollows) {
-        // Longer than any command line: not a start's arguments.
+    if (state == ArgumentStreamState::Refused) {
+        // Longer than any command line, or not a list: not a start's arguments.
         PostAnswer(requestingThreadId, session->Message, -1);
         return;
     }
-    record.Arguments = ParseForwardedArguments(stream);
     // The acknowledgement lets the next second start write the block. When it cannot be
     // delivered the requester is gone, and the block may already hold a later start's
     // arguments, which its own request will deliver: this one is dropped.
@@ -66,11 +60,17 @@ void ServeHandOver(Launcher& launcher, const std::shared_ptr<InstanceSession>& s
 
 // A second instance's hand-over: take the hand-over lock, write the block, post, and wait
 // for the primary's copy of it (then the lock goes to the next start) and for its answer.
-// Every wait also ends when the primary does; the waits before the copy are bounded.
+// Everything until the copy is bounded by the session's accept deadline; after it, the start
+// waits for its answer as long as the primary lives.
 HandOverOutcome HandOver(Launcher& launcher, InstanceSession& session, int& exitCode) {
     exitCode = -1;
+    session.Accepted = false;
     InstanceBlock& block = *launcher.Block();
     HANDLE primary = session.Primary.get();
+    auto remaining = [&]() -> DWORD {
+        ULONGLONG now = ::GetTickCount64();
+        return now >= session.AcceptDeadline ? 0 : static_cast<DWORD>(session.AcceptDeadline - now);
+    };
 
     session.Message = LoadShared(block.InstanceMessage);
     if (session.Message == 0)
@@ -91,18 +91,19 @@ HandOverOutcome HandOver(Launcher& launcher, InstanceSession& session, int& exit
     UniqueMutexOwnership held;
     {
         HANDLE waits[] = {lock.get(), primary};
-        DWORD result = ::WaitForMultipleObjects(2, waits, FALSE, kHandOverLockWaitMs);
+        DWORD result = ::WaitForMultipleObjects(2, waits, FALSE, remaining());
         // An abandoned lock belonged to a start that died mid hand-over; the block is ours now.
         if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED_0) {
             held.reset(lock.get());
         } else if (result == WAIT_OBJECT_0 + 1) {
             return HandOverOutcome::StartOver;
         } else {
-            return HandOverOutcome::Answered;
+            return HandOverOutcome::NotAccepted;
         }
     }
 
-    // The primary may bring its window to the front: this start was the user's last action.
+    // The primary may bring its window to the front: this start was the user's last action,
+    // and the right to take the foreground is this process's to pass on.
     ::AllowSetForegroundWindow(session.PrimaryProcessId);
     // Arguments of any length: one block after another, each acknowledged before the next.
     const std::vector<std::uint16_t> stream = PackForwardedArguments(launcher.ApplicationArguments);
@@ -119,44 +120,63 @@ HandOverOutcome HandOver(Launcher& launcher, InstanceSession& session, int& exit
     };
     if (!postChunk()) return HandOverOutcome::StartOver;
 
-    auto answer = [&](const MSG& message) {
-        if (message.lParam == kStartOver) return HandOverOutcome::StartOver;
-        exitCode = static_cast<int>(static_cast<INT_PTR>(message.wParam));
-        return HandOverOutcome::Answered;
+    // Once the call for this start has begun, it is never made again by another primary: if
+    // this one ends first, its exit code is the answer.
+    bool begun = false;
+    auto primaryEnded = [&] {
+        DWORD code = 0;
+        if (begun && ::GetExitCodeProcess(primary, &code)) {
+            exitCode = static_cast<int>(code);
+            return HandOverOutcome::Answered;
+        }
+        return begun ? HandOverOutcome::Answered : HandOverOutcome::StartOver;
     };
-    ULONGLONG acknowledgeDeadline = ::GetTickCount64() + kAcknowledgeWaitMs;
+    // Whether the message ends the wait, with `outcome` set.
+    auto heard = [&](const MSG& message, HandOverOutcome& outcome) {
+        if (message.message != session.Message) return false;
+        if (message.lParam == kCallBegun) {
+            begun = true;
+            return false;
+        }
+        if (message.lParam == kStartOver) {
+            outcome = HandOverOutcome::StartOver;
+            return true;
+        }
+        exitCode = static_cast<int>(static_cast<INT_PTR>(message.wParam));
+        outcome = HandOverOutcome::Answered;
+        return true;
+    };
     for (;;) {
         MSG message;
+        HandOverOutcome outcome;
         while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == session.Message) return answer(message);
+            if (heard(message, outcome)) return outcome;
             if (message.message == session.AckMessage && session.AckMessage != 0 && held) {
                 if (sent < chunks) {
                     if (!postChunk()) return HandOverOutcome::StartOver;
-                    acknowledgeDeadline = ::GetTickCount64() + kAcknowledgeWaitMs;
                     continue;
                 }
                 held.reset();
+                session.Accepted = true;
             }
             // Any other message is discarded.
         }
         DWORD timeout = INFINITE;
         if (held) {
-            ULONGLONG now = ::GetTickCount64();
-            if (now >= acknowledgeDeadline) {
-                // The primary never took the arguments: it cannot answer this start.
-                return HandOverOutcome::Answered;
-            }
-            timeout = static_cast<DWORD>(acknowledgeDeadline - now);
+            timeout = remaining();
+            // The primary never took the arguments: it cannot answer this start.
+            if (timeout == 0) return HandOverOutcome::NotAccepted;
         }
         DWORD result =
             ::MsgWaitForMultipleObjectsEx(1, &primary, timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         if (result == WAIT_OBJECT_0 || result == WAIT_FAILED) {
             // An answer posted just before the primary ended still counts.
             while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-                if (message.message == session.Message) return answer(message);
+                if (heard(message, outcome)) return outcome;
             }
-            // Ended without serving this start: its arguments go to the next primary.
-            return HandOverOutcome::StartOver;
+            // Ended without serving this start: unless its call had begun, its arguments go
+            // to the next primary.
+            return primaryEnded();
         }
     }
 }

@@ -12,10 +12,12 @@ enum class HandOverOutcome {
     Answered,   ///< the exit code is the primary's answer (or -1 for a failed hand-over)
     StartOver,  ///< the primary ended or left without serving: choose the role again
     RunAlone,   ///< the protocol cannot be used: run as an instance of its own
+    NotAccepted,  ///< the primary did not take the arguments in time: end with -1
 };
 
 /// A second instance's hand-over to the primary it has verified (`session.Primary`):
-/// `exitCode` is -1 unless the primary answers.
+/// `exitCode` is -1 unless the primary answers (or, once the call for this start has begun,
+/// ends: then its exit code).
 HandOverOutcome HandOver(Launcher& launcher, InstanceSession& session, int& exitCode);
 
 /// The primary's listener thread: copies each forwarded argument list and queues it for

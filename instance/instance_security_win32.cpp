@@ -31,10 +31,14 @@ PSID ProcessUser::Sid() const {
 }
 
 PrivateObjectSecurity::PrivateObjectSecurity(const ProcessUser& user) {
+    // The owner is named: an elevated process would otherwise give its objects the
+    // Administrators group as owner, and the user's plain starts would not trust them.
     std::wstring base = L"O:" + user.SidText() + L"D:P(A;;GA;;;" + user.SidText() + L")(A;;GA;;;SY)";
-    // The label keeps an elevated start's objects open to the same user's plain starts;
-    // a system that cannot set labels gets the descriptor without one.
-    for (const std::wstring& text : {base + L"S:(ML;;NW;;;ME)", base}) {
+    // Medium integrity keeps an elevated start's objects open to the same user's plain
+    // starts; no-write-up and no-read-up keep the user's sandboxed processes (low integrity)
+    // from forging or reading the arguments. A system that cannot set labels gets the
+    // descriptor without one.
+    for (const std::wstring& text : {base + L"S:(ML;;NWNR;;;ME)", base}) {
         if (::ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1,
                                                                    descriptor_.put(), nullptr)) {
             break;

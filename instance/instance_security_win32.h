@@ -23,9 +23,10 @@ private:
     std::wstring sidText_;
 };
 
-/// Security for the protocol's named objects: owned by the user, open to the user and the
-/// system only, and labelled medium integrity, so that a plain start of the same user can
-/// still open what an elevated start made.
+/// Security for the protocol's named objects: owned by the user (also when made by an
+/// elevated start), open to the user and the system only, and labelled medium integrity with
+/// no-write-up and no-read-up, so that a plain start of the same user can still open what an
+/// elevated start made, and a lower-integrity process can neither write nor read it.
 class PrivateObjectSecurity {
 public:
     explicit PrivateObjectSecurity(const ProcessUser& user);

@@ -21,3 +21,7 @@ void PostAnswer(DWORD thread, UINT message, int result) {
 void PostStartOver(DWORD thread, UINT message) {
     ::PostThreadMessageW(thread, message, 0, kStartOver);
 }
+
+void PostCallBegun(DWORD thread, UINT message) {
+    ::PostThreadMessageW(thread, message, 0, kCallBegun);
+}

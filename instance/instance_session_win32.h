@@ -17,7 +17,12 @@ class Launcher;
 struct WorkerRecord {
     DWORD RequestingThreadId = 0;
     std::vector<std::wstring> Arguments;
+    /// The second start has had its answer (a void-form call, answered once queued).
+    bool Answered = false;
 };
+
+/// The form of the main class's secondaryMain, known once the worker has looked it up.
+enum class SecondaryMainForm { Unknown, Void, Int, Absent };
 
 /// The objects of one launch's part in the protocol. The listener and the worker share it
 /// with the Launcher so that it outlives the Launcher: the worker reaches the Launcher only
@@ -28,13 +33,15 @@ struct InstanceSession {
     UINT Message = 0;
     UINT AckMessage = 0;
 
-    // Second start only: the verified primary, and the result when the hand-over is settled
-    // before it begins (no listener published in time).
+    // Second start only: the verified primary; whether its listener was published in time;
+    // and when the whole hand-over must have been accepted.
     UniqueHandle Primary;
     DWORD PrimaryProcessId = 0;
     DWORD Listener = 0;
-    bool HasEarlyResult = false;
-    int EarlyResult = 0;
+    bool NotPublished = false;
+    ULONGLONG AcceptDeadline = 0;
+    /// The current primary has taken the arguments into its queue.
+    bool Accepted = false;
 
     // Primary only.
     SRWLOCK Lock = SRWLOCK_INIT;
@@ -52,6 +59,7 @@ struct InstanceSession {
     CONDITION_VARIABLE QueueChanged = CONDITION_VARIABLE_INIT;
     std::vector<WorkerRecord> Queue;
     bool Stopped = false;
+    SecondaryMainForm Form = SecondaryMainForm::Unknown;
     // Listener only: the stream of a hand-over that comes in several blocks, and its sender.
     std::vector<std::uint16_t> Pending;
     DWORD PendingFrom = 0;
@@ -84,8 +92,16 @@ void LeaveProtocol(InstanceSession& session);
 /// The answer (lParam) that sends a second start back to the choice of its role: the primary
 /// has left the protocol and will not serve it.
 inline constexpr LPARAM kStartOver = 1;
+/// Not an answer (lParam): the call for this start has begun. From then on the start never
+/// starts over; if the primary ends before it answers, its exit code is the start's.
+inline constexpr LPARAM kCallBegun = 2;
+/// How long a second start has, from its beginning, for its arguments to be accepted into the
+/// primary's queue (the hand-over lock, the primary's listener, its acknowledgements).
+inline constexpr DWORD kAcceptWaitMs = 30000;
 
 /// Answers a second start with the exit code it ends with.
 void PostAnswer(DWORD thread, UINT message, int result);
 /// Tells a second start to choose its role again.
 void PostStartOver(DWORD thread, UINT message);
+/// Tells a second start that its call begins.
+void PostCallBegun(DWORD thread, UINT message);

@@ -144,10 +144,25 @@ bool ReportSecondaryMainException(JNIEnv* env, const PrimaryView& primary) {
     return stop;
 }
 
+/// Records the form once it is known. Void-form starts do not wait for their call: every
+/// start already queued is answered at once, and the listener answers later ones as it
+/// queues them.
+void NoteForm(InstanceSession& session, SecondaryMainForm form) {
+    SrwExclusiveLock guard(session.Lock);
+    if (session.Form == form) return;
+    session.Form = form;
+    if (form != SecondaryMainForm::Void) return;
+    for (WorkerRecord& queued : session.Queue) {
+        if (queued.Answered) continue;
+        PostAnswer(queued.RequestingThreadId, session.Message, 0);
+        queued.Answered = true;
+    }
+}
+
 /// One hand-over on an attached thread: secondaryMain's answer, 0 when the class has none
 /// (the primary's window comes to the front instead), 1 when it threw.
-int CallSecondaryMain(JNIEnv* env, const PrimaryView& primary, const WorkerRecord& record,
-                      UINT answerMessage, bool& answered) {
+int CallSecondaryMain(JNIEnv* env, InstanceSession& session, const PrimaryView& primary,
+                      const WorkerRecord& record, bool& answered) {
     std::string className = ToThreadAnsi(primary.MainClassName);
     LocalRef<jclass> mainClass(env, env->FindClass(className.c_str()));
     if (!mainClass) {
@@ -166,9 +181,11 @@ int CallSecondaryMain(JNIEnv* env, const PrimaryView& primary, const WorkerRecor
     if (!method) {
         // secondaryMain is optional: an application that only wants one copy running shows
         // the copy it has.
+        NoteForm(session, SecondaryMainForm::Absent);
         ::EnumWindows(RaiseOwnWindow, 0);
         return 0;
     }
+    NoteForm(session, returnsInt ? SecondaryMainForm::Int : SecondaryMainForm::Void);
 
     LocalRef<jobjectArray> arguments(env, NewJavaStringArray(env, record.Arguments));
     if (!arguments) {
@@ -177,17 +194,20 @@ int CallSecondaryMain(JNIEnv* env, const PrimaryView& primary, const WorkerRecor
     }
     jint result = 0;
     if (returnsInt) {
+        // From here on the call is under way: the start waits for this primary's answer,
+        // or its end, and never hands the same arguments to another primary.
+        PostCallBegun(record.RequestingThreadId, session.Message);
         result = env->CallStaticIntMethod(mainClass.get(), method, arguments.get());
     } else {
-        // The void form answers before the call: the second start ends at once.
-        PostAnswer(record.RequestingThreadId, answerMessage, 0);
+        // The void form answers before the call (or already did as it was queued).
+        if (!record.Answered) PostAnswer(record.RequestingThreadId, session.Message, 0);
         answered = true;
         env->CallStaticVoidMethod(mainClass.get(), method, arguments.get());
     }
     if (!HasPendingException(env)) return result;
     if (ReportSecondaryMainException(env, primary)) {
         // Stop ends the application, as it does for main; the second start hears first.
-        if (!answered) PostAnswer(record.RequestingThreadId, answerMessage, 1);
+        if (!answered) PostAnswer(record.RequestingThreadId, session.Message, 1);
         answered = true;
         CallSystemExit(env);
     }
@@ -219,20 +239,21 @@ void ServeRecord(InstanceSession& session, const WorkerRecord& record) {
     if (!primary.Vm ||
         primary.Vm->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr) != JNI_OK) {
         LeaveProtocol(session);
-        PostStartOver(record.RequestingThreadId, session.Message);
+        if (!record.Answered) PostStartOver(record.RequestingThreadId, session.Message);
         return;
     }
     // Attached, the worker keeps DestroyJavaVM (and so the Launcher) waiting; detached after
     // every hand-over, it never holds the VM between them.
     auto detach = MakeScopeExit([&] { primary.Vm->DetachCurrentThread(); });
     if (VmShuttingDown(env)) {
+        // Not begun: the start takes its arguments to the next primary.
         LeaveProtocol(session);
-        PostStartOver(record.RequestingThreadId, session.Message);
+        if (!record.Answered) PostStartOver(record.RequestingThreadId, session.Message);
         return;
     }
     WaitUntilMainIsReady(env, session, primary.MainThread, primary.MainReturned);
-    bool answered = false;
-    int result = CallSecondaryMain(env, primary, record, session.Message, answered);
+    bool answered = record.Answered;
+    int result = CallSecondaryMain(env, session, primary, record, answered);
     if (!answered) PostAnswer(record.RequestingThreadId, session.Message, result);
 }
 
@@ -269,10 +290,10 @@ DWORD WINAPI SecondaryMainWorker(void* parameter) {
                 ServeRecord(*session, record);
             } else {
                 LeaveProtocol(*session);
-                PostStartOver(record.RequestingThreadId, session->Message);
+                if (!record.Answered) PostStartOver(record.RequestingThreadId, session->Message);
             }
         } catch (const std::bad_alloc&) {
-            PostAnswer(record.RequestingThreadId, session->Message, -1);
+            if (!record.Answered) PostAnswer(record.RequestingThreadId, session->Message, -1);
         }
     }
     return 0;
@@ -293,6 +314,11 @@ void QueueForSecondaryMain(const std::shared_ptr<InstanceSession>& session, Work
     }
     {
         SrwExclusiveLock guard(session->Lock);
+        // A void-form start has nothing to wait for once its call is queued.
+        if (session->Form == SecondaryMainForm::Void) {
+            PostAnswer(record.RequestingThreadId, session->Message, 0);
+            record.Answered = true;
+        }
         session->Queue.push_back(std::move(record));
     }
     ::WakeConditionVariable(&session->QueueChanged);

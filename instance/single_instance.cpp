@@ -1,12 +1,10 @@
 #include "instance/single_instance.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
 namespace {
-
-constexpr std::size_t kBlockUnitsFromArguments = (kInstanceBlockSize - 12) / 2;
-constexpr std::size_t kScanUnits = (kArgumentScanEnd - 12) / 2;
 
 // Where wchar_t is wider than 16 bits (the native test build), a character beyond the
 // basic plane takes two units, as it does in the Windows build's strings.
@@ -69,11 +67,13 @@ bool HasFreshArguments(const InstanceBlock& block) {
 
 std::vector<std::uint16_t> PackForwardedArguments(const std::vector<std::wstring>& arguments) {
     std::vector<std::uint16_t> stream;
+    auto count = static_cast<std::uint32_t>(arguments.size());
+    stream.push_back(static_cast<std::uint16_t>(count & 0xFFFF));
+    stream.push_back(static_cast<std::uint16_t>(count >> 16));
     for (const auto& argument : arguments) {
         ForEachUtf16Unit(argument, [&](std::uint16_t unit) { stream.push_back(unit); });
         stream.push_back(0);
     }
-    stream.push_back(0);
     return stream;
 }
 
@@ -96,35 +96,42 @@ void AppendArgumentChunk(const InstanceBlock& block, std::vector<std::uint16_t>&
     stream.insert(stream.end(), area, area + kChunkUnits);
 }
 
-namespace {
-
-std::vector<std::wstring> ParseUnits(const std::uint16_t* units, std::size_t count,
-                                     std::size_t scanned) {
-    std::vector<std::wstring> items;
+bool ParseForwardedArguments(const std::vector<std::uint16_t>& stream,
+                             std::vector<std::wstring>& arguments) {
+    arguments.clear();
+    if (stream.size() < 2) return false;
+    std::uint32_t count = stream[0] | (static_cast<std::uint32_t>(stream[1]) << 16);
+    // Every argument takes at least its NUL: a count beyond what the stream can hold is
+    // forged, and is refused before anything is reserved for it.
+    std::size_t limit = std::min(stream.size(), kMaxArgumentStreamUnits);
+    if (count > limit - 2) return false;
+    std::size_t position = 2;
     std::wstring current;
-    for (std::size_t i = 0; i < scanned; ++i) {
-        if (units[i] != 0) {
-            current.push_back(static_cast<wchar_t>(units[i]));
+    while (arguments.size() < count) {
+        if (position >= limit) {
+            arguments.clear();
+            return false;
+        }
+        std::uint16_t unit = stream[position++];
+        if (unit != 0) {
+            current.push_back(static_cast<wchar_t>(unit));
             continue;
         }
-        items.push_back(std::move(current));
+        arguments.push_back(std::move(current));
         current.clear();
-        if (i + 1 < count && units[i + 1] == 0) return items;
     }
-    // No double NUL before the end: the unfinished item is dropped.
-    return items;
+    return true;
 }
 
-}  // namespace
-
-std::vector<std::wstring> ParseForwardedArguments(const std::vector<std::uint16_t>& stream) {
-    return ParseUnits(stream.data(), stream.size(), stream.size());
-}
-
-std::vector<std::wstring> ReadForwardedArguments(const InstanceBlock& block) {
-    // One copy of everything after the header: the scan runs on from the argument area into
-    // the unused area, and the copy keeps a concurrent writer from changing it mid-read.
-    std::array<std::uint16_t, kBlockUnitsFromArguments> units;
-    std::memcpy(units.data(), reinterpret_cast<const unsigned char*>(&block) + 12, sizeof(units));
-    return ParseUnits(units.data(), units.size(), kScanUnits);
+ArgumentStreamState AcceptArgumentChunk(const InstanceBlock& block, bool moreFollows,
+                                        std::vector<std::uint16_t>& pending,
+                                        std::vector<std::wstring>& arguments) {
+    AppendArgumentChunk(block, pending);
+    if (moreFollows) {
+        // A stream that already fills the limit and goes on is longer than the limit.
+        return pending.size() < kMaxArgumentStreamUnits ? ArgumentStreamState::NeedsMore
+                                                        : ArgumentStreamState::Refused;
+    }
+    return ParseForwardedArguments(pending, arguments) ? ArgumentStreamState::Complete
+                                                       : ArgumentStreamState::Refused;
 }

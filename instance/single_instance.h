@@ -12,12 +12,9 @@
 // the launcher relies on the exact layout and names, so none of them may change.
 
 inline constexpr std::size_t kInstanceBlockSize = 2092;
-/// Bytes of the argument area: the packed arguments, their NULs and the final NUL must fit.
+/// Bytes of the argument area: one block of the argument stream and the consumed mark.
 inline constexpr std::size_t kArgumentAreaBytes = 1040;
 inline constexpr std::size_t kArgumentAreaUnits = kArgumentAreaBytes / 2;
-/// The reader stops before this byte offset (the last unit of the block is never read as a
-/// unit of its own, only as the one that follows).
-inline constexpr std::size_t kArgumentScanEnd = 2090;
 
 /// The shared block, 2092 bytes, little-endian, in the paging file.
 struct InstanceBlock {
@@ -26,9 +23,9 @@ struct InstanceBlock {
     std::uint32_t PrimaryProcessId;
     /// Identifier returned by RegisterWindowMessageW for the instance name.
     std::uint32_t InstanceMessage;
-    /// UTF-16 units: each argument followed by one NUL, then one more NUL; the rest zero.
+    /// One block of the argument stream (see PackForwardedArguments); the rest zero.
     std::uint16_t Arguments[kArgumentAreaUnits];
-    /// Never written; a reader's scan may run into it.
+    /// Never written.
     std::uint16_t Unused[kArgumentAreaUnits];
 };
 
@@ -79,10 +76,13 @@ SingleInstanceRequest DecideSingleInstance(std::wstring_view applicationType,
 /// Units of the argument stream one block carries: the area less its last unit, which marks
 /// the area as consumed. Longer streams go in several blocks, one after another.
 inline constexpr std::size_t kChunkUnits = kArgumentAreaUnits - 1;
-/// The longest argument stream a primary takes (a command line holds at most 32,767 units).
+/// The longest argument stream a primary takes, counted whole (a command line holds at most
+/// 32,767 units).
 inline constexpr std::size_t kMaxArgumentStreamUnits = 65536;
 
-/// The arguments as one stream: each argument's UTF-16 units and one NUL, then one more NUL.
+/// The arguments as one stream: the number of arguments (two units, low half first), then
+/// each argument's UTF-16 units and one NUL. The count, not a second NUL, ends the list, so
+/// an empty argument travels like any other.
 std::vector<std::uint16_t> PackForwardedArguments(const std::vector<std::wstring>& arguments);
 /// Blocks a stream of that many units takes (at least one).
 std::size_t ArgumentChunkCount(std::size_t streamUnits);
@@ -91,8 +91,22 @@ void WriteArgumentChunk(InstanceBlock& block, const std::vector<std::uint16_t>& 
                         std::size_t index);
 /// Appends the block's chunk (the area less its last unit) to `stream`.
 void AppendArgumentChunk(const InstanceBlock& block, std::vector<std::uint16_t>& stream);
-/// The arguments of a stream, read as ReadForwardedArguments reads the block.
-std::vector<std::wstring> ParseForwardedArguments(const std::vector<std::uint16_t>& stream);
+/// The arguments of a stream (units after its end are ignored: a last block's zero fill).
+/// False, with `arguments` empty, for a stream that is cut short, names more arguments than
+/// it holds, or is longer than kMaxArgumentStreamUnits.
+bool ParseForwardedArguments(const std::vector<std::uint16_t>& stream,
+                             std::vector<std::wstring>& arguments);
+
+/// What the primary makes of one more block of a hand-over.
+enum class ArgumentStreamState {
+    NeedsMore,  ///< more blocks follow and the stream may still be within the limit
+    Complete,   ///< the last block: `arguments` holds the list
+    Refused,    ///< too long or malformed: the start is answered -1
+};
+/// Appends the block's chunk to `pending` and, on the last block, parses the whole stream.
+ArgumentStreamState AcceptArgumentChunk(const InstanceBlock& block, bool moreFollows,
+                                        std::vector<std::uint16_t>& pending,
+                                        std::vector<std::wstring>& arguments);
 
 /// After the primary has copied the arguments: the area is cleared and its last unit (which a
 /// writer always leaves zero) marks it as consumed, so that a stray or forged request finds
@@ -100,9 +114,3 @@ std::vector<std::wstring> ParseForwardedArguments(const std::vector<std::uint16_
 void MarkArgumentsConsumed(InstanceBlock& block);
 /// Whether a second start has written arguments that nobody has copied yet.
 bool HasFreshArguments(const InstanceBlock& block);
-
-/// The forwarded arguments: units from offset 12 up to offset 2090; each NUL ends an item,
-/// two NULs in a row end the list (the item before them is kept even when empty, so an
-/// empty argument ends the list early and no arguments read as one empty string). An item
-/// left unfinished at offset 2090 is dropped.
-std::vector<std::wstring> ReadForwardedArguments(const InstanceBlock& block);

@@ -11,21 +11,22 @@
 #include "config/settings_store_win32.h"
 #include "core/format.h"
 #include "core/launcher_win32.h"
+#include "core/messages_win32.h"
 #include "core/thread_stop_win32.h"
 #include "core/unique_handle_win32.h"
 #include "instance/hand_over_win32.h"
 #include "instance/instance_security_win32.h"
 #include "instance/instance_session_win32.h"
 #include "instance/single_instance.h"
+#include "resources/resource_ids.h"
 
 // Claiming the primary role: the shared block, the main-started event, the listener, and
 // the checks that every object met by name is this user's.
 
 namespace {
 
-// How long a second start waits for a primary that has created the block but not yet
-// published its listener; a start that waits longer ends as a failed hand-over.
-constexpr DWORD kPublishWaitMs = 10000;
+// A second start polls for a primary that has created the block but not yet published its
+// listener, until its accept deadline; one that waits longer ends as a failed hand-over.
 constexpr DWORD kPublishPollMs = 20;
 
 std::wstring Number(unsigned long long value) { return DecimalText(value); }
@@ -209,7 +210,6 @@ bool SettleRole(Launcher& launcher, InstanceSession& session) {
     constexpr int kClaimAttempts = 100;
     InstanceBlock& block = *launcher.Block();
     const DWORD self = ::GetCurrentProcessId();
-    ULONGLONG deadline = ::GetTickCount64() + kPublishWaitMs;
     for (int attempt = 0; attempt < kClaimAttempts; ++attempt) {
         DWORD processId = LoadShared(block.PrimaryProcessId);
         UniqueHandle primary;
@@ -236,10 +236,9 @@ bool SettleRole(Launcher& launcher, InstanceSession& session) {
                 if (++foreignListener > 3)
                     return TurnOff(launcher, L"listener of another process", ERROR_ACCESS_DENIED);
             }
-            if (::GetTickCount64() >= deadline) {
+            if (::GetTickCount64() >= session.AcceptDeadline) {
                 // Published by nobody in time: the hand-over fails.
-                session.HasEarlyResult = true;
-                session.EarlyResult = -1;
+                session.NotPublished = true;
                 launcher.IsPrimaryInstance = false;
                 return true;
             }
@@ -281,6 +280,7 @@ bool InitSingleInstance(Launcher& launcher) {
     std::wstring modulePath;
     if (!ModulePath(launcher, modulePath)) return false;
     std::shared_ptr<InstanceSession> session(new InstanceSession());
+    session->AcceptDeadline = ::GetTickCount64() + kAcceptWaitMs;
     launcher.SingleInstanceEnabled = true;
     launcher.InstanceSessionState = session;
     if (!session->User.Load()) return TurnOff(launcher, L"user identity", ::GetLastError());
@@ -302,33 +302,37 @@ bool WaitForPrimaryInstance(Launcher& launcher, int& exitCode) {
                      {{"would", L"post the arguments to the primary and end with its answer"}});
         return true;
     }
-    // A primary that keeps leaving before it serves (each start over finds the next one
-    // ending too) cannot keep a start going round for ever.
-    constexpr int kStartOverRounds = 20;
+    // A program that asked to run once is never started a second time because its running
+    // copy did not take a start in time: the start says so and ends.
+    auto notAccepted = [&] {
+        NoteDecision(launcher.Decisions, "instance", "not-accepted",
+                     {{"seconds", Number(kAcceptWaitMs / 1000)}});
+        ReportLaunchFormattedError(launcher, IDS_HAND_OVER_NOT_ACCEPTED,
+                                   Number(kAcceptWaitMs / 1000));
+        exitCode = -1;
+        return true;
+    };
     std::shared_ptr<InstanceSession> session = launcher.InstanceSessionState;
-    for (int round = 0;; ++round) {
-        if (session->HasEarlyResult) {
-            exitCode = session->EarlyResult;
-            return true;
-        }
+    for (;;) {
+        if (session->NotPublished) return notAccepted();
         switch (HandOver(launcher, *session, exitCode)) {
             case HandOverOutcome::Answered:
                 return true;
+            case HandOverOutcome::NotAccepted:
+                return notAccepted();
             case HandOverOutcome::RunAlone:
                 TurnOff(launcher, L"hand-over lock", ERROR_ACCESS_DENIED);
                 return false;
             case HandOverOutcome::StartOver:
                 break;
         }
-        if (round + 1 >= kStartOverRounds) {
-            exitCode = -1;
-            return true;
-        }
+        // A primary that took the arguments and then ended before their call began has
+        // served nothing: the next one gets the whole bound again. Primaries that keep
+        // leaving before they take this start cannot keep it going round beyond its bound.
+        if (session->Accepted) session->AcceptDeadline = ::GetTickCount64() + kAcceptWaitMs;
+        if (::GetTickCount64() >= session->AcceptDeadline) return notAccepted();
         session->Primary.reset();
-        if (!SettleRole(launcher, *session)) {
-            exitCode = -1;
-            return true;
-        }
+        if (!SettleRole(launcher, *session)) return notAccepted();
         // Primary now, or on its own: either way this start runs the program.
         if (!launcher.SingleInstanceEnabled || launcher.IsPrimaryInstance) return false;
     }

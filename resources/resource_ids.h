@@ -60,6 +60,8 @@
 // Why the missing-runtime dialog keeps OK disabled for a picked folder.
 #define IDS_DIALOG_VERSION_REFUSED 282
 #define IDS_DIALOG_FOLDER_REFUSED 283
+// Single instance: the running copy did not take a later start's arguments in time.
+#define IDS_HAND_OVER_NOT_ACCEPTED 297
 
 #define IDD_MISSING_RUNTIME 201
 #define IDD_UNCAUGHT_EXCEPTION 231

@@ -877,6 +877,33 @@ class UiDriver:
             raise HarnessError("uidriver info failed: %s" % data)
         return _describe_dialog(data)
 
+    def foreground(self):
+        """The foreground window (as list_windows describes one), or None."""
+        data = self._act("foreground")
+        return data if data.get("hwnd") else None
+
+    def hold_mutex(self, name, ms):
+        """Holds the named mutex (owned by the user, as the launcher makes its own) for `ms`
+        milliseconds from another process; returns once it is held. The returned Popen ends
+        when the hold does."""
+        out = tempfile.TemporaryFile()
+        holder = subprocess.Popen(["wine", str(self.exe), "hold-mutex", "--name", _hex(name),
+                                   "--ms", str(ms)], env=wine(), stdin=subprocess.DEVNULL,
+                                  stdout=out, stderr=subprocess.DEVNULL)
+        deadline = time.time() + 60
+        with out:
+            while time.time() < deadline:
+                out.seek(0)
+                text = out.read().decode(errors="replace")
+                if "held" in text:
+                    return holder
+                if "error" in text or holder.poll() is not None:
+                    break
+                time.sleep(0.1)
+        holder.kill()
+        holder.wait(30)
+        raise HarnessError("uidriver hold-mutex did not take %r: %s" % (name, text))
+
     def list_windows(self, pid=None):
         args = ["list"] + (["--pid", pid] if pid is not None else [])
         return self._call(*args)[1]

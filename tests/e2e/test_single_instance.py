@@ -162,8 +162,9 @@ class SingleInstanceTests(harness.TestCase):
         f = self.fixture(secondary=[], secondary_form="int", secondary_result=3)
         primary = self.primary(f)
         cases = [
-            ([], [""]),                       # no arguments: one empty string
-            (["a", "", "b"], ["a"]),          # an empty argument ends the list
+            ([], []),                         # no arguments: none, as main would get
+            (["e1", "", "after-empty"], ["e1", "", "after-empty"]),  # empty ones travel too
+            (["", "x", ""], ["", "x", ""]),
             (["-nosplash", "\u00e4\u00df"], ["-nosplash", "\u00e4\u00df"]),
         ]
         for number, (sent, delivered) in enumerate(cases, 1):
@@ -237,19 +238,17 @@ class SingleInstanceTests(harness.TestCase):
         self.assertEqual(f.events("secondary_main")[0]["args"], ["early"])
         self.finish_primary(f, primary)
 
-    def test_primary_ending_before_it_answers(self):
-        # secondaryMain ends the primary with System.exit(9) before it answers: the second
-        # start is not lost, it starts over and runs main itself.
+    def test_primary_ending_during_the_call_ends_the_start_with_its_code(self):
+        # secondaryMain ends the primary with System.exit(9) before it answers (a "--quit"):
+        # the call had begun, so the start ends with the primary's exit code and never runs
+        # main with the same arguments.
         f = self.fixture(secondary=["exit 9"], secondary_form="int", secondary_result=3)
         primary = self.primary(f)
-        second = f.start(["bye"])
+        second = f.start(["--quit"])
         self.processes.append((f, second))
         self.assertExitCode(primary.wait(60), 9)
-        mains = f.wait_event("main", count=2, starts=[second])
-        self.assertEqual(mains[1]["args"], ["bye"])
-        self.assertEqual(mains[1]["pid"], second.pid)
-        f.stop_main()
-        self.assertExitCode(second.wait(60), 0)
+        self.assertExitCode(second.wait(60), 9)
+        self.assertEqual([m["args"] for m in f.events("main")], [["primary"]])
 
     def test_dry_run_reports_the_role_and_hands_nothing_over(self):
         f = self.fixture(secondary=[], secondary_form="int", secondary_result=3)
@@ -426,6 +425,8 @@ public final class Serving {
     public static int secondaryMain(String[] args) throws Exception {
         Log.write("enter", args);
         Thread.sleep(300);
+        // How applications implement "--quit": the start that asked gets the exit code.
+        if (args[0].equals("--quit")) System.exit(3);
         Log.write("leave", args);
         return Integer.parseInt(args[0]);
     }
@@ -438,15 +439,33 @@ public final class Plain {
         Frame frame = new Frame("plain");
         frame.setSize(300, 200);
         frame.setVisible(true);
-        frame.setExtendedState(Frame.ICONIFIED);
-        for (int i = 0; i < 100 && frame.getExtendedState() != Frame.ICONIFIED; i++) Thread.sleep(50);
+        // "shown": the frame stays as it is, for another program's window to cover it.
+        boolean iconify = args.length == 0;
+        if (iconify) frame.setExtendedState(Frame.ICONIFIED);
+        for (int i = 0; i < 100 && iconify && frame.getExtendedState() != Frame.ICONIFIED; i++)
+            Thread.sleep(50);
         Log.write("main", "" + frame.getExtendedState());
-        for (int i = 0; i < 1800 && !Log.exists("stop"); i++) {
+        for (int i = 0; i < 1800 && iconify && !Log.exists("stop"); i++) {
             if (frame.getExtendedState() == Frame.NORMAL) { Log.write("restored"); break; }
             Thread.sleep(100);
         }
         Log.waitForStop();
         frame.dispose();
+    }
+}
+""",
+    "si/Busy.java": """package si;
+public final class Busy {
+    public static void main(String[] args) throws Exception {
+        Log.write("main", args);
+        Log.waitForStop();
+    }
+    public static void secondaryMain(String[] args) throws Exception {
+        Log.write("enter", args);
+        // "busy": a question that keeps the user for up to 30 s.
+        for (int i = 0; i < 300 && args[0].equals("busy") && !Log.exists("release"); i++)
+            Thread.sleep(100);
+        Log.write("leave", args);
     }
 }
 """,
@@ -590,15 +609,90 @@ class RealSingleInstanceTests(harness.TestCase):
         app.stop()
         self.assertExitCode(primary.wait(60), 0)
 
-    def test_dropped_files_arrive_whole(self):
+    def test_arguments_arrive_whole(self):
+        app = self.real_app("si.Serving")
+        primary = self.start(app, ["0", "e1", "", "after-empty"])
+        self.assertEqual(app.wait_events("main")[0][3], ["0", "e1", "", "after-empty"])
+        cases = [
+            ["51"] + ["C:\\Users\\someone\\Documents\\" + "p" * 155 + ".txt"] * 3,
+            # As main gets them: an empty argument ends nothing.
+            ["52", "e1", "", "after-empty"],
+        ]
+        for sent in cases:
+            self.assertExitCode(app.start(sent).wait(120), int(sent[0]))
+            self.assertEqual(app.events("enter")[-1][3], sent)
+        app.stop()
+        self.assertExitCode(primary.wait(60), 0)
+
+    def test_quit_through_system_exit_runs_main_exactly_once(self):
         app = self.real_app("si.Serving")
         primary = self.start(app, ["0"])
         app.wait_events("main")
-        sent = ["51"] + ["C:\\Users\\someone\\Documents\\" + "p" * 155 + ".txt"] * 3
-        self.assertExitCode(app.start(sent).wait(120), 51)
-        self.assertEqual(app.events("enter")[-1][3], sent)
+        quitting = app.start(["--quit"])
+        self.assertExitCode(primary.wait(60), 3)
+        self.assertExitCode(quitting.wait(60), 3)
+        time.sleep(2)
+        self.assertEqual([e[3] for e in app.events("main")], [["0"]], app.events())
+        self.assertEqual([e[3] for e in app.events("enter")], [["--quit"]])
+
+    def test_void_form_starts_behind_a_busy_call_end_at_once_in_order(self):
+        app = self.real_app("si.Busy")
+        primary = self.start(app, [])
+        app.wait_events("main")
+        self.assertExitCode(app.start(["busy"]).wait(60), 0)
+        app.wait_events("enter")
+        for name in ("v1", "v2", "v3"):
+            started = time.time()
+            self.assertExitCode(app.start([name]).wait(60), 0)
+            self.assertLess(time.time() - started, 10, "%s waited for the busy call" % name)
+        self.assertEqual([e[3] for e in app.events("enter")], [["busy"]])
+        (app.app.folder / "release").write_text("go")
+        app.wait_events("leave", count=4)
+        calls = [(e[0], e[3][0]) for e in app.events() if e[0] in ("enter", "leave")]
+        self.assertEqual(calls, [(kind, name) for name in ("busy", "v1", "v2", "v3")
+                                 for kind in ("enter", "leave")])
         app.stop()
         self.assertExitCode(primary.wait(60), 0)
+
+    def test_a_hand_over_lock_held_elsewhere_ends_the_start_within_its_bound(self):
+        message = "did not take over this start within 30 seconds"
+        for build in ("windowed", "console"):
+            with self.subTest(build):
+                app = self.real_app("si.Serving")
+                if build == "console":
+                    app.app.exe.write_bytes((harness.dist_dir() / "vmbootc64.exe").read_bytes())
+                primary = self.start(app, ["0"])
+                app.wait_events("main")
+                names = [d for d in app.app.check(["61"])["decisions"]
+                         if d["stage"] == "instance" and d["what"] == "names"][0]
+                holder = harness.UiDriver().hold_mutex(names["handOverLock"], 120000)
+                try:
+                    started = time.time()
+                    if build == "windowed":
+                        start, dialog = self.run_with_dialog(app.app, args=["61"], press=None,
+                                                             timeout=90)
+                        elapsed = time.time() - started
+                        self.assertIn(message, dialog["message"])
+                        self.assertEqual(dialog["pid"], start.pid)
+                        harness.UiDriver().press("OK", hwnd=dialog["hwnd"])
+                        result = start.wait(60)
+                    else:
+                        result = app.start(["61"]).wait(90)
+                        elapsed = time.time() - started
+                        self.assertIn(message, result.stderr)
+                    # A failed launch, which the console build ends with 1, as java does.
+                    self.assertExitCode(result, -1 if build == "windowed" else 1)
+                    self.assertGreater(elapsed, 20)
+                    self.assertLess(elapsed, 50)
+                finally:
+                    holder.kill()
+                    holder.wait(30)
+                # Nothing was started or delivered; with the lock free, starts are served.
+                self.assertEqual(len(app.events("main")), 1)
+                self.assertEqual(app.events("enter"), [])
+                self.assertExitCode(app.start(["62"]).wait(120), 62)
+                app.stop()
+                self.assertExitCode(primary.wait(60), 0)
 
     def test_one_identity_however_the_path_is_spelled(self):
         app = self.real_app("si.Serving")
@@ -619,18 +713,38 @@ class RealSingleInstanceTests(harness.TestCase):
         app.stop()
         self.assertExitCode(primary.wait(60), 0)
 
+    def assertInFront(self, process):
+        foreground = None
+        for _ in range(50):
+            foreground = harness.UiDriver().foreground()
+            if foreground and foreground["pid"] == process.pid:
+                return
+            time.sleep(0.2)
+        self.fail("%s is not in front: %s" % (process.pid, foreground))
+
     def test_without_secondary_main_a_start_ends_at_once_and_shows_the_primary(self):
-        app = self.real_app("si.Plain")
-        primary = self.start(app, [])
-        main = app.wait_events("main")
-        self.assertEqual(main[0][3], ["1"], "the frame was not iconified")
-        started = time.time()
-        self.assertExitCode(app.start(["again"]).wait(60), 0)
-        self.assertLess(time.time() - started, 30)
-        app.wait_events("restored", timeout=30)
-        self.assertTrue(primary.poll(), "the primary ended")
-        app.stop()
-        self.assertExitCode(primary.wait(60), 0)
+        for case in ("iconified", "covered"):
+            with self.subTest(case):
+                app = self.real_app("si.Plain")
+                primary = self.start(app, [] if case == "iconified" else ["shown"])
+                main = app.wait_events("main")
+                if case == "iconified":
+                    self.assertEqual(main[0][3], ["1"], "the frame was not iconified")
+                else:
+                    # Another program's window comes up in front of the primary's.
+                    other = self.real_app("si.Plain")
+                    cover = self.start(other, ["shown"])
+                    other.wait_events("main")
+                    self.assertInFront(cover)
+                started = time.time()
+                self.assertExitCode(app.start(["again"]).wait(60), 0)
+                self.assertLess(time.time() - started, 30)
+                if case == "iconified":
+                    app.wait_events("restored", timeout=30)
+                self.assertInFront(primary)
+                self.assertTrue(primary.poll(), "the primary ended")
+                app.stop()
+                self.assertExitCode(primary.wait(60), 0)
 
     def test_a_throwing_secondary_main_is_reported_and_ends_the_start_with_one(self):
         app = self.real_app("si.Throwing")

@@ -12,11 +12,18 @@
 //   uidriver.exe wait-gone --hwnd N [--timeout MS]
 //   uidriver.exe screenshot --out HEX [--hwnd N]
 //   uidriver.exe kill --pid N [--code C]
+//   uidriver.exe foreground
+//   uidriver.exe hold-mutex --name HEX --ms N
+//
+// hold-mutex creates (or opens) the named mutex as the launcher makes its own, owned by the
+// user, takes it, reports {"held": ...} and keeps it for N milliseconds.
 //
 // Texts are hex-encoded UTF-8. Output is one JSON document on standard output; exit code 0
 // on success, 1 on timeout, 2 when the watched process ended first, 3 on bad usage or failure.
 
 #include <windows.h>
+
+#include <sddl.h>
 
 #include <cstdint>
 #include <cwchar>
@@ -517,6 +524,53 @@ int Kill(const Options& options) {
     return Report(0, "{\"killed\": " + std::to_string(pid) + "}");
 }
 
+int Foreground() {
+    HWND window = ::GetForegroundWindow();
+    if (!window) return Report(0, "{\"hwnd\": 0}");
+    return Report(0, WindowJson(window, false));
+}
+
+std::wstring UserSidText() {
+    HANDLE rawToken = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &rawToken)) return {};
+    UniqueHandle token(rawToken);
+    DWORD size = 0;
+    ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+    std::vector<unsigned char> user(size);
+    if (size == 0 || !::GetTokenInformation(token.get(), TokenUser, user.data(), size, &size))
+        return {};
+    wchar_t* text = nullptr;
+    if (!::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &text))
+        return {};
+    std::wstring result = text;
+    ::LocalFree(text);
+    return result;
+}
+
+int HoldMutex(const Options& options) {
+    std::wstring name;
+    if (!TextOption(options, L"--name", name)) return Error("--name missing");
+    DWORD ms = static_cast<DWORD>(NumberOption(options, L"--ms", 60000));
+    std::wstring sid = UserSidText();
+    if (sid.empty()) return Error("no user SID");
+    std::wstring sddl =
+        L"O:" + sid + L"D:P(A;;GA;;;" + sid + L")(A;;GA;;;SY)S:(ML;;NWNR;;;ME)";
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                                &descriptor, nullptr))
+        return Error("cannot make the descriptor");
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
+    UniqueHandle mutex(::CreateMutexW(&attributes, FALSE, name.c_str()));
+    ::LocalFree(descriptor);
+    if (!mutex) return Error("CreateMutexW failed");
+    DWORD waited = ::WaitForSingleObject(mutex.get(), 10000);
+    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) return Error("mutex not taken");
+    Report(0, "{\"held\": " + std::to_string(ms) + "}");
+    ::Sleep(ms);
+    ::ReleaseMutex(mutex.get());
+    return 0;
+}
+
 }  // namespace
 
 int wmain() {
@@ -547,5 +601,7 @@ int wmain() {
     if (command == L"wait-gone") return WaitGone(options);
     if (command == L"screenshot") return Screenshot(options);
     if (command == L"kill") return Kill(options);
+    if (command == L"foreground") return Foreground();
+    if (command == L"hold-mutex") return HoldMutex(options);
     return Error("unknown command");
 }

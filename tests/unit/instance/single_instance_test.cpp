@@ -14,15 +14,6 @@ InstanceBlock ZeroBlock() {
     return block;
 }
 
-// Writes raw units at the start of the argument area, running on into the unused area.
-InstanceBlock BlockWithUnits(const std::vector<std::uint16_t>& units) {
-    InstanceBlock block = ZeroBlock();
-    if (!units.empty()) {
-        std::memcpy(reinterpret_cast<unsigned char*>(&block) + 12, units.data(), units.size() * 2);
-    }
-    return block;
-}
-
 std::uint16_t UnitAtByte(const InstanceBlock& block, std::size_t offset) {
     std::uint16_t unit;
     std::memcpy(&unit, reinterpret_cast<const unsigned char*>(&block) + offset, 2);
@@ -74,7 +65,7 @@ TEST(ForwardedArguments, ConsumedBlockOffersNothingToReplay) {
         ASSERT_EQ(UnitAtByte(block, 12 + 2 * i), 0u) << i;
     }
     // Arguments that fill the area exactly still leave the last unit zero: fresh.
-    ASSERT_TRUE(WriteOneBlock(block, {std::wstring(kChunkUnits - 2, L'x')}));
+    ASSERT_TRUE(WriteOneBlock(block, {std::wstring(kChunkUnits - 3, L'x')}));
     EXPECT_TRUE(HasFreshArguments(block));
 }
 
@@ -110,16 +101,16 @@ TEST(ForwardedArguments, StreamAndBlocks) {
         std::size_t blocks;
     };
     const Case cases[] = {
-        {{}, 1, 1},
-        {{L""}, 2, 1},
-        {{L"a", L"", L"b"}, 6, 1},
-        {{L"abc"}, 5, 1},
+        {{}, 2, 1},
+        {{L""}, 3, 1},
+        {{L"a", L"", L"b"}, 7, 1},
+        {{L"abc"}, 6, 1},
         // A block carries 519 units: its last unit is the consumed mark.
-        {{std::wstring(517, L'x')}, 519, 1},
-        {{std::wstring(518, L'x')}, 520, 2},
-        {{std::wstring(259, L'x'), std::wstring(259, L'y')}, 521, 2},
-        {Args(3, std::wstring(180, L'p')), 544, 2},
-        {Args(20, std::wstring(1000, L'q')), 20021, 39},
+        {{std::wstring(516, L'x')}, 519, 1},
+        {{std::wstring(517, L'x')}, 520, 2},
+        {{std::wstring(259, L'x'), std::wstring(259, L'y')}, 522, 2},
+        {Args(3, std::wstring(180, L'p')), 545, 2},
+        {Args(20, std::wstring(1000, L'q')), 20022, 39},
     };
     for (const auto& c : cases) {
         std::vector<std::uint16_t> stream = PackForwardedArguments(c.args);
@@ -136,7 +127,7 @@ TEST(ForwardedArguments, PackedLayout) {
     // Leftovers of an earlier, longer hand-over must not survive.
     std::memset(block.Arguments, 0x41, sizeof(block.Arguments));
     ASSERT_TRUE(WriteOneBlock(block, {L"ab", L"", L"c"}));
-    const std::uint16_t expected[] = {u'a', u'b', 0, 0, u'c', 0, 0};
+    const std::uint16_t expected[] = {3, 0, u'a', u'b', 0, 0, u'c', 0};
     for (std::size_t i = 0; i < std::size(expected); ++i) {
         EXPECT_EQ(UnitAtByte(block, 12 + 2 * i), expected[i]) << i;
     }
@@ -148,51 +139,36 @@ TEST(ForwardedArguments, PackedLayout) {
     EXPECT_EQ(block.InstanceMessage, 0xC123u);
 }
 
-// A stream longer than a block travels in several, each leaving the consumed mark's unit
-// zero (fresh), and reads back whole once the chunks are joined.
-TEST(ForwardedArguments, LongStreamsTravelInBlocks) {
+// Every argument list travels whole, in as many blocks as it takes, each leaving the
+// consumed mark's unit zero (fresh): empty arguments anywhere, no arguments at all.
+TEST(ForwardedArguments, RoundTripThroughBlocks) {
     const Args cases[] = {
-        {std::wstring(518, L'x')},
+        {},
+        {L""},
+        {L"e1", L"", L"after-empty"},
+        {L"", L"", L"x", L""},
+        {L"a", L"b c", L"-nosplash"},
+        {L"\u00e4\u00f6\u00fc", L"\u65e5\u672c", L"\"q\""},
+        {std::wstring(516, L'x')},
+        {std::wstring(517, L'x')},
         Args(3, L"C:\\Users\\someone\\Documents\\" + std::wstring(150, L'p')),
-        {L"-open", std::wstring(5000, L'\u00e4'), L"\u65e5\u672c", L"last"},
+        {L"-open", std::wstring(5000, L'\u00e4'), L"", L"last"},
     };
     for (const auto& args : cases) {
         std::vector<std::uint16_t> stream = PackForwardedArguments(args);
-        std::vector<std::uint16_t> joined;
+        std::vector<std::uint16_t> pending;
+        std::vector<std::wstring> received;
         InstanceBlock block = ZeroBlock();
-        for (std::size_t i = 0; i < ArgumentChunkCount(stream.size()); ++i) {
+        std::size_t chunks = ArgumentChunkCount(stream.size());
+        for (std::size_t i = 0; i < chunks; ++i) {
             WriteArgumentChunk(block, stream, i);
             ASSERT_TRUE(HasFreshArguments(block)) << i;
-            AppendArgumentChunk(block, joined);
+            bool last = i + 1 == chunks;
+            EXPECT_EQ(AcceptArgumentChunk(block, !last, pending, received),
+                      last ? ArgumentStreamState::Complete : ArgumentStreamState::NeedsMore);
             MarkArgumentsConsumed(block);
         }
-        EXPECT_EQ(ParseForwardedArguments(joined), args) << args.size();
-    }
-}
-
-TEST(ForwardedArguments, RoundTripsThroughTheBlock) {
-    struct Case {
-        Args written;
-        Args read;
-    };
-    const Case cases[] = {
-        {{}, {L""}},
-        {{L"a", L"", L"b"}, {L"a"}},
-        // A leading empty argument is followed by a unit, not a second NUL: it survives.
-        {{L"", L"x"}, {L"", L"x"}},
-        {{L"", L"", L"x"}, {L""}},
-        {{L"one"}, {L"one"}},
-        {{L"a", L"b c", L"-nosplash"}, {L"a", L"b c", L"-nosplash"}},
-        {{L"\u00e4\u00f6\u00fc", L"\u65e5\u672c", L"\"q\""},
-         {L"\u00e4\u00f6\u00fc", L"\u65e5\u672c", L"\"q\""}},
-        {{std::wstring(517, L'x')}, {std::wstring(517, L'x')}},
-        {{std::wstring(258, L'x'), std::wstring(258, L'y')},
-         {std::wstring(258, L'x'), std::wstring(258, L'y')}},
-    };
-    for (const auto& c : cases) {
-        InstanceBlock block = ZeroBlock();
-        ASSERT_TRUE(WriteOneBlock(block, c.written));
-        EXPECT_EQ(ReadForwardedArguments(block), c.read) << c.written.size();
+        EXPECT_EQ(received, args) << args.size();
     }
 }
 
@@ -200,50 +176,83 @@ TEST(ForwardedArguments, CharacterBeyondBasicPlaneTakesTwoUnits) {
     const std::wstring text = L"\U0001F600";
     InstanceBlock block = ZeroBlock();
     ASSERT_TRUE(WriteOneBlock(block, {text}));
-    EXPECT_EQ(UnitAtByte(block, 12), 0xD83D);
-    EXPECT_EQ(UnitAtByte(block, 14), 0xDE00);
-    EXPECT_EQ(UnitAtByte(block, 16), 0);
-    EXPECT_EQ(PackForwardedArguments({text}).size(), 4u);
+    EXPECT_EQ(UnitAtByte(block, 16), 0xD83D);
+    EXPECT_EQ(UnitAtByte(block, 18), 0xDE00);
+    EXPECT_EQ(UnitAtByte(block, 20), 0);
+    EXPECT_EQ(PackForwardedArguments({text}).size(), 5u);
 }
 
-TEST(ReadForwardedArguments, RawBlocks) {
+// Streams as another process could write them: whatever they hold, the reader stays within
+// them, and keeps nothing of one that is not a whole list within the limit.
+TEST(ParseForwardedArguments, RawStreams) {
+    using Units = std::vector<std::uint16_t>;
     struct Case {
         const char* name;
-        std::vector<std::uint16_t> units;
+        Units stream;
+        bool accepted;
         Args expected;
     };
-    std::vector<std::uint16_t> fullNoEnd(1040, u'x');
-    std::vector<std::uint16_t> itemsThenUnfinished;
-    for (int i = 0; i < 519; ++i) {
-        itemsThenUnfinished.push_back(u'k');
-        itemsThenUnfinished.push_back(0);
-    }
-    itemsThenUnfinished.push_back(u'z');  // unit at offset 2088, not ended
-    itemsThenUnfinished.push_back(u'z');  // offset 2090 is only ever looked at, never read
-    // A NUL at offset 2088 followed by a NUL at 2090 ends the list.
-    std::vector<std::uint16_t> endsAtLastPair(1039, u'q');
-    endsAtLastPair.push_back(u'q');
-    endsAtLastPair[1038] = 0;
-    endsAtLastPair[1039] = 0;
-    // The argument area full and ended by one NUL: the zero unused area supplies the end.
-    std::vector<std::uint16_t> intoUnused(519, u'w');
-    intoUnused.push_back(0);
-    // A writer that ignored the limit: the scan runs on into the unused area.
-    std::vector<std::uint16_t> spills(600, u's');
-    spills.push_back(0);
-    spills.push_back(u't');
+    auto withCount = [](std::uint32_t count, Units rest) {
+        Units stream = {static_cast<std::uint16_t>(count & 0xFFFF),
+                        static_cast<std::uint16_t>(count >> 16)};
+        stream.insert(stream.end(), rest.begin(), rest.end());
+        return stream;
+    };
+    // One argument taking the stream to the limit exactly, and one unit over it.
+    Units atLimit = withCount(1, Units(kMaxArgumentStreamUnits - 3, u'x'));
+    atLimit.push_back(0);
+    Units overLimit = withCount(1, Units(kMaxArgumentStreamUnits - 2, u'x'));
+    overLimit.push_back(0);
 
     const Case cases[] = {
-        {"all zero", {}, {L""}},
-        {"one", {u'a', 0, 0}, {L"a"}},
-        {"empty ends list", {u'a', 0, 0, u'b', 0, 0}, {L"a"}},
-        {"full, no end", fullNoEnd, {}},
-        {"finished items kept, unfinished dropped", itemsThenUnfinished, Args(519, L"k")},
-        {"ends at last pair", endsAtLastPair, {std::wstring(1038, L'q')}},
-        {"runs into unused area", intoUnused, {std::wstring(519, L'w')}},
-        {"spills past argument area", spills, {std::wstring(600, L's'), L"t"}},
+        {"nothing", {}, false, {}},
+        {"half a count", {1}, false, {}},
+        {"no arguments", withCount(0, {}), true, {}},
+        {"zero fill after the end ignored", withCount(1, {u'a', 0, 0, 0, u'z'}), true, {L"a"}},
+        {"empty arguments kept", withCount(3, {0, u'b', 0, 0}), true, {L"", L"b", L""}},
+        {"last argument unfinished", withCount(2, {u'a', 0, u'b'}), false, {}},
+        {"more arguments than units", withCount(5, {0, 0}), false, {}},
+        {"count in the high half", withCount(0x10001, {0, 0, 0}), false, {}},
+        {"largest count", withCount(0xFFFFFFFF, Units(600, 0)), false, {}},
+        {"at the limit", atLimit, true, {std::wstring(kMaxArgumentStreamUnits - 3, L'x')}},
+        {"over the limit", overLimit, false, {}},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(ReadForwardedArguments(BlockWithUnits(c.units)), c.expected) << c.name;
+        Args received = {L"stale"};
+        EXPECT_EQ(ParseForwardedArguments(c.stream, received), c.accepted) << c.name;
+        EXPECT_EQ(received, c.expected) << c.name;
+    }
+}
+
+// The limit holds for the whole stream, however it is cut into blocks: a last block that
+// takes a stream past it is refused as a block that says more follows is.
+TEST(ForwardedArguments, LimitAppliesToTheWholeStream) {
+    struct Case {
+        const char* name;
+        std::size_t argumentUnits;  // one argument of this many units
+        bool lastSaysMore;          // the last block claims that more follows
+        ArgumentStreamState outcome;
+    };
+    const Case cases[] = {
+        {"at the limit", kMaxArgumentStreamUnits - 3, false, ArgumentStreamState::Complete},
+        {"one over, in a last block", kMaxArgumentStreamUnits - 2, false,
+         ArgumentStreamState::Refused},
+        // 127 full blocks, 65,913 units, ending in a last block.
+        {"full last block", kChunkUnits * 127 - 3, false, ArgumentStreamState::Refused},
+        {"full blocks going on", kChunkUnits * 127 - 3, true, ArgumentStreamState::Refused},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::uint16_t> stream =
+            PackForwardedArguments({std::wstring(c.argumentUnits, L'x')});
+        std::vector<std::uint16_t> pending;
+        std::vector<std::wstring> received;
+        InstanceBlock block = ZeroBlock();
+        std::size_t chunks = ArgumentChunkCount(stream.size());
+        ArgumentStreamState state = ArgumentStreamState::NeedsMore;
+        for (std::size_t i = 0; i < chunks && state == ArgumentStreamState::NeedsMore; ++i) {
+            WriteArgumentChunk(block, stream, i);
+            state = AcceptArgumentChunk(block, i + 1 < chunks || c.lastSaysMore, pending, received);
+        }
+        EXPECT_EQ(state, c.outcome) << c.name;
     }
 }

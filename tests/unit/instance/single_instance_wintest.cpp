@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
 #include <sddl.h>
 
 #include <gtest/gtest.h>
@@ -53,6 +54,8 @@ struct FakeJava {
     // secondaryMain calls running at once, and the most seen.
     std::atomic<int> Active{0};
     std::atomic<int> MostActive{0};
+    // When set, each secondaryMain call waits for it: a call that keeps the user busy.
+    HANDLE Busy = nullptr;
 
     jobject New() {
         std::lock_guard<std::mutex> guard(Lock);
@@ -76,6 +79,7 @@ jint AnswerFor(const std::vector<std::wstring>& args) {
 }
 
 std::vector<std::wstring> Record(jobject array) {
+    if (g_java->Busy) ::WaitForSingleObject(g_java->Busy, INFINITE);
     int active = ++g_java->Active;
     for (int most = g_java->MostActive.load(); active > most;)
         g_java->MostActive.compare_exchange_weak(most, active);
@@ -228,6 +232,8 @@ class SingleInstanceProtocol : public testing::Test {
 
     void Prepare(Launcher& launcher, std::vector<std::wstring> args = {}) {
         launcher.ExecutablePathOverride = exe_;
+        // Messages go to standard error: a message box would hold the test.
+        launcher.Console = true;
         launcher.MainClassName = L"app/Main";
         launcher.ApplicationArguments = std::move(args);
     }
@@ -248,11 +254,12 @@ class SingleInstanceProtocol : public testing::Test {
 
     // A second start on a thread of its own (a thread with a message queue, as the entry
     // point makes one); returns its exit code.
-    int RunSecond(std::vector<std::wstring> args) {
+    int RunSecond(std::vector<std::wstring> args, DecisionLog* log = nullptr) {
         MSG message;
         ::PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
         Launcher second;
         Prepare(second, std::move(args));
+        second.Decisions = log;
         if (!InitSingleInstance(second)) return -1;
         EXPECT_TRUE(second.SingleInstanceEnabled);
         EXPECT_FALSE(second.IsPrimaryInstance);
@@ -376,8 +383,8 @@ TEST_F(SingleInstanceProtocol, ForwardedArgumentShapes) {
         int code;
     };
     const Case cases[] = {
-        {{}, {L""}, -5},
-        {{L"7", L"", L"b"}, {L"7"}, 1007},
+        {{}, {}, -5},
+        {{L"7", L"", L"b", L""}, {L"7", L"", L"b", L""}, 1007},
         {{L"42", L"\u00e4 \u65e5"}, {L"42", L"\u00e4 \u65e5"}, 1042},
     };
     for (const auto& c : cases) {
@@ -402,16 +409,27 @@ TEST_F(SingleInstanceProtocol, LongArgumentsArriveWhole) {
     EXPECT_EQ(java_.Calls[0], sent);
 }
 
-TEST_F(SingleInstanceProtocol, VoidFormAnswersZeroAndStillDelivers) {
+// Void-form starts end once their arguments are queued, also behind a call that keeps the
+// user busy; the calls still run one at a time in arrival order.
+TEST_F(SingleInstanceProtocol, VoidFormStartsEndOnceQueuedAndKeepTheirOrder) {
     java_.IntForm = false;
+    UniqueHandle busy(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    java_.Busy = busy.get();
     auto primary = StartPrimary();
     ::SetEvent(primary->MainStartedEvent.get());
-    int code = 1;
-    std::thread([&] { code = RunSecond({L"v"}); }).join();
-    EXPECT_EQ(code, 0);
-    ASSERT_TRUE(WaitUntil(java_.Detached, 1));
-    ASSERT_EQ(java_.Calls.size(), 1u);
-    EXPECT_EQ(java_.Calls[0], std::vector<std::wstring>{L"v"});
+    for (const wchar_t* name : {L"v1", L"v2", L"v3"}) {
+        ULONGLONG started = ::GetTickCount64();
+        int code = 1;
+        std::thread([&] { code = RunSecond({name}); }).join();
+        EXPECT_EQ(code, 0) << name;
+        EXPECT_LT(::GetTickCount64() - started, 3000u) << name << " waited for the busy call";
+    }
+    EXPECT_TRUE(java_.Calls.empty());
+    ::SetEvent(busy.get());
+    ASSERT_TRUE(WaitUntil(java_.Detached, 3));
+    const std::vector<std::vector<std::wstring>> expected = {{L"v1"}, {L"v2"}, {L"v3"}};
+    EXPECT_EQ(java_.Calls, expected);
+    java_.Busy = nullptr;
 }
 
 TEST_F(SingleInstanceProtocol, SettingsThatLeaveTheProtocolOff) {
@@ -494,7 +512,9 @@ TEST_F(SingleInstanceProtocol, SecondStartWaitsForListenerToBePublished) {
         std::atomic_ref<std::uint32_t>(block->ListenerThreadId).store(::GetCurrentThreadId());
         while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
             if (msg.message != message) continue;
-            received = ReadForwardedArguments(*block);
+            std::vector<std::uint16_t> stream;
+            AppendArgumentChunk(*block, stream);
+            EXPECT_TRUE(ParseForwardedArguments(stream, received));
             auto requester = static_cast<DWORD>(msg.wParam);
             ::PostThreadMessageW(requester, ack, 0, 0);
             ::PostThreadMessageW(requester, message, static_cast<WPARAM>(-7), 0);
@@ -658,15 +678,78 @@ TEST_F(SingleInstanceProtocol, UnacknowledgedHandOverEndsWithinItsBound) {
     });
     ULONGLONG started = ::GetTickCount64();
     int code = 0;
-    std::thread([&] { code = RunSecond({L"unheard"}); }).join();
+    CollectingLog log;
+    std::thread([&] { code = RunSecond({L"unheard"}, &log); }).join();
     ULONGLONG elapsed = ::GetTickCount64() - started;
     ::SetEvent(done);
     listener.join();
     ::CloseHandle(done);
     EXPECT_TRUE(received.load());
     EXPECT_EQ(code, -1);
+    EXPECT_NE(log.Find("not-accepted"), nullptr) << "ended without saying why";
     EXPECT_GE(elapsed, 25000u);
     EXPECT_LT(elapsed, 45000u);
+}
+
+// Each named object of the protocol is owned by the user (named explicitly, so that an
+// elevated start's objects are trusted by plain ones) and labelled medium integrity with
+// no-write-up and no-read-up. The lock is read while a hand-over holds it open.
+TEST_F(SingleInstanceProtocol, EveryObjectIsOwnedByTheUserAndLabelled) {
+    UniqueHandle busy(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    java_.Busy = busy.get();
+    auto primary = StartPrimary();
+    ::SetEvent(primary->MainStartedEvent.get());
+    int code = 0;
+    std::thread second([&] { code = RunSecond({L"4"}); });
+    ProcessUser user;
+    ASSERT_TRUE(user.Load());
+    InstanceNames names = Names();
+    struct Object {
+        const wchar_t* kind;
+        UniqueHandle handle;
+    };
+    Object objects[] = {
+        {L"mapping", UniqueHandle(::OpenFileMappingW(READ_CONTROL, FALSE, names.Instance.c_str()))},
+        {L"event", UniqueHandle(::OpenEventW(READ_CONTROL, FALSE, names.MainStartedEvent.c_str()))},
+        {L"lock", UniqueHandle()},
+    };
+    for (int i = 0; i < 500 && !objects[2].handle; ++i, ::Sleep(10))
+        objects[2].handle.reset(::OpenMutexW(READ_CONTROL, FALSE, names.HandOverLock.c_str()));
+    for (const Object& object : objects) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(object.kind)));
+        ASSERT_TRUE(object.handle);
+        PSID owner = nullptr;
+        PACL labels = nullptr;
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        ASSERT_EQ(::GetSecurityInfo(object.handle.get(), SE_KERNEL_OBJECT,
+                                    OWNER_SECURITY_INFORMATION | LABEL_SECURITY_INFORMATION,
+                                    &owner, nullptr, nullptr, &labels, &descriptor),
+                  static_cast<DWORD>(ERROR_SUCCESS));
+        UniqueLocalMemory held(descriptor);
+        ASSERT_NE(owner, nullptr);
+        EXPECT_TRUE(::EqualSid(owner, user.Sid()));
+        ASSERT_NE(labels, nullptr);
+        int found = 0;
+        for (DWORD index = 0; index < labels->AceCount; ++index) {
+            void* ace = nullptr;
+            ASSERT_TRUE(::GetAce(labels, index, &ace));
+            if (static_cast<ACE_HEADER*>(ace)->AceType != SYSTEM_MANDATORY_LABEL_ACE_TYPE) continue;
+            ++found;
+            auto* label = static_cast<SYSTEM_MANDATORY_LABEL_ACE*>(ace);
+            EXPECT_EQ(label->Mask & (SYSTEM_MANDATORY_LABEL_NO_WRITE_UP |
+                                     SYSTEM_MANDATORY_LABEL_NO_READ_UP),
+                      static_cast<ACCESS_MASK>(SYSTEM_MANDATORY_LABEL_NO_WRITE_UP |
+                                               SYSTEM_MANDATORY_LABEL_NO_READ_UP));
+            PSID level = &label->SidStart;
+            EXPECT_EQ(*::GetSidSubAuthority(level, *::GetSidSubAuthorityCount(level) - 1),
+                      static_cast<DWORD>(SECURITY_MANDATORY_MEDIUM_RID));
+        }
+        EXPECT_EQ(found, 1);
+    }
+    ::SetEvent(busy.get());
+    second.join();
+    EXPECT_EQ(code, 1004);
+    java_.Busy = nullptr;
 }
 
 }  // namespace
