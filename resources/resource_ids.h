@@ -60,6 +60,8 @@
 // Why the missing-runtime dialog keeps OK disabled for a picked folder.
 #define IDS_DIALOG_VERSION_REFUSED 282
 #define IDS_DIALOG_FOLDER_REFUSED 283
+// An output or error file that cannot be opened; the program runs on without it.
+#define IDS_OUTPUT_FILE_FAILED 284
 
 #define IDD_MISSING_RUNTIME 201
 #define IDD_UNCAUGHT_EXCEPTION 231
