@@ -107,6 +107,16 @@ SettingsDocument ReadSectionsAndKeys(const std::wstring& path) {
     return document;
 }
 
+/// Keys the launcher would ignore without a word, as decisions of the configuration stage.
+void NoteIgnoredKeys(const Launcher& launcher, DecisionLog& log) {
+    std::wstring path;
+    if (!ConfigurationFilePath(launcher, path)) return;
+    for (const KeyNote& note : CheckConfigurationKeys(ReadSectionsAndKeys(path))) {
+        NoteDecision(&log, "config", note.kind,
+                     {{"section", note.section}, {"key", note.key}, {"belongsIn", note.belongsIn}});
+    }
+}
+
 /// Calls `use` with the bytes of a file mapped into memory; nothing for an empty, missing or
 /// very large file.
 template <typename Use>
@@ -156,14 +166,10 @@ SettingsDocument ReadSectionsAsWritten(const std::wstring& path) {
     return document;
 }
 
-/// Keys the launcher would ignore without a word, as decisions of the configuration stage.
-void NoteIgnoredKeys(const Launcher& launcher, DecisionLog& log) {
+/// Sections written twice, with the keys of the later one, which the launcher never reads.
+void NoteRepeatedSections(const Launcher& launcher, DecisionLog& log) {
     std::wstring path;
     if (!ConfigurationFilePath(launcher, path)) return;
-    for (const KeyNote& note : CheckConfigurationKeys(ReadSectionsAndKeys(path))) {
-        NoteDecision(&log, "config", note.kind,
-                     {{"section", note.section}, {"key", note.key}, {"belongsIn", note.belongsIn}});
-    }
     for (const RepeatedSection& repeated : FindRepeatedSections(ReadSectionsAsWritten(path))) {
         std::wstring keys;
         for (const std::wstring& key : repeated.keys) keys += (keys.empty() ? L"" : L", ") + key;
@@ -316,6 +322,7 @@ int wmain(int argc, wchar_t** argv) {
         summary.arguments = launcher.ApplicationArguments;
         summary.runtimesSeen = launcher.RuntimesSeen;
         NoteIgnoredKeys(launcher, log);
+        NoteRepeatedSections(launcher, log);
         NoteCaseMismatches(log);
         NoteOutputFileProblems(launcher, log);
         NoteManifestAttributes(launcher, summary.vmOptions, log);

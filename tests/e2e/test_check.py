@@ -117,6 +117,9 @@ class CheckAgreesWithLauncher:
             self.assertEqual(report["outcome"], "run-in-process")
             self.assertTrue(report["vmLibrary"].lower().startswith(
                 harness.win_path(older).lower()), report["vmLibrary"])
+            chosen = [r["folder"].lower().rstrip("\\") for r in report["runtimesSeen"]
+                      if r["chosen"]]
+            self.assertEqual(chosen, [harness.win_path(older).lower()], report["runtimesSeen"])
             self.assert_same_launch(report)
         finally:
             harness.clear_java_registry()
