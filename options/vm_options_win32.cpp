@@ -42,14 +42,15 @@ bool ReadYes(const Launcher& launcher, LayeredSettingsStore& store, const wchar_
     return ReadNotedSetting(launcher, store, kApplicationSection, key) == L"yes";
 }
 
+/// True also when it cannot be told: the user's file is then not trusted either.
 bool ProcessIsElevated() {
     HANDLE token = nullptr;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return true;
     UniqueHandle owned(token);
     TOKEN_ELEVATION elevation{};
     DWORD size = 0;
-    return ::GetTokenInformation(owned.get(), TokenElevation, &elevation, sizeof elevation,
-                                 &size) &&
+    return !::GetTokenInformation(owned.get(), TokenElevation, &elevation, sizeof elevation,
+                                  &size) ||
            elevation.TokenIsElevated != 0;
 }
 
