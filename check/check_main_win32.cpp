@@ -15,6 +15,8 @@
 #include "core/pe_header.h"
 #include "core/text_win32.h"
 #include "core/unique_handle_win32.h"
+#include "config/utf8_settings.h"
+#include "hosting/redirect_win32.h"
 #include "discovery/discovery_win32.h"
 #include "discovery/missing_runtime_dialog_win32.h"
 #include "core/path_utils.h"
@@ -134,6 +136,91 @@ void WithFileBytes(const std::wstring& path, Use use) {
                          static_cast<std::size_t>(size.QuadPart)));
 }
 
+/// The file's sections as written, a repeated header included (the profile functions show
+/// only the first of two).
+SettingsDocument ReadSectionsAsWritten(const std::wstring& path) {
+    SettingsDocument document;
+    WithFileBytes(path, [&](std::string_view bytes) {
+        if (IsUtf8SettingsFile(bytes)) {
+            ParseUtf8Settings(document, bytes);
+            return;
+        }
+        std::wstring text;
+        if (bytes.size() >= 2 && bytes.compare(0, 2, "\xFF\xFE") == 0) {
+            for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+                text += static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) |
+                                             (static_cast<unsigned char>(bytes[i + 1]) << 8));
+            }
+        } else {
+            text = FromCodePage(CP_ACP, bytes);
+        }
+        // The parser splits at CR LF; a file saved with LF alone reads the same to Windows.
+        std::wstring lines;
+        for (wchar_t c : text) {
+            if (c == L'\r') continue;
+            if (c == L'\n') lines += L'\r';
+            lines += c;
+        }
+        ParseSettingsText(document, lines);
+    });
+    return document;
+}
+
+/// Sections written twice, with the keys of the later one, which the launcher never reads.
+void NoteRepeatedSections(const Launcher& launcher, DecisionLog& log) {
+    std::wstring path;
+    if (!ConfigurationFilePath(launcher, path)) return;
+    for (const RepeatedSection& repeated : FindRepeatedSections(ReadSectionsAsWritten(path))) {
+        std::wstring keys;
+        for (const std::wstring& key : repeated.keys) keys += (keys.empty() ? L"" : L", ") + key;
+        NoteDecision(&log, "config", "repeated-section",
+                     {{"section", repeated.section},
+                      {"unreadKeys", keys},
+                      {"why", L"only the first section of a name is read"}});
+    }
+}
+
+/// Values that would be read as "no" for letter case alone ("Yes" where only "yes" turns a
+/// key on), from the keys the launch read.
+void NoteCaseMismatches(CollectingDecisionLog& log) {
+    std::vector<Decision> found;
+    for (const Decision& d : log.decisions) {
+        if (d.stage != "config" || d.what != "key") continue;
+        std::wstring key, value;
+        for (const auto& [name, text] : d.fields) {
+            if (name == "key") key = text;
+            if (name == "value") value = text;
+        }
+        std::wstring needs = CaseOnlyMismatch(key, value);
+        if (needs.empty()) continue;
+        found.push_back({"config", "letter-case-differs",
+                         {{"key", key},
+                          {"value", value},
+                          {"needs", needs},
+                          {"effect", L"read as not set: only the exact word counts"}}});
+    }
+    for (Decision& d : found) log.Record(std::move(d));
+}
+
+/// An output or error file the launch could not open, said before the user meets it.
+void NoteOutputFileProblems(const Launcher& launcher, DecisionLog& log) {
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    for (const auto& [key, configured] : {std::pair{L"Output File", launcher.OutputFile},
+                                          std::pair{L"Error File", launcher.ErrorFile}}) {
+        if (configured.empty()) continue;
+        std::wstring file = configured;
+        if (file.find(L'%') != std::wstring::npos) ExpandTimePattern(file, now);
+        std::wstring problem = OutputFileProblem(file);
+        if (problem.empty()) continue;
+        NoteDecision(&log, "hosting", "output-file-not-writable",
+                     {{"key", key},
+                      {"file", file},
+                      {"problem", problem},
+                      {"effect", L"the launcher says so once and runs the program without it"}});
+    }
+}
+
 /// What the main class's jar asks of `java -jar` that the launcher's options do not carry,
 /// as decisions of the options stage.
 void NoteManifestAttributes(const Launcher& launcher, const std::vector<std::wstring>& options,
@@ -235,6 +322,9 @@ int wmain(int argc, wchar_t** argv) {
         summary.arguments = launcher.ApplicationArguments;
         summary.runtimesSeen = launcher.RuntimesSeen;
         NoteIgnoredKeys(launcher, log);
+        NoteRepeatedSections(launcher, log);
+        NoteCaseMismatches(log);
+        NoteOutputFileProblems(launcher, log);
         NoteManifestAttributes(launcher, summary.vmOptions, log);
         if (!summary.initialized) {
             summary.outcome = HasDecision(log.decisions, "discovery", "missing-runtime-dialog")

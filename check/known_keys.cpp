@@ -1,6 +1,7 @@
 #include "check/known_keys.h"
 
 #include <string_view>
+#include <utility>
 
 #include "config/utf8_settings.h"
 
@@ -77,4 +78,34 @@ std::vector<KeyNote> CheckConfigurationKeys(const SettingsDocument& document) {
         }
     }
     return notes;
+}
+
+std::vector<RepeatedSection> FindRepeatedSections(const SettingsDocument& document) {
+    std::vector<RepeatedSection> repeated;
+    const std::vector<SettingsSection>& sections = document.Sections();
+    for (std::size_t i = 0; i < sections.size(); ++i) {
+        for (std::size_t j = 0; j < i; ++j) {
+            if (!EqualNamesIgnoringCase(sections[i].Name, sections[j].Name)) continue;
+            RepeatedSection entry{sections[i].Name, {}};
+            for (const auto& pair : sections[i].Pairs) entry.keys.push_back(pair.first);
+            repeated.push_back(std::move(entry));
+            break;
+        }
+    }
+    return repeated;
+}
+
+std::wstring CaseOnlyMismatch(std::wstring_view key, std::wstring_view value) {
+    static constexpr std::pair<const wchar_t*, const wchar_t*> kExactWords[] = {
+        {L"Single Instance", L"yes"},
+        {L"Output Append", L"yes"},
+        {L"Error Append", L"yes"},
+        {L"Application Type", L"service"},
+    };
+    for (const auto& [name, word] : kExactWords) {
+        if (!EqualNamesIgnoringCase(key, name)) continue;
+        if (value != word && EqualNamesIgnoringCase(value, word)) return word;
+        return {};
+    }
+    return {};
 }

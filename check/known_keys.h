@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "config/settings_store.h"
@@ -24,3 +25,19 @@ struct KeyNote {
 /// "Display" have none, as their keys are read from the file alone. Names compare as the
 /// profile functions compare them.
 std::vector<KeyNote> CheckConfigurationKeys(const SettingsDocument& document);
+
+/// A section named more than once. The launcher reads only the first (as the profile
+/// functions do), so every key under a later one goes unread.
+struct RepeatedSection {
+    std::wstring section;            ///< the later header's name, as written
+    std::vector<std::wstring> keys;  ///< its keys, in file order
+};
+
+/// Every later header of a section already named, in file order; `document` must keep
+/// duplicates (as ParseSettingsText does).
+std::vector<RepeatedSection> FindRepeatedSections(const SettingsDocument& document);
+
+/// The word a key needs when `value` differs from it only in letter case: "Single
+/// Instance", "Output Append" and "Error Append" take only "yes", "Application Type" only
+/// "service". Empty when the value is right, or differs in more than case.
+std::wstring CaseOnlyMismatch(std::wstring_view key, std::wstring_view value);

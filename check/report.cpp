@@ -101,7 +101,7 @@ std::string RenderJsonReport(const LaunchSummary& s, const std::vector<Decision>
                JsonString(r.version) + ", \"kind\": " + JsonString(r.kind) +
                ", \"rejected\": " + JsonString(r.reason) + ", \"text\": " +
                JsonString(i < s.runtimeReport.size() ? s.runtimeReport[i] : std::wstring()) +
-               "}";
+               ", \"chosen\": " + (r.chosen ? "true" : "false") + "}";
     }
     out += seen.empty() ? "],\n" : "\n  ],\n";
     out += "  \"decisions\": [";
@@ -163,7 +163,11 @@ std::string RenderTextReport(const LaunchSummary& s, const std::vector<Decision>
     out += "Arguments:\n";
     for (const auto& argument : s.arguments) out += "  " + Utf8(argument, false) + "\n";
     out += "Runtimes seen:\n";
-    for (const auto& line : s.runtimeReport) out += "  " + Utf8(line, false) + "\n";
+    for (std::size_t i = 0; i < s.runtimeReport.size(); ++i) {
+        const bool chosen = i < s.runtimesSeen.size() && s.runtimesSeen[i].chosen;
+        out += (chosen ? "* " : "  ") + Utf8(s.runtimeReport[i], false) +
+               (chosen ? "  (chosen)" : "") + "\n";
+    }
     if (!s.message.empty()) out += "Message:       " + Utf8(s.message, false) + "\n";
     out += "Outcome:       " + Utf8(s.outcome, false) + ", exit code " +
            std::to_string(s.exitCode) + "\n";

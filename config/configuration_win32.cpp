@@ -54,11 +54,12 @@ void WriteJrePath(const Launcher& launcher, const std::wstring& file, const std:
 }  // namespace
 
 std::wstring ReadNotedSetting(const Launcher& launcher, IniSettingsStore& store,
-                              const std::wstring& section, const std::wstring& key) {
+                              const std::wstring& section, const std::wstring& key,
+                              SettingSource found) {
     // Qualified: through a layered store's file base this is still the file alone.
     std::wstring value = store.ReadFileValue(section, key);
     NoteKey(launcher, store.Path(), section, key, value,
-            value.empty() ? SettingSource::Absent : SettingSource::File);
+            value.empty() ? SettingSource::Absent : found);
     return value;
 }
 

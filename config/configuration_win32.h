@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "config/settings_store.h"
+
 class IniSettingsStore;
 class Launcher;
 class LayeredSettingsStore;
@@ -44,6 +46,8 @@ std::wstring PairProductPath(const Launcher& launcher);
 /// steps that read keys after ReadConfiguration (single instance, options).
 std::wstring ReadNotedSetting(const Launcher& launcher, LayeredSettingsStore& store,
                               const std::wstring& section, const std::wstring& key);
-/// A plain read of the file alone (no append section), recorded likewise.
+/// A plain read of the file alone (no append section), recorded likewise; a value found is
+/// recorded as coming from `found` (the per-user file says so).
 std::wstring ReadNotedSetting(const Launcher& launcher, IniSettingsStore& store,
-                              const std::wstring& section, const std::wstring& key);
+                              const std::wstring& section, const std::wstring& key,
+                              SettingSource found = SettingSource::File);

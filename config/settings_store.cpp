@@ -80,6 +80,8 @@ const wchar_t* SettingSourceName(SettingSource source) {
             return L"file";
         case SettingSource::AppendSection:
             return L"append";
+        case SettingSource::PerUser:
+            return L"per-user";
         case SettingSource::Absent:
             break;
     }

@@ -45,7 +45,8 @@ void ParseSettingsText(SettingsDocument& document, std::wstring_view text);
 enum class SettingSource {
     Absent,        ///< neither has it: the key's default applies
     File,          ///< the configuration file (hides the append section)
-    AppendSection  ///< only the file's "<section>+" section
+    AppendSection,  ///< only the file's "<section>+" section
+    PerUser         ///< the user's own file under APPDATA
 };
 
 struct LayeredValue {
@@ -68,5 +69,5 @@ using LayerReader = std::function<std::wstring(const std::wstring&, const std::w
 LayeredValue ReadLayered(const LayerReader& file, const std::wstring& section,
                          const std::wstring& key);
 
-/// Short name of a source for diagnostics ("absent", "file", "append").
+/// Short name of a source for diagnostics ("absent", "file", "append", "per-user").
 const wchar_t* SettingSourceName(SettingSource source);

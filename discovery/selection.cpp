@@ -1,7 +1,9 @@
 #include "discovery/selection.h"
 
 #include "core/format.h"
+#include "core/path_utils.h"
 #include "core/pe_header.h"
+#include "discovery/runtime_report.h"
 #include "discovery/vendor_runtimes.h"
 
 #include <algorithm>
@@ -21,6 +23,34 @@ bool ComesFirst(const RuntimeCandidate& later, const RuntimeCandidate& earlier,
         return later.hasServerVm;
     }
     return CompareVersions(earlier.version, later.version) < 0;
+}
+
+bool SameFolder(std::wstring_view a, std::wstring_view b) {
+    while (!a.empty() && a.back() == L'\\') a.remove_suffix(1);
+    while (!b.empty() && b.back() == L'\\') b.remove_suffix(1);
+    return EqualsIgnoringAsciiCase(a, b);
+}
+
+/// Marks the chosen runtime in the list of those seen; "JRE Path" and the shipped runtime,
+/// which are taken as soon as they are looked at, join the list here.
+void MarkChosen(std::vector<SeenRuntime>& seen, RuntimeSource source, const std::wstring& folder,
+                FileProbe& files) {
+    for (auto it = seen.rbegin(); it != seen.rend(); ++it) {
+        if (it->reason.empty() && SameFolder(it->folder, folder)) {
+            it->chosen = true;
+            return;
+        }
+    }
+    SeenRuntime chosen;
+    chosen.origin = source == RuntimeSource::PrivateRuntime ? kOriginBundled
+                    : source == RuntimeSource::JavaHome     ? kOriginJavaHome
+                    : source == RuntimeSource::RememberedJrePath ? kOriginRemembered
+                    : source == RuntimeSource::JrePath           ? kOriginJrePath
+                                                                 : kOriginRegistry;
+    chosen.folder = folder;
+    chosen.version = FormatVersionOrEmpty(ReadReleaseVersion(files, folder));
+    chosen.chosen = true;
+    seen.push_back(std::move(chosen));
 }
 
 }  // namespace
@@ -124,6 +154,12 @@ RuntimeSearchResult SearchRuntime(const RuntimeSearchInputs& inputs, RegistryAcc
     RuntimeSearchResult result;
     auto accept = [&](RuntimeSource source, std::wstring folder, const VmLibraryLocation& found,
                       bool launchPair = false) {
+        // Unset, "JRE Path" is the launcher folder: the runtime beside the executable.
+        MarkChosen(result.seen,
+                   source == RuntimeSource::JrePath && !inputs.jrePathConfigured
+                       ? RuntimeSource::PrivateRuntime
+                       : source,
+                   folder, files);
         result.source = source;
         result.folder = std::move(folder);
         result.library = found.path;
@@ -168,7 +204,8 @@ RuntimeSearchResult SearchRuntime(const RuntimeSearchInputs& inputs, RegistryAcc
     if (inputs.jrePath.empty()) {
         NoteDecision(log, "discovery", "jre-path", {{"skipped", L"no resolved JRE Path"}});
     } else {
-        std::wstring folder = JrePathFolder(inputs.jrePath);
+        // "..\Runtime\jre17" is shown and loaded as the folder it names.
+        std::wstring folder = NormalizePathSeparatorsAndDots(JrePathFolder(inputs.jrePath));
         VmLibraryLocation found = LocateVmLibrary(files, folder, criteria.JvmType, log);
         // The processor decides about the hand-over later; only a library that neither
         // build can host is passed over here.

@@ -6,7 +6,9 @@
 #include <cstring>
 #include <optional>
 
+#include "core/format.h"
 #include "core/launcher_win32.h"
+#include "core/messages_win32.h"
 #include "core/pe_header.h"
 #include "core/text_win32.h"
 #include "hosting/java_strings_win32.h"
@@ -15,6 +17,7 @@
 #include "core/unique_handle_win32.h"
 #include "core/path_utils.h"
 #include "core/path_utils_win32.h"
+#include "resources/resource_ids.h"
 
 namespace {
 
@@ -74,6 +77,16 @@ UniqueFileHandle OpenAppendOnly(const std::wstring& fileName, bool append) {
     }
     return UniqueFileHandle(::CreateFileW(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE, share,
                                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+/// A file that cannot be opened is said in one line (a message box in the windowed build,
+/// standard error in the console build) and dropped, so that the Java side does not try it
+/// again and print a stack trace where nobody looks; the program runs on without it.
+void GiveUpFile(Launcher& launcher, std::wstring& fileName, DWORD error) {
+    NoteDecision(launcher.Decisions, "hosting", "redirect-failed",
+                 {{"file", fileName}, {"error", DecimalText(error)}});
+    ReportLaunchFormattedError(launcher, IDS_OUTPUT_FILE_FAILED, fileName);
+    fileName.clear();
 }
 
 UniqueFileHandle Duplicate(HANDLE handle) {
@@ -138,6 +151,8 @@ void RedirectProcessOutput(Launcher& launcher) {
         out = OpenAppendOnly(launcher.OutputFile, append);
         // Emptied now: the VM's stream on the file, opened later, appends to it.
         if (out) launcher.OutputAppend = true;
+        else GiveUpFile(launcher, launcher.OutputFile, ::GetLastError());
+        if (!out && oneFile) launcher.ErrorFile.clear();  // the same file: said once
     }
     UniqueFileHandle err;
     if (oneFile && out) {
@@ -146,6 +161,7 @@ void RedirectProcessOutput(Launcher& launcher) {
     } else if (!launcher.ErrorFile.empty()) {
         err = OpenAppendOnly(launcher.ErrorFile, launcher.ErrorAppend);
         if (err) launcher.ErrorAppend = true;
+        else GiveUpFile(launcher, launcher.ErrorFile, ::GetLastError());
     }
     if (out) UseAsStandardHandle(std::move(out), STD_OUTPUT_HANDLE, 1);
     if (err) UseAsStandardHandle(std::move(err), STD_ERROR_HANDLE, 2);
@@ -298,4 +314,41 @@ void RedirectOutputStreams(Launcher& launcher) {
     }
     RedirectOne(launcher, launcher.OutputFile, launcher.OutputAppend, "setOut");
     RedirectOne(launcher, launcher.ErrorFile, launcher.ErrorAppend, "setErr");
+}
+
+std::wstring OutputFileProblem(const std::wstring& fileName) {
+    const std::wstring full = NormalizePathSeparatorsAndDots(FullPathName(fileName));
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    DWORD attributes = ::GetFileAttributesW(ToLongPathForm(full).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) return L"the name is a folder";
+        // Opening for appending changes nothing, and fails as the launch would.
+        UniqueFileHandle file(::CreateFileW(ToLongPathForm(full).c_str(), FILE_APPEND_DATA, share,
+                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                            nullptr));
+        if (!file) return L"the file cannot be written (error " + DecimalText(::GetLastError()) + L")";
+        return {};
+    }
+    // The nearest part of the path that exists must be a folder this user can add to.
+    std::wstring folder = full;
+    for (;;) {
+        std::size_t slash = folder.find_last_of(L'\\');
+        if (slash == std::wstring::npos || slash + 1 >= folder.size()) return {};
+        folder.resize(slash);
+        if (folder.size() == 2 && folder[1] == L':') folder += L'\\';
+        attributes = ::GetFileAttributesW(ToLongPathForm(folder).c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            if (folder.back() == L'\\') return {};
+            continue;
+        }
+        if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return folder + L" is a file, not a folder";
+        UniqueFileHandle handle(::CreateFileW(ToLongPathForm(folder).c_str(),
+                                              FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY, share,
+                                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                              nullptr));
+        if (!handle && ::GetLastError() == ERROR_ACCESS_DENIED) {
+            return L"this user cannot create files in " + folder;
+        }
+        return {};
+    }
 }

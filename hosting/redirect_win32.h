@@ -46,6 +46,12 @@ void ExpandTimePattern(std::wstring& name, const SYSTEMTIME& time);
 /// the file cannot be opened or a class or method is missing.
 bool RedirectStream(JNIEnv* env, const std::wstring& fileName, bool append, const char* setter);
 
+/// Why an output or error file could not be opened, without creating or changing anything:
+/// the name is a folder, a folder on its way is a file, or the file or the nearest existing
+/// folder cannot be written. Empty when nothing stands in the way that can be seen
+/// beforehand.
+std::wstring OutputFileProblem(const std::wstring& fileName);
+
 /// True when two output names lead to one file: the same full path (letter case aside), or
 /// two existing names of one file.
 bool NameTheSameFile(const std::wstring& first, const std::wstring& second);

@@ -266,14 +266,15 @@ bool InitSingleInstance(Launcher& launcher) {
     LayeredSettingsStore store(configurationPath);
     LayeredValue applicationType =
         store.GetStringWithSource(kApplicationSection, L"Application Type");
-    LayeredValue singleInstance =
-        store.GetStringWithSource(kApplicationSection, L"Single Instance");
+    // Recorded with its source; "Application Type" was when the configuration was read.
+    std::wstring singleInstance =
+        ReadNotedSetting(launcher, store, kApplicationSection, L"Single Instance");
     SingleInstanceRequest request =
-        DecideSingleInstance(applicationType.Value, singleInstance.Value);
+        DecideSingleInstance(applicationType.Value, singleInstance);
     NoteDecision(launcher.Decisions, "instance", "setting",
                  {{"file", configurationPath},
                   {"applicationType", applicationType.Value},
-                  {"singleInstance", singleInstance.Value},
+                  {"singleInstance", singleInstance},
                   {"decision", RequestName(request)}});
     if (request != SingleInstanceRequest::Requested) return true;
 

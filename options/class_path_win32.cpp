@@ -11,8 +11,7 @@ namespace {
 std::wstring AssemblePathList(const Launcher& launcher, LayeredSettingsStore& store,
                               const wchar_t* section, const wchar_t* key, const char* decision,
                               std::vector<std::wstring>* unmatched = nullptr) {
-    std::wstring value;
-    store.GetString(section, key, value);
+    std::wstring value = ReadNotedSetting(launcher, store, section, key);
     std::wstring folder;
     if (!LauncherFolder(launcher, folder)) return {};
     Win32DirectoryLister files;

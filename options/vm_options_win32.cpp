@@ -14,6 +14,7 @@
 #include "options/option_text_win32.h"
 #include "core/path_utils.h"
 #include "core/path_utils_win32.h"
+#include "core/unique_handle_win32.h"
 #include "options/vm_parameters.h"
 #include "resources/resource_ids.h"
 
@@ -29,8 +30,7 @@ bool EqualsIgnoringCase(const std::wstring& value, const wchar_t* expected) {
 /// current folder is the document's.
 std::wstring ReadFileSetting(const Launcher& launcher, LayeredSettingsStore& store,
                              const wchar_t* key) {
-    std::wstring value;
-    store.GetString(L"Application", key, value);
+    std::wstring value = ReadNotedSetting(launcher, store, kApplicationSection, key);
     if (value.empty()) return value;
     ExpandEnvironment(value);
     std::wstring folder;
@@ -38,10 +38,42 @@ std::wstring ReadFileSetting(const Launcher& launcher, LayeredSettingsStore& sto
     return AnchorRelativePath(value, folder);
 }
 
-bool ReadYes(LayeredSettingsStore& store, const wchar_t* key) {
-    std::wstring value;
-    store.GetString(L"Application", key, value);
-    return value == L"yes";
+bool ReadYes(const Launcher& launcher, LayeredSettingsStore& store, const wchar_t* key) {
+    return ReadNotedSetting(launcher, store, kApplicationSection, key) == L"yes";
+}
+
+/// True also when it cannot be told: the user's file is then not trusted either.
+bool ProcessIsElevated() {
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return true;
+    UniqueHandle owned(token);
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    return !::GetTokenInformation(owned.get(), TokenElevation, &elevation, sizeof elevation,
+                                  &size) ||
+           elevation.TokenIsElevated != 0;
+}
+
+/// The user's own "Virtual Machine Parameters" from the per-user file, when they apply.
+/// A service has no user of its own, so it reads none.
+std::wstring ReadPerUserParameters(const Launcher& launcher) {
+    if (launcher.IsServiceApplication) return {};
+    std::wstring perUser = LauncherPerUserConfigurationPath(launcher, false);
+    if (perUser.empty() || !PathExists(perUser)) return {};
+    IniSettingsStore store(perUser);
+    std::wstring value = ReadNotedSetting(launcher, store, kRuntimeSection,
+                                          L"Virtual Machine Parameters", SettingSource::PerUser);
+    const bool elevated = ProcessIsElevated();
+    PerUserParameters decision = DecidePerUserParameters(value, elevated);
+    if (decision == PerUserParameters::None) return {};
+    NoteDecision(launcher.Decisions, "options", "per-user-parameters",
+                 {{"file", perUser},
+                  {"value", value},
+                  {"used", decision == PerUserParameters::Used ? L"yes" : L"no"},
+                  {"reason", decision == PerUserParameters::Used
+                                 ? L"after the application's, so the user's value wins"
+                                 : L"ignored: the process runs elevated"}});
+    return decision == PerUserParameters::Used ? value : std::wstring();
 }
 
 }  // namespace
@@ -96,8 +128,7 @@ bool AssembleVmOptions(Launcher& launcher) {
 
     std::vector<std::wstring> unmatched;
     std::wstring classPath = AssembleClassPath(launcher, store, &unmatched);
-    std::wstring embeddedJar;
-    store.GetString(L"Application", L"Embedded Jar", embeddedJar);
+    std::wstring embeddedJar = ReadNotedSetting(launcher, store, kApplicationSection, L"Embedded Jar");
     if (EqualsIgnoringCase(embeddedJar, L"Yes")) {
         std::wstring module;
         if (ModulePath(launcher, module)) {
@@ -122,13 +153,16 @@ bool AssembleVmOptions(Launcher& launcher) {
         return false;
     }
 
-    std::wstring parameters;
-    store.GetString(L"Java Runtime Environment", L"Virtual Machine Parameters", parameters);
+    std::wstring parameters =
+        ReadNotedSetting(launcher, store, kRuntimeSection, L"Virtual Machine Parameters");
     std::vector<std::wstring> options;
     VmParameterContext context;
     context.QueryMemory = QuerySystemMemory;
     context.StackSize = launcher.VmThreadStackSize;
     if (!parameters.empty()) TokenizeVmParameters(parameters, options, context);
+    // Split on their own: an unclosed quote in one value must not swallow the other.
+    std::wstring perUser = ReadPerUserParameters(launcher);
+    if (!perUser.empty()) TokenizeVmParameters(perUser, options, context);
     launcher.VmThreadStackSize = context.StackSize;
     // Copied from java command lines, where the value may be the next word.
     std::size_t joined = JoinModuleOptionValues(options);
@@ -186,16 +220,15 @@ bool AssembleVmOptions(Launcher& launcher) {
                   {"joinedModuleOptions", DecimalText(joined)},
                   {"stackSize", DecimalText(launcher.VmThreadStackSize)}});
 
-    std::wstring sharing;
-    store.GetString(L"Java Runtime Environment", L"Class Data Sharing", sharing);
+    std::wstring sharing = ReadNotedSetting(launcher, store, kRuntimeSection, L"Class Data Sharing");
     launcher.ClassDataSharing = !EqualsIgnoringCase(sharing, L"No");
 
     launcher.OutputFile = ReadFileSetting(launcher, store, L"Output File");
-    launcher.OutputAppend = ReadYes(store, L"Output Append");
+    launcher.OutputAppend = ReadYes(launcher, store, L"Output Append");
     launcher.ErrorFile = ReadFileSetting(launcher, store, L"Error File");
-    launcher.ErrorAppend = ReadYes(store, L"Error Append");
+    launcher.ErrorAppend = ReadYes(launcher, store, L"Error Append");
 
-    store.GetString(L"Application", L"Cmd", launcher.CmdValue);
+    launcher.CmdValue = ReadNotedSetting(launcher, store, kApplicationSection, L"Cmd");
     if (!launcher.CmdValue.empty()) {
         std::wstring cmd = launcher.CmdValue;
         ExpandEnvironment(cmd);

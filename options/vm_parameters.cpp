@@ -147,3 +147,8 @@ std::wstring JavaCommandProperty(std::wstring_view mainClass, std::wstring_view 
     for (const std::wstring& argument : arguments) text.append(1, L' ').append(argument);
     return text;
 }
+
+PerUserParameters DecidePerUserParameters(std::wstring_view value, bool elevated) {
+    if (value.find_first_not_of(L' ') == std::wstring_view::npos) return PerUserParameters::None;
+    return elevated ? PerUserParameters::IgnoredElevated : PerUserParameters::Used;
+}

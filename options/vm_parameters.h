@@ -60,3 +60,10 @@ const wchar_t* JavaCommandOptionKey(std::wstring_view option);
 /// main class (given in slash form) with dots, then each argument after a space.
 std::wstring JavaCommandProperty(std::wstring_view mainClass, std::wstring_view mainModule,
                                  const std::vector<std::wstring>& arguments);
+
+/// What becomes of the user's own "Virtual Machine Parameters" (the per-user file's): they
+/// come after the application's, so that the user's value of an option wins, except in an
+/// elevated process, where a file the user can write must not add options such as
+/// "-javaagent".
+enum class PerUserParameters { None, Used, IgnoredElevated };
+PerUserParameters DecidePerUserParameters(std::wstring_view value, bool elevated);

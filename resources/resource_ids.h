@@ -62,6 +62,8 @@
 #define IDS_DIALOG_FOLDER_REFUSED 283
 // Single instance: the running copy did not take a later start's arguments in time.
 #define IDS_HAND_OVER_NOT_ACCEPTED 297
+// An output or error file that cannot be opened; the program runs on without it.
+#define IDS_OUTPUT_FILE_FAILED 284
 
 #define IDD_MISSING_RUNTIME 201
 #define IDD_UNCAUGHT_EXCEPTION 231

@@ -22,13 +22,15 @@ using SplashInitFunction = void (*)();
 using SplashLoadFileFunction = void (*)(const char*);
 using SplashSetFileJarNameFunction = void (*)(const char*, const char*);
 
-SplashSettings ReadSplashSettings(const std::wstring& configurationPath) {
+SplashSettings ReadSplashSettings(const Launcher& launcher,
+                                  const std::wstring& configurationPath) {
+    // The file alone: the splash keys have no append section.
     IniSettingsStore store(configurationPath);
     SplashSettings settings;
-    store.GetString(kDisplaySection, kSplashImageKey, settings.ImagePath);
-    store.GetString(kDisplaySection, kSplashShadowKey, settings.ShadowText);
-    store.GetString(kDisplaySection, kNativeSplashKey, settings.NativeText);
-    store.GetString(kDisplaySection, kKeepSplashKey, settings.KeepText);
+    settings.ImagePath = ReadNotedSetting(launcher, store, kDisplaySection, kSplashImageKey);
+    settings.ShadowText = ReadNotedSetting(launcher, store, kDisplaySection, kSplashShadowKey);
+    settings.NativeText = ReadNotedSetting(launcher, store, kDisplaySection, kNativeSplashKey);
+    settings.KeepText = ReadNotedSetting(launcher, store, kDisplaySection, kKeepSplashKey);
     return settings;
 }
 
@@ -188,7 +190,7 @@ bool ShowNativeSplash(Launcher& launcher, const std::wstring& libraryPath,
 bool StartSplash(Launcher& launcher) {
     std::wstring configurationPath;
     if (!ConfigurationFilePath(launcher, configurationPath)) return false;
-    SplashSettings settings = ReadSplashSettings(configurationPath);
+    SplashSettings settings = ReadSplashSettings(launcher, configurationPath);
     std::wstring launcherFolder;
     if (LauncherFolder(launcher, launcherFolder)) {
         settings.ImagePath = ResolveSplashImagePath(settings.ImagePath, launcherFolder);

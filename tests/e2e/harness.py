@@ -619,10 +619,11 @@ def _run_to_end(start, timeout):
     raise AssertionError("unreachable")
 
 
-def spawn(command_line, env=None, cwd=None, timeout=None, application=None):
+def spawn(command_line, env=None, cwd=None, timeout=None, application=None, limited=False):
     """Starts a Windows program with exactly `command_line` (through spawn.exe) and returns a
     Process. `env` adds variables (value None removes one); LC_*, LANG and WINE* go to Wine.
-    `cwd` is a Linux or Windows path; `timeout` in seconds ends the program when exceeded."""
+    `cwd` is a Linux or Windows path; `timeout` in seconds ends the program when exceeded.
+    `limited` starts it with a standard user's (not elevated) token; Wine's is elevated."""
     folder = temp_dir("run-")
     (folder / "cmdline.txt").write_bytes(command_line.encode("utf-8"))
     args = ["wine", str(tool_path("spawn")),
@@ -639,6 +640,8 @@ def spawn(command_line, env=None, cwd=None, timeout=None, application=None):
         args += ["--app", _hex(application)]
     if timeout is not None:
         args += ["--timeout", str(int(timeout * 1000))]
+    if limited:
+        args.append("--limited")
     full_env = wine()
     full_env.update({k: v for k, v in unix.items() if v is not None})
     # Returns once the program exists. A spawner that ended without a word (no process id,
@@ -705,9 +708,10 @@ class App:
     def command_line(self, args=()):
         return command_line(self.win_exe, args)
 
-    def start(self, args=(), env=None, cwd=None, timeout=None):
+    def start(self, args=(), env=None, cwd=None, timeout=None, limited=False):
         """Starts the launcher with a normal quoted command line; see spawn()."""
-        return spawn(self.command_line(args), env=env, cwd=self._cwd(cwd), timeout=timeout)
+        return spawn(self.command_line(args), env=env, cwd=self._cwd(cwd), timeout=timeout,
+                     limited=limited)
 
     def start_raw(self, command_line, env=None, cwd=None, timeout=None, application=True):
         """Starts the launcher with `command_line` passed verbatim (include the program).

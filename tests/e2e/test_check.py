@@ -4,10 +4,12 @@ options, arguments and outcome that the launcher then really produces with the s
 import json
 import shutil
 import subprocess
+import uuid
 import zipfile
 
 import harness
 import standin
+from test_config_sources import appdata_folder
 
 APP_CLASS = "com.example.App"
 
@@ -115,6 +117,9 @@ class CheckAgreesWithLauncher:
             self.assertEqual(report["outcome"], "run-in-process")
             self.assertTrue(report["vmLibrary"].lower().startswith(
                 harness.win_path(older).lower()), report["vmLibrary"])
+            chosen = [r["folder"].lower().rstrip("\\") for r in report["runtimesSeen"]
+                      if r["chosen"]]
+            self.assertEqual(chosen, [harness.win_path(older).lower()], report["runtimesSeen"])
             self.assert_same_launch(report)
         finally:
             harness.clear_java_registry()
@@ -180,6 +185,130 @@ class CheckAgreesWithLauncher:
             ("unknown-key", "Java Runtime Environment", "Virtual Machine Paramters", ""),
             ("misplaced-key", "Application", "JRE Path", "Java Runtime Environment"),
             ("unknown-section", "Splash", "", "")])
+
+    def keys(self, report):
+        """{key: (value, source)} of every key the launch read, in the order read."""
+        return {d["key"]: (d["value"], d["source"]) for d in report["decisions"]
+                if d["stage"] == "config" and d["what"] == "key"}
+
+    def test_every_key_is_shown_with_its_source_and_a_repeated_section_is_named(self):
+        standin.make_runtime(self.app.folder / self.private, self.bitness)
+        self.app.write_ini("[Java Runtime Environment]\nMain Class=com.example.App\n"
+                           "Virtual Machine Parameters=-Dmode=first\nClass Data Sharing=No\n"
+                           "[Class Path]\nClass Path=classes\n"
+                           "[Application]\nSingle Instance=Yes\nOutput File=logs\\out.log\n"
+                           "Output Append=yes\nError File=logs\\err.log\nError Append=YES\n"
+                           "[Application+]\nCmd=more\n"
+                           "[Display]\nKeep Splash Screen=true\nPreffer Native Splash Screen=no\n"
+                           "[Java Runtime Environment]\nVirtual Machine Parameters=-Dmode=second\n"
+                           "JRE Path=elsewhere\n")
+        report = self.check()
+        self.assertEqual(report["outcome"], "run-in-process")
+        keys = self.keys(report)
+        for key, expected in (("Class Path", ("classes", "file")),
+                              ("Virtual Machine Parameters", ("-Dmode=first", "file")),
+                              ("Class Data Sharing", ("No", "file")),
+                              ("Single Instance", ("Yes", "file")),
+                              ("Output Append", ("yes", "file")),
+                              ("Error Append", ("YES", "file")),
+                              ("Cmd", (" more", "append")),
+                              ("Keep Splash Screen", ("true", "file")),
+                              ("Preffer Native Splash Screen", ("no", "file")),
+                              ("Splash Screen", ("", "absent"))):
+            self.assertEqual(keys.get(key), expected, key)
+        self.assertEqual(keys["Output File"], ("logs\\out.log", "file"))
+        self.assertEqual(keys["Error File"], ("logs\\err.log", "file"))
+        repeated = [(d["section"], d["unreadKeys"]) for d in report["decisions"]
+                    if d["what"] == "repeated-section"]
+        self.assertEqual(repeated, [("Java Runtime Environment",
+                                     "Virtual Machine Parameters, JRE Path")])
+        # "Yes" leaves single instance off, as the launcher does; the check says why.
+        case = [(d["key"], d["value"], d["needs"]) for d in report["decisions"]
+                if d["what"] == "letter-case-differs"]
+        self.assertEqual(case, [("Single Instance", "Yes", "yes"), ("Error Append", "YES", "yes")])
+        self.assertNotIn("forward", report["outcome"])
+        self.assertIn("-Dmode=first", report["vmOptions"])
+        self.assertNotIn("-Dmode=second", report["vmOptions"])
+        self.assert_same_launch(report)
+        self.assertTrue((self.app.folder / "logs" / "out.log").exists())
+
+    def test_runtime_from_jre_path_is_listed_chosen_and_normalised(self):
+        harness.clear_java_registry()
+        rt = standin.make_runtime(self.app.folder / "runtime" / "rt", self.bitness)
+        (self.app.folder / "app").mkdir()
+        self.app.write_ini("[Java Runtime Environment]\nMain Class=com.example.App\n"
+                           "JRE Path=app\\..\\runtime\\rt\n[Class Path]\nClass Path=classes\n")
+        report = self.check()
+        self.assertEqual(report["outcome"], "run-in-process")
+        self.assertNotIn("..", report["vmLibrary"])
+        self.assertTrue(report["vmLibrary"].lower().startswith(harness.win_path(rt).lower() + "\\"),
+                        report["vmLibrary"])
+        seen = [(r["origin"], r["folder"].lower(), r["chosen"]) for r in report["runtimesSeen"]]
+        self.assertEqual(seen, [("jre-path", harness.win_path(rt).lower() + "\\", True)])
+        self.assert_same_launch(report)
+
+    def test_shipped_runtime_is_listed_chosen(self):
+        standin.make_runtime(self.app.folder / self.private, self.bitness)
+        self.app.write_ini("[Java Runtime Environment]\nMain Class=com.example.App\n"
+                           "[Class Path]\nClass Path=classes\n")
+        report = self.check()
+        chosen = [(r["origin"], r["folder"].lower()) for r in report["runtimesSeen"] if r["chosen"]]
+        self.assertEqual(chosen, [("bundled", harness.win_path(
+            self.app.folder / self.private).lower() + "\\")])
+
+    def test_output_file_that_cannot_be_created_is_said_once_and_the_program_runs(self):
+        standin.make_runtime(self.app.folder / self.private, self.bitness)
+        (self.app.folder / "logs").write_text("a file where a folder should be")
+        self.app.write_ini("[Java Runtime Environment]\nMain Class=com.example.App\n"
+                           "[Class Path]\nClass Path=classes\n"
+                           "[Application]\nOutput File=logs\\out.log\n")
+        report = self.check()
+        problems = [(d["key"], d["problem"]) for d in report["decisions"]
+                    if d["what"] == "output-file-not-writable"]
+        self.assertEqual(problems, [("Output File", harness.win_path(self.app.folder / "logs")
+                                     + " is a file, not a folder")])
+        result, dialog = self.launch(press="OK")
+        self.assertIsNotNone(dialog)
+        self.assertEqual(dialog["message"], "The program's output cannot be written to %s; it "
+                         "runs on without that file."
+                         % harness.win_path(self.app.folder / "logs" / "out.log"))
+        self.assertEqual(result.code, 0, result.describe())
+        self.assertEqual(len(standin.events(standin.read_log(self.log), "main")), 1)
+
+    def test_users_own_vm_parameters_come_after_the_applications_unless_elevated(self):
+        standin.make_runtime(self.app.folder / self.private, self.bitness)
+        # Wine sets APPDATA itself: the file goes where the launcher will look.
+        product = "Checked " + uuid.uuid4().hex[:8]
+        per_user = appdata_folder() / product / "C1" / "checked.ini"
+        per_user.parent.mkdir(parents=True)
+        self.addCleanup(shutil.rmtree, per_user.parent.parent, True)
+        per_user.write_bytes(b"[Java Runtime Environment]\r\n"
+                             b"Virtual Machine Parameters=-Xmx256m -Dwho=\"the user\"\r\n")
+        self.app.write_ini("[Product Information]\nProduct Name=%s\nProduct Code=C1\n"
+                           "[Java Runtime Environment]\nMain Class=com.example.App\n"
+                           "Virtual Machine Parameters=-Xmx128m -Dwho=app\n"
+                           "[Class Path]\nClass Path=classes\n" % product)
+        # Wine runs every program elevated: the check and a plain start leave them out.
+        report = self.check()
+        user = [(d["value"], d["source"]) for d in report["decisions"]
+                if d["what"] == "key" and d["file"].lower().endswith("\\c1\\checked.ini")
+                and d["key"] == "Virtual Machine Parameters"]
+        self.assertEqual(user, [('-Xmx256m -Dwho="the user"', "per-user")])
+        noted = [(d["used"], d["reason"]) for d in report["decisions"]
+                 if d["what"] == "per-user-parameters"]
+        self.assertEqual(noted, [("no", "ignored: the process runs elevated")])
+        options = report["vmOptions"]
+        self.assertNotIn("-Dwho=the user", options)
+        self.assert_same_launch(report)
+        # A standard user's start passes them after the application's, so they win.
+        self.log.unlink()
+        process = self.app.start(env=self.env, timeout=90, limited=True)
+        result = process.wait(90)
+        self.assertEqual(result.code, 0, result.describe())
+        after = options.index("-Dwho=app") + 1
+        self.assertEqual(standin.options(standin.read_log(self.log)),
+                         ["vfprintf"] + options[:after] + ["-Xmx256m", "-Dwho=the user"]
+                         + options[after:] + ["abort", "exit"])
 
     def test_manifest_attributes_only_java_jar_acts_on_are_pointed_out(self):
         standin.make_runtime(self.app.folder / self.private, self.bitness)

@@ -7,7 +7,10 @@
 //
 //   spawn.exe (--cmdline HEX | --cmdline-file HEX) [--app HEX] [--cwd HEX]
 //             [--env HEX(NAME=VALUE or NAME to remove)]... [--result HEX] [--pid HEX]
-//             [--timeout MILLISECONDS] [--no-std-handles]
+//             [--timeout MILLISECONDS] [--no-std-handles] [--limited]
+//
+// --limited starts the program with the limited token linked to this process's elevated one
+// (Wine runs every program elevated), as a standard user's start would.
 //
 // The result file receives "exit N" (N signed), "timeout" or "error N message"; without
 // --result the exit code is printed on standard output. The own exit code is the child's.
@@ -29,6 +32,7 @@ struct Request {
     std::vector<std::wstring> environment;
     DWORD timeout = INFINITE;
     bool stdHandles = true;
+    bool limited = false;
 };
 
 int Fail(const Request& request, const std::string& message, DWORD error) {
@@ -44,6 +48,10 @@ bool ParseRequest(const std::vector<std::wstring>& args, Request& request, std::
         const std::wstring& name = args[i];
         if (name == L"--no-std-handles") {
             request.stdHandles = false;
+            continue;
+        }
+        if (name == L"--limited") {
+            request.limited = true;
             continue;
         }
         if (i + 1 >= args.size()) {
@@ -135,9 +143,24 @@ int wmain() {
     // CreateProcessW may write into the command-line buffer.
     std::wstring commandLine = request.commandLine;
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(
-            request.application.empty() ? nullptr : request.application.c_str(), commandLine.data(),
-            nullptr, nullptr, request.stdHandles ? TRUE : FALSE, 0, nullptr,
+    UniqueHandle limitedToken;
+    if (request.limited) {
+        HANDLE own = nullptr;
+        if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &own)) {
+            return Fail(request, "OpenProcessToken failed", ::GetLastError());
+        }
+        UniqueHandle ownToken(own);
+        TOKEN_LINKED_TOKEN linked{};
+        DWORD size = 0;
+        if (!::GetTokenInformation(ownToken.get(), TokenLinkedToken, &linked, sizeof linked,
+                                   &size)) {
+            return Fail(request, "no linked token", ::GetLastError());
+        }
+        limitedToken.reset(linked.LinkedToken);
+    }
+    if (!::CreateProcessAsUserW(
+            limitedToken.get(), request.application.empty() ? nullptr : request.application.c_str(),
+            commandLine.data(), nullptr, nullptr, request.stdHandles ? TRUE : FALSE, 0, nullptr,
             request.currentDirectory.empty() ? nullptr : request.currentDirectory.c_str(), &startup,
             &process)) {
         DWORD lastError = ::GetLastError();

@@ -37,7 +37,7 @@ TEST(RenderJsonReport, CarriesSummaryAndDecisionsInOrder) {
                         "\"HKLM\\\\Software\\\\JavaSoft\\\\JRE\\\\1.7 (32-bit)\", \"folder\": "
                         "\"C:\\\\old\\\\\", \"version\": \"1.7\", \"kind\": \"JRE\", "
                         "\"rejected\": \"below-minimum-version\", \"text\": "
-                        "\"too old - C:\\\\old\\\\\"}\n  ],"),
+                        "\"too old - C:\\\\old\\\\\", \"chosen\": false}\n  ],"),
               std::string::npos);
     std::size_t root = json.find("\"root\": \"Software\\\\JavaSoft\\\\JRE\\\\\"");
     std::size_t chosen = json.find("\"what\": \"chosen\"");
@@ -75,6 +75,43 @@ TEST(CheckConfigurationKeys, UnknownAndMisplacedKeysAndSections) {
         EXPECT_EQ(notes[i].key, expected[i].key) << i;
         EXPECT_STREQ(notes[i].kind, expected[i].kind) << i;
         EXPECT_EQ(notes[i].belongsIn, expected[i].belongsIn) << i;
+    }
+}
+
+TEST(FindRepeatedSections, LaterHeadersWithTheirUnreadKeys) {
+    SettingsDocument document;
+    ParseSettingsText(document,
+                      L"[Java Runtime Environment]\r\nMain Class=a.B\r\n"
+                      L"[Application]\r\nCmd=x\r\n"
+                      L"[java runtime environment]\r\nVirtual Machine Parameters=-Xmx1g\r\n"
+                      L"JRE Path=jre\r\n"
+                      L"[Application+]\r\nCmd=y\r\n[Application]\r\n");
+    std::vector<RepeatedSection> repeated = FindRepeatedSections(document);
+    ASSERT_EQ(repeated.size(), 2u);
+    EXPECT_EQ(repeated[0].section, L"java runtime environment");
+    EXPECT_EQ(repeated[0].keys,
+              (std::vector<std::wstring>{L"Virtual Machine Parameters", L"JRE Path"}));
+    // The append section is a section of its own; an empty repeat is named all the same.
+    EXPECT_EQ(repeated[1].section, L"Application");
+    EXPECT_TRUE(repeated[1].keys.empty());
+}
+
+TEST(CaseOnlyMismatch, OnlyTheExactWordKeysAndOnlyCase) {
+    struct Case {
+        const wchar_t* key;
+        const wchar_t* value;
+        const wchar_t* needs;
+    } cases[] = {
+        {L"Single Instance", L"Yes", L"yes"},
+        {L"output append", L"YES", L"yes"},
+        {L"Error Append", L"yes", L""},
+        {L"Error Append", L"true", L""},
+        {L"Application Type", L"Service", L"service"},
+        {L"Failure Check", L"yes", L""},  // takes "Yes" in any case
+        {L"Single Instance", L"", L""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(CaseOnlyMismatch(c.key, c.value), c.needs) << c.key << L"=" << c.value;
     }
 }
 

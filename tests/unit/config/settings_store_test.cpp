@@ -180,5 +180,6 @@ TEST(SettingSourceName, EverySourceHasItsOwnName) {
     EXPECT_STREQ(SettingSourceName(SettingSource::Absent), L"absent");
     EXPECT_STREQ(SettingSourceName(SettingSource::File), L"file");
     EXPECT_STREQ(SettingSourceName(SettingSource::AppendSection), L"append");
+    EXPECT_STREQ(SettingSourceName(SettingSource::PerUser), L"per-user");
     EXPECT_EQ(AppendSectionName(L"Application"), L"Application+");
 }

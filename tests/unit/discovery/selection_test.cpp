@@ -363,16 +363,25 @@ TEST(SearchRuntime, RememberedFolderOnlyWhileItFits) {
         EXPECT_EQ(result.source, c.source) << c.name;
         EXPECT_EQ(result.folder, c.folder) << c.name;
         const SeenRuntime* remembered = nullptr;
-        bool jrePathReported = false;
+        const SeenRuntime* jrePath = nullptr;
         for (const SeenRuntime& s : result.seen) {
             if (s.origin == kOriginRemembered) remembered = &s;
-            jrePathReported |= s.origin == kOriginJrePath;
+            if (s.origin == kOriginJrePath) jrePath = &s;
         }
         ASSERT_EQ(remembered != nullptr, c.reason != nullptr) << c.name;
         if (remembered) {
             EXPECT_EQ(remembered->reason, c.reason) << c.name;
+            EXPECT_EQ(remembered->chosen, c.source == RuntimeSource::RememberedJrePath) << c.name;
         }
-        // An unset "JRE Path" probes the launcher folder, but names no runtime to report.
-        EXPECT_FALSE(jrePathReported) << c.name;
+        // "JRE Path" is listed as the chosen runtime when taken; an unset one probes the
+        // launcher folder, but names no runtime to report when nothing is there.
+        EXPECT_EQ(jrePath != nullptr, c.source == RuntimeSource::JrePath) << c.name;
+        if (jrePath) {
+            EXPECT_TRUE(jrePath->chosen) << c.name;
+            EXPECT_EQ(jrePath->folder, L"C:\\app\\rt\\") << c.name;
+        }
+        std::size_t chosen = 0;
+        for (const SeenRuntime& s : result.seen) chosen += s.chosen;
+        EXPECT_EQ(chosen, 1u) << c.name;
     }
 }

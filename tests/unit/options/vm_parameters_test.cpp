@@ -186,3 +186,31 @@ TEST(JavaCommandProperty, TargetThenArguments) {
     EXPECT_EQ(JavaCommandProperty(L"", L"app/com.app.Main", {}),
               L"-Dsun.java.command=app/com.app.Main");
 }
+
+TEST(DecidePerUserParameters, UsedUnlessElevatedOrBlank) {
+    struct Case {
+        const wchar_t* value;
+        bool elevated;
+        PerUserParameters expected;
+    } cases[] = {
+        {L"-Xmx2g", false, PerUserParameters::Used},
+        {L"-javaagent:x.jar", true, PerUserParameters::IgnoredElevated},
+        {L"", false, PerUserParameters::None},
+        {L"   ", true, PerUserParameters::None},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(DecidePerUserParameters(c.value, c.elevated), c.expected) << c.value;
+    }
+}
+
+TEST(TokenizeVmParameters, UsersOptionsComeAfterTheApplicationsSoTheyWin) {
+    // As the option step reads them: the application's, then the user's, each on its own so
+    // an unclosed quote in one cannot swallow the other.
+    VmParameterContext context;
+    std::vector<std::wstring> options;
+    TokenizeVmParameters(L"-Xmx512m -Xss1m -Da=\"x", options, context);
+    TokenizeVmParameters(L"-Xmx2g -Xss4m", options, context);
+    EXPECT_EQ(options, (std::vector<std::wstring>{L"-Xmx512m", L"-Xss1m", L"-Da=\"x", L"-Xmx2g",
+                                                  L"-Xss4m"}));
+    EXPECT_EQ(context.StackSize, 4u * 1024 * 1024);
+}
