@@ -146,6 +146,25 @@ bool ClassFileReader::ReadModuleAttributes(std::size_t at) {
     return !moduleName.empty();
 }
 
+std::size_t ClassFileExtent::Needed(std::string_view prefix) {
+    if (prefix.size() < 10) return 10;
+    if (count_ == 0) {
+        count_ = U16(prefix, 8);
+        if (U32(prefix, 0) != 0xCAFEBABE || count_ == 0) return 0;
+    }
+    while (index_ < count_) {
+        if (prefix.size() < at_ + 3) return at_ + 3;
+        unsigned char tag = static_cast<unsigned char>(prefix[at_]);
+        std::size_t size = tag == kUtf8 ? 3 + U16(prefix, at_ + 1) : 1 + EntrySize(tag);
+        if (size == 1) return 0;
+        if (prefix.size() < at_ + size) return at_ + size;
+        at_ += size;
+        index_ += tag == kLong || tag == kDouble ? 2 : 1;
+    }
+    // access_flags, this_class, super_class, interfaces_count
+    return prefix.size() < at_ + 8 ? at_ + 8 : 0;
+}
+
 std::string_view JavaVersionOfClassFile(unsigned major) {
     // 45 is Java 1.0 and 1.1, 52 Java 8; from Java 9 (53) on, the version is major - 44.
     static const std::array<std::string, 256> kNames = [] {

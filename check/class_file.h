@@ -31,6 +31,21 @@ class ClassFileReader {
     std::vector<std::uint32_t> entries_;  // offset of each constant pool entry's tag
 };
 
+/// How much of a class file ClassFileReader::Read needs for a class other than module-info:
+/// the header, the constant pool and this_class. Resumable, so that a stream being decoded
+/// can be asked again as it grows.
+class ClassFileExtent {
+  public:
+    /// 0 when `prefix` holds enough, or shows that it is no class file (Read then refuses
+    /// it); else the size it must reach before it is worth asking again.
+    std::size_t Needed(std::string_view prefix);
+
+  private:
+    std::uint32_t index_ = 1;
+    std::uint32_t count_ = 0;
+    std::size_t at_ = 10;
+};
+
 /// The Java version a class file's major version needs, as "Minimum Version" takes it ("1.8",
 /// "17"); empty for a number that is not a Java class file version.
 std::string_view JavaVersionOfClassFile(unsigned major);

@@ -84,6 +84,10 @@ std::string InitialConfiguration(const InitFacts& facts) {
     // What only `java -jar` reads from the manifest, as options; a class-path program's
     // packages are in the unnamed module, a module's in its own.
     const std::string target = modular ? facts.moduleName : "ALL-UNNAMED";
+    // The VM resolves an agent's path against the current folder, which is wherever the user
+    // started the program from.
+    const bool absolute = (jar.size() > 1 && jar[1] == ':') || jar.rfind("\\\\", 0) == 0;
+    const std::string agent = "-javaagent:" + (absolute ? jar : "%QL_APP_HOME%\\" + jar);
     std::vector<std::string> options;
     std::vector<std::string> notes;
     for (const auto& [name, value] : facts.manifest) {
@@ -97,11 +101,11 @@ std::string InitialConfiguration(const InitFacts& facts) {
             // Launcher-Agent-Class would stop the VM at start.
             std::string premain = Attribute(facts, "Premain-Class");
             if (!premain.empty()) {
-                options.push_back("-javaagent:" + jar);
+                options.push_back(agent);
             } else {
                 notes.push_back("; Launcher-Agent-Class " + value + " is started by java -jar only. For\n"
                                 "; the launcher, give the jar a Premain-Class with a premain method and\n"
-                                "; add " + Parameter("-javaagent:" + jar) + " here.\n");
+                                "; add " + Parameter(agent) + " here.\n");
             }
         }
     }

@@ -1,6 +1,10 @@
 #include "check/jar_manifest.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
+
+#include "core/scope_exit.h"
 
 namespace {
 
@@ -60,11 +64,11 @@ class BitReader {
 /// A canonical Huffman code: counts of codes per length and the symbols in code order, and a
 /// table for codes of up to kFastBits bits (nearly all of them), indexed by the next bits.
 struct Huffman {
-    static constexpr int kFastBits = 10;
+    static constexpr int kFastBits = 9;
     unsigned short counts[16] = {};
-    std::vector<unsigned short> symbols;
+    unsigned short symbols[320];
     /// symbol << 4 | length, or 0 for a code longer than kFastBits.
-    std::vector<std::uint32_t> fast;
+    std::uint16_t fast[1 << kFastBits];
 
     /// False for a code that is over-subscribed (incomplete codes are allowed, as zlib does
     /// for a single distance code).
@@ -78,21 +82,20 @@ struct Huffman {
         }
         unsigned short offsets[16] = {};
         for (int length = 1; length < 15; ++length) offsets[length + 1] = offsets[length] + counts[length];
-        symbols.assign(n, 0);
         for (int i = 0; i < n; ++i) {
             if (lengths[i]) symbols[offsets[lengths[i]]++] = static_cast<unsigned short>(i);
         }
         // Canonical codes in order of length, then symbol; the stream sends them most
         // significant bit first, so the table is indexed by the reversed code.
-        fast.assign(std::size_t{1} << kFastBits, 0);
+        std::fill(std::begin(fast), std::end(fast), std::uint16_t{0});
         unsigned code = 0;
         std::size_t index = 0;
         for (int length = 1; length <= kFastBits; ++length) {
             for (int i = 0; i < counts[length]; ++i, ++index, ++code) {
                 unsigned reversed = 0;
                 for (int bit = 0; bit < length; ++bit) reversed |= ((code >> bit) & 1u) << (length - 1 - bit);
-                for (unsigned fill = reversed; fill < fast.size(); fill += 1u << length) {
-                    fast[fill] = static_cast<std::uint32_t>(symbols[index]) << 4 | static_cast<unsigned>(length);
+                for (unsigned fill = reversed; fill < std::size(fast); fill += 1u << length) {
+                    fast[fill] = static_cast<std::uint16_t>(symbols[index] << 4 | length);
                 }
             }
             code <<= 1;
@@ -102,8 +105,14 @@ struct Huffman {
 
     /// The next symbol, or -1 for a damaged stream.
     int Decode(BitReader& in) const {
-        std::uint32_t entry = fast[in.Peek(kFastBits)];
+        unsigned entry = fast[in.Peek(kFastBits)];
         if (entry != 0) return in.Drop(static_cast<int>(entry & 15)) ? static_cast<int>(entry >> 4) : -1;
+        return DecodeLong(in);
+    }
+
+    /// A code longer than the table: canonical decoding bit by bit. Kept apart so that the
+    /// table look-up above is inlined into the decoding loop.
+    [[gnu::noinline]] int DecodeLong(BitReader& in) const {
         std::uint32_t bits = in.Peek(15);
         int code = 0, first = 0, index = 0;
         for (int length = 1; length < 16; ++length) {
@@ -130,37 +139,58 @@ constexpr unsigned short kDistanceBase[] = {
 constexpr unsigned char kDistanceExtra[] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
                                             6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 
-bool InflateBlock(BitReader& in, const Huffman& literals, const Huffman& distances,
-                  std::string& out, std::size_t limit) {
+enum class BlockEnd { kDamaged, kEnd, kStopped };
+
+BlockEnd InflateBlock(BitReader& reader, const Huffman& literals, const Huffman& distances,
+                      std::string& out, std::size_t limit, InflateStop* stop, std::size_t& ask) {
+    // A local copy whose address is never taken can live in registers.
+    BitReader in = reader;
+    ScopeExit writeBack([&] { reader = in; });
     for (;;) {
+        if (out.size() >= ask) {
+            ask = stop->Needed(out);
+            if (ask == 0) return BlockEnd::kStopped;
+        }
         int symbol = literals.Decode(in);
-        if (symbol < 0) return false;
+        if (symbol < 0) return BlockEnd::kDamaged;
         if (symbol < 256) {
-            if (out.size() >= limit) return false;
+            if (out.size() >= limit) return BlockEnd::kDamaged;
             out.push_back(static_cast<char>(symbol));
             continue;
         }
-        if (symbol == 256) return true;
+        if (symbol == 256) return BlockEnd::kEnd;
         symbol -= 257;
-        if (symbol >= 29) return false;
+        if (symbol >= 29) return BlockEnd::kDamaged;
         unsigned extra = 0;
-        if (!in.Bits(kLengthExtra[symbol], extra)) return false;
+        if (!in.Bits(kLengthExtra[symbol], extra)) return BlockEnd::kDamaged;
         std::size_t length = kLengthBase[symbol] + extra;
         int distanceSymbol = distances.Decode(in);
-        if (distanceSymbol < 0 || distanceSymbol >= 30) return false;
-        if (!in.Bits(kDistanceExtra[distanceSymbol], extra)) return false;
+        if (distanceSymbol < 0 || distanceSymbol >= 30) return BlockEnd::kDamaged;
+        if (!in.Bits(kDistanceExtra[distanceSymbol], extra)) return BlockEnd::kDamaged;
         std::size_t distance = kDistanceBase[distanceSymbol] + extra;
-        if (distance > out.size() || out.size() + length > limit) return false;
-        for (std::size_t i = 0; i < length; ++i) out.push_back(out[out.size() - distance]);
+        if (distance > out.size() || out.size() + length > limit) return BlockEnd::kDamaged;
+        std::size_t at = out.size();
+        out.resize(at + length);
+        // Byte by byte: a match may overlap the bytes it produces.
+        char* to = out.data() + at;
+        const char* from = to - distance;
+        for (std::size_t i = 0; i < length; ++i) to[i] = from[i];
     }
 }
 
-bool FixedCodes(Huffman& literals, Huffman& distances) {
-    unsigned char lengths[288];
-    for (int i = 0; i < 288; ++i) lengths[i] = i < 144 ? 8 : i < 256 ? 9 : i < 280 ? 7 : 8;
-    unsigned char distanceLengths[30];
-    for (unsigned char& length : distanceLengths) length = 5;
-    return literals.Build(lengths, 288) && distances.Build(distanceLengths, 30);
+/// The fixed codes of block type 1, built once.
+const Huffman* FixedCodes() {
+    static const Huffman* codes = [] {
+        static Huffman built[2];
+        unsigned char lengths[288];
+        for (int i = 0; i < 288; ++i) lengths[i] = i < 144 ? 8 : i < 256 ? 9 : i < 280 ? 7 : 8;
+        unsigned char distanceLengths[30];
+        for (unsigned char& length : distanceLengths) length = 5;
+        built[0].Build(lengths, 288);
+        built[1].Build(distanceLengths, 30);
+        return built;
+    }();
+    return codes;
 }
 
 bool DynamicCodes(BitReader& in, Huffman& literals, Huffman& distances) {
@@ -250,9 +280,10 @@ bool HasOptionStartingWith(const std::vector<std::string>& options, const std::s
 
 }  // namespace
 
-bool InflateInto(std::string_view data, std::size_t limit, std::string& out) {
+bool InflateInto(std::string_view data, std::size_t limit, std::string& out, InflateStop* stop) {
     out.clear();
     BitReader in(data);
+    std::size_t ask = stop ? 0 : static_cast<std::size_t>(-1);
     unsigned last = 0;
     do {
         unsigned type = 0;
@@ -268,10 +299,16 @@ bool InflateInto(std::string_view data, std::size_t limit, std::string& out) {
             out.append(data.substr(at, length));
             in.SeekToByte(at + length);
         } else if (type == 1 || type == 2) {
-            Huffman literals, distances;
-            bool built = type == 1 ? FixedCodes(literals, distances)
-                                   : DynamicCodes(in, literals, distances);
-            if (!built || !InflateBlock(in, literals, distances, out, limit)) return false;
+            Huffman dynamic[2];
+            const Huffman* codes = dynamic;
+            if (type == 1) {
+                codes = FixedCodes();
+            } else if (!DynamicCodes(in, dynamic[0], dynamic[1])) {
+                return false;
+            }
+            BlockEnd end = InflateBlock(in, codes[0], codes[1], out, limit, stop, ask);
+            if (end == BlockEnd::kDamaged) return false;
+            if (end == BlockEnd::kStopped) return true;
         } else {
             return false;
         }
@@ -311,7 +348,7 @@ std::vector<ZipEntry> ZipEntries(std::string_view zip) {
 }
 
 bool ReadZipEntryInto(std::string_view zip, const ZipEntry& entry, std::size_t limit,
-                      std::string& out) {
+                      std::string& out, InflateStop* stop) {
     std::size_t header = entry.localHeader;
     if (header > zip.size() || zip.size() - header < 30 || Read32(zip, header) != 0x04034b50) {
         return false;
@@ -327,7 +364,7 @@ bool ReadZipEntryInto(std::string_view zip, const ZipEntry& entry, std::size_t l
     if (entry.method != 8) return false;
     // The recorded size only sizes the buffer; the stream itself decides what is read.
     out.reserve(entry.size < limit ? entry.size : limit);
-    return InflateInto(data, limit, out);
+    return InflateInto(data, limit, out, stop);
 }
 
 std::optional<std::string> ReadZipEntry(std::string_view zip, const ZipEntry& entry,

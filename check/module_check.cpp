@@ -125,11 +125,27 @@ bool ModuleUse::AddClass(std::string_view bytes) {
     return true;
 }
 
+namespace {
+
+/// Ends a class file's decoding once its constant pool is there: the rest (fields, methods,
+/// code) names no class that the constant pool does not, and is most of the work.
+class ConstantPoolStop : public InflateStop {
+  public:
+    std::size_t Needed(std::string_view decoded) override { return extent.Needed(decoded); }
+    ClassFileExtent extent;
+};
+
+}  // namespace
+
 std::size_t ModuleUse::AddJar(std::string_view zip) {
     std::size_t before = classes;
     for (const ZipEntry& entry : ZipEntries(zip)) {
-        if (entry.name.size() < 6 || entry.name.substr(entry.name.size() - 6) != ".class") continue;
-        if (!ReadZipEntryInto(zip, entry, kClassLimit, buffer_) || !AddClass(buffer_)) ++unreadable;
+        std::string_view name = entry.name;
+        if (name.size() < 6 || name.substr(name.size() - 6) != ".class") continue;
+        // A module descriptor names the modules it requires, not classes.
+        if (name == "module-info.class" || (name.size() > 18 && name.substr(name.size() - 18) == "/module-info.class")) continue;
+        ConstantPoolStop stop;
+        if (!ReadZipEntryInto(zip, entry, kClassLimit, buffer_, &stop) || !AddClass(buffer_)) ++unreadable;
     }
     return classes - before;
 }
