@@ -15,21 +15,50 @@ std::uint32_t U32(std::string_view bytes, std::size_t at) {
 }
 
 enum : unsigned char {
-    kUtf8 = 1, kInteger = 3, kFloat = 4, kLong = 5, kDouble = 6, kClass = 7, kString = 8,
-    kFieldref = 9, kMethodref = 10, kInterfaceMethodref = 11, kNameAndType = 12,
-    kMethodHandle = 15, kMethodType = 16, kDynamic = 17, kInvokeDynamic = 18, kModule = 19,
+    kUtf8 = 1,
+    kInteger = 3,
+    kFloat = 4,
+    kLong = 5,
+    kDouble = 6,
+    kClass = 7,
+    kString = 8,
+    kFieldref = 9,
+    kMethodref = 10,
+    kInterfaceMethodref = 11,
+    kNameAndType = 12,
+    kMethodHandle = 15,
+    kMethodType = 16,
+    kDynamic = 17,
+    kInvokeDynamic = 18,
+    kModule = 19,
     kPackage = 20,
 };
 
 /// Bytes an entry takes after its tag; 0 for an unknown tag (Utf8 is sized by its length).
 std::size_t EntrySize(unsigned char tag) {
     switch (tag) {
-        case kClass: case kString: case kMethodType: case kModule: case kPackage: return 2;
-        case kMethodHandle: return 3;
-        case kInteger: case kFloat: case kFieldref: case kMethodref: case kInterfaceMethodref:
-        case kNameAndType: case kDynamic: case kInvokeDynamic: return 4;
-        case kLong: case kDouble: return 8;
-        default: return 0;
+        case kClass:
+        case kString:
+        case kMethodType:
+        case kModule:
+        case kPackage:
+            return 2;
+        case kMethodHandle:
+            return 3;
+        case kInteger:
+        case kFloat:
+        case kFieldref:
+        case kMethodref:
+        case kInterfaceMethodref:
+        case kNameAndType:
+        case kDynamic:
+        case kInvokeDynamic:
+            return 4;
+        case kLong:
+        case kDouble:
+            return 8;
+        default:
+            return 0;
     }
 }
 
@@ -74,8 +103,9 @@ bool ClassFileReader::Read(std::string_view bytes) {
     for (std::uint32_t index = 1; index < count; ++index) {
         if (at >= bytes.size()) return false;
         unsigned char tag = static_cast<unsigned char>(bytes[at]);
-        std::size_t size = tag == kUtf8 ? (bytes.size() - at < 3 ? bytes.size() : 2 + U16(bytes, at + 1))
-                                        : EntrySize(tag);
+        std::size_t size = tag == kUtf8
+                               ? (bytes.size() - at < 3 ? bytes.size() : 2 + U16(bytes, at + 1))
+                               : EntrySize(tag);
         if (size == 0 || bytes.size() - at - 1 < size) return false;
         entries_[index] = static_cast<std::uint32_t>(at);
         at += 1 + size;
@@ -118,7 +148,8 @@ bool ClassFileReader::ReadModuleAttributes(std::size_t at) {
             std::uint32_t attributes = U16(bytes, at + 6);
             at += 8;
             for (std::uint32_t a = 0; a < attributes; ++a) {
-                if (bytes.size() - at < 6 || bytes.size() - at - 6 < U32(bytes, at + 2)) return false;
+                if (bytes.size() - at < 6 || bytes.size() - at - 6 < U32(bytes, at + 2))
+                    return false;
                 at += 6 + U32(bytes, at + 2);
             }
         }
@@ -170,7 +201,9 @@ std::string_view JavaVersionOfClassFile(unsigned major) {
     static const std::array<std::string, 256> kNames = [] {
         std::array<std::string, 256> names;
         for (unsigned m = 45; m < 256; ++m) {
-            names[m] = m <= 45 ? "1.1" : m <= 52 ? "1." + std::to_string(m - 44) : std::to_string(m - 44);
+            names[m] = m <= 45   ? "1.1"
+                       : m <= 52 ? "1." + std::to_string(m - 44)
+                                 : std::to_string(m - 44);
         }
         return names;
     }();

@@ -29,8 +29,10 @@ std::string PathOfUrl(std::string_view url) {
     for (std::size_t i = 0; i < url.size(); ++i) {
         char c = url[i];
         auto hex = [](char h) {
-            return h >= '0' && h <= '9' ? h - '0' : h >= 'a' && h <= 'f' ? h - 'a' + 10
-                                                  : h >= 'A' && h <= 'F' ? h - 'A' + 10 : -1;
+            return h >= '0' && h <= '9'   ? h - '0'
+                   : h >= 'a' && h <= 'f' ? h - 'a' + 10
+                   : h >= 'A' && h <= 'F' ? h - 'A' + 10
+                                          : -1;
         };
         if (c == '%' && i + 2 < url.size() && hex(url[i + 1]) >= 0 && hex(url[i + 2]) >= 0) {
             path.push_back(static_cast<char>(hex(url[i + 1]) * 16 + hex(url[i + 2])));
@@ -67,10 +69,12 @@ std::string InitialConfiguration(const InitFacts& facts) {
     out += "; below are relative to the launcher's folder (the folder --init ran in).\n\n";
     out += "[Java Runtime Environment]\n";
     if (mainClass.empty()) {
-        out += "; The manifest names no Main-Class: name the class whose main starts the program.\n";
+        out +=
+            "; The manifest names no Main-Class: name the class whose main starts the program.\n";
         out += modular ? "Main Module=" + facts.moduleName + "\n" : "Main Class=\n";
     } else if (modular) {
-        out += "; The jar is a module (it holds module-info.class): started from the module path.\n";
+        out +=
+            "; The jar is a module (it holds module-info.class): started from the module path.\n";
         out += "Main Module=" + facts.moduleName + "/" + mainClass + "\n";
     } else {
         out += "; From Main-Class.\n";
@@ -93,7 +97,8 @@ std::string InitialConfiguration(const InitFacts& facts) {
     for (const auto& [name, value] : facts.manifest) {
         if (name == "Add-Opens" || name == "Add-Exports") {
             std::string option = name == "Add-Opens" ? "--add-opens=" : "--add-exports=";
-            for (const std::string& item : Items(value)) options.push_back(option + item + "=" + target);
+            for (const std::string& item : Items(value))
+                options.push_back(option + item + "=" + target);
         } else if (name == "Enable-Native-Access") {
             options.push_back("--enable-native-access=" + target);
         } else if (name == "Launcher-Agent-Class") {
@@ -103,9 +108,12 @@ std::string InitialConfiguration(const InitFacts& facts) {
             if (!premain.empty()) {
                 options.push_back(agent);
             } else {
-                notes.push_back("; Launcher-Agent-Class " + value + " is started by java -jar only. For\n"
-                                "; the launcher, give the jar a Premain-Class with a premain method and\n"
-                                "; add " + Parameter(agent) + " here.\n");
+                notes.push_back(
+                    "; Launcher-Agent-Class " + value +
+                    " is started by java -jar only. For\n"
+                    "; the launcher, give the jar a Premain-Class with a premain method and\n"
+                    "; add " +
+                    Parameter(agent) + " here.\n");
             }
         }
     }
@@ -114,7 +122,8 @@ std::string InitialConfiguration(const InitFacts& facts) {
         out += "; From the manifest's Add-Opens, Add-Exports, Enable-Native-Access and\n";
         out += "; Launcher-Agent-Class, which only java -jar reads.\n";
         out += "Virtual Machine Parameters=";
-        for (std::size_t i = 0; i < options.size(); ++i) out += (i ? " " : "") + Parameter(options[i]);
+        for (std::size_t i = 0; i < options.size(); ++i)
+            out += (i ? " " : "") + Parameter(options[i]);
         out += "\n";
     }
 
@@ -126,7 +135,8 @@ std::string InitialConfiguration(const InitFacts& facts) {
         }
         entries.push_back(entry);
     };
-    for (const std::string& item : Items(Attribute(facts, "Class-Path"))) add(facts.jarFolder + PathOfUrl(item));
+    for (const std::string& item : Items(Attribute(facts, "Class-Path")))
+        add(facts.jarFolder + PathOfUrl(item));
     for (const std::string& name : facts.folderJars) add(facts.jarFolder + name);
     std::string list;
     for (std::size_t i = 0; i < entries.size(); ++i) list += (i ? ";" : "") + entries[i];
@@ -142,7 +152,8 @@ std::string InitialConfiguration(const InitFacts& facts) {
     if (!facts.splashImage.empty() || !facts.splashNote.empty()) {
         out += "\n[Display]\n";
         if (!facts.splashNote.empty()) {
-            out += "; SplashScreen-Image " + Attribute(facts, "SplashScreen-Image") + ": " + facts.splashNote + "\n";
+            out += "; SplashScreen-Image " + Attribute(facts, "SplashScreen-Image") + ": " +
+                   facts.splashNote + "\n";
         } else {
             out += "; SplashScreen-Image, taken out of the jar.\n";
         }

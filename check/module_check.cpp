@@ -41,7 +41,8 @@ std::optional<std::vector<std::string>> ReleaseModules(std::string_view release)
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.substr(0, kKey.size()) != kKey) continue;
         line.remove_prefix(kKey.size());
-        if (line.size() >= 2 && line.front() == '"' && line.back() == '"') line = line.substr(1, line.size() - 2);
+        if (line.size() >= 2 && line.front() == '"' && line.back() == '"')
+            line = line.substr(1, line.size() - 2);
         std::vector<std::string> modules;
         for (std::size_t start = 0; start < line.size();) {
             std::size_t space = line.find(' ', start);
@@ -102,9 +103,10 @@ std::optional<std::vector<std::string>> ImageModules(std::string_view image) {
 
 std::string_view JdkModuleOfPackage(std::string_view package) {
     const JdkPackage* end = kJdkPackages + kJdkPackageCount;
-    const JdkPackage* found = std::lower_bound(
-        kJdkPackages, end, package,
-        [](const JdkPackage& entry, std::string_view key) { return std::string_view(entry.package) < key; });
+    const JdkPackage* found = std::lower_bound(kJdkPackages, end, package,
+                                               [](const JdkPackage& entry, std::string_view key) {
+                                                   return std::string_view(entry.package) < key;
+                                               });
     if (found == end || std::string_view(found->package) != package) return {};
     return found->module;
 }
@@ -120,7 +122,8 @@ bool ModuleUse::AddClass(std::string_view bytes) {
         if (used_.find(package) != used_.end()) continue;
         std::string_view module = JdkModuleOfPackage(package);
         if (module.empty()) continue;
-        used_.emplace(std::string(package), Use{module, std::string(reader_.thisClass), used_.size()});
+        used_.emplace(std::string(package),
+                      Use{module, std::string(reader_.thisClass), used_.size()});
     }
     return true;
 }
@@ -143,25 +146,32 @@ std::size_t ModuleUse::AddJar(std::string_view zip) {
         std::string_view name = entry.name;
         if (name.size() < 6 || name.substr(name.size() - 6) != ".class") continue;
         // A module descriptor names the modules it requires, not classes.
-        if (name == "module-info.class" || (name.size() > 18 && name.substr(name.size() - 18) == "/module-info.class")) continue;
+        if (name == "module-info.class" ||
+            (name.size() > 18 && name.substr(name.size() - 18) == "/module-info.class"))
+            continue;
         ConstantPoolStop stop;
-        if (!ReadZipEntryInto(zip, entry, kClassLimit, buffer_, &stop) || !AddClass(buffer_)) ++unreadable;
+        if (!ReadZipEntryInto(zip, entry, kClassLimit, buffer_, &stop) || !AddClass(buffer_))
+            ++unreadable;
     }
     return classes - before;
 }
 
-std::vector<MissingModule> ModuleUse::Missing(const std::vector<std::string>& runtimeModules) const {
+std::vector<MissingModule> ModuleUse::Missing(
+    const std::vector<std::string>& runtimeModules) const {
     std::map<std::string_view, const std::pair<const std::string, Use>*> first;
     for (const auto& item : used_) {
         const Use& use = item.second;
-        if (std::find(runtimeModules.begin(), runtimeModules.end(), use.module) != runtimeModules.end()) continue;
+        if (std::find(runtimeModules.begin(), runtimeModules.end(), use.module) !=
+            runtimeModules.end())
+            continue;
         if (defined_.find(item.first) != defined_.end()) continue;
         auto [at, inserted] = first.emplace(use.module, &item);
         if (!inserted && use.order < at->second->second.order) at->second = &item;
     }
     std::vector<MissingModule> missing;
     for (const auto& [module, item] : first) {
-        missing.push_back({std::string(module), Dotted(item->first), Dotted(item->second.referencingClass)});
+        missing.push_back(
+            {std::string(module), Dotted(item->first), Dotted(item->second.referencingClass)});
     }
     return missing;
 }

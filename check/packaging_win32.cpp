@@ -35,7 +35,8 @@ class MappedFile {
         if (view_) size_ = static_cast<std::size_t>(size.QuadPart);
     }
     std::string_view Bytes() const {
-        return view_ ? std::string_view(static_cast<const char*>(view_.get()), size_) : std::string_view();
+        return view_ ? std::string_view(static_cast<const char*>(view_.get()), size_)
+                     : std::string_view();
     }
 
   private:
@@ -53,8 +54,9 @@ std::string Utf8(std::wstring_view text) {
 
 bool EndsWithIgnoringCase(std::wstring_view text, std::wstring_view end) {
     return text.size() >= end.size() &&
-           ::CompareStringOrdinal(text.data() + text.size() - end.size(), static_cast<int>(end.size()),
-                                  end.data(), static_cast<int>(end.size()), TRUE) == CSTR_EQUAL;
+           ::CompareStringOrdinal(text.data() + text.size() - end.size(),
+                                  static_cast<int>(end.size()), end.data(),
+                                  static_cast<int>(end.size()), TRUE) == CSTR_EQUAL;
 }
 
 bool SameIgnoringCase(std::wstring_view a, std::wstring_view b) {
@@ -87,11 +89,12 @@ std::wstring CurrentFolder() {
 std::vector<std::wstring> FilesMatching(const std::wstring& pattern) {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW found;
-    UniqueFindHandle find(::FindFirstFileExW(ToLongPathForm(pattern).c_str(), FindExInfoBasic, &found,
-                                             FindExSearchNameMatch, nullptr, 0));
+    UniqueFindHandle find(::FindFirstFileExW(ToLongPathForm(pattern).c_str(), FindExInfoBasic,
+                                             &found, FindExSearchNameMatch, nullptr, 0));
     if (!find) return names;
     do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.emplace_back(found.cFileName);
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.emplace_back(found.cFileName);
     } while (::FindNextFileW(find.get(), &found));
     return names;
 }
@@ -127,7 +130,8 @@ void ExtractSplashImage(std::string_view zip, const std::vector<ZipEntry>& entri
         DWORD error = ::GetLastError();
         if (error == ERROR_FILE_EXISTS) {
             facts.splashImage = folderAsNamed + name;
-            facts.splashNote = "a file " + name + " is already beside the jar; it was kept as it is";
+            facts.splashNote =
+                "a file " + name + " is already beside the jar; it was kept as it is";
         } else {
             facts.splashNote = "could not be written beside the jar (Windows error " +
                                std::to_string(error) + "), so no splash screen is set";
@@ -135,7 +139,8 @@ void ExtractSplashImage(std::string_view zip, const std::vector<ZipEntry>& entri
         return;
     }
     DWORD written = 0;
-    if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+    if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                     nullptr) ||
         written != bytes.size()) {
         DWORD error = ::GetLastError();
         file.reset();
@@ -165,7 +170,8 @@ int InitConfigurationFromJar(const std::wstring& jar, std::string& output) {
     // Named from the folder the launcher will sit in, the current one, when the jar is there
     // or below it; else absolutely.
     std::wstring current = CurrentFolder();
-    facts.jarFolder = folder.size() >= current.size() && SameIgnoringCase(folder.substr(0, current.size()), current)
+    facts.jarFolder = folder.size() >= current.size() &&
+                              SameIgnoringCase(folder.substr(0, current.size()), current)
                           ? Utf8(folder.substr(current.size()))
                           : Utf8(folder);
     std::vector<std::wstring> others = FilesMatching(folder + L"*.jar");
@@ -173,13 +179,15 @@ int InitConfigurationFromJar(const std::wstring& jar, std::string& output) {
         return ::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_LESS_THAN;
     });
     for (const std::wstring& name : others) {
-        if (EndsWithIgnoringCase(name, L".jar") && !SameIgnoringCase(name, path.substr(slash + 1))) {
+        if (EndsWithIgnoringCase(name, L".jar") &&
+            !SameIgnoringCase(name, path.substr(slash + 1))) {
             facts.folderJars.push_back(Utf8(name));
         }
     }
 
     if (const ZipEntry* manifest = FindEntry(entries, "META-INF/MANIFEST.MF")) {
-        if (auto text = ReadZipEntry(zip, *manifest, 1u << 20)) facts.manifest = ManifestMainAttributes(*text);
+        if (auto text = ReadZipEntry(zip, *manifest, 1u << 20))
+            facts.manifest = ManifestMainAttributes(*text);
     }
     ClassFileReader reader;
     std::string bytes;
@@ -232,15 +240,18 @@ void NoteMissingModules(const std::wstring& vmLibrary, const std::vector<std::ws
         return;
     }
     std::wstring list;
-    for (const std::string& module : *modules) list += (list.empty() ? L"" : L" ") + FromUtf8(module);
-    NoteDecision(&log, "modules", "runtime-modules", {{"runtime", home}, {"source", source}, {"modules", list}});
+    for (const std::string& module : *modules)
+        list += (list.empty() ? L"" : L" ") + FromUtf8(module);
+    NoteDecision(&log, "modules", "runtime-modules",
+                 {{"runtime", home}, {"source", source}, {"modules", list}});
 
     ModuleUse use;
     std::size_t jars = 0;
     auto addFolder = [&](auto& self, const std::wstring& folder) -> void {
         WIN32_FIND_DATAW found;
-        UniqueFindHandle find(::FindFirstFileExW(ToLongPathForm(folder + L"\\*").c_str(), FindExInfoBasic,
-                                                 &found, FindExSearchNameMatch, nullptr, 0));
+        UniqueFindHandle find(::FindFirstFileExW(ToLongPathForm(folder + L"\\*").c_str(),
+                                                 FindExInfoBasic, &found, FindExSearchNameMatch,
+                                                 nullptr, 0));
         if (!find) return;
         do {
             std::wstring name = found.cFileName;
@@ -256,7 +267,8 @@ void NoteMissingModules(const std::wstring& vmLibrary, const std::vector<std::ws
     for (const std::wstring& option : vmOptions) {
         std::wstring_view value;
         for (std::wstring_view prefix : {L"-Djava.class.path=", L"--module-path="}) {
-            if (option.compare(0, prefix.size(), prefix) == 0) value = std::wstring_view(option).substr(prefix.size());
+            if (option.compare(0, prefix.size(), prefix) == 0)
+                value = std::wstring_view(option).substr(prefix.size());
         }
         for (const std::wstring& entry : SplitList(value, L";")) {
             if (entry.empty()) continue;
@@ -273,15 +285,19 @@ void NoteMissingModules(const std::wstring& vmLibrary, const std::vector<std::ws
     }
     std::vector<MissingModule> missing = use.Missing(*modules);
     NoteDecision(&log, "modules", "classes-read",
-                 {{"jars", std::to_wstring(jars)}, {"classes", std::to_wstring(use.classes)},
+                 {{"jars", std::to_wstring(jars)},
+                  {"classes", std::to_wstring(use.classes)},
                   {"unreadable", std::to_wstring(use.unreadable)}});
     for (const MissingModule& module : missing) {
         std::wstring name = FromUtf8(module.module);
         NoteDecision(&log, "modules", "module-missing",
-                     {{"module", name}, {"class", FromUtf8(module.referencingClass)},
-                      {"package", FromUtf8(module.package)}, {"addModules", L"--add-modules " + name}});
+                     {{"module", name},
+                      {"class", FromUtf8(module.referencingClass)},
+                      {"package", FromUtf8(module.package)},
+                      {"addModules", L"--add-modules " + name}});
     }
     if (!missing.empty()) {
-        NoteDecision(&log, "modules", "jlink", {{"command", FromUtf8(JlinkCommand(*modules, missing, Utf8(home)))}});
+        NoteDecision(&log, "modules", "jlink",
+                     {{"command", FromUtf8(JlinkCommand(*modules, missing, Utf8(home)))}});
     }
 }
