@@ -18,16 +18,23 @@ For each bitness (64 and 32, or the one given with --bitness):
 3. Class path assembly for 2,000 and 20,000 jars in one folder, timed in process by
    class_path_bench.exe with the launcher's own assembly and listing code; the ratio shows
    whether the cost grows linearly (10x the jars should cost about 10x).
+4. The module check of vmbootcheck over 100 MB of jars (copies of the jars of Debian's
+   /usr/share/java), budget 2 s: timed in process by module_check_bench.exe (the check's own
+   reading code, -O2 as vmbootcheck builds it; wall-clock and processor time), then end to
+   end: vmbootcheck.exe on an application whose class path holds them against the same
+   application with one small jar (medians of wall-clock time, Wine's process start included).
 
     python3 bench/run_bench.py [--runs 20] [--repetitions 7] [--bitness 64|32]
 
 Needs dist/ (scripts/build.sh) with both launchers and both stand-in runtimes."""
 
 import argparse
+import json
 import shutil
 import statistics
 import subprocess
 import sys
+import time
 from pathlib import Path
 
 REPO = Path(__file__).resolve().parents[1]
@@ -51,6 +58,9 @@ def build_tools(folder, bitness, names=None):
         "launch_timer": ["bench/launch_timer.cpp"],
         "class_path_bench": ["bench/class_path_bench.cpp", "options/class_path.cpp",
                              "core/path_utils.cpp", "options/directory_lister_win32.cpp"],
+        "module_check_bench": ["bench/module_check_bench.cpp", "check/module_check.cpp",
+                               "check/class_file.cpp", "check/jar_manifest.cpp",
+                               "check/jdk_modules.cpp"],
     }
     if names is not None:
         tools = {name: tools[name] for name in names}
@@ -216,6 +226,57 @@ def class_path_cost(tools, root, repetitions):
     sys.stdout.write(result.stdout.decode(errors="replace"))
 
 
+MODULE_CHECK_BYTES = 100 * 1024 * 1024
+
+
+def module_check_cost(tools, root, bitness, runs=5):
+    sources = sorted({p.resolve() for p in Path("/usr/share/java").glob("*.jar") if p.is_file()})
+    if sum(p.stat().st_size for p in sources) < 1024 * 1024:
+        print("module check: skipped, /usr/share/java holds less than 1 MB of jars")
+        return
+    apps = {}
+    for kind in ("small", "large"):
+        app = harness.App(bitness, name="checked", folder=root / ("modules-" + kind))
+        runtime = standin.make_runtime(app.folder / ("jre64" if bitness == 64 else "jre"), bitness)
+        (runtime / "release").write_text('JAVA_VERSION="17.0.17"\nMODULES="java.base '
+                                         'java.datatransfer java.xml java.prefs java.desktop '
+                                         'java.logging"\n')
+        lib = app.folder / "lib"
+        lib.mkdir()
+        total, copy = 0, 0
+        while total < (MODULE_CHECK_BYTES if kind == "large" else 1):
+            for source in sources:
+                if kind == "large" and total >= MODULE_CHECK_BYTES:
+                    break
+                target = lib / ("%03d-%s" % (copy, source.name))
+                shutil.copyfile(source, target)
+                total += target.stat().st_size
+                if kind == "small":
+                    break
+            copy += 1
+        app.write_ini("[Java Runtime Environment]\nMain Class=%s\n[Class Path]\n"
+                      "Class Path=lib\\*.jar\n" % MAIN)
+        apps[kind] = (app, total, len(list(lib.iterdir())))
+    for _ in range(3):
+        result = harness.run_wine([tools["module_check_bench"],
+                                   harness.win_path(apps["large"][0].folder / "lib")], timeout=600)
+        sys.stdout.write(result.stdout.decode(errors="replace"))
+    tool = harness.dist_dir() / ("vmbootcheck%d.exe" % bitness)
+    times = {"small": [], "large": []}
+    classes = {}
+    for _ in range(runs):
+        for kind, (app, _, _) in apps.items():
+            start = time.perf_counter()
+            result = harness.run_wine([tool, "--json", app.win_exe], timeout=600)
+            times[kind].append(time.perf_counter() - start)
+            report = json.loads(result.stdout.decode("utf-8"))
+            classes[kind] = next(d for d in report["decisions"] if d["what"] == "classes-read")
+    small, large = statistics.median(times["small"]), statistics.median(times["large"])
+    _, total, jars = apps["large"]
+    print("module check end to end, %d MB (%d jars, %s classes): median %.2f s; one small jar: "
+          "%.2f s; difference %.2f s" % (total >> 20, jars, classes["large"]["classes"], large,
+                                         small, large - small))
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--runs", type=int, default=20)
@@ -240,6 +301,7 @@ def main():
                 print("== 64-bit, real runtime")
                 real_latency(tools, root / "real", options.runs)
             class_path_cost(tools, base, options.repetitions)
+            module_check_cost(tools, root, bitness)
     finally:
         shutil.rmtree(base / "classpath", ignore_errors=True)
 

@@ -9,6 +9,7 @@
 
 #include "check/jar_manifest.h"
 #include "check/known_keys.h"
+#include "check/packaging_win32.h"
 #include "check/report.h"
 #include "config/configuration_win32.h"
 #include "config/settings_store_win32.h"
@@ -260,7 +261,10 @@ void NoteManifestAttributes(const Launcher& launcher, const std::vector<std::wst
 const char kUsage[] =
     "usage: vmbootcheck [--json] <launcher.exe> [arguments the launcher would get...]\n"
     "Explains how that launcher would start: configuration, runtime search, VM options,\n"
-    "arguments and outcome. Nothing is started, shown or written.\n";
+    "arguments, modules the runtime lacks, and outcome. Nothing is started, shown or written.\n"
+    "       vmbootcheck --init <main.jar>\n"
+    "Prints a starting .ini from the jar's manifest, paths relative to the current folder;\n"
+    "a splash image the manifest names is taken out of the jar into the jar's folder.\n";
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -271,6 +275,15 @@ int wmain(int argc, wchar_t** argv) {
         std::wstring argument = argv[i];
         if (target.empty() && argument == L"--json") {
             json = true;
+        } else if (target.empty() && argument == L"--init") {
+            if (i + 2 != argc) {
+                WriteOut(kUsage);
+                return 2;
+            }
+            std::string text;
+            int code = InitConfigurationFromJar(argv[i + 1], text);
+            WriteOut(text);
+            return code;
         } else if (target.empty() && (argument == L"--help" || argument == L"-h")) {
             WriteOut(kUsage);
             return 0;
@@ -326,6 +339,7 @@ int wmain(int argc, wchar_t** argv) {
         NoteCaseMismatches(log);
         NoteOutputFileProblems(launcher, log);
         NoteManifestAttributes(launcher, summary.vmOptions, log);
+        if (summary.initialized) NoteMissingModules(launcher.VmLibraryPath, summary.vmOptions, log);
         if (!summary.initialized) {
             summary.outcome = HasDecision(log.decisions, "discovery", "missing-runtime-dialog")
                                   ? L"missing-runtime-dialog"

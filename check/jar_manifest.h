@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,6 +15,38 @@
 /// Bytes of a deflate stream (RFC 1951) decoded, at most `limit` of them; nothing when the
 /// stream is damaged or would produce more.
 std::optional<std::string> Inflate(std::string_view data, std::size_t limit);
+/// Lets a reader that needs only the start of a stream end its decoding early.
+class InflateStop {
+  public:
+    virtual ~InflateStop() = default;
+    /// 0 when `decoded` holds all that is needed; else the size at which to ask again.
+    virtual std::size_t Needed(std::string_view decoded) = 0;
+};
+
+/// Inflate into `out`, whose buffer is reused; false when damaged or over the limit. With
+/// `stop`, decoding ends (true) as soon as it says the bytes so far are enough.
+bool InflateInto(std::string_view data, std::size_t limit, std::string& out,
+                 InflateStop* stop = nullptr);
+
+/// One record of a zip file's central directory; `name` views the zip's bytes.
+struct ZipEntry {
+    std::string_view name;
+    std::uint32_t method = 0;  ///< 0 stored, 8 deflated
+    std::size_t compressedSize = 0;
+    std::size_t size = 0;
+    std::size_t localHeader = 0;
+};
+
+/// The central directory's records in order, up to the first damaged one.
+std::vector<ZipEntry> ZipEntries(std::string_view zip);
+
+/// One entry's bytes, at most `limit`; false (nothing) when damaged, larger or compressed
+/// other than by deflate. Every offset is checked against the zip's bytes. `stop` may end a
+/// deflated entry early (see InflateInto).
+bool ReadZipEntryInto(std::string_view zip, const ZipEntry& entry, std::size_t limit,
+                      std::string& out, InflateStop* stop = nullptr);
+std::optional<std::string> ReadZipEntry(std::string_view zip, const ZipEntry& entry,
+                                        std::size_t limit);
 
 struct JarContents {
     bool hasEntry = false;                ///< the entry asked for is in the central directory

@@ -3,15 +3,39 @@ options, arguments and outcome that the launcher then really produces with the s
 
 import json
 import shutil
+import struct
 import subprocess
 import uuid
 import zipfile
+import zlib
 
 import harness
 import standin
 from test_config_sources import appdata_folder
 
 APP_CLASS = "com.example.App"
+
+# A program whose main uses java.sql, a module the test runtime (a jlink image of java.base,
+# java.datatransfer, java.xml, java.prefs, java.desktop and java.logging) does not hold.
+SQL_SOURCES = {
+    "com/example/App.java": "package com.example;\npublic class App {\n"
+    "    public static void main(String[] a) throws Exception { Db.open(a); }\n}\n",
+    "com/example/Db.java": "package com.example;\nclass Db {\n"
+    "    static void open(String[] a) throws Exception {\n"
+    "        java.util.logging.Logger.getLogger(\"db\").info(\"open\");\n"
+    "        System.out.println(java.sql.DriverManager.getDrivers().hasMoreElements());\n"
+    "    }\n}\n",
+}
+TEST_RUNTIME_MODULES = "java.base java.datatransfer java.xml java.prefs java.desktop java.logging"
+
+
+def png_1x1():
+    """The smallest real PNG: one white pixel."""
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data
+                + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 1, 1, 8, 2, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(b"\x00\xff\xff\xff")) + chunk(b"IEND", b""))
 
 
 class CheckAgreesWithLauncher:
@@ -35,6 +59,15 @@ class CheckAgreesWithLauncher:
                                 capture_output=True, timeout=120, cwd=self.app.folder)
         self.assertEqual(result.returncode, 0, result.stderr.decode(errors="replace"))
         return json.loads(result.stdout.decode("utf-8"))
+
+    def init(self, jar):
+        """Runs vmbootcheck --init on `jar` in the application's folder; returns its text."""
+        tool = harness.dist_dir() / ("vmbootcheck%d.exe" % self.bitness)
+        result = subprocess.run(["wine", str(tool), "--init", jar], env=harness.wine(),
+                                stdin=subprocess.DEVNULL, capture_output=True, timeout=120,
+                                cwd=self.app.folder)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        return result.stdout.decode("utf-8").replace("\r\n", "\n")
 
     def launch(self, args=(), press="Cancel"):
         """Runs the launcher; answers a dialog if one appears. Returns (result, dialog)."""
@@ -334,6 +367,107 @@ class CheckAgreesWithLauncher:
         self.assertEqual(noted, [("b-app.jar", "Add-Opens", "java.desktop/sun.awt"),
                                  ("b-app.jar", "Launcher-Agent-Class", "com.example.Agent")])
 
+    def test_init_writes_a_starting_configuration_from_the_manifest(self):
+        build = harness.temp_dir("init-")
+        (build / "classes" / "images").mkdir(parents=True)
+        (build / "classes" / "images" / "splash.png").write_bytes(png_1x1())
+        # Five Add-Opens values: the jar tool folds the line after 72 bytes.
+        (build / "manifest.txt").write_text(
+            "Add-Opens: java.desktop/sun.awt java.base/java.lang java.base/java.util "
+            "java.desktop/sun.awt.windows java.base/java.io\n"
+            "Add-Exports: java.base/sun.nio.ch\nEnable-Native-Access: ALL-UNNAMED\n"
+            "Launcher-Agent-Class: com.example.Agent\nPremain-Class: com.example.Agent\n"
+            "SplashScreen-Image: images/splash.png\n")
+        harness.compile_java(dict(SQL_SOURCES, **{
+            "com/example/Agent.java": "package com.example;\npublic class Agent {\n"
+            "    public static void premain(String a) {}\n    public static void agentmain(String a) {}\n}\n"}),
+            build, release=11)
+        lib = self.app.folder / "lib"
+        lib.mkdir()
+        # Stored (jar -0): the stand-in runtime, which then runs it, reads no deflated entries.
+        subprocess.run(["jar", "--create", "--no-compress", "--file", str(lib / "app.jar"), "--manifest",
+                        str(build / "manifest.txt"), "--main-class", APP_CLASS,
+                        "-C", str(build / "classes"), "."], check=True)
+        with zipfile.ZipFile(lib / "app.jar") as jar:
+            self.assertIn("\r\n ", jar.read("META-INF/MANIFEST.MF").decode())  # folded
+        standin.write_jar(lib / "util.jar", {"com.example.util.Part": "x"})
+        text = self.init("lib\\app.jar")
+        keys = [line for line in text.splitlines() if line and not line.startswith(";")]
+        self.assertEqual(keys, [
+            "[Java Runtime Environment]",
+            "Main Class=com.example.App",
+            "Minimum Version=11",
+            "Virtual Machine Parameters=--add-opens=java.desktop/sun.awt=ALL-UNNAMED "
+            "--add-opens=java.base/java.lang=ALL-UNNAMED --add-opens=java.base/java.util=ALL-UNNAMED "
+            "--add-opens=java.desktop/sun.awt.windows=ALL-UNNAMED "
+            "--add-opens=java.base/java.io=ALL-UNNAMED --add-exports=java.base/sun.nio.ch=ALL-UNNAMED "
+            "--enable-native-access=ALL-UNNAMED -javaagent:%QL_APP_HOME%\\lib\\app.jar",
+            "[Class Path]",
+            "Class Path=lib\\app.jar;lib\\util.jar",
+            "[Display]",
+            "Splash Screen=lib\\splash.png"], text)
+        self.assertEqual((lib / "splash.png").read_bytes(), png_1x1())
+        # The configuration as written starts the program, with nothing left to carry over.
+        runtime = standin.make_runtime(self.app.folder / self.private, self.bitness)
+        (runtime / "release").write_text('JAVA_VERSION="17.0.9"\nMODULES="java.base java.sql '
+                                         'java.logging java.desktop"\n')
+        self.app.write_ini(text)
+        report = self.check()
+        self.assertEqual(report["outcome"], "run-in-process", report["message"])
+        self.assertEqual([d for d in report["decisions"]
+                          if d["what"] in ("manifest-attribute-not-carried", "unknown-key",
+                                           "module-missing")], [])
+        self.assertIn("-javaagent:%s\\lib\\app.jar" % harness.win_path(self.app.folder),
+                      report["vmOptions"])
+        self.assert_same_launch(report)
+        # A second run keeps the image already there, and says so.
+        self.assertIn("already beside the jar", self.init("lib\\app.jar"))
+
+    def test_init_from_a_modular_jar_names_the_main_module(self):
+        build = harness.temp_dir("init-")
+        harness.compile_java({
+            "module-info.java": "module com.example.app { requires java.logging; }\n",
+            "com/example/app/Main.java": "package com.example.app;\npublic class Main {\n"
+            "    public static void main(String[] a) {}\n}\n"}, build, release=17)
+        jar = self.app.folder / "app.jar"
+        subprocess.run(["jar", "--create", "--file", str(jar), "--main-class",
+                        "com.example.app.Main", "-C", str(build / "classes"), "."], check=True)
+        text = self.init("app.jar")
+        keys = [line for line in text.splitlines() if line and not line.startswith(";")]
+        self.assertEqual(keys, ["[Java Runtime Environment]",
+                                "Main Module=com.example.app/com.example.app.Main",
+                                "Minimum Version=17", "Module Path=app.jar"], text)
+        not_a_jar = self.app.folder / "notes.jar"
+        not_a_jar.write_text("not a zip")
+        tool = harness.dist_dir() / ("vmbootcheck%d.exe" % self.bitness)
+        result = harness.run_wine([tool, "--init", "notes.jar"], cwd=self.app.folder)
+        self.assertEqual(result.returncode, 2)
+        self.assertIn(b"notes.jar is not a jar file", result.stdout)
+
+    def test_modules_the_runtime_lacks_are_named_with_a_class_and_the_fix(self):
+        runtime = standin.make_runtime(self.app.folder / self.private, self.bitness)
+        (runtime / "release").write_text('JAVA_VERSION="17.0.17"\nMODULES="%s"\n'
+                                         % TEST_RUNTIME_MODULES)
+        harness.compile_java(SQL_SOURCES, harness.temp_dir("sql-"), jar=self.app.folder / "app.jar")
+        standin.write_jar(self.app.folder / "lib" / "util.jar", {"com.example.util.Part": "x"})
+        self.app.write_ini("[Java Runtime Environment]\nMain Class=com.example.App\n"
+                           "[Class Path]\nClass Path=app.jar;lib\\*.jar\n")
+        report = self.check()
+        self.assertEqual(report["outcome"], "run-in-process")
+        modules = [d for d in report["decisions"] if d["stage"] == "modules"]
+        self.assertEqual([(d["what"], d.get("module"), d.get("class")) for d in modules], [
+            ("runtime-modules", None, None), ("classes-read", None, None),
+            ("module-missing", "java.sql", "com.example.Db"), ("jlink", None, None)])
+        self.assertEqual(modules[0]["source"], "release")
+        self.assertEqual(modules[1]["jars"], "2")
+        self.assertEqual(modules[3]["command"],
+                         "jlink --add-modules %s,java.sql --output %s"
+                         % (TEST_RUNTIME_MODULES.replace(" ", ","),
+                            harness.win_path(self.app.folder / self.private)))
+        # With the module in the runtime, nothing is named.
+        (runtime / "release").write_text('MODULES="%s java.sql"\n' % TEST_RUNTIME_MODULES)
+        self.assertEqual([d for d in self.check()["decisions"] if d["what"] == "module-missing"], [])
+
     def test_no_runtime_means_the_missing_runtime_dialog(self):
         harness.clear_java_registry()
         self.app.write_ini("[Java Runtime Environment]\nMain Class=com.example.App\n"
@@ -401,6 +535,41 @@ class CheckAgreesWithLauncher:
 
 class CheckAgreesWithLauncher64(CheckAgreesWithLauncher, harness.TestCase):
     bitness = 64
+
+    def test_real_runtime_lacking_java_sql_is_named_and_the_program_fails_on_it(self):
+        harness.require_real_jre(self)
+        harness.link_real_jre(self.app.folder)
+        harness.compile_java(SQL_SOURCES, harness.temp_dir("sql-"), jar=self.app.folder / "app.jar")
+        self.app.write_ini("[Java Runtime Environment]\nMain Class=com.example.App\n"
+                           "[Class Path]\nClass Path=app.jar\n"
+                           "[Application]\nError File=err.txt\n")
+        report = self.check()
+        self.assertEqual([(d["module"], d["class"]) for d in report["decisions"]
+                          if d["what"] == "module-missing"], [("java.sql", "com.example.Db")])
+        self.assertEqual([d["modules"] for d in report["decisions"] if d["what"] == "runtime-modules"],
+                         [TEST_RUNTIME_MODULES])
+        # What the check foretells: the program stops where Db first touches java.sql.
+        result = self.app.run(timeout=120)
+        self.assertEqual(result.code, 1, result.describe())
+        self.assertIn("java.lang.NoClassDefFoundError: java/sql/DriverManager",
+                      (self.app.folder / "err.txt").read_text(errors="replace"))
+
+    def test_module_image_is_read_when_the_release_file_is_gone(self):
+        jre = harness.require_real_jre(self)
+        # The runtime's parts without its release file.
+        runtime = self.app.folder / "rt"
+        runtime.mkdir()
+        for part in ("bin", "conf", "lib", "legal"):
+            (runtime / part).symlink_to(jre / part)
+        harness.compile_java(SQL_SOURCES, harness.temp_dir("sql-"), jar=self.app.folder / "app.jar")
+        self.app.write_ini("[Java Runtime Environment]\nMain Class=com.example.App\nJRE Path=rt\n"
+                           "[Class Path]\nClass Path=app.jar\n")
+        report = self.check()
+        listed = [d for d in report["decisions"] if d["what"] == "runtime-modules"]
+        self.assertEqual([d["source"] for d in listed], ["lib\\modules"], report["decisions"])
+        self.assertEqual(sorted(listed[0]["modules"].split()), sorted(TEST_RUNTIME_MODULES.split()))
+        self.assertEqual([d["module"] for d in report["decisions"] if d["what"] == "module-missing"],
+                         ["java.sql"])
 
 
 class CheckAgreesWithLauncher32(CheckAgreesWithLauncher, harness.TestCase):
