@@ -246,6 +246,9 @@ void ReportFailedInitialisation(Launcher& launcher, JNIEnv* env) {
                  {{"result", L"failed"}, {"trace", trace}});
     env->ExceptionDescribe();
     FlushSystemErr(env);
+    // The VM's part of that line ("Exception in thread ...") would otherwise be kept for
+    // the exit hook, which would show it again after the dialog below.
+    TakeVmMessages();
     if (launcher.Console || trace.empty()) return;
     CloseSplashWindow(launcher);
     launcher.PendingSplashCloseAction.Invoke();
