@@ -258,6 +258,7 @@ void ReportFailedInitialisation(Launcher& launcher, JNIEnv* env) {
         env->ExceptionClear();
         return;
     }
+    while (!trace.empty() && (trace.back() == L'\n' || trace.back() == L'\r')) trace.pop_back();
     ReportLaunchError(launcher, L"Exception in thread \"main\" " + trace);
 }
 

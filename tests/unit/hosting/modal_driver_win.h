@@ -182,7 +182,9 @@ inline std::vector<LANGID> BuiltLanguages() {
 /// Chooses the launcher's message language for the scope.
 class MessageLanguage {
   public:
-    explicit MessageLanguage(LANGID language) { SetMessageLocale(MAKELCID(language, SORT_DEFAULT)); }
+    explicit MessageLanguage(LANGID language) {
+        SetMessageLocale(MAKELCID(language, SORT_DEFAULT));
+    }
     ~MessageLanguage() { SetMessageLocale(0); }
     MessageLanguage(const MessageLanguage&) = delete;
     MessageLanguage& operator=(const MessageLanguage&) = delete;
