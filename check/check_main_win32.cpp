@@ -309,7 +309,6 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
 
-    ::SetThreadLocale(::GetSystemDefaultLCID());
     CollectingDecisionLog log;
     LaunchSummary summary;
     summary.executable = fullPath;

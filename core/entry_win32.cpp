@@ -2,7 +2,4 @@
 
 #include <windows.h>
 
-
 void RemoveCurrentDirectoryFromDllSearch() { ::SetDllDirectoryW(L""); }
-
-void UseSystemLocaleOnThisThread() { ::SetThreadLocale(::GetSystemDefaultLCID()); }

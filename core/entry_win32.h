@@ -5,11 +5,6 @@
 /// extensions of the folder picker) is ever taken from a document's folder.
 void RemoveCurrentDirectoryFromDllSearch();
 
-/// Gives the current thread the system's locale: texts from the string table and dialogs in
-/// the system's language, and option strings in the system's ANSI code page, on every
-/// thread that can show a message (a new thread starts with the user's locale).
-void UseSystemLocaleOnThisThread();
-
 /// Environment variable a launcher sets for the pair product it starts; its value is the
 /// handing launcher's path.
 inline constexpr wchar_t kHandOverMarkVariable[] = L"VMBOOT_HANDED_OVER_BY";

@@ -1,5 +1,7 @@
 #include "core/resources_win32.h"
 
+#include <atomic>
+
 namespace {
 constexpr LANGID kEnglishUk = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_UK);
 
@@ -14,10 +16,18 @@ const void* LoadFound(HRSRC found, DWORD* size) {
     if (size) *size = ::SizeofResource(::GetModuleHandleW(nullptr), found);
     return ::LockResource(loaded);
 }
+std::atomic<LCID> g_messageLocale{0};
 }  // namespace
 
+LCID MessageLocale() {
+    LCID chosen = g_messageLocale.load();
+    return chosen ? chosen : ::GetSystemDefaultLCID();
+}
+
+void SetMessageLocale(LCID locale) { g_messageLocale.store(locale); }
+
 LANGID ResourceLanguage() {
-    switch (PRIMARYLANGID(LANGIDFROMLCID(::GetThreadLocale()))) {
+    switch (PRIMARYLANGID(LANGIDFROMLCID(MessageLocale()))) {
         case LANG_GERMAN:
             return MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN);
         case LANG_FRENCH:

@@ -15,13 +15,13 @@ std::wstring MultiByteToWide(UINT codePage, std::string_view text) {
 }
 }  // namespace
 
-std::string ToThreadAnsi(std::wstring_view text) {
+std::string ToProcessAnsi(std::wstring_view text) {
     if (text.empty() || text.size() > INT_MAX) return {};
-    int length = ::WideCharToMultiByte(CP_THREAD_ACP, 0, text.data(), static_cast<int>(text.size()),
+    int length = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
                                        nullptr, 0, nullptr, nullptr);
     if (length <= 0) return {};
     std::string result(static_cast<std::size_t>(length), '\0');
-    ::WideCharToMultiByte(CP_THREAD_ACP, 0, text.data(), static_cast<int>(text.size()),
+    ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
                           result.data(), length, nullptr, nullptr);
     return result;
 }

@@ -7,9 +7,9 @@
 
 // Conversions at the system boundaries, one place each.
 
-/// UTF-16 to the thread's ANSI code page (CP_THREAD_ACP); unmappable characters become the
-/// code page's default character.
-std::string ToThreadAnsi(std::wstring_view text);
+/// UTF-16 to the process ANSI code page (CP_ACP, the one the VM decodes in, whatever the
+/// thread's locale); unmappable characters become the code page's default character.
+std::string ToProcessAnsi(std::wstring_view text);
 /// UTF-16 to `codePage` without best-fit substitutes. False when some character has no exact
 /// equivalent there; `out` then holds the code page's default character in its place.
 bool ToCodePageExact(UINT codePage, std::wstring_view text, std::string& out);

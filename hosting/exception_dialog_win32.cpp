@@ -155,7 +155,7 @@ bool ReportUncaughtException(Launcher& launcher, jthrowable exception, JNIEnv* e
     return result != IDOK;
 }
 
-bool CallSystemExit(JNIEnv* env) {
+bool CallSystemExit(JNIEnv* env, jint status) {
     // The uncaught exception that led here has been reported; it must not be pending while
     // System.exit is called.
     if (HasPendingException(env)) env->ExceptionClear();
@@ -163,7 +163,7 @@ bool CallSystemExit(JNIEnv* env) {
     if (!system) return false;
     jmethodID exit = env->GetStaticMethodID(system.get(), "exit", "(I)V");
     if (!exit) return false;
-    env->CallStaticVoidMethod(system.get(), exit, static_cast<jint>(-1));
+    env->CallStaticVoidMethod(system.get(), exit, status);
     if (HasPendingException(env)) {
         env->ExceptionDescribe();
         return false;

@@ -219,14 +219,68 @@ void RecordMainThread(Launcher& launcher, JNIEnv* env) {
     env->ExceptionClear();
 }
 
+/// System.err.flush(), whatever stream the program has put there; leaves nothing pending.
+void FlushSystemErr(JNIEnv* env) {
+    LocalRef<jclass> system(env, env->FindClass("java/lang/System"));
+    jfieldID errField =
+        system ? env->GetStaticFieldID(system.get(), "err", "Ljava/io/PrintStream;") : nullptr;
+    LocalRef<jobject> err(env, errField ? env->GetStaticObjectField(system.get(), errField)
+                                        : nullptr);
+    LocalRef<jclass> streamClass(env, err ? env->GetObjectClass(err.get()) : nullptr);
+    jmethodID flush = streamClass ? env->GetMethodID(streamClass.get(), "flush", "()V") : nullptr;
+    if (flush) env->CallVoidMethod(err.get(), flush);
+    env->ExceptionClear();
+}
+
+/// Main's class could not be initialised: its static initialiser threw (an
+/// ExceptionInInitializerError is pending) or failed before. As java does, the trace goes
+/// to System.err, and so into an "Error File"; that comes first, so that the file holds it
+/// even when the process is ended while a dialog is up. The windowed build has no console
+/// to show it on: the exception dialog with "Failure Check", else the error dialog with
+/// the trace, as for a main class that cannot be loaded. Nothing stays pending.
+void ReportFailedInitialisation(Launcher& launcher, JNIEnv* env) {
+    LocalRef<jthrowable> thrown(env, env->ExceptionOccurred());
+    std::wstring trace =
+        launcher.Console ? std::wstring() : CaptureStackTrace(launcher, thrown.get(), env);
+    NoteDecision(launcher.Decisions, "hosting", "main-class-initialisation",
+                 {{"result", L"failed"}, {"trace", trace}});
+    env->ExceptionDescribe();
+    FlushSystemErr(env);
+    // The VM's part of that line ("Exception in thread ...") would otherwise be kept for
+    // the exit hook, which would show it again after the dialog below.
+    TakeVmMessages();
+    if (launcher.Console || trace.empty()) return;
+    CloseSplashWindow(launcher);
+    launcher.PendingSplashCloseAction.Invoke();
+    if (launcher.FailureCheck) {
+        // Stop ends the program's threads too; either answer ends the launch with java's 1.
+        if (ReportUncaughtException(launcher, thrown.get(), env)) CallSystemExit(env, 1);
+        env->ExceptionClear();
+        return;
+    }
+    while (!trace.empty() && (trace.back() == L'\n' || trace.back() == L'\r')) trace.pop_back();
+    ReportLaunchError(launcher, L"Exception in thread \"main\" " + trace);
+}
+
+/// The VM thread once main (or its class) is done: parked for good where the runtime needs
+/// it, else detached, which lets DestroyJavaVM go on.
+bool DetachAfterMain(const Launcher& launcher, JavaVM* vm) {
+    if (launcher.KeepVmThreadParked) {
+        for (;;) ::Sleep(INFINITE);
+    }
+    return vm->DetachCurrentThread() == JNI_OK;
+}
+
 }  // namespace
 
 void ReportUncaughtOnThisThread(JNIEnv* env, jthrowable uncaught) {
     env->ExceptionClear();
-    if (DispatchToUncaughtHandler(env, uncaught)) return;
-    env->ExceptionClear();
-    env->Throw(uncaught);
-    env->ExceptionDescribe();
+    if (!DispatchToUncaughtHandler(env, uncaught)) {
+        env->ExceptionClear();
+        env->Throw(uncaught);
+        env->ExceptionDescribe();
+    }
+    FlushSystemErr(env);
 }
 
 HMODULE LoadVmLibraryModule(const std::wstring& path, const std::wstring& dependencyFolder,
@@ -408,14 +462,20 @@ bool InvokeMainClass(Launcher& launcher) {
         if (!mainClass) return false;
     }
 
+    // Runs the class's static initialiser: the first Java code of the program's own.
     jmethodID main = env->GetStaticMethodID(mainClass.get(), "main", kMainDescriptor);
-    if (!main) {
-        if (HasPendingException(env)) {
-            env->ExceptionDescribe();
-        } else {
-            ReportLaunchError(launcher, IDS_NO_MAIN_METHOD);
-        }
+    if (!main && !HasPendingException(env)) {
+        ReportLaunchError(launcher, IDS_NO_MAIN_METHOD);
         return false;
+    }
+    if (!main) {
+        ReportFailedInitialisation(launcher, env);
+        // As after main's uncaught exception: the process ends with 1 once the threads
+        // the initialiser started are done.
+        launcher.MainEndedWithException = true;
+        mainClass.reset();
+        detachOnFailure.release();
+        return DetachAfterMain(launcher, vm);
     }
 
     LocalRef<jobjectArray> arguments(env, NewJavaStringArray(env, launcher.ApplicationArguments));
@@ -438,26 +498,26 @@ bool InvokeMainClass(Launcher& launcher) {
         // Neither kind of splash may cover the exception dialog.
         CloseSplashWindow(launcher);
         launcher.PendingSplashCloseAction.Invoke();
-        // At a console the VM's own trace on standard error is the report.
-        if (launcher.FailureCheck && !launcher.Console &&
-            ReportUncaughtException(launcher, uncaught.get(), env)) {
-            CallSystemExit(env);
-        }
         // A crashed program must not look like a successful run to the scripts and service
         // managers that start it: the process ends with 1 once its other threads are done.
         launcher.MainEndedWithException = true;
-        if (launcher.KeepVmThreadParked) ReportUncaughtOnThisThread(env, uncaught.get());
-        // Otherwise left pending: the VM reports it for the main thread when it detaches.
+        if (launcher.FailureCheck && !launcher.Console) {
+            // Reported (into an "Error File") before the dialog asks: a process ended while
+            // the dialog is up must still leave the trace behind. Nothing stays pending, so
+            // Ignore does not report it twice.
+            ReportUncaughtOnThisThread(env, uncaught.get());
+            if (ReportUncaughtException(launcher, uncaught.get(), env)) CallSystemExit(env);
+        } else if (launcher.KeepVmThreadParked) {
+            ReportUncaughtOnThisThread(env, uncaught.get());
+        }
+        // Otherwise left pending (at a console the VM's own trace on standard error is the
+        // report): the VM reports it for the main thread when it detaches.
     }
     arguments.reset();
     mainClass.reset();
     uncaught.reset();
-
     detachOnFailure.release();
-    if (launcher.KeepVmThreadParked) {
-        for (;;) ::Sleep(INFINITE);
-    }
-    return vm->DetachCurrentThread() == JNI_OK;
+    return DetachAfterMain(launcher, vm);
 }
 
 void DestroyVm(Launcher& launcher) {

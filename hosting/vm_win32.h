@@ -28,7 +28,8 @@ bool CreateVm(Launcher& launcher);
 bool InvokeMainClass(Launcher& launcher);
 /// Reports an exception that ends a Java call on this thread as the VM reports one that
 /// ends a thread: through the thread's uncaught-exception handler (the pending exception is
-/// cleared first), or printed when the handler cannot be reached.
+/// cleared first), or printed when the handler cannot be reached. System.err is flushed
+/// afterwards, so that an "Error File" holds the trace before anything else happens.
 void ReportUncaughtOnThisThread(JNIEnv* env, jthrowable uncaught);
 /// DestroyJavaVM (waits for the program's non-daemon threads) when a VM exists.
 /// `JavaVmPointer` stays set meanwhile: other threads may still attach while it waits. The

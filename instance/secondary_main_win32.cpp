@@ -7,7 +7,6 @@
 #include <string_view>
 #include <utility>
 
-#include "core/entry_win32.h"
 #include "core/launcher_win32.h"
 #include "core/scope_exit.h"
 #include "core/text_win32.h"
@@ -163,7 +162,7 @@ void NoteForm(InstanceSession& session, SecondaryMainForm form) {
 /// (the primary's window comes to the front instead), 1 when it threw.
 int CallSecondaryMain(JNIEnv* env, InstanceSession& session, const PrimaryView& primary,
                       const WorkerRecord& record, bool& answered) {
-    std::string className = ToThreadAnsi(primary.MainClassName);
+    std::string className = ToProcessAnsi(primary.MainClassName);
     LocalRef<jclass> mainClass(env, env->FindClass(className.c_str()));
     if (!mainClass) {
         env->ExceptionDescribe();
@@ -277,8 +276,6 @@ DWORD WINAPI SecondaryMainWorker(void* parameter) {
             static_cast<std::shared_ptr<InstanceSession>*>(parameter));
         session = std::move(*handle);
     }
-    // The main class name reaches JNI in the same code page as on the VM thread.
-    UseSystemLocaleOnThisThread();
     HANDLE waits[] = {session->MainStarted.get(), session->Stopping.get()};
     // Main never started when shutdown came first (the launch failed, or it went to the pair
     // product): every queued start then starts over.

@@ -157,9 +157,6 @@ int LaunchSequence::RunInProcess() {
 
 DWORD WINAPI RunVmThread(void* parameter) {
     auto& launcher = *static_cast<Launcher*>(parameter);
-    // Messages raised here (VM creation, main class) in the system's language, as on the
-    // entry thread; a new thread would start with the user's.
-    UseSystemLocaleOnThisThread();
     // An error escaping a thread routine would abort the process with the C runtime's own
     // code; on this thread, as on the entry thread, it ends the launch as a failure.
     try {

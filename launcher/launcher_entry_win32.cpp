@@ -14,7 +14,6 @@ int RunLauncherEntry(LaunchSequence& launcher) {
         launcher.ArrivedByHandOver = true;
         ::SetEnvironmentVariableW(kHandOverMarkVariable, nullptr);
     }
-    UseSystemLocaleOnThisThread();
     // The first user-interface calls make this a GUI thread with a message queue, which a
     // second instance needs before it posts to the primary.
     ::DefWindowProcW(nullptr, WM_NULL, 0, 0);

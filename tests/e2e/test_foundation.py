@@ -45,12 +45,16 @@ class MainClassMissingTest(harness.TestCase):
                     app.write_ini(text)
                     self.assert_main_class_message(app)
 
-    def test_german_system_shows_the_german_text_in_the_64_bit_build(self):
-        # The 32-bit build carries English resources only.
-        for bitness, language in ((64, "de"), (32, "en")):
-            with self.subTest(bitness=bitness):
-                self.assert_main_class_message(harness.App(bitness), language,
-                                               env={"LC_ALL": "de_DE.UTF-8"})
+    def test_messages_in_the_system_language_not_the_user_s(self):
+        # Wine takes the system's locale from LC_CTYPE and the user's from LC_MESSAGES. The
+        # 32-bit build carries English resources only; Japanese is in neither build.
+        german, japanese = "de_DE.UTF-8", "ja_JP.UTF-8"
+        for bitness, language, env in (
+                (64, "de", {"LC_ALL": german}), (32, "en", {"LC_ALL": german}),
+                (64, "de", {"LC_CTYPE": german, "LC_MESSAGES": japanese}),
+                (64, "en", {"LC_CTYPE": japanese, "LC_MESSAGES": german})):
+            with self.subTest(bitness=bitness, env=env):
+                self.assert_main_class_message(harness.App(bitness), language, env=env)
 
     def test_unquoted_program_path_with_spaces(self):
         # The launcher finds its configuration through its own module path, not through the

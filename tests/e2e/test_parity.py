@@ -76,7 +76,8 @@ class ParityTest(harness.TestCase):
             return
         cls.folder = folder = harness.temp_dir("parity-")
         harness.link_real_jre(folder)
-        sources = {"parity/Main.java": (HERE / "parity_probe" / "Main.java").read_text("utf-8")}
+        sources = {"parity/" + name: (HERE / "parity_probe" / name).read_text("utf-8")
+                   for name in ("Main.java", "BadInit.java")}
         harness.compile_java(sources, harness.temp_dir("parity-src-"), release=11,
                              jar=folder / "lib" / "parity.jar")
         harness.compile_java(LIB_MODULE, harness.temp_dir("parity-lib-"), release=11,
@@ -92,9 +93,10 @@ class ParityTest(harness.TestCase):
     def setUp(self):
         harness.require_real_jre(self)
 
-    def write_ini(self, java_keys, windowed, main=MAIN):
+    def write_ini(self, java_keys, windowed, main=MAIN, application=()):
         lines = ["[Java Runtime Environment]"] + list(java_keys) + ["Main Class=" + main,
                  "[Class Path]", "Class Path=lib\\parity.jar", "[Application]"]
+        lines += list(application)
         if windowed:
             lines += ["Output File=logs\\out.log", "Error File=logs\\err.log"]
         for app in (self.console, self.windowed):
@@ -166,6 +168,64 @@ class ParityTest(harness.TestCase):
                                               timeout=90)
         self.assertIn(message, dialog["message"], dialog)
         self.assertExitCode(result, 1, dialog)
+
+    def test_thread_locale_of_main(self):
+        # A German user on a Japanese system (Wine takes the user's locale from LC_MESSAGES,
+        # the system's from LC_CTYPE): JNI code on main sees the user's locale, as under
+        # java.exe, although the launcher's messages are in the system's language.
+        library = harness.win_path(harness.dist_dir() / "tools" / "thread_locale.dll")
+        env = {"LC_CTYPE": "ja_JP.UTF-8", "LC_MESSAGES": "de_DE.UTF-8"}
+        java, console, files = self.run_row(row("thread locale", 'thread-locale "%s"' % library,
+                                                env=env, windowed=True))
+        info = "--- java ---\n%s\n--- launcher ---\n%s\n--- windowed ---\n%s" % (
+            java.describe(), console.describe(), files.describe())
+        self.assertEqual(java.stdout.strip(), "threadLocale: 0x407", info)
+        self.assertEqual(console.stdout, java.stdout, info)
+        self.assertEqual(files.stdout, java.stdout, info)
+
+    def test_failing_static_initialiser(self):
+        # java.exe and the console build print the trace and end with 1; the windowed build
+        # writes it into its Error File and shows it: in the error dialog, or in the exception
+        # dialog with "Failure Check", where Ignore and Stop both end with javaw's 1.
+        jar = harness.win_path(self.folder / "lib" / "parity.jar")
+        java = self.run_line(self.folder / "jre64" / "bin" / "java.exe",
+                             '-cp "%s" parity.BadInit' % jar, self.folder, {})
+        self.write_ini([], False, main="parity.BadInit")
+        console = self.run_line(self.console.exe, "", self.folder, {})
+        info = "--- java ---\n%s\n--- launcher ---\n%s" % (java.describe(), console.describe())
+        # The VM prints the prefix itself, the rest is printStackTrace; java.exe's C runtime
+        # buffers the VM's part into a pipe, so that it comes last there.
+        prefix = 'Exception in thread "main" '
+        trace = "java.lang.ExceptionInInitializerError\r\nCaused by: java.lang.IllegalState" \
+                "Exception: no setting\r\n\tat parity.BadInit.setting(BadInit.java:"
+        cause = "Caused by: java.lang.IllegalStateException: no setting"
+        self.assertEqual(java.code, 1, info)
+        self.assertEqual(console.code, 1, info)
+        self.assertIn(prefix, java.stderr, info)
+        self.assertTrue(java.stderr.startswith(trace), info)
+        self.assertTrue(console.stderr.startswith(prefix + trace), info)
+        self.assertEqual(console.stderr.replace(prefix, ""), java.stderr.replace(prefix, ""),
+                         info)
+        self.assertEqual(console.stdout, "", info)
+        logs = self.folder / "logs"
+        for failure_check, button in (("", "OK"), ("Failure Check=Yes", "Ignore"),
+                                      ("Failure Check=Yes", "Stop")):
+            with self.subTest(failure_check=failure_check, button=button):
+                shutil.rmtree(logs, ignore_errors=True)
+                self.write_ini([], True, main="parity.BadInit",
+                               application=[failure_check] if failure_check else [])
+                process, dialog = self.run_with_dialog(
+                    self.windowed, raw='"%s"' % self.windowed.win_exe, press=None, timeout=90)
+                err = (logs / "err.log").read_bytes().decode("cp1252", "replace")
+                # Written before the dialog shows: what the console build prints.
+                self.assertEqual(err, console.stderr, dialog)
+                shown = dialog["message"] if not failure_check else next(
+                    c["text"] for c in dialog["controls"] if c["id"] == 208)
+                self.assertIn(trace, shown, dialog)
+                ui = harness.UiDriver()
+                ui.current = dialog
+                ui.press(button)
+                self.assertExitCode(process.wait(60), 1, dialog)
 
     def test_main_module(self):
         java = self.run_line(self.folder / "jre64" / "bin" / "java.exe",

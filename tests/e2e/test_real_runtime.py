@@ -153,19 +153,30 @@ class RealRuntimeTest(harness.TestCase):
     # -- the uncaught-exception dialog -------------------------------------------------------
 
     def test_exception_dialog_shows_the_real_trace(self):
-        for button, code in (("Ignore", 1), ("Stop", -1)):
-            with self.subTest(button):
+        # The Error File holds the trace while the dialog asks: a process ended meanwhile
+        # (killed here) leaves it behind, and Ignore does not write it a second time.
+        logged = 'Exception in thread "main" java.lang.IllegalStateException: boom Gr\u00fc\u00dfe'
+        for button, code in (("Ignore", 1), ("Stop", -1), (None, None)):
+            with self.subTest(button or "killed while the dialog is up"):
                 app = self.make_app("jre64", application=["Failure Check=Yes"])
                 process, dialog = self.run_with_dialog(app, ["throw"], press=None, timeout=90)
                 trace = next(c["text"] for c in dialog["controls"] if c["id"] == 208)
+                self.assertTrue(trace.startswith(
+                    "java.lang.IllegalStateException: boom Gr\u00fc\u00dfe \u20ac\r\n"
+                    "\tat probe.Main.main(Main.java:"), trace)
+                self.assertEqual(self.read(app, "err.log").count(logged), 1,
+                                 self.context(None, dialog, app))
+                if button is None:
+                    process.kill()
+                    self.assertEqual(self.read(app, "err.log").count(logged), 1)
+                    continue
                 ui = harness.UiDriver()
                 ui.current = dialog
                 ui.press(button)
                 result = process.wait(60)
                 self.assertExitCode(result, code, dialog)
-                self.assertTrue(trace.startswith(
-                    "java.lang.IllegalStateException: boom Gr\u00fc\u00dfe \u20ac\r\n"
-                    "\tat probe.Main.main(Main.java:"), trace)
+                self.assertEqual(self.read(app, "err.log").count(logged), 1,
+                                 self.context(result, dialog, app))
 
     # -- output redirection -----------------------------------------------------------------
 

@@ -28,6 +28,11 @@ public final class Main {
                 worker.start();
                 say("main", "returned");
                 break;
+            case "thread-locale":
+                // The library's path comes second: the same file for java.exe and the launcher.
+                System.load(args[1]);
+                say("threadLocale", String.format("0x%x", threadLocale()));
+                break;
             case "module":
                 say("module", String.valueOf(Class.forName("lib.Lib").getModule().getName()));
                 break;
@@ -35,6 +40,9 @@ public final class Main {
                 report(args);
         }
     }
+
+    /** GetThreadLocale() of the calling thread (tests/tools/thread_locale). */
+    static native int threadLocale();
 
     static void report(String[] args) {
         for (String argument : args) say("arg", "[" + escape(argument) + "]");

@@ -88,7 +88,7 @@ int wmain(int argc, wchar_t** argv) {
         return 3;
     }
     std::wstring which = argv[1];
-    ::SetThreadLocale(MAKELCID(LanguageOf(argv[2]), SORT_DEFAULT));
+    SetMessageLocale(MAKELCID(LanguageOf(argv[2]), SORT_DEFAULT));
     if (which == L"exception") {
         std::wstring trace;
         for (int i = 3; i < argc; ++i) trace += std::wstring(argv[i]) + L"\r\n";

@@ -31,7 +31,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         LaunchSequence launcher;
         launcher.RuntimeFolderPicker = &picker;
         launcher.CommandLine = ProcessCommandLine();
-        ::SetThreadLocale(::GetSystemDefaultLCID());
         ::DefWindowProcW(nullptr, WM_NULL, 0, 0);
         MSG message;
         ::PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "config/configuration_win32.h"
+#include "core/resources_win32.h"
 #include "core/unique_handle_win32.h"
 #include "resources/resource_ids.h"
 
@@ -87,4 +88,27 @@ TEST(ShippedResources, UnrepresentablePathMessageInEveryLanguageOfTheBuild) {
         EXPECT_NE(text.find(L"%s"), std::wstring::npos) << language;
         EXPECT_EQ(text.find(L"%s"), text.rfind(L"%s")) << language;
     }
+}
+
+// The Java program runs on the launcher's threads: choosing the messages' language must not
+// depend on, or change, the thread locale (JNI code reads it, and CP_THREAD_ACP with it).
+TEST(MessageLanguage, FollowsTheSystemAndLeavesTheThreadLocaleAlone) {
+    const LCID saved = ::GetThreadLocale();
+    const LANGID system = LANGIDFROMLCID(::GetSystemDefaultLCID());
+    // A thread locale of another language than the system's.
+    const LANGID other = PRIMARYLANGID(system) == LANG_DUTCH
+                             ? MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN)
+                             : MAKELANGID(LANG_DUTCH, SUBLANG_DUTCH);
+    ASSERT_TRUE(::SetThreadLocale(MAKELCID(other, SORT_DEFAULT)));
+    SetMessageLocale(0);
+    EXPECT_EQ(MessageLocale(), ::GetSystemDefaultLCID());
+    EXPECT_NE(ResourceLanguage(), other);
+    SetMessageLocale(MAKELCID(MAKELANGID(LANG_FRENCH, SUBLANG_FRENCH_BELGIAN), SORT_DEFAULT));
+    EXPECT_EQ(ResourceLanguage(), MAKELANGID(LANG_FRENCH, SUBLANG_FRENCH));
+    EXPECT_EQ(LoadResourceText(IDS_NO_MAIN_CLASS),
+              sizeof(void*) == 8 ? L"Classe principale non sp\u00e9cifi\u00e9e dans le fichier INI."
+                                 : L"Main class was not specified in INI file.");
+    EXPECT_EQ(::GetThreadLocale(), MAKELCID(other, SORT_DEFAULT));
+    SetMessageLocale(0);
+    ::SetThreadLocale(saved);
 }

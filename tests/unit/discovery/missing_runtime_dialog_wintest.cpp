@@ -151,7 +151,7 @@ TEST_F(MissingRuntimeDialogTest, LongestMessagesFitInEveryBuiltLanguage) {
     VersionNumber minimum{{1, 6, 0, 0}, 4};
     VersionNumber maximum{{1, 8, 65535, 65535}, 4};
     for (LANGID language : BuiltLanguages()) {
-        ThreadLanguage scope(language);
+        MessageLanguage scope(language);
         for (UINT id : {IDS_JRE_NOT_FOUND_SERVER, IDS_JRE_NOT_FOUND}) {
             std::wstring requirement = DescribeVersionRequirement(minimum, maximum);
             std::wstring message = FormatTemplate(LoadResourceText(id), {requirement});

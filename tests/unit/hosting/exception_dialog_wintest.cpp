@@ -48,7 +48,7 @@ TEST_F(ExceptionDialogTest, ShowsTheTraceInEveryBuiltLanguageAndEveryTextFits) {
             if (texts.language == language) expected = &texts;
         }
         ASSERT_NE(expected, nullptr);
-        ThreadLanguage scope(language);
+        MessageLanguage scope(language);
         INT_PTR result = RunModal(
             [] { return ShowExceptionDialog(nullptr, kTrace); },
             [&](HWND dialog) {

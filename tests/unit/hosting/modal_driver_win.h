@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "core/resources_win32.h"
+
 namespace modal_driver {
 
 /// True when this process can create windows (an X display under Wine). The dialog tests
@@ -177,16 +179,15 @@ inline std::vector<LANGID> BuiltLanguages() {
     return languages;
 }
 
-/// Sets the thread locale for the scope.
-class ThreadLanguage {
+/// Chooses the launcher's message language for the scope.
+class MessageLanguage {
   public:
-    explicit ThreadLanguage(LANGID language) : saved_(::GetThreadLocale()) {
-        ::SetThreadLocale(MAKELCID(language, SORT_DEFAULT));
+    explicit MessageLanguage(LANGID language) {
+        SetMessageLocale(MAKELCID(language, SORT_DEFAULT));
     }
-    ~ThreadLanguage() { ::SetThreadLocale(saved_); }
-
-  private:
-    LCID saved_;
+    ~MessageLanguage() { SetMessageLocale(0); }
+    MessageLanguage(const MessageLanguage&) = delete;
+    MessageLanguage& operator=(const MessageLanguage&) = delete;
 };
 
 }  // namespace modal_driver

@@ -5,6 +5,7 @@
 #include "../temp_folder_win32.h"
 #include "check/report.h"
 #include "core/launcher_win32.h"
+#include "core/resources_win32.h"
 #include "core/text_win32.h"
 #include "options/vm_options_win32.h"
 
@@ -58,13 +59,12 @@ TEST(CheckOptionText, ALostPathStopsWithItsMessageAndEverySubstitutionIsRecorded
     Launcher launcher;
     launcher.DryRun = true;
     launcher.Decisions = &log;
-    LCID previous = ::GetThreadLocale();
-    ::SetThreadLocale(MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_UK), SORT_DEFAULT));
+    SetMessageLocale(MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_UK), SORT_DEFAULT));
     launcher.OptionText.Substituted.emplace_back(L"C:\\\u65E5\u672C\\a.jar", L"C:\\65E5~1\\a.jar");
     EXPECT_TRUE(CheckOptionText(launcher));
     launcher.OptionText.Lost.push_back(L"C:\\\u0395\u03BB\u03BB\u03AC\\lib\\b.jar");
     EXPECT_FALSE(CheckOptionText(launcher));
-    ::SetThreadLocale(previous);
+    SetMessageLocale(0);
     std::wstring message;
     int shortNames = 0, lost = 0;
     for (const Decision& d : log.decisions) {
