@@ -6,12 +6,17 @@ line sent verbatim; rows that name it also run the windowed launcher with its ou
 files. What the program observes (its arguments, chosen properties, standard output, exit
 code) must agree, unless the row names a documented difference.
 
+ExecutableParityTest compares the executables themselves with java.exe and javaw.exe: their PE
+headers and manifests, read from the files (no Wine needed).
+
 Without a real runtime every test here is skipped with the reason.
 """
 
 import shutil
+import struct
 import sys
 import unittest
+import xml.etree.ElementTree as ElementTree
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
@@ -193,6 +198,160 @@ class ParityTest(harness.TestCase):
                     self.windowed, raw='"%s" report' % self.windowed.win_exe, timeout=60)
                 self.assertIn(message, dialog["message"], dialog)
                 self.assertExitCode(result, code, dialog)
+
+
+# ---------------------------------------------------------------------------------------------
+# The executables themselves
+
+TERMINAL_SERVER_AWARE = 0x8000
+NX_COMPAT = 0x0100
+DYNAMIC_BASE = 0x0040
+HIGH_ENTROPY_VA = 0x0020
+RT_MANIFEST = 24
+# java.exe's 32-bit builds reserve 320 KiB per thread (no 32-bit java.exe is at hand here).
+JAVA32_STACK_RESERVE = 320 * 1024
+
+
+def pe_header(data):
+    """The optional header's fields that Windows reads when it starts a program."""
+    offset = struct.unpack_from("<I", data, 0x3C)[0]
+    if data[offset:offset + 4] != b"PE\0\0":
+        raise ValueError("no PE signature")
+    sections, optional_size = struct.unpack_from("<H12xH", data, offset + 6)
+    optional = offset + 24
+    magic = struct.unpack_from("<H", data, optional)[0]
+    wide = magic == 0x20B
+    header = {"bits": 64 if wide else 32}
+    header["os"] = struct.unpack_from("<HH", data, optional + 40)
+    header["subsystemVersion"] = struct.unpack_from("<HH", data, optional + 48)
+    header["subsystem"], header["dllCharacteristics"] = struct.unpack_from("<HH", data,
+                                                                           optional + 68)
+    header["stackReserve"], header["stackCommit"] = struct.unpack_from(
+        "<QQ" if wide else "<II", data, optional + 72)
+    directories = optional + (112 if wide else 96)
+    header["resources"] = struct.unpack_from("<II", data, directories + 2 * 8)
+    table = optional + optional_size
+    header["sections"] = [struct.unpack_from("<8xIIII", data, table + 40 * i)
+                          for i in range(sections)]
+    return header
+
+
+def manifest(data):
+    """The text of the first RT_MANIFEST resource, or None."""
+    header = pe_header(data)
+    rva, size = header["resources"]
+    if not rva:
+        return None
+    # (virtual size, address, raw size, raw offset) of the section holding the resources.
+    for virtual_size, address, _, raw in header["sections"]:
+        if address <= rva < address + virtual_size:
+            base = raw + rva - address
+            break
+    else:
+        return None
+
+    def first_entry(directory, wanted=None):
+        named, numbered = struct.unpack_from("<HH", data, base + directory + 12)
+        for i in range(named + numbered):
+            name, target = struct.unpack_from("<II", data, base + directory + 16 + 8 * i)
+            if wanted is None or name == wanted:
+                return target
+        return None
+
+    target = first_entry(0, RT_MANIFEST)
+    for _ in range(2):  # name, then language
+        if target is None or not target & 0x80000000:
+            return None
+        target = first_entry(target & 0x7FFFFFFF)
+    if target is None:
+        return None
+    data_rva, data_size = struct.unpack_from("<II", data, base + target)
+    start = base + data_rva - rva
+    return data[start:start + data_size].decode("utf-8-sig")
+
+
+def manifest_fields(text):
+    """What Windows reads from a manifest, independent of its namespace prefixes."""
+    root = ElementTree.fromstring(text)
+
+    def local(element):
+        return element.tag.rsplit("}", 1)[-1]
+
+    fields = {"supportedOS": set(), "dependencies": set()}
+    for element in root.iter():
+        name = local(element)
+        if name in ("dpiAware", "dpiAwareness"):
+            fields[name] = (element.text or "").strip()
+        elif name == "supportedOS":
+            fields["supportedOS"].add(element.get("Id").lower())
+        elif name == "requestedExecutionLevel":
+            fields["executionLevel"] = (element.get("level"), element.get("uiAccess"))
+        elif name == "dependentAssembly":
+            for identity in element:
+                if local(identity) == "assemblyIdentity":
+                    fields["dependencies"].add(tuple(identity.get(key) for key in (
+                        "name", "version", "publicKeyToken", "processorArchitecture")))
+    return fields
+
+
+class ExecutableParityTest(unittest.TestCase):
+    """Every shipped executable against the runtime's java.exe (console) or javaw.exe
+    (windowed), field by field; the 32-bit builds against java.exe's documented 32-bit stack
+    reserve."""
+
+    # (file in dist/, its java counterpart, embeds the launcher's manifest)
+    EXECUTABLES = [
+        ("vmboot64.exe", "javaw.exe", True), ("vmboot32.exe", "javaw.exe", True),
+        ("vmbootc64.exe", "java.exe", True), ("vmbootc32.exe", "java.exe", True),
+        ("vmbootcheck64.exe", "java.exe", True), ("vmbootcheck32.exe", "java.exe", True),
+        ("vmbootbrand64.exe", "java.exe", False), ("vmbootbrand32.exe", "java.exe", False),
+    ]
+
+    def setUp(self):
+        self.bin = harness.require_real_jre(self) / "bin"
+
+    def executables(self):
+        for name, java, has_manifest in self.EXECUTABLES:
+            path = harness.dist_dir() / name
+            if not path.is_file():
+                self.fail("%s was not built (run scripts/build.sh)" % path)
+            yield name, path.read_bytes(), (self.bin / java).read_bytes(), has_manifest
+
+    def test_pe_header_is_java_exes(self):
+        for name, data, java_data, _ in self.executables():
+            with self.subTest(name):
+                ours, java = pe_header(data), pe_header(java_data)
+                self.assertEqual(java["bits"], 64)
+                expected_reserve = java["stackReserve"] if ours["bits"] == 64 \
+                    else JAVA32_STACK_RESERVE
+                self.assertEqual(ours["stackReserve"], expected_reserve)
+                self.assertEqual(ours["stackCommit"], java["stackCommit"])
+                self.assertEqual(ours["subsystem"], java["subsystem"])
+                self.assertEqual(ours["subsystemVersion"], java["subsystemVersion"])
+                self.assertEqual(ours["os"], java["os"])
+                # High-entropy addresses exist only for 64-bit programs.
+                bits = TERMINAL_SERVER_AWARE | NX_COMPAT | DYNAMIC_BASE
+                if ours["bits"] == 64:
+                    bits |= HIGH_ENTROPY_VA
+                self.assertEqual(ours["dllCharacteristics"] & bits,
+                                 java["dllCharacteristics"] & bits,
+                                 "0x%04x against java's 0x%04x" % (
+                                     ours["dllCharacteristics"], java["dllCharacteristics"]))
+                self.assertTrue(java["dllCharacteristics"] & TERMINAL_SERVER_AWARE)
+
+    def test_manifest_is_java_exes(self):
+        for name, data, java_data, has_manifest in self.executables():
+            if not has_manifest:
+                continue
+            with self.subTest(name):
+                ours, java = manifest(data), manifest(java_data)
+                self.assertIsNotNone(ours, "no RT_MANIFEST")
+                self.assertIsNotNone(java, "java's RT_MANIFEST not found")
+                ours, java = manifest_fields(ours), manifest_fields(java)
+                for field in ("dpiAware", "dpiAwareness", "supportedOS", "executionLevel",
+                              "dependencies"):
+                    self.assertEqual(ours.get(field), java.get(field), field)
+                self.assertIn("PerMonitorV2", java["dpiAwareness"])
 
 
 if __name__ == "__main__":
