@@ -68,6 +68,8 @@ ROWS = [
         windowed=True),
     row("VM Provider=any with a HotSpot runtime", "threads", keys=["VM Provider=any"],
         windowed=True),
+    # HotSpot gives main and every thread started without -Xss the executable's reserve.
+    row("stack reserve of main and of a new thread", "stack {stack_probe}", windowed=True),
 ]
 
 
@@ -119,6 +121,9 @@ class ParityTest(harness.TestCase):
         java_options = r["java"].replace("-p mods", '-p "%s"' % harness.win_path(
             self.folder / "mods"))
         jar = harness.win_path(self.folder / "lib" / "parity.jar")
+        if "{stack_probe}" in r["args"]:
+            r = dict(r, args=r["args"].replace("{stack_probe}", '"%s"' % harness.win_path(
+                harness.tool_path("stack_probe.dll"))))
         java = self.run_line(self.folder / "jre64" / "bin" / "java.exe",
                              '-cp "%s" %s %s %s' % (jar, java_options, MAIN, r["args"]),
                              cwd, r["env"], timeout)
