@@ -21,6 +21,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import harness  # noqa: E402
+import test_splash  # noqa: E402
 
 HERE = Path(__file__).resolve().parent
 MAIN = "parity.Main"
@@ -86,6 +87,7 @@ ROWS = [
     java_option_row("-XshowSettings:vm on standard error before main", "-XshowSettings:vm",
                     error="VM settings:", same_error=True),
     java_option_row("--dry-run: main not called, 0", "--dry-run", windowed=True),
+    java_option_row("-splash: shown while the VM starts", "-splash:splash.png", windowed=True),
 ]
 
 
@@ -111,6 +113,7 @@ class ParityTest(harness.TestCase):
         harness.compile_java(LIB_MODULE, harness.temp_dir("parity-lib-"), release=11,
                              jar=folder / "mods" / "lib.jar")
         (folder / "native").mkdir()
+        test_splash.write_png(folder / "splash.png", 64, 48)
         document = folder / "document"
         document.mkdir()
         (document / "planted.txt").write_text("from the document's folder")
