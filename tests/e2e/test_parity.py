@@ -86,6 +86,8 @@ ROWS = [
     java_option_row("--show-version on standard output before main", "--show-version"),
     java_option_row("-XshowSettings:vm on standard error before main", "-XshowSettings:vm",
                     error="VM settings:", same_error=True),
+    java_option_row("-XshowSettings:vm with heap and stack sizes", "-XshowSettings:vm -Xms16m "
+                    "-Xmx64m -Xss512k", error="Max. Heap Size: 64.00M", same_error=True),
     java_option_row("--dry-run: main not called, 0", "--dry-run", windowed=True),
     java_option_row("-splash: shown while the VM starts", "-splash:splash.png", windowed=True),
 ]
