@@ -40,12 +40,19 @@ function(vmboot_apply_common_flags target)
 endfunction()
 
 # Windows executables: Unicode entry point, static C and C++ runtimes (only system DLLs
-# are imported), unused sections dropped.
+# are imported), unused sections dropped. The header is java.exe's: HotSpot gives every thread
+# started without -Xss the executable's stack reserve (java.exe: 1 MiB 64-bit, 320 KiB 32-bit),
+# Remote Desktop hosts apply per-user compatibility shims to programs not marked terminal-server
+# aware, and the manifest starts at Vista, so the subsystem and OS versions say 6.0.
 function(vmboot_apply_executable_flags target)
     target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++
-        -Wl,--gc-sections -Wl,--dynamicbase -Wl,--nxcompat $<$<NOT:$<CONFIG:Debug>>:-s>)
+        -Wl,--gc-sections -Wl,--dynamicbase -Wl,--nxcompat -Wl,--tsaware
+        -Wl,--major-subsystem-version,6 -Wl,--minor-subsystem-version,0
+        -Wl,--major-os-version,6 -Wl,--minor-os-version,0 $<$<NOT:$<CONFIG:Debug>>:-s>)
     if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-        target_link_options(${target} PRIVATE -Wl,--high-entropy-va)
+        target_link_options(${target} PRIVATE -Wl,--high-entropy-va -Wl,--stack,0x100000)
+    else()
+        target_link_options(${target} PRIVATE -Wl,--stack,0x50000)
     endif()
 endfunction()
 

@@ -100,6 +100,15 @@ public:
     /// "Class Data Sharing": archives of loaded classes are kept and mapped where the runtime
     /// supports them.
     bool ClassDataSharing = true;
+    /// Options of the java command in "Virtual Machine Parameters", done as java does them:
+    /// the runtime's version ("-showversion" on standard error, "--show-version" on standard
+    /// output) and the settings ("-XshowSettings[:...]" as written) printed before main; the
+    /// main class loaded but not run ("--dry-run"); "-splash:" in place of "Splash Screen".
+    bool ShowVersion = false;
+    bool ShowVersionOnStdout = false;
+    std::wstring ShowSettingsOption;
+    bool LoadMainClassOnly = false;
+    std::wstring SplashImageOption;
 
     // Arguments.
     std::vector<std::wstring> ApplicationArguments;

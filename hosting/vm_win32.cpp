@@ -1,7 +1,9 @@
 #include "hosting/vm_win32.h"
 
 #include <atomic>
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "config/configuration.h"
@@ -20,6 +22,7 @@
 #include "hosting/redirect_win32.h"
 #include "hosting/startup_capture_win32.h"
 #include "options/class_sharing_win32.h"
+#include "options/memory_options.h"
 #include "options/option_text_win32.h"
 #include "core/path_utils.h"
 #include "core/path_utils_win32.h"
@@ -45,6 +48,59 @@ jmethodID FindCheckAndLoadMain(const Launcher& launcher, JNIEnv* env, LocalRef<j
 }
 
 /// The class named `MainClassName`, loaded the way the runtime's own launcher does it.
+/// The size of the last "-Xms" or "-Xmx" option (`prefix`) given to the VM, in bytes; 0 = none,
+/// as java reads them for its settings report.
+jlong HeapSizeOption(const Launcher& launcher, std::string_view prefix) {
+    jlong size = 0;
+    for (const std::string& option : launcher.VmOptions) {
+        if (!option.starts_with(prefix)) continue;
+        std::wstring wide(option.begin(), option.end());
+        size = static_cast<jlong>(ParseStackSize<std::uint64_t>(wide));
+    }
+    return size;
+}
+
+/// What "-XshowSettings" and "-showversion" print before main, through the runtime's own
+/// code as java calls it, in java's order. False, with the exception described, when the
+/// runtime's code throws (java then ends with 1).
+bool PrintJavaLauncherReports(Launcher& launcher, JNIEnv* env) {
+    if (!launcher.ShowSettingsOption.empty()) {
+        LocalRef<jclass> helper(env, launcher.FindClassFromBootLoader(
+                                         env, "sun/launcher/LauncherHelper"));
+        jmethodID show = helper ? env->GetStaticMethodID(helper.get(), "showSettings",
+                                                         "(ZLjava/lang/String;JJJ)V")
+                                : nullptr;
+        LocalRef<jstring> option(env, show ? NewJavaString(env, launcher.ShowSettingsOption)
+                                           : nullptr);
+        if (option) {
+            // Always on standard error, as java prints it.
+            env->CallStaticVoidMethod(helper.get(), show, static_cast<jboolean>(JNI_TRUE),
+                                      option.get(), HeapSizeOption(launcher, "-Xms"),
+                                      HeapSizeOption(launcher, "-Xmx"),
+                                      static_cast<jlong>(launcher.VmThreadStackSize));
+        }
+        if (HasPendingException(env)) {
+            env->ExceptionDescribe();
+            return false;
+        }
+    }
+    if (launcher.ShowVersion) {
+        LocalRef<jclass> version(env,
+                                 launcher.FindClassFromBootLoader(env, "java/lang/VersionProps"));
+        jmethodID print = version ? env->GetStaticMethodID(version.get(), "print", "(Z)V")
+                                  : nullptr;
+        if (print) {
+            env->CallStaticVoidMethod(version.get(), print,
+                                      static_cast<jboolean>(!launcher.ShowVersionOnStdout));
+        }
+        if (HasPendingException(env)) {
+            env->ExceptionDescribe();
+            return false;
+        }
+    }
+    return true;
+}
+
 jclass LoadThroughLauncherHelper(Launcher& launcher, JNIEnv* env) {
     LocalRef<jclass> helper(env, nullptr);
     jmethodID checkAndLoadMain = FindCheckAndLoadMain(launcher, env, helper);
@@ -450,6 +506,7 @@ bool InvokeMainClass(Launcher& launcher) {
     // ever, so every failure path detaches.
     auto detachOnFailure = MakeScopeExit([vm] { vm->DetachCurrentThread(); });
 
+    if (!PrintJavaLauncherReports(launcher, env)) return false;
     LocalRef<jclass> mainClass(env, nullptr);
     {
         SystemErrCapture capture(launcher, env);
@@ -482,6 +539,15 @@ bool InvokeMainClass(Launcher& launcher) {
     if (!arguments) {
         env->ExceptionDescribe();
         return false;
+    }
+    if (launcher.LoadMainClassOnly) {
+        // "--dry-run": everything up to main has been checked; java ends here with 0.
+        NoteDecision(launcher.Decisions, "hosting", "dry-run", {{"class", launcher.MainClassName}});
+        TakeVmMessages();
+        arguments.reset();
+        mainClass.reset();
+        detachOnFailure.release();
+        return vm->DetachCurrentThread() == JNI_OK;
     }
 
     // From here the program's own output has its readers.

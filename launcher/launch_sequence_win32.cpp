@@ -51,6 +51,8 @@ bool LaunchSequence::Initialize() {
 
 bool LaunchSequence::PrepareRuntime() {
     if (OverrideWorkingDir) SetWorkingDirectoryToLauncherFolder(*this);
+    // "-server" among the parameters takes part in the search.
+    ReadJavaLauncherOptions(*this);
     return DiscoverRuntime(*this);
 }
 

@@ -76,7 +76,78 @@ std::wstring ReadPerUserParameters(const Launcher& launcher) {
     return decision == PerUserParameters::Used ? value : std::wstring();
 }
 
+/// The "Virtual Machine Parameters" split into options as the VM would receive them, before
+/// the java command's own options are taken out.
+std::vector<std::wstring> ReadVmParameters(LayeredSettingsStore& store, std::wstring& text,
+                                           std::size_t& stackSize) {
+    store.GetString(kRuntimeSection, L"Virtual Machine Parameters", text);
+    std::vector<std::wstring> options;
+    VmParameterContext context;
+    context.QueryMemory = QuerySystemMemory;
+    context.StackSize = stackSize;
+    if (!text.empty()) TokenizeVmParameters(text, options, context);
+    stackSize = context.StackSize;
+    return options;
+}
+
+/// How the launcher takes one of the java command's options, for the decision log.
+const wchar_t* JavaOptionTaken(JavaLauncherOption kind, bool vmTypeConfigured) {
+    switch (kind) {
+        case JavaLauncherOption::ServerVm:
+            return vmTypeConfigured ? L"ignored: JVM Type decides" : L"server VM preferred";
+        case JavaLauncherOption::ClientVm:
+            return vmTypeConfigured ? L"ignored: JVM Type decides"
+                                    : L"client VM preferred (the default order)";
+        case JavaLauncherOption::ShowVersion:
+            return L"version printed before main";
+        case JavaLauncherOption::ShowSettings:
+            return L"settings printed before main";
+        case JavaLauncherOption::Splash:
+            return L"splash image";
+        case JavaLauncherOption::Diagnostics:
+            return L"passed as -Dsun.java.launcher.diag=true";
+        case JavaLauncherOption::DryRun:
+            return L"main class loaded, not run";
+        case JavaLauncherOption::EndsJava:
+            return L"left out: java ends before main";
+        case JavaLauncherOption::None:
+            break;
+    }
+    return L"";
+}
+
 }  // namespace
+
+void ReadJavaLauncherOptions(Launcher& launcher) {
+    std::wstring configurationPath;
+    if (!ConfigurationFilePath(launcher, configurationPath)) return;
+    LayeredSettingsStore store(configurationPath);
+    std::wstring text;
+    std::size_t stackSize = 0;
+    std::vector<std::wstring> options = ReadVmParameters(store, text, stackSize);
+    // Any value of "JVM Type" that asks for something is the packager's choice.
+    bool vmTypeConfigured = launcher.Criteria.JvmType != JvmTypeMode::AnyVm;
+    for (const std::wstring& option : options) {
+        JavaLauncherOption kind = ClassifyJavaLauncherOption(option);
+        if (kind == JavaLauncherOption::None) continue;
+        NoteDecision(launcher.Decisions, "options", "java-option",
+                     {{"option", option}, {"taken", JavaOptionTaken(kind, vmTypeConfigured)}});
+    }
+    JavaLauncherRequests requests = TakeJavaLauncherOptions(options);
+    // As java picks a VM by name where the runtime has it and otherwise runs the one it has.
+    // The client VM is already first in the search order.
+    if (requests.VmType == JavaLauncherOption::ServerVm && !vmTypeConfigured) {
+        launcher.Criteria.JvmType = JvmTypeMode::FavorServer;
+    }
+    launcher.ShowVersion = requests.ShowVersion;
+    launcher.ShowVersionOnStdout = requests.ShowVersionOnStdout;
+    launcher.ShowSettingsOption = requests.ShowSettings;
+    launcher.LoadMainClassOnly = requests.DryRun;
+    if (!requests.SplashImage.empty()) {
+        ExpandEnvironment(requests.SplashImage);
+        launcher.SplashImageOption = requests.SplashImage;
+    }
+}
 
 MemoryAmounts<std::size_t> QuerySystemMemory() {
     MEMORYSTATUS status{};
@@ -164,6 +235,12 @@ bool AssembleVmOptions(Launcher& launcher) {
     std::wstring perUser = ReadPerUserParameters(launcher);
     if (!perUser.empty()) TokenizeVmParameters(perUser, options, context);
     launcher.VmThreadStackSize = context.StackSize;
+    // Done before the VM exists (ReadJavaLauncherOptions); those that would end java before
+    // main are named, as below, and the launch goes on without them.
+    for (const std::wstring& option : TakeJavaLauncherOptions(options).EndingOptions) {
+        ReportLaunchError(launcher,
+                          FormatTemplate(LoadResourceText(IDS_JAVA_ENDING_OPTION), {option}));
+    }
     // Copied from java command lines, where the value may be the next word.
     std::size_t joined = JoinModuleOptionValues(options);
     for (std::size_t i = 0; i < options.size(); ++i) {
@@ -245,5 +322,8 @@ bool AssembleVmOptions(Launcher& launcher) {
     // Read by jcmd, jps and crash reports to name the program.
     AddVmOption(launcher, JavaCommandProperty(launcher.MainClassName, launcher.MainModule,
                                               launcher.ApplicationArguments));
+    // As java passes it, last, so it wins over a value in the parameters as with java. The
+    // runtime's AWT makes the process DPI-aware itself only under this launcher name.
+    AddVmOption(launcher, L"-Dsun.java.launcher=SUN_STANDARD");
     return true;
 }

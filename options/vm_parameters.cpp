@@ -136,6 +136,75 @@ const wchar_t* JavaCommandOptionKey(std::wstring_view option) {
     return nullptr;
 }
 
+JavaLauncherOption ClassifyJavaLauncherOption(std::wstring_view option) {
+    using enum JavaLauncherOption;
+    auto startsWith = [option](std::wstring_view prefix) {
+        return option.substr(0, prefix.size()) == prefix;
+    };
+    if (option == L"-server") return ServerVm;
+    if (option == L"-client") return ClientVm;
+    if (option == L"-showversion" || option == L"--show-version") return ShowVersion;
+    if (option == L"-XshowSettings" || startsWith(L"-XshowSettings:")) return ShowSettings;
+    if (startsWith(L"-splash:")) return Splash;
+    if (option == L"-Xdiag") return Diagnostics;
+    if (option == L"--dry-run") return DryRun;
+    // java prints something (a version, a usage, the module graph) and ends before main.
+    static constexpr std::wstring_view kEnding[] = {
+        L"-version",      L"--version",        L"-fullversion",      L"--full-version",
+        L"-help",         L"--help",           L"-h",                L"-?",
+        L"-X",            L"--help-extra",     L"--list-modules",    L"--validate-modules",
+        L"-d",            L"--describe-module",
+    };
+    std::wstring_view name = option.substr(0, option.find(L'='));
+    for (std::wstring_view ending : kEnding) {
+        if (name == ending) return EndsJava;
+    }
+    return None;
+}
+
+JavaLauncherRequests TakeJavaLauncherOptions(std::vector<std::wstring>& options) {
+    JavaLauncherRequests requests;
+    std::vector<std::wstring> rest;
+    rest.reserve(options.size());
+    for (std::size_t i = 0; i < options.size(); ++i) {
+        std::wstring& option = options[i];
+        switch (ClassifyJavaLauncherOption(option)) {
+            case JavaLauncherOption::None:
+                rest.push_back(std::move(option));
+                break;
+            case JavaLauncherOption::ServerVm:
+            case JavaLauncherOption::ClientVm:
+                requests.VmType = ClassifyJavaLauncherOption(option);
+                break;
+            case JavaLauncherOption::ShowVersion:
+                requests.ShowVersion = true;
+                requests.ShowVersionOnStdout = option == L"--show-version";
+                break;
+            case JavaLauncherOption::ShowSettings:
+                requests.ShowSettings = std::move(option);
+                break;
+            case JavaLauncherOption::Splash:
+                requests.SplashImage = option.substr(option.find(L':') + 1);
+                break;
+            case JavaLauncherOption::Diagnostics:
+                rest.push_back(L"-Dsun.java.launcher.diag=true");
+                break;
+            case JavaLauncherOption::DryRun:
+                requests.DryRun = true;
+                break;
+            case JavaLauncherOption::EndsJava: {
+                // "-d module" and "--describe-module module" take the next word as their value.
+                bool valueFollows = (option == L"-d" || option == L"--describe-module");
+                requests.EndingOptions.push_back(std::move(option));
+                if (valueFollows && i + 1 < options.size()) ++i;
+                break;
+            }
+        }
+    }
+    options = std::move(rest);
+    return requests;
+}
+
 std::wstring JavaCommandProperty(std::wstring_view mainClass, std::wstring_view mainModule,
                                  const std::vector<std::wstring>& arguments) {
     std::wstring text = L"-Dsun.java.command=";

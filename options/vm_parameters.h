@@ -56,6 +56,37 @@ std::vector<std::wstring> TakeModulePathOptions(std::vector<std::wstring>& optio
 /// null for every other option.
 const wchar_t* JavaCommandOptionKey(std::wstring_view option);
 
+/// An option that the java command acts on itself, never passing it to the VM as written.
+enum class JavaLauncherOption {
+    None,          ///< an option for the VM
+    ServerVm,      ///< "-server": the server VM where the runtime has one
+    ClientVm,      ///< "-client": the client VM where the runtime has one
+    ShowVersion,   ///< "-showversion" (standard error) or "--show-version" (standard output)
+    ShowSettings,  ///< "-XshowSettings" or "-XshowSettings:category"
+    Splash,        ///< "-splash:image"
+    Diagnostics,   ///< "-Xdiag": the launcher helper's detailed errors
+    DryRun,        ///< "--dry-run": create the VM, load the main class, do not run it
+    EndsJava,      ///< "-version", "-help", ...: java ends before main
+};
+
+JavaLauncherOption ClassifyJavaLauncherOption(std::wstring_view option);
+
+/// What the java command's own options among the VM parameters ask for.
+struct JavaLauncherRequests {
+    JavaLauncherOption VmType = JavaLauncherOption::None;  ///< the last -server or -client
+    bool ShowVersion = false;
+    bool ShowVersionOnStdout = false;  ///< "--show-version" was the last of the two spellings
+    std::wstring ShowSettings;         ///< the last "-XshowSettings..." as written
+    std::wstring SplashImage;          ///< the last "-splash:" value
+    bool DryRun = false;
+    std::vector<std::wstring> EndingOptions;  ///< options that end java before main, in order
+};
+
+/// Takes the java command's own options out of `options` and says what they ask for, as java
+/// reads them: "-Xdiag" becomes "-Dsun.java.launcher.diag=true" (what java passes for it), the
+/// others are removed.
+JavaLauncherRequests TakeJavaLauncherOptions(std::vector<std::wstring>& options);
+
 /// "-Dsun.java.command=" as the java command sets it: the main module as configured, else the
 /// main class (given in slash form) with dots, then each argument after a space.
 std::wstring JavaCommandProperty(std::wstring_view mainClass, std::wstring_view mainModule,

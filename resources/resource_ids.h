@@ -42,6 +42,8 @@
 #define IDS_OWN_RUNTIME_DAMAGED 268
 // An option of the java command in "Virtual Machine Parameters", and the key to use instead.
 #define IDS_JAVA_COMMAND_OPTION 269
+// An option with which the java command ends before main ("-version", "-help", ...).
+#define IDS_JAVA_ENDING_OPTION 285
 
 // Why a runtime the search saw was not taken (the missing-runtime dialog's details and
 // vmbootcheck's report), and the name of the runtime shipped with the application.

@@ -191,6 +191,8 @@ bool StartSplash(Launcher& launcher) {
     std::wstring configurationPath;
     if (!ConfigurationFilePath(launcher, configurationPath)) return false;
     SplashSettings settings = ReadSplashSettings(launcher, configurationPath);
+    // java's "-splash:" among the parameters names the image as the key would.
+    if (!launcher.SplashImageOption.empty()) settings.ImagePath = launcher.SplashImageOption;
     std::wstring launcherFolder;
     if (LauncherFolder(launcher, launcherFolder)) {
         settings.ImagePath = ResolveSplashImagePath(settings.ImagePath, launcherFolder);

@@ -133,6 +133,41 @@ class CheckAgreesWithLauncher:
         self.assertEqual(standin.options(standin.read_log(self.log)),
                          ["vfprintf"] + report["vmOptions"] + ["abort", "exit"])
 
+    def test_java_launcher_options_are_taken_as_java_takes_them(self):
+        runtime = standin.make_runtime(self.app.folder / self.private, self.bitness,
+                                       vm_dirs=("client", "server"))
+        self.app.write_ini("[Java Runtime Environment]\nMain Class=com.example.App\n"
+                           "Virtual Machine Parameters=-server -showversion -XshowSettings:vm "
+                           "-Xdiag --dry-run -splash:pic.png -version -Dkeep=1\n"
+                           "[Class Path]\nClass Path=classes\n")
+        report = self.check()
+        taken = {d["option"]: d["taken"] for d in report["decisions"]
+                 if d["what"] == "java-option"}
+        self.assertEqual(taken, {
+            "-server": "server VM preferred",
+            "-showversion": "version printed before main",
+            "-XshowSettings:vm": "settings printed before main",
+            "-Xdiag": "passed as -Dsun.java.launcher.diag=true",
+            "--dry-run": "main class loaded, not run",
+            "-splash:pic.png": "splash image",
+            "-version": "left out: java ends before main"})
+        self.assertEqual(report["vmLibrary"].lower(),
+                         harness.win_path(runtime / "bin" / "server" / "jvm.dll").lower())
+        self.assertEqual(report["vmOptions"][1:], [
+            "-Dsun.java.launcher.diag=true", "-Dkeep=1", "-Dsun.java.command=" + APP_CLASS,
+            "-Dsun.java.launcher=SUN_STANDARD"])
+        self.assertEqual(report["message"], '"-version" in Virtual Machine Parameters would end '
+                         'java before the program starts. It is left out; remove it from the '
+                         'INI file.')
+        splash = [d for d in report["decisions"] if d["stage"] == "splash"]
+        self.assertTrue(any(d.get("image", "").endswith("\\pic.png") for d in splash), splash)
+        # Without -server the search order puts the client VM first, as before.
+        self.app.write_ini("[Java Runtime Environment]\nMain Class=com.example.App\n"
+                           "Virtual Machine Parameters=-client\n"
+                           "[Class Path]\nClass Path=classes\n")
+        self.assertEqual(self.check()["vmLibrary"].lower(),
+                         harness.win_path(runtime / "bin" / "client" / "jvm.dll").lower())
+
     def test_registered_runtime_chosen_by_version(self):
         older = standin.make_runtime(harness.temp_dir("older-"), self.bitness)
         newer = standin.make_runtime(harness.temp_dir("newer-"), self.bitness)

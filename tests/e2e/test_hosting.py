@@ -124,7 +124,7 @@ class HostingTests:
         self.assertExitCode(result, 0)
 
         options = self.vm_options(log)
-        self.assertEqual(len(options), 5, options)
+        self.assertEqual(len(options), 6, options)
         self.assertTrue(options[0].startswith("-Djava.class.path="), options)
         entries = options[0][len("-Djava.class.path="):]
         # No empty entry: the VM would read one as the current folder.
@@ -141,9 +141,10 @@ class HostingTests:
             self.assertLess(int(heap.group(1)), 1 << 22)  # half of a 32-bit amount
             self.assertGreater(int(heap.group(1)), 0)
         # The main class and arguments, where jcmd, jps and crash reports look for them.
-        self.assertEqual(options[2:], ["-Dsun.java.command=" + MAIN, "abort", "exit"])
+        self.assertEqual(options[2:], ["-Dsun.java.command=" + MAIN,
+                                       "-Dsun.java.launcher=SUN_STANDARD", "abort", "exit"])
         hooks = [e["extra_info"] for e in standin.events(log, "option")]
-        self.assertEqual(hooks, [True, False, False, False, True, True])
+        self.assertEqual(hooks, [True, False, False, False, False, True, True])
 
         create = self.one(log, "create")
         self.assertEqual(create["version"], 0x00010002)
@@ -166,7 +167,7 @@ class HostingTests:
         self.assertNotIn(";;", options[0])
         self.assertEqual(options[1], "-Djava.class.path=%s" % self.win(app.folder, "app.jar"))
         self.assertEqual(options[2:], ["-Dfirst=1", "-Dsecond=2", "-Dsun.java.command=" + MAIN,
-                                       "abort", "exit"])
+                                       "-Dsun.java.launcher=SUN_STANDARD", "abort", "exit"])
 
     # --- the VM thread's stack --------------------------------------------------------------
 

@@ -146,7 +146,8 @@ class MainModuleRealRuntime(harness.TestCase):
         self.assertEqual(report["vmOptions"],
                          ["--module-path=" + harness.win_path(self.jar),
                           "-Djdk.module.main=com.example.hello",
-                          "-Dsun.java.command=com.example.hello/com.example.hello.Main"])
+                          "-Dsun.java.command=com.example.hello/com.example.hello.Main",
+                          "-Dsun.java.launcher=SUN_STANDARD"])
         self.assertIn({"stage": "check", "what": "launcher", "build": "windows"},
                       report["decisions"])
         decisions = [d for d in report["decisions"] if d["what"] == "main-module"]

@@ -33,6 +33,16 @@ public final class Main {
                 System.load(args[1]);
                 say("threadLocale", String.format("0x%x", threadLocale()));
                 break;
+            case "stack":
+                // The JNI library's path follows: the library path differs by design.
+                System.load(args[1]);
+                say("mainStackReserve", String.valueOf(stackReserve()));
+                long[] reserve = new long[1];
+                Thread thread = new Thread(() -> reserve[0] = stackReserve());
+                thread.start();
+                thread.join();
+                say("threadStackReserve", String.valueOf(reserve[0]));
+                break;
             case "module":
                 say("module", String.valueOf(Class.forName("lib.Lib").getModule().getName()));
                 break;
@@ -47,7 +57,7 @@ public final class Main {
     static void report(String[] args) {
         for (String argument : args) say("arg", "[" + escape(argument) + "]");
         for (String name : new String[] {"java.class.path", "user.dir", "sun.java.command",
-                                         "parity.value"}) {
+                                         "sun.java.launcher", "parity.value"}) {
             say(name, escape(String.valueOf(System.getProperty(name))));
         }
         String[] library = System.getProperty("java.library.path", "").split(File.pathSeparator, -1);
@@ -59,6 +69,9 @@ public final class Main {
         // is on the class path.
         say("currentFolderResource", String.valueOf(ClassLoader.getSystemResource("planted.txt") != null));
     }
+
+    /** The current thread's reserved stack in bytes (stack_probe.dll). */
+    static native long stackReserve();
 
     static void say(String key, String value) {
         System.out.println(key + ": " + value);

@@ -180,6 +180,69 @@ TEST(JavaCommandOptionKey, OptionsOnlyTheJavaCommandReads) {
     }
 }
 
+TEST(ClassifyJavaLauncherOption, OptionsTheJavaCommandActsOn) {
+    using enum JavaLauncherOption;
+    const struct {
+        const wchar_t* option;
+        JavaLauncherOption kind;
+    } rows[] = {
+        {L"-server", ServerVm},
+        {L"-client", ClientVm},
+        {L"-showversion", ShowVersion},
+        {L"--show-version", ShowVersion},
+        {L"-XshowSettings", ShowSettings},
+        {L"-XshowSettings:properties", ShowSettings},
+        {L"-splash:images\\splash.png", Splash},
+        {L"-Xdiag", Diagnostics},
+        {L"--dry-run", DryRun},
+        {L"-version", EndsJava},
+        {L"--version", EndsJava},
+        {L"-fullversion", EndsJava},
+        {L"-help", EndsJava},
+        {L"-?", EndsJava},
+        {L"-X", EndsJava},
+        {L"--list-modules", EndsJava},
+        {L"--describe-module=java.base", EndsJava},
+        // What the VM reads itself.
+        {L"-Xmx512m", None},
+        {L"-XshowSettingsX", None},
+        {L"-Xdiagnostics", None},
+        {L"-serverx", None},
+        {L"-splash", None},
+        {L"-version:11", None},
+        {L"-Dx=-version", None},
+        {L"-verbose:gc", None},
+        {L"", None},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(ClassifyJavaLauncherOption(row.option), row.kind) << row.option;
+    }
+}
+
+TEST(TakeJavaLauncherOptions, TakesWhatJavaActsOnAndKeepsTheRestInOrder) {
+    std::vector<std::wstring> options = {
+        L"-server", L"-Xmx64m",      L"-showversion", L"-client",   L"-Xdiag",
+        L"-XshowSettings:vm",        L"-splash:a.png", L"-XshowSettings:locale",
+        L"--dry-run", L"-d",         L"java.base",    L"-version",  L"-Da=b"};
+    JavaLauncherRequests requests = TakeJavaLauncherOptions(options);
+    EXPECT_EQ(options, (std::vector<std::wstring>{L"-Xmx64m", L"-Dsun.java.launcher.diag=true",
+                                                  L"-Da=b"}));
+    EXPECT_EQ(requests.VmType, JavaLauncherOption::ClientVm);
+    EXPECT_TRUE(requests.ShowVersion);
+    EXPECT_FALSE(requests.ShowVersionOnStdout);
+    EXPECT_EQ(requests.ShowSettings, L"-XshowSettings:locale");
+    EXPECT_EQ(requests.SplashImage, L"a.png");
+    EXPECT_TRUE(requests.DryRun);
+    EXPECT_EQ(requests.EndingOptions, (std::vector<std::wstring>{L"-d", L"-version"}));
+
+    std::vector<std::wstring> plain = {L"-Xss1m", L"--show-version"};
+    requests = TakeJavaLauncherOptions(plain);
+    EXPECT_EQ(plain, std::vector<std::wstring>{L"-Xss1m"});
+    EXPECT_TRUE(requests.ShowVersionOnStdout);
+    EXPECT_EQ(requests.VmType, JavaLauncherOption::None);
+    EXPECT_FALSE(requests.DryRun);
+}
+
 TEST(JavaCommandProperty, TargetThenArguments) {
     EXPECT_EQ(JavaCommandProperty(L"com/app/Main", L"", {L"a b", L"", L"c"}),
               L"-Dsun.java.command=com.app.Main a b  c");
