@@ -75,14 +75,13 @@ HICON LoadErrorIcon(UINT dpi) {
 }
 
 void DialogDpi::Initialize(HWND dialog, int iconId) {
-    static const auto setDialogDpiChangeBehavior = SystemFunction<SetDialogDpiChangeBehaviorFn>(
-        L"user32.dll", "SetDialogDpiChangeBehavior");
+    static const auto setDialogDpiChangeBehavior =
+        SystemFunction<SetDialogDpiChangeBehaviorFn>(L"user32.dll", "SetDialogDpiChangeBehavior");
     iconId_ = iconId;
     if (setDialogDpiChangeBehavior) {
         // Where the dialog manager scales dialogs itself it also made this one at the
         // window's DPI; its rescaling would not know the sizes this dialog changes later.
-        setDialogDpiChangeBehavior(dialog, kDialogDpiChangeDisableAll,
-                                   kDialogDpiChangeDisableAll);
+        setDialogDpiChangeBehavior(dialog, kDialogDpiChangeDisableAll, kDialogDpiChangeDisableAll);
         dpi_ = WindowDpi(dialog);
     } else {
         // Older systems make every dialog at the system DPI, whatever the monitor.
@@ -156,8 +155,7 @@ void DialogDpi::Rescale(HWND dialog, UINT newDpi, const RECT& suggested) {
             }
         }
     }
-    ::SetWindowPos(dialog, nullptr, suggested.left, suggested.top,
-                   suggested.right - suggested.left, suggested.bottom - suggested.top,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(dialog, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                   suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
     ::RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
