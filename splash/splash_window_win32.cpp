@@ -143,6 +143,7 @@ HWND CreateSplashWindow(SplashWindow& splash, const std::wstring& imagePath, boo
 
     // The window is centred on the primary screen, so it is drawn for that screen's scale.
     const UINT dpi = MonitorDpi(::MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY));
+    splash.imagePath_ = imagePath;
     SplashSize size = LoadAndRender(splash, imagePath, dpi);
     SplashOrigin origin = CenteredOrigin(::GetSystemMetrics(SM_CXSCREEN),
                                          ::GetSystemMetrics(SM_CYSCREEN), size.Width, size.Height);
@@ -166,6 +167,9 @@ LRESULT CALLBACK SplashWindow::WindowProcedure(HWND window, UINT message, WPARAM
             case WM_PAINT:
                 self->Paint();
                 return 0;
+            case WM_DPICHANGED:
+                self->OnDpiChanged(HIWORD(wParam));
+                return 0;
             case WM_ERASEBKGND:
                 // The bitmap covers the whole window; erasing first would only flicker.
                 return 1;
@@ -185,6 +189,16 @@ void SplashWindow::Paint() {
     if (!memory) return;
     SelectedObject selected(memory.get(), bitmap_.get());
     ::BitBlt(target, 0, 0, bitmapSize_.cx, bitmapSize_.cy, memory.get(), 0, 0, SRCCOPY);
+}
+
+void SplashWindow::OnDpiChanged(UINT dpi) {
+    // Windows suggests the old rectangle scaled in place; the splash stays centred instead.
+    SplashSize size = LoadAndRender(*this, imagePath_, dpi);
+    SplashOrigin origin = CenteredOrigin(::GetSystemMetrics(SM_CXSCREEN),
+                                         ::GetSystemMetrics(SM_CYSCREEN), size.Width, size.Height);
+    ::SetWindowPos(window_.get(), nullptr, origin.X, origin.Y, size.Width, size.Height,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    ::InvalidateRect(window_.get(), nullptr, FALSE);
 }
 
 void SplashWindow::Detach() {
