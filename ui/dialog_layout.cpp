@@ -37,6 +37,13 @@ int ScaleForDpi(int value, unsigned toDpi, unsigned fromDpi) {
                                          : -((-product + half) / fromDpi));
 }
 
+int ScaleFontHeightForDpi(int height, unsigned toDpi, unsigned fromDpi) {
+    constexpr unsigned kPointsPerInch = 72;
+    if (height >= 0 || toDpi == 0 || fromDpi == 0) return ScaleForDpi(height, toDpi, fromDpi);
+    const int points = ScaleForDpi(-height, kPointsPerInch, fromDpi);
+    return -ScaleForDpi(points, toDpi, kPointsPerInch);
+}
+
 LayoutRect ScaleRectForDpi(const LayoutRect& rect, unsigned toDpi, unsigned fromDpi) {
     return {ScaleForDpi(rect.left, toDpi, fromDpi), ScaleForDpi(rect.top, toDpi, fromDpi),
             ScaleForDpi(rect.right, toDpi, fromDpi), ScaleForDpi(rect.bottom, toDpi, fromDpi)};

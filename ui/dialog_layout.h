@@ -47,6 +47,12 @@ inline constexpr unsigned kDefaultDpi = 96;
 /// away from zero). A DPI of 0 (not known) leaves the value as it is.
 int ScaleForDpi(int value, unsigned toDpi, unsigned fromDpi = kDefaultDpi);
 
+/// A font's LOGFONT height made at `fromDpi`, for `toDpi`. A negative (character) height
+/// was made from whole points, as dialog templates give them: the points are recovered and
+/// converted again, so that the font is the one the dialog manager makes at `toDpi`, not one
+/// that carries the first conversion's rounding along.
+int ScaleFontHeightForDpi(int height, unsigned toDpi, unsigned fromDpi);
+
 /// A rectangle of a window laid out at `fromDpi`, laid out again at `toDpi`: each edge is
 /// scaled on its own, so that controls that touched still touch.
 LayoutRect ScaleRectForDpi(const LayoutRect& rect, unsigned toDpi, unsigned fromDpi);

@@ -124,7 +124,7 @@ void DialogDpi::Rescale(HWND dialog, UINT newDpi, const RECT& suggested) {
         UniqueGdiObject newFont;
         LOGFONTW logFont{};
         if (source && ::GetObjectW(source, sizeof(logFont), &logFont) == sizeof(logFont)) {
-            logFont.lfHeight = ScaleForDpi(logFont.lfHeight, newDpi, oldDpi);
+            logFont.lfHeight = ScaleFontHeightForDpi(logFont.lfHeight, newDpi, oldDpi);
             logFont.lfWidth = ScaleForDpi(logFont.lfWidth, newDpi, oldDpi);
             newFont.reset(::CreateFontIndirectW(&logFont));
         }

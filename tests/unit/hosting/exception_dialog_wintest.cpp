@@ -195,7 +195,7 @@ TEST_F(ExceptionDialogTest, DpiChangeScalesFontControlsAndTheResizersRecords) {
             ::SendMessageW(dialog, WM_DPICHANGED, MAKEWPARAM(newDpi, newDpi),
                            reinterpret_cast<LPARAM>(&suggested));
 
-            EXPECT_EQ(fontHeight(edit), ScaleForDpi(fontBefore, newDpi, oldDpi));
+            EXPECT_EQ(fontHeight(edit), ScaleFontHeightForDpi(fontBefore, newDpi, oldDpi));
             EXPECT_EQ(fontHeight(ok), fontHeight(edit));
             auto scaled = [&](const RECT& r) {
                 return RECT{ScaleForDpi(r.left, newDpi, oldDpi), ScaleForDpi(r.top, newDpi, oldDpi),

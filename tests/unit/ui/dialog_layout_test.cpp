@@ -82,6 +82,25 @@ TEST(ScaleForDpi, RoundsToTheNearestPixel) {
     }
 }
 
+TEST(ScaleForDpi, FontHeightsGoThroughWholePoints) {
+    struct Case {
+        int height;
+        unsigned to, from;
+        int expected;
+    };
+    const Case cases[] = {
+        {-11, 144, 96, -16},  // 8 points, not 1.5 x 11 = 16.5 -> 17
+        {-16, 96, 144, -11},  {-11, 120, 96, -13}, {-13, 96, 120, -11},
+        {-11, 96, 96, -11},
+        {13, 144, 96, 20},  // a cell height has no points behind it: scaled
+        {0, 144, 96, 0},    // the default height stays the default
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.height);
+        EXPECT_EQ(ScaleFontHeightForDpi(c.height, c.to, c.from), c.expected);
+    }
+}
+
 TEST(ScaleForDpi, RectEdgesScaleOnTheirOwn) {
     // Two controls that touch at x = 7 still touch after scaling to 150 %.
     const LayoutRect left{0, 0, 7, 5};
