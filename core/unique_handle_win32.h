@@ -76,6 +76,11 @@ struct GdiObject {
     static Type Invalid() noexcept { return nullptr; }
     static void Close(Type h) noexcept { ::DeleteObject(h); }
 };
+struct Icon {
+    using Type = HICON;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::DestroyIcon(h); }
+};
 struct MemoryDc {
     using Type = HDC;
     static Type Invalid() noexcept { return nullptr; }
@@ -107,6 +112,7 @@ using UniqueHModule = UniqueAny<handle_traits::HModule>;
 using UniqueHwnd = UniqueAny<handle_traits::Hwnd>;
 using UniqueGdiObject = UniqueAny<handle_traits::GdiObject>;
 using UniqueMemoryDc = UniqueAny<handle_traits::MemoryDc>;
+using UniqueIcon = UniqueAny<handle_traits::Icon>;
 using UniqueMappedView = UniqueAny<handle_traits::MappedView>;
 /// Releases an acquired mutex; reset() releases it early.
 using UniqueMutexOwnership = UniqueAny<handle_traits::MutexOwnership>;

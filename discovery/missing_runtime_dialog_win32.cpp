@@ -14,6 +14,8 @@
 #include "discovery/vendor_runtimes.h"
 #include "discovery/version_win32.h"
 #include "ui/center_window_win32.h"
+#include "ui/dialog_layout.h"
+#include "ui/dpi_win32.h"
 #include "resources/resource_ids.h"
 
 namespace {
@@ -32,6 +34,7 @@ struct MissingRuntimeDialog {
     std::wstring chosenFolder;
     std::wstring chosenLibrary;
     std::wstring hint;  ///< the browse hint as loaded; it shows why a pick was refused
+    DialogDpi dpi;      ///< before the link: the link borrows the font it owns
     HyperlinkLabel link;
     int detailsGrowth = 0;  ///< pixels the dialog grew to show the report; 0 while hidden
 };
@@ -100,7 +103,8 @@ void ToggleDetails(HWND dialog, MissingRuntimeDialog& state) {
         ::MapDialogRect(dialog, &margin);
         RECT client{};
         ::GetClientRect(dialog, &client);
-        growth = ClientRectOf(dialog, list).bottom + margin.bottom - client.bottom;
+        growth = ClientRectOf(dialog, list).bottom + state.dpi.FromCreation(margin.bottom) -
+                 client.bottom;
         state.detailsGrowth = growth;
         ::ShowWindow(list, SW_SHOW);
     } else {
@@ -119,8 +123,7 @@ INT_PTR CALLBACK MissingRuntimeDialogProc(HWND dialog, UINT message, WPARAM wPar
         case WM_INITDIALOG: {
             state = reinterpret_cast<MissingRuntimeDialog*>(lParam);
             ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-            ::SendDlgItemMessageW(dialog, IDC_ERROR_ICON, STM_SETICON,
-                                  reinterpret_cast<WPARAM>(::LoadIconW(nullptr, IDI_ERROR)), 0);
+            state->dpi.Initialize(dialog, IDC_ERROR_ICON);
             HWND link = ::GetDlgItem(dialog, IDC_DOWNLOAD_LINK);
             ::SetWindowTextW(link, kJavaDownloadPage);
             auto font = reinterpret_cast<HFONT>(::SendMessageW(link, WM_GETFONT, 0, 0));
@@ -135,6 +138,7 @@ INT_PTR CALLBACK MissingRuntimeDialogProc(HWND dialog, UINT message, WPARAM wPar
             // Nothing was seen at all: there is nothing to explain.
             ::EnableWindow(::GetDlgItem(dialog, IDC_DETAILS_BUTTON), !state->report.empty());
             CenterWindow(dialog);
+            state->dpi.MatchMonitor(dialog);
             ::SetFocus(::GetDlgItem(dialog, IDC_BROWSE));
             return FALSE;  // the focus is set
         }
@@ -153,6 +157,13 @@ INT_PTR CALLBACK MissingRuntimeDialogProc(HWND dialog, UINT message, WPARAM wPar
                 default:
                     return FALSE;
             }
+        case WM_DPICHANGED:
+            if (!state) return FALSE;
+            // The list shown below the buttons grew the dialog by pixels of the old DPI.
+            state->detailsGrowth =
+                ScaleForDpi(state->detailsGrowth, HIWORD(wParam), state->dpi.Dpi());
+            state->dpi.Rescale(dialog, HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return TRUE;
         default:
             return FALSE;
     }
@@ -264,7 +275,7 @@ INT_PTR ShowMissingRuntimeDialog(HWND owner, Launcher& launcher, const std::wstr
     RuntimeSearchCriteria criteria = launcher.Criteria;
     criteria.HostIs64Bit = sizeof(void*) == 8;
     MissingRuntimeDialog dialog{message,  criteria, !launcher.PairProduct.empty(),
-                                picker,   launcher.Decisions, report, {}, {}, {}, {}, 0};
+                                picker,   launcher.Decisions, report, {}, {}, {}, {}, {}, 0};
     INT_PTR result =
         ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), resource, owner,
                                   MissingRuntimeDialogProc, reinterpret_cast<LPARAM>(&dialog));

@@ -9,6 +9,7 @@
 #include "core/scope_exit.h"
 #include "ui/center_window_win32.h"
 #include "ui/dialog_resizer_win32.h"
+#include "ui/dpi_win32.h"
 #include "hosting/local_ref.h"
 #include "hosting/modified_utf8.h"
 #include "resources/resource_ids.h"
@@ -29,6 +30,7 @@ constexpr std::array<DialogResizer::Anchor, 7> kExceptionAnchors{{
 struct ExceptionDialog {
     std::wstring trace;
     DialogResizer resizer;
+    DialogDpi dpi;
 };
 
 // A multi-line edit breaks lines only at CR LF; traces printed with a bare LF would show as
@@ -49,13 +51,14 @@ INT_PTR CALLBACK ExceptionDialogProc(HWND dialog, UINT message, WPARAM wParam, L
         case WM_INITDIALOG: {
             state = reinterpret_cast<ExceptionDialog*>(lParam);
             ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-            ::SendDlgItemMessageW(dialog, IDC_ERROR_ICON, STM_SETICON,
-                                  reinterpret_cast<WPARAM>(::LoadIconW(nullptr, IDI_ERROR)), 0);
+            state->dpi.Initialize(dialog, IDC_ERROR_ICON);
             // Long traces must not be cut at the edit control's default limit.
             ::SendDlgItemMessageW(dialog, IDC_TRACE_EDIT, EM_SETLIMITTEXT, 0, 0);
             ::SetDlgItemTextW(dialog, IDC_TRACE_EDIT, WithCrLf(state->trace).c_str());
             ::SendDlgItemMessageW(dialog, IDC_TRACE_EDIT, EM_SETREADONLY, TRUE, 0);
             CenterWindow(dialog);
+            // The resizer records the sizes of the DPI the dialog shows at.
+            state->dpi.MatchMonitor(dialog);
             state->resizer.Initialize(dialog, kExceptionAnchors);
             return TRUE;
         }
@@ -71,6 +74,13 @@ INT_PTR CALLBACK ExceptionDialogProc(HWND dialog, UINT message, WPARAM wParam, L
             if (!state) return FALSE;
             state->resizer.OnSize(wParam, LOWORD(lParam), HIWORD(lParam));
             return TRUE;
+        case WM_DPICHANGED: {
+            if (!state) return FALSE;
+            const UINT newDpi = HIWORD(wParam);
+            state->resizer.Rescale(newDpi, state->dpi.Dpi());
+            state->dpi.Rescale(dialog, newDpi, *reinterpret_cast<const RECT*>(lParam));
+            return TRUE;
+        }
         default:
             return FALSE;
     }
@@ -86,7 +96,7 @@ void DescribePending(JNIEnv* env) {
 INT_PTR ShowExceptionDialog(HWND owner, const std::wstring& trace) {
     const DLGTEMPLATE* resource = LoadLocalizedDialog(IDD_UNCAUGHT_EXCEPTION);
     if (!resource) return -1;
-    ExceptionDialog dialog{trace, {}};
+    ExceptionDialog dialog{trace, {}, {}};
     return ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), resource, owner,
                                      ExceptionDialogProc, reinterpret_cast<LPARAM>(&dialog));
 }

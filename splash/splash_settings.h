@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 #include <string_view>
 
 // The rules of the splash stage that need no window system: which splash to show, where the
@@ -55,3 +56,22 @@ struct SplashOrigin {
 /// The top-left corner that centres a width x height window on the screen; negative when
 /// the window is larger than the screen (the edges then clip it).
 SplashOrigin CenteredOrigin(int screenWidth, int screenHeight, int width, int height);
+
+/// The scale of a monitor in percent (96 DPI is 100 %), to the nearest whole percent.
+unsigned ScalePercentForDpi(unsigned dpi);
+
+/// The images drawn for `scalePercent` that may lie beside `imagePath`, best first, named
+/// with the scale-factor suffixes the runtime's own splash screen reads: at 150 %
+/// "name@150pct.png"; at a whole multiple also "name@2x.png" first. None at 100 % or below.
+std::vector<std::wstring> ScaledImageCandidates(std::wstring_view imagePath,
+                                                unsigned scalePercent);
+
+struct SplashSize {
+    int Width = 0;
+    int Height = 0;
+    friend bool operator==(const SplashSize&, const SplashSize&) = default;
+};
+
+/// The window size for an image of width x height: an image drawn for the monitor's scale
+/// is shown pixel for pixel, one drawn for 100 % is scaled to the monitor's DPI.
+SplashSize ShownSplashSize(int width, int height, unsigned dpi, bool drawnForScale);

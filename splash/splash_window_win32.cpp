@@ -4,6 +4,7 @@
 
 #include "core/unique_handle_win32.h"
 #include "splash/splash_settings.h"
+#include "ui/dpi_win32.h"
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
@@ -36,33 +37,49 @@ ATOM RegisterSplashClass(WNDPROC procedure, bool shadow) {
     return atom;
 }
 
-struct ImageSize {
-    int Width = 0;
-    int Height = 0;
-};
+bool IsFile(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
 
-// Loads and renders the image; a failure anywhere leaves 0 x 0 and no bitmap.
-ImageSize LoadAndRender(SplashWindow& splash, const std::wstring& imagePath) {
+// The image drawn for the screen's scale when one lies beside the configured one, else the
+// configured image, which is taken as drawn for 100 %. One that is there but does not load
+// gives way to the next.
+bool LoadImageForDpi(const GdiPlusSession& gdiPlus, const std::wstring& imagePath, UINT dpi,
+                     GdiPlusObject<gdiplus::Image>& image, bool& drawnForScale) {
+    for (const std::wstring& name : ScaledImageCandidates(imagePath, ScalePercentForDpi(dpi))) {
+        if (IsFile(name) && gdiPlus.CreateBitmapFromFile(name.c_str(), image.put()) ==
+                                gdiplus::kOk && image) {
+            drawnForScale = true;
+            return true;
+        }
+    }
+    drawnForScale = false;
+    // The path exactly as configured: a relative one is resolved against the current folder.
+    return gdiPlus.CreateBitmapFromFile(imagePath.c_str(), image.put()) == gdiplus::kOk && image;
+}
+
+// Loads and renders the image at the screen's scale; a failure anywhere leaves 0 x 0 and no
+// bitmap.
+SplashSize LoadAndRender(SplashWindow& splash, const std::wstring& imagePath, UINT dpi) {
     const GdiPlusSession* gdiPlus = GdiPlusSession::Get();
     if (!gdiPlus) return {};
     GdiPlusObject<gdiplus::Image> image(gdiPlus->DisposeImage);
-    // The path exactly as configured: a relative one is resolved against the current folder.
-    if (gdiPlus->CreateBitmapFromFile(imagePath.c_str(), image.put()) != gdiplus::kOk || !image) {
-        return {};
-    }
+    bool drawnForScale = false;
+    if (!LoadImageForDpi(*gdiPlus, imagePath, dpi, image, drawnForScale)) return {};
     UINT width = 0;
     UINT height = 0;
-    ImageSize size;
-    if (gdiPlus->GetImageWidth(image.get(), &width) == gdiplus::kOk &&
-        gdiPlus->GetImageHeight(image.get(), &height) == gdiplus::kOk && width <= INT_MAX &&
-        height <= INT_MAX) {
-        RECT rectangle{0, 0, static_cast<LONG>(width), static_cast<LONG>(height)};
-        // A window without a picture would show whatever lay below it; none is shown then.
-        if (splash.RenderImageToBitmap(*gdiPlus, image.get(), rectangle)) {
-            size = {static_cast<int>(width), static_cast<int>(height)};
-        }
+    if (gdiPlus->GetImageWidth(image.get(), &width) != gdiplus::kOk ||
+        gdiPlus->GetImageHeight(image.get(), &height) != gdiplus::kOk || width > INT_MAX / 4 ||
+        height > INT_MAX / 4) {
+        return {};
     }
-    return size;
+    const SplashSize shown = ShownSplashSize(static_cast<int>(width), static_cast<int>(height),
+                                             dpi, drawnForScale);
+    RECT rectangle{0, 0, shown.Width, shown.Height};
+    // A window without a picture would show whatever lay below it; none is shown then.
+    if (!splash.RenderImageToBitmap(*gdiPlus, image.get(), rectangle)) return {};
+    return shown;
 }
 
 }  // namespace
@@ -74,6 +91,13 @@ bool SplashWindow::RenderImageToBitmap(const GdiPlusSession& gdiPlus, gdiplus::I
     int width = rectangle.right - rectangle.left;
     int height = rectangle.bottom - rectangle.top;
     if (width <= 0 || height <= 0) return false;
+    UINT imageWidth = 0;
+    UINT imageHeight = 0;
+    if (gdiPlus.GetImageWidth(image, &imageWidth) != gdiplus::kOk ||
+        gdiPlus.GetImageHeight(image, &imageHeight) != gdiplus::kOk || imageWidth > INT_MAX ||
+        imageHeight > INT_MAX) {
+        return false;
+    }
 
     UniqueGdiObject bitmap;
     UniqueMemoryDc memory;
@@ -98,11 +122,12 @@ bool SplashWindow::RenderImageToBitmap(const GdiPlusSession& gdiPlus, gdiplus::I
                 // image's edges.
                 gdiPlus.SetImageAttributesWrapMode(attributes.get(), gdiplus::kWrapModeTileFlipXY,
                                                    gdiplus::kOpaqueBlack, FALSE);
-                drawn = gdiPlus.DrawImageRectRectI(graphics.get(), image, rectangle.left,
-                                                   rectangle.top, width, height, rectangle.left,
-                                                   rectangle.top, width, height,
-                                                   gdiplus::kUnitPixel, attributes.get(), nullptr,
-                                                   nullptr) == gdiplus::kOk;
+                // The whole image, scaled to the rectangle.
+                drawn = gdiPlus.DrawImageRectRectI(
+                            graphics.get(), image, rectangle.left, rectangle.top, width, height,
+                            0, 0, static_cast<INT>(imageWidth), static_cast<INT>(imageHeight),
+                            gdiplus::kUnitPixel, attributes.get(), nullptr,
+                            nullptr) == gdiplus::kOk;
             }
         }
     }
@@ -116,7 +141,10 @@ HWND CreateSplashWindow(SplashWindow& splash, const std::wstring& imagePath, boo
     ATOM windowClass = RegisterSplashClass(SplashWindow::WindowProcedure, shadow);
     if (windowClass == 0) return nullptr;
 
-    ImageSize size = LoadAndRender(splash, imagePath);
+    // The window is centred on the primary screen, so it is drawn for that screen's scale.
+    const UINT dpi = MonitorDpi(::MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY));
+    splash.imagePath_ = imagePath;
+    SplashSize size = LoadAndRender(splash, imagePath, dpi);
     SplashOrigin origin = CenteredOrigin(::GetSystemMetrics(SM_CXSCREEN),
                                          ::GetSystemMetrics(SM_CYSCREEN), size.Width, size.Height);
     // Not topmost and without a taskbar button: windows the application opens later
@@ -139,6 +167,9 @@ LRESULT CALLBACK SplashWindow::WindowProcedure(HWND window, UINT message, WPARAM
             case WM_PAINT:
                 self->Paint();
                 return 0;
+            case WM_DPICHANGED:
+                self->OnDpiChanged(HIWORD(wParam));
+                return 0;
             case WM_ERASEBKGND:
                 // The bitmap covers the whole window; erasing first would only flicker.
                 return 1;
@@ -158,6 +189,16 @@ void SplashWindow::Paint() {
     if (!memory) return;
     SelectedObject selected(memory.get(), bitmap_.get());
     ::BitBlt(target, 0, 0, bitmapSize_.cx, bitmapSize_.cy, memory.get(), 0, 0, SRCCOPY);
+}
+
+void SplashWindow::OnDpiChanged(UINT dpi) {
+    // Windows suggests the old rectangle scaled in place; the splash stays centred instead.
+    SplashSize size = LoadAndRender(*this, imagePath_, dpi);
+    SplashOrigin origin = CenteredOrigin(::GetSystemMetrics(SM_CXSCREEN),
+                                         ::GetSystemMetrics(SM_CYSCREEN), size.Width, size.Height);
+    ::SetWindowPos(window_.get(), nullptr, origin.X, origin.Y, size.Width, size.Height,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    ::InvalidateRect(window_.get(), nullptr, FALSE);
 }
 
 void SplashWindow::Detach() {

@@ -48,15 +48,19 @@ class SplashWindow {
                                             LPARAM lParam);
     void Paint();
     void Detach();
+    /// Draws the image again for the DPI its screen has now and keeps it centred.
+    void OnDpiChanged(UINT dpi);
 
     UniqueHwnd window_;
     UniqueGdiObject bitmap_;
+    std::wstring imagePath_;
     SIZE bitmapSize_{0, 0};
     std::atomic<HWND>* publishedOwner_;
     UniqueHandle ready_{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 };
 
-/// Loads the image through GDI+, renders it, and creates the (hidden) popup centred on the
-/// primary screen at the image's size. An image that cannot be read or rendered gives a
+/// Loads the image through GDI+, renders it for the primary screen's DPI (the image for
+/// that scale when one lies beside it, else the image scaled), and creates the (hidden) popup
+/// centred on the primary screen at that size. An image that cannot be read or rendered gives a
 /// 0 x 0 window. Null when the window class cannot be registered or the window not made.
 HWND CreateSplashWindow(SplashWindow& splash, const std::wstring& imagePath, bool shadow);

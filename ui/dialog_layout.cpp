@@ -28,3 +28,23 @@ LayoutPoint CenteredPosition(const LayoutRect& reference, const LayoutRect& boun
     return {CenteredStart(reference.left, reference.right, width, bounds.left, bounds.right),
             CenteredStart(reference.top, reference.bottom, height, bounds.top, bounds.bottom)};
 }
+
+int ScaleForDpi(int value, unsigned toDpi, unsigned fromDpi) {
+    if (toDpi == 0 || fromDpi == 0 || toDpi == fromDpi) return value;
+    const long long product = static_cast<long long>(value) * toDpi;
+    const long long half = fromDpi / 2;
+    return static_cast<int>(product >= 0 ? (product + half) / fromDpi
+                                         : -((-product + half) / fromDpi));
+}
+
+int ScaleFontHeightForDpi(int height, unsigned toDpi, unsigned fromDpi) {
+    constexpr unsigned kPointsPerInch = 72;
+    if (height >= 0 || toDpi == 0 || fromDpi == 0) return ScaleForDpi(height, toDpi, fromDpi);
+    const int points = ScaleForDpi(-height, kPointsPerInch, fromDpi);
+    return -ScaleForDpi(points, toDpi, kPointsPerInch);
+}
+
+LayoutRect ScaleRectForDpi(const LayoutRect& rect, unsigned toDpi, unsigned fromDpi) {
+    return {ScaleForDpi(rect.left, toDpi, fromDpi), ScaleForDpi(rect.top, toDpi, fromDpi),
+            ScaleForDpi(rect.right, toDpi, fromDpi), ScaleForDpi(rect.bottom, toDpi, fromDpi)};
+}

@@ -39,3 +39,20 @@ LayoutRect AnchoredRect(const LayoutRect& initial, const LayoutRect& current, un
 /// inside `bounds` (the right/bottom edge first, then the left/top edge wins).
 LayoutPoint CenteredPosition(const LayoutRect& reference, const LayoutRect& bounds, int width,
                              int height);
+
+/// Windows lays out at 96 dots per inch for 100 % scale.
+inline constexpr unsigned kDefaultDpi = 96;
+
+/// `value` (pixels at `fromDpi`) in pixels at `toDpi`, rounded to the nearest pixel (halves
+/// away from zero). A DPI of 0 (not known) leaves the value as it is.
+int ScaleForDpi(int value, unsigned toDpi, unsigned fromDpi = kDefaultDpi);
+
+/// A font's LOGFONT height made at `fromDpi`, for `toDpi`. A negative (character) height
+/// was made from whole points, as dialog templates give them: the points are recovered and
+/// converted again, so that the font is the one the dialog manager makes at `toDpi`, not one
+/// that carries the first conversion's rounding along.
+int ScaleFontHeightForDpi(int height, unsigned toDpi, unsigned fromDpi);
+
+/// A rectangle of a window laid out at `fromDpi`, laid out again at `toDpi`: each edge is
+/// scaled on its own, so that controls that touched still touch.
+LayoutRect ScaleRectForDpi(const LayoutRect& rect, unsigned toDpi, unsigned fromDpi);

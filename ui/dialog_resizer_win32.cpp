@@ -40,13 +40,7 @@ void DialogResizer::Initialize(HWND dialog, std::span<const Anchor> anchors) {
                             ControlRect(grip_)});
     }
 
-    if (child) {
-        minimumTrack_ = {client.right, client.bottom};
-    } else {
-        RECT window{};
-        ::GetWindowRect(dialog, &window);
-        minimumTrack_ = {window.right - window.left, window.bottom - window.top};
-    }
+    minimumClient_ = initialClient_;
     hasMinimumTrack_ = true;
 
     for (const Anchor& anchor : anchors) {
@@ -58,8 +52,27 @@ void DialogResizer::Initialize(HWND dialog, std::span<const Anchor> anchors) {
 
 bool DialogResizer::OnGetMinMaxInfo(MINMAXINFO& info) const {
     if (!hasMinimumTrack_) return false;
-    info.ptMinTrackSize = minimumTrack_;
+    // The frame is measured now: after a DPI change its borders and caption have another
+    // size than when the dialog opened.
+    RECT window{};
+    RECT client{};
+    ::GetWindowRect(dialog_, &window);
+    ::GetClientRect(dialog_, &client);
+    const bool child = (::GetWindowLongPtrW(dialog_, GWL_STYLE) & WS_CHILD) != 0;
+    const int frameX = child ? 0 : (window.right - window.left) - client.right;
+    const int frameY = child ? 0 : (window.bottom - window.top) - client.bottom;
+    info.ptMinTrackSize = {minimumClient_.cx + frameX, minimumClient_.cy + frameY};
     return true;
+}
+
+void DialogResizer::Rescale(UINT newDpi, UINT oldDpi) {
+    initialClient_ = {ScaleForDpi(initialClient_.cx, newDpi, oldDpi),
+                      ScaleForDpi(initialClient_.cy, newDpi, oldDpi)};
+    minimumClient_ = {ScaleForDpi(minimumClient_.cx, newDpi, oldDpi),
+                      ScaleForDpi(minimumClient_.cy, newDpi, oldDpi)};
+    for (Record& record : records_) {
+        record.initial = ScaleRectForDpi(record.initial, newDpi, oldDpi);
+    }
 }
 
 void DialogResizer::OnSize(WPARAM sizeType, int clientWidth, int clientHeight) {

@@ -26,6 +26,8 @@ class DialogResizer {
     bool OnGetMinMaxInfo(MINMAXINFO& info) const;
     /// `sizeType` and the new client size as WM_SIZE gives them.
     void OnSize(WPARAM sizeType, int clientWidth, int clientHeight);
+    /// The dialog is about to be laid out again for another DPI: the recorded sizes follow.
+    void Rescale(UINT newDpi, UINT oldDpi);
 
   private:
     struct Record {
@@ -40,7 +42,7 @@ class DialogResizer {
     HWND dialog_ = nullptr;
     HWND grip_ = nullptr;
     SIZE initialClient_{};
-    POINT minimumTrack_{};
+    SIZE minimumClient_{};
     bool hasMinimumTrack_ = false;
     std::vector<Record> records_;
 };

@@ -193,6 +193,22 @@ def mapped_x_windows(width, height):
     return [line for line in tree.splitlines() if " %dx%d+" % (width, height) in line]
 
 
+def set_screen_dpi(test, dpi):
+    """Sets the DPI that Wine gives every process started from now on (it reads LogPixels
+    when a process starts) and restores the previous value when the test ends."""
+    key = "HKCU\\Control Panel\\Desktop"
+    before = harness.reg_query("HKEY_CURRENT_USER\\Control Panel\\Desktop") or {}
+
+    def put(value):
+        if value is None:
+            harness.run_wine(["reg", "delete", key, "/v", "LogPixels", "/f"])
+        else:
+            harness.run_wine(["reg", "add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d",
+                              str(value), "/f"])
+    test.addCleanup(put, before.get("LogPixels"))
+    put(dpi)
+
+
 def splash_windows(ui, process):
     return [w for w in ui.list_windows(process.pid) if w["class"] == SPLASH_CLASS]
 
@@ -506,6 +522,35 @@ class SplashTestBase(harness.TestCase):
 
 class Splash64Test(SplashTestBase):
     bitness = 64
+
+    def test_image_follows_the_screen_scale_at_144_dpi(self):
+        """At 150 % an image is taken as drawn for 100 % and shown at 1.5 times its size,
+        unless one named for that scale lies beside it; one for 200 % is not taken."""
+        set_screen_dpi(self, 144)
+        splash_app = SplashApp(self.bitness, waiting_main(), image=("png", 64, 48))
+        write_png(splash_app.folder / "splash@2x.png", 128, 96)
+        # (the image for 150 %, or None; the window's expected size)
+        for scaled, (width, height) in ((None, (96, 72)), ((90, 66), (90, 66))):
+            with self.subTest(scaled=scaled):
+                if scaled:
+                    write_png(splash_app.folder / "splash@150pct.png", *scaled)
+                    splash_app.go.unlink()  # main waits again
+                process = self.launch(splash_app)
+                window = self.wait_splash(process)
+                left, top = (SCREEN_WIDTH - width) // 2, (SCREEN_HEIGHT - height) // 2
+                self.assertEqual((window["rect"]["left"], window["rect"]["top"],
+                                  window["rect"]["width"], window["rect"]["height"]),
+                                 (left, top, width, height), window)
+                splash_app.wait_for_mark("started", process)
+                # The whole image fills the window: three eighths in is still the first
+                # quadrant, five eighths in the last (a crop would show more of the first).
+                screen = Screen(splash_app.folder, "screen-dpi-%s" % (scaled is not None))
+                for fraction, colour in ((0.375, QUADRANTS[0]), (0.625, QUADRANTS[3])):
+                    x, y = left + int(width * fraction), top + int(height * fraction)
+                    self.assertTrue(close_to(screen.pixel(x, y), colour, 12),
+                                    "pixel %d,%d is %s, not %s"
+                                    % (x, y, screen.pixel(x, y), colour))
+                self.finish(splash_app, process)
 
 
 class Splash32Test(SplashTestBase):

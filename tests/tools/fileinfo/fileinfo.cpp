@@ -15,13 +15,6 @@
 
 namespace {
 
-struct IconTraits {
-    using Type = HICON;
-    static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type icon) noexcept { ::DestroyIcon(icon); }
-};
-using UniqueIcon = UniqueAny<IconTraits>;
-
 std::string Hex(unsigned value, int digits) {
     const char table[] = "0123456789abcdef";
     std::string out;

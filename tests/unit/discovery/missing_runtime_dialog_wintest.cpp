@@ -13,6 +13,8 @@
 #include "discovery/version_win32.h"
 #include "core/path_utils.h"
 #include "resources/resource_ids.h"
+#include "ui/dialog_layout.h"
+#include "ui/dpi_win32.h"
 
 using namespace modal_driver;
 namespace fs = std::filesystem;
@@ -277,4 +279,40 @@ TEST_F(MissingRuntimeDialogTest, LongPathsArmLibrariesAndDetails) {
          level.resize(level.rfind(L'\\'))) {
         ::RemoveDirectoryW(ToLongPathForm(level).c_str());
     }
+}
+
+TEST_F(MissingRuntimeDialogTest, DetailsFoldAwayToTheScaledSizeAfterADpiChange) {
+    Launcher launcher;
+    ScriptedPicker picker;
+    const std::vector<std::wstring> report = {L"first line"};
+    std::wstring folder, library;
+    RunModal(
+        [&] {
+            return ShowMissingRuntimeDialog(nullptr, launcher, L"m", picker, folder, library,
+                                            report);
+        },
+        [&](HWND dialog) {
+            const UINT oldDpi = WindowDpi(dialog);
+            const UINT newDpi = oldDpi * 3 / 2;
+            RECT folded{};
+            ::GetClientRect(dialog, &folded);
+            Press(dialog, IDC_DETAILS_BUTTON);
+            RECT window{}, client{};
+            ::GetWindowRect(dialog, &window);
+            ::GetClientRect(dialog, &client);
+            RECT suggested{window.left, window.top,
+                           window.right + ScaleForDpi(client.right, newDpi, oldDpi) - client.right,
+                           window.bottom + ScaleForDpi(client.bottom, newDpi, oldDpi) -
+                               client.bottom};
+            ::SendMessageW(dialog, WM_DPICHANGED, MAKEWPARAM(newDpi, newDpi),
+                           reinterpret_cast<LPARAM>(&suggested));
+            // The list's share of the height was scaled with the rest: hiding it again leaves
+            // the dialog as tall as it was without it, at the new scale.
+            Press(dialog, IDC_DETAILS_BUTTON);
+            RECT after{};
+            ::GetClientRect(dialog, &after);
+            EXPECT_NEAR(after.bottom, ScaleForDpi(folded.bottom, newDpi, oldDpi), 1);
+            ExpectTextsFit(dialog, "missing-runtime dialog at 150 %");
+            Press(dialog, IDCANCEL);
+        });
 }

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
+#include "ui/dialog_layout.h"
 #include "ui/dialog_resizer_win32.h"
+#include "ui/dpi_win32.h"
 #include "modal_driver_win.h"
 #include "resources/resource_ids.h"
 
@@ -159,6 +163,70 @@ TEST_F(ExceptionDialogTest, ResizingKeepsButtonsInTheCornerAndTheMinimumSize) {
                      Press(dialog, IDCANCEL);
                  });
     EXPECT_EQ(result, IDCANCEL);
+}
+
+TEST_F(ExceptionDialogTest, DpiChangeScalesFontControlsAndTheResizersRecords) {
+    INT_PTR result = RunModal(
+        [] { return ShowExceptionDialog(nullptr, kTrace); },
+        [](HWND dialog) {
+            const UINT oldDpi = WindowDpi(dialog);
+            const UINT newDpi = oldDpi * 3 / 2;
+            HWND ok = ::GetDlgItem(dialog, IDOK);
+            HWND edit = ::GetDlgItem(dialog, IDC_TRACE_EDIT);
+            auto fontHeight = [](HWND control) {
+                LOGFONTW font{};
+                ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0)),
+                             sizeof(font), &font);
+                return font.lfHeight;
+            };
+            const LONG fontBefore = fontHeight(edit);
+            RECT window{};
+            ::GetWindowRect(dialog, &window);
+            RECT client{};
+            ::GetClientRect(dialog, &client);
+            const RECT okBefore = ClientRectIn(dialog, ok);
+            const RECT editBefore = ClientRectIn(dialog, edit);
+            const int frameX = (window.right - window.left) - client.right;
+            const int frameY = (window.bottom - window.top) - client.bottom;
+            // What Windows suggests on a move to a monitor at 150 %: the client area scaled.
+            RECT suggested{window.left, window.top,
+                           window.left + ScaleForDpi(client.right, newDpi, oldDpi) + frameX,
+                           window.top + ScaleForDpi(client.bottom, newDpi, oldDpi) + frameY};
+            ::SendMessageW(dialog, WM_DPICHANGED, MAKEWPARAM(newDpi, newDpi),
+                           reinterpret_cast<LPARAM>(&suggested));
+
+            EXPECT_EQ(fontHeight(edit), ScaleFontHeightForDpi(fontBefore, newDpi, oldDpi));
+            EXPECT_EQ(fontHeight(ok), fontHeight(edit));
+            auto scaled = [&](const RECT& r) {
+                return RECT{ScaleForDpi(r.left, newDpi, oldDpi), ScaleForDpi(r.top, newDpi, oldDpi),
+                            ScaleForDpi(r.right, newDpi, oldDpi),
+                            ScaleForDpi(r.bottom, newDpi, oldDpi)};
+            };
+            auto closeTo = [](const RECT& a, const RECT& b) {
+                // Each edge is rounded once when scaled and once when anchored again.
+                return std::abs(a.left - b.left) <= 1 && std::abs(a.top - b.top) <= 1 &&
+                       std::abs(a.right - b.right) <= 1 && std::abs(a.bottom - b.bottom) <= 1;
+            };
+            const RECT okScaled = ClientRectIn(dialog, ok);
+            EXPECT_TRUE(closeTo(okScaled, scaled(okBefore)));
+            EXPECT_TRUE(closeTo(ClientRectIn(dialog, edit), scaled(editBefore)));
+            ExpectTextsFit(dialog, "exception dialog at 150 %");
+
+            // The minimum size is the scaled one, and growing moves the buttons from their
+            // scaled place, not from where they were before the change.
+            MINMAXINFO limits{};
+            ::SendMessageW(dialog, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+            EXPECT_EQ(limits.ptMinTrackSize.x, suggested.right - suggested.left);
+            EXPECT_EQ(limits.ptMinTrackSize.y, suggested.bottom - suggested.top);
+            const int dx = 120, dy = 90;
+            ::SetWindowPos(dialog, nullptr, 0, 0, suggested.right - suggested.left + dx,
+                           suggested.bottom - suggested.top + dy, SWP_NOMOVE | SWP_NOZORDER);
+            const RECT okGrown = ClientRectIn(dialog, ok);
+            EXPECT_EQ(okGrown.left, okScaled.left + dx);
+            EXPECT_EQ(okGrown.top, okScaled.top + dy);
+            Press(dialog, IDOK);
+        });
+    EXPECT_EQ(result, IDOK);
 }
 
 TEST_F(ExceptionDialogTest, OpensCentredOnTheWorkArea) {

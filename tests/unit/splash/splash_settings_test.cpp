@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -116,6 +117,51 @@ TEST(SplashSettings, WindowIsCentredAndMayStartOffScreen) {
         EXPECT_EQ(origin.X, c.x) << c.width;
         EXPECT_EQ(origin.Y, c.y) << c.height;
     }
+}
+
+TEST(SplashSettings, ScaleFollowsTheMonitorDpi) {
+    struct Case {
+        unsigned dpi;
+        unsigned percent;
+    };
+    const Case cases[] = {{96, 100}, {120, 125}, {144, 150}, {168, 175}, {192, 200},
+                          {288, 300}, {110, 115}, {72, 75}};
+    for (const Case& c : cases) EXPECT_EQ(ScalePercentForDpi(c.dpi), c.percent) << c.dpi;
+}
+
+TEST(SplashSettings, ImagesDrawnForTheScaleAreNamedWithItsSuffix) {
+    using Names = std::vector<std::wstring>;
+    struct Case {
+        const wchar_t* path;
+        unsigned percent;
+        Names names;
+    };
+    const Case cases[] = {
+        {L"C:\\App\\splash.png", 100, {}},
+        {L"C:\\App\\splash.png", 75, {}},
+        {L"C:\\App\\splash.png", 150, {L"C:\\App\\splash@150pct.png"}},
+        {L"C:\\App\\splash.png", 125, {L"C:\\App\\splash@125pct.png"}},
+        {L"C:\\App\\splash.png", 200,
+         {L"C:\\App\\splash@2x.png", L"C:\\App\\splash@200pct.png"}},
+        {L"splash.png", 300, {L"splash@3x.png", L"splash@300pct.png"}},
+        // Only the file name's last extension moves behind the suffix.
+        {L"C:\\My.App\\logo.big.gif", 150, {L"C:\\My.App\\logo.big@150pct.gif"}},
+        {L"C:\\My.App\\logo", 150, {L"C:\\My.App\\logo@150pct"}},
+        {L"C:/art/.hidden", 150, {L"C:/art/.hidden@150pct"}},
+        {L"", 150, {}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ScaledImageCandidates(c.path, c.percent), c.names) << c.path << " " << c.percent;
+    }
+}
+
+TEST(SplashSettings, ImageForOneHundredPercentIsScaledToTheMonitor) {
+    EXPECT_EQ(ShownSplashSize(400, 300, 144, false), (SplashSize{600, 450}));
+    EXPECT_EQ(ShownSplashSize(64, 48, 120, false), (SplashSize{80, 60}));
+    EXPECT_EQ(ShownSplashSize(400, 300, 96, false), (SplashSize{400, 300}));
+    // An image drawn for the scale is already at the monitor's size.
+    EXPECT_EQ(ShownSplashSize(600, 450, 144, true), (SplashSize{600, 450}));
+    EXPECT_EQ(ShownSplashSize(0, 0, 144, false), (SplashSize{0, 0}));
 }
 
 }  // namespace

@@ -157,6 +157,26 @@ TEST_F(SplashWindowTest, ImageWindowIsCentredPopupWithRenderedBitmap) {
     EXPECT_EQ(owner.load(), nullptr);
 }
 
+TEST_F(SplashWindowTest, DpiChangeDrawsTheImageAgainAtTheNewScale) {
+    SplashWindow splash;
+    HWND window = CreateSplashWindow(splash, image_, false);
+    ASSERT_NE(window, nullptr);
+    // The image counts as drawn for 96 DPI: at 144 it is shown at 1.5 times its size.
+    ::SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(144, 144), 0);
+    RECT rect;
+    ASSERT_TRUE(::GetWindowRect(window, &rect));
+    EXPECT_EQ(rect.right - rect.left, 60);
+    EXPECT_EQ(rect.bottom - rect.top, 45);
+    EXPECT_EQ(rect.left, (::GetSystemMetrics(SM_CXSCREEN) - 60) / 2);
+    EXPECT_EQ(rect.top, (::GetSystemMetrics(SM_CYSCREEN) - 45) / 2);
+    // The whole image is scaled, not cut: the right half is still blue.
+    std::vector<Rgb> painted = PaintedPixels(window, 60, 45);
+    EXPECT_GE(painted[22 * 60 + 8].r, 250);
+    EXPECT_GE(painted[22 * 60 + 51].b, 250);
+    EXPECT_LE(painted[22 * 60 + 51].r, 5);
+    splash.DestroyWindow();
+}
+
 TEST_F(SplashWindowTest, UnreadableImageGivesEmptyWindow) {
     const std::wstring paths[] = {folder_ + L"\\missing.png", folder_};
     // A file that is not an image at all.
