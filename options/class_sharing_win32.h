@@ -20,6 +20,10 @@ void FinishClassSharingRecording();
 /// creation, and with false from the VM's abort hook, which matters only before that.
 void NoteClassSharingStart(bool started);
 
+/// The program's main is about to be called: the archive this start maps has served, and the
+/// archive it records holds the program's classes.
+void NoteClassSharingMainCalled();
+
 /// The hidden process that makes a base archive: true when this process was started as one,
 /// with `exitCode` its result. Called first by the entry point.
 bool RunClassSharingDumpMode(int& exitCode);
