@@ -19,6 +19,7 @@
 #include "discovery/runtime_sources_win32.h"
 #include "options/class_sharing.h"
 #include "options/directory_lister_win32.h"
+#include "options/jar_key_win32.h"
 #include "options/option_text_win32.h"
 #include "core/path_utils.h"
 #include "core/path_utils_win32.h"
@@ -75,36 +76,6 @@ UniqueFileHandle OpenForReading(const std::wstring& path, DWORD flags = 0) {
     return UniqueFileHandle(::CreateFileW(path.c_str(), GENERIC_READ,
                                           FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                           flags, nullptr));
-}
-
-bool ReadAt(HANDLE file, ULONGLONG offset, unsigned char* buffer, DWORD size) {
-    OVERLAPPED at{};
-    at.Offset = static_cast<DWORD>(offset);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-    DWORD got = 0;
-    return ::ReadFile(file, buffer, size, &got, &at) && got == size;
-}
-
-/// What a jar holds, cheaply: its central directory lists every entry with its CRC, so that a
-/// jar replaced by one of the same size and time is another key. Read from the end of the
-/// file; a file that is not a plain zip is keyed by its last bytes instead.
-std::uint64_t JarContentKey(const std::wstring& path, ULONGLONG size) {
-    UniqueFileHandle file = OpenForReading(path);
-    if (!file || size == 0) return 0;
-    const DWORD tailSize = static_cast<DWORD>(size < kZipTailSize ? size : kZipTailSize);
-    std::vector<unsigned char> tail(tailSize);
-    if (!ReadAt(file.get(), size - tailSize, tail.data(), tailSize)) return 0;
-    std::optional<ZipDirectory> directory = FindZipDirectory(tail.data(), tail.size(), size);
-    if (!directory) return ContentChecksum(tail.data(), tail.size());
-    const ULONGLONG tailStart = size - tailSize;
-    if (directory->offset >= tailStart) {
-        return ContentChecksum(tail.data() + (directory->offset - tailStart), directory->size);
-    }
-    // A directory larger than the tail: FindZipDirectory has checked that it ends before the
-    // end record, which lies in the tail.
-    std::vector<unsigned char> bytes(directory->size);
-    if (!ReadAt(file.get(), directory->offset, bytes.data(), static_cast<DWORD>(bytes.size()))) return 0;
-    return ContentChecksum(bytes.data(), bytes.size());
 }
 
 void AddStamp(SharingKey& key, const std::wstring& path, const FileStamp& stamp) {
@@ -464,7 +435,8 @@ std::uint64_t ShippedArchiveIdentity(const std::wstring& path, const FileStamp& 
     AddStamp(identity, path, stamp);
     UniqueFileHandle file = OpenForReading(path);
     unsigned char header[4096];
-    if (file && stamp.size >= sizeof header && ReadAt(file.get(), 0, header, sizeof header)) {
+    DWORD got = 0;
+    if (file && ::ReadFile(file.get(), header, sizeof header, &got, nullptr) && got == sizeof header) {
         identity.Add(ContentChecksum(header, sizeof header));
     }
     return identity.Value();

@@ -1,0 +1,64 @@
+// What keying the class path on content costs: for every jar of a folder, the file's size and
+// time (what the key always held) and then also its zip central directory, read from the end
+// of the file with the launcher's own code, timed in process (median of the repetitions).
+//
+//   sharing_key_bench.exe <folder of jars> <repetitions>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "options/jar_key_win32.h"
+
+namespace {
+
+double MedianMilliseconds(const std::vector<std::wstring>& jars, bool content, int repetitions,
+                          std::uint64_t& fold) {
+    LARGE_INTEGER frequency;
+    ::QueryPerformanceFrequency(&frequency);
+    std::vector<double> times;
+    for (int i = 0; i < repetitions; ++i) {
+        LARGE_INTEGER start, end;
+        ::QueryPerformanceCounter(&start);
+        for (const std::wstring& jar : jars) {
+            WIN32_FILE_ATTRIBUTE_DATA data{};
+            if (!::GetFileAttributesExW(jar.c_str(), GetFileExInfoStandard, &data)) continue;
+            std::uint64_t size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+            fold ^= size + data.ftLastWriteTime.dwLowDateTime;
+            if (content) fold ^= JarContentKey(jar, size);
+        }
+        ::QueryPerformanceCounter(&end);
+        times.push_back(1000.0 * (end.QuadPart - start.QuadPart) / frequency.QuadPart);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 3) return 2;
+    std::wstring folder = argv[1];
+    if (folder.back() != L'\\') folder += L'\\';
+    int repetitions = std::max(1, _wtoi(argv[2]));
+    std::vector<std::wstring> jars;
+    WIN32_FIND_DATAW found;
+    HANDLE search = ::FindFirstFileW((folder + L"*.jar").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 1;
+    do {
+        jars.push_back(folder + found.cFileName);
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+    std::uint64_t fold = 0;
+    // One warm-up: both are timed from a warm file cache, as a start after log-in is not.
+    MedianMilliseconds(jars, true, 1, fold);
+    double stamps = MedianMilliseconds(jars, false, repetitions, fold);
+    double content = MedianMilliseconds(jars, true, repetitions, fold);
+    std::printf("sharing key %zu jars: size and time %.1f ms, with central directories %.1f ms "
+                "(content costs %.1f ms) [%llx]\n",
+                jars.size(), stamps, content, content - stamps, static_cast<unsigned long long>(fold & 0xF));
+    return 0;
+}
