@@ -480,7 +480,6 @@ void PrepareClassSharing(Launcher& launcher) {
     const std::wstring home = StripPathLevels(launcher.VmLibraryPath, 3);
     facts.enabled = launcher.ClassDataSharing;
     facts.dryRun = launcher.DryRun;
-    facts.pointers64 = sizeof(void*) == 8;
     if (facts.enabled) {
         Win32FileProbe().ReadSmallFile(home + L"\\release", release);
         facts.runtimeVersion = ParseReleaseVersion(release);
@@ -491,6 +490,8 @@ void PrepareClassSharing(Launcher& launcher) {
         facts.hotSpot = IsHotSpot(launcher.VmLibraryPath);
         if (!facts.hotSpot) detail = launcher.VmLibraryPath;
     }
+    // Settled after the VM's kind, so that both builds give one reason for one runtime.
+    facts.pointers64 = sizeof(void*) == 8;
     if (!stopped()) {
         facts.options = ReviewSharingOptions(launcher.VmOptions, EnvironmentOptions());
         detail = FromProcessAnsi(facts.options.culprit);
