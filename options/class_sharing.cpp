@@ -194,6 +194,31 @@ const wchar_t* SharingReasonText(SharingReason reason) {
     return L"";
 }
 
+bool IsSmallHeapSize(std::string_view option) {
+    for (std::string_view prefix : {std::string_view("-Xmx"), std::string_view("-XX:MaxHeapSize=")}) {
+        if (!option.starts_with(prefix)) continue;
+        std::string_view size = option.substr(prefix.size());
+        std::uint64_t value = 0;
+        std::size_t digits = 0;
+        for (; digits < size.size() && size[digits] >= '0' && size[digits] <= '9'; ++digits) {
+            if (value > (1ull << 40)) return false;
+            value = value * 10 + static_cast<std::uint64_t>(size[digits] - '0');
+        }
+        if (digits == 0 || size.size() > digits + 1) return false;
+        int shift = 0;
+        if (digits < size.size()) {
+            switch (size[digits] | 0x20) {
+                case 'k': shift = 10; break;
+                case 'm': shift = 20; break;
+                case 'g': shift = 30; break;
+                default: return false;
+            }
+        }
+        return (value >> (30 - shift)) < 30;
+    }
+    return false;
+}
+
 std::size_t SharingPathListStart(std::string_view option, bool& classPath) {
     constexpr std::string_view kClassPath = "-Djava.class.path=";
     constexpr std::string_view kModulePath = "--module-path=";
@@ -229,6 +254,7 @@ SharingOptionsReview ReviewSharingOptions(const std::vector<std::string>& option
                     return review;
                 case SharingOptionRole::ShapesArchive:
                     review.shaping.push_back(option);
+                    if (!IsSmallHeapSize(option)) review.defaultShape = false;
                     break;
                 case SharingOptionRole::None:
                     break;

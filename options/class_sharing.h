@@ -91,11 +91,18 @@ struct SharingOptionsReview {
     std::string culprit;
     /// Options that shape the base archive: its job passes them and the runtime key holds them.
     std::vector<std::string> shaping;
+    /// No shaping option but a heap size that keeps compressed pointers: the runtime's own
+    /// default archive still loads, and the VM records on top of it.
+    bool defaultShape = true;
 };
 /// `options` are the launcher's VM options, `environment` those of JAVA_TOOL_OPTIONS and
 /// _JAVA_OPTIONS, which the VM reads after them.
 SharingOptionsReview ReviewSharingOptions(const std::vector<std::string>& options,
                                           const std::vector<std::string>& environment);
+
+/// -Xmx<size> or -XX:MaxHeapSize=<size> below 30 GB, where the VM keeps compressed pointers
+/// and so the shape of the default archive.
+bool IsSmallHeapSize(std::string_view option);
 
 /// Where a class or module path option's list starts, or npos for another option.
 std::size_t SharingPathListStart(std::string_view option, bool& classPath);

@@ -538,10 +538,10 @@ void PrepareClassSharing(Launcher& launcher) {
         files = ListArchiveFiles(folder);
         if (!launcher.DryRun) RemoveLeftovers(files);
         // The runtime's own default archive is the base when no option asks for another shape
-        // (one made with other pointers would not load, and the VM would refuse to record).
+        // (without compressed pointers it would not load, and the VM would refuse to record).
         const std::wstring shipped = StripPathLevels(launcher.VmLibraryPath, 1) + L"\\classes.jsa";
         const FileStamp shippedStamp = StampOf(shipped);
-        facts.shippedBase = shippedStamp.exists && !shippedStamp.folder && facts.options.shaping.empty();
+        facts.shippedBase = shippedStamp.exists && !shippedStamp.folder && facts.options.defaultShape;
         if (facts.shippedBase) {
             key.Add(ShippedArchiveIdentity(shipped, shippedStamp));
         } else if ((privateBase = FindValidArchive(files, base, launcher.DryRun))) {

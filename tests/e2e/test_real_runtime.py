@@ -472,7 +472,8 @@ class RealRuntimeTest(harness.TestCase):
 
     def test_class_data_on_the_runtimes_own_archive(self):
         folder = self.sharing_setup()
-        app = self.shipped_app()
+        # A heap size keeps the default archive's shape (compressed pointers).
+        app = self.shipped_app(java=["Virtual Machine Parameters=-Xmx256m"])
         # No private base archive and no hidden dump: the first start records at once.
         self.assertEqual(self.sharing(app)[0], "record")
         # A temporary file of a dump that was killed a moment ago goes at once.

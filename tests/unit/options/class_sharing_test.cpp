@@ -299,6 +299,27 @@ TEST(ReviewSharingOptions, ShapingOptionsAndTheFirstRefusal) {
     EXPECT_EQ(review.culprit, "--patch-module=java.base=p.jar");
 }
 
+TEST(ReviewSharingOptions, DefaultArchiveKeepsItsShapeWithSmallHeaps) {
+    struct Case {
+        const char* option;
+        bool small;
+    } cases[] = {
+        {"-Xmx256m", true},       {"-Xmx12341874K", true}, {"-Xmx29g", true},
+        {"-Xmx30g", false},       {"-Xmx31457280k", false}, {"-XX:MaxHeapSize=1073741824", true},
+        {"-Xmx64G", false},       {"-Xmx99999999999999999999", false},
+        {"-Xmx", false},          {"-Xmx1gb", false},     {"-Xmx1t", false},
+        {"-Xms64m", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsSmallHeapSize(c.option), c.small) << c.option;
+        if (ClassifySharingOption(c.option) == SharingOptionRole::ShapesArchive) {
+            EXPECT_EQ(ReviewSharingOptions({c.option}, {}).defaultShape, c.small) << c.option;
+        }
+    }
+    EXPECT_FALSE(ReviewSharingOptions({"-Xmx1g", "-XX:+UseSerialGC"}, {}).defaultShape);
+    EXPECT_FALSE(ReviewSharingOptions({"-Xmx1g"}, {"-XX:-UseCompressedOops"}).defaultShape);
+}
+
 TEST(FindZipDirectory, FromTheEndRecord) {
     // A directory of 46 bytes at 100, then the end record with a 3-byte comment.
     std::vector<unsigned char> file(146 + 22 + 3, 0);
