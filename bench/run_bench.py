@@ -52,7 +52,8 @@ def build_tools(folder, bitness, names=None):
         "class_path_bench": ["bench/class_path_bench.cpp", "options/class_path.cpp",
                              "core/path_utils.cpp", "options/directory_lister_win32.cpp"],
         "sharing_key_bench": ["bench/sharing_key_bench.cpp", "options/jar_key_win32.cpp",
-                              "options/class_sharing.cpp", "core/path_utils.cpp"],
+                              "options/class_sharing.cpp", "core/path_utils.cpp",
+                              "core/format.cpp"],
     }
     if names is not None:
         tools = {name: tools[name] for name in names}

@@ -530,3 +530,39 @@ std::optional<ZipDirectory> FindZipDirectory(const unsigned char* tail, std::siz
     }
     return std::nullopt;
 }
+
+namespace {
+
+constexpr std::wstring_view kJarKeysHeader = L"vmboot jar keys 1";
+
+}  // namespace
+
+std::wstring FormatJarKeys(const std::vector<JarKeyRecord>& records) {
+    std::wstring text(kJarKeysHeader);
+    for (const JarKeyRecord& record : records) {
+        if (record.path.find(L'\n') != std::wstring::npos) continue;
+        text += L"\n" + HexText(record.size, 16) + L" " + HexText(record.writeTime, 16) + L" " +
+                HexText(record.changeTime, 16) + L" " + HexText(record.key, 16) + L" " + record.path;
+    }
+    return text;
+}
+
+std::vector<JarKeyRecord> ParseJarKeys(std::wstring_view text) {
+    std::vector<JarKeyRecord> records;
+    std::vector<std::wstring_view> lines = Fields(text, L'\n');
+    if (lines[0] != kJarKeysHeader) return records;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        std::wstring_view line = lines[i];
+        constexpr std::size_t kNumbers = 4 * 17;
+        if (line.size() <= kNumbers) continue;
+        std::optional<std::uint64_t> numbers[4];
+        bool separated = true;
+        for (std::size_t n = 0; n < 4; ++n) {
+            numbers[n] = ParseHex16(line.substr(n * 17, 16));
+            separated = separated && numbers[n] && line[n * 17 + 16] == L' ';
+        }
+        if (!separated) continue;
+        records.push_back({std::wstring(line.substr(kNumbers)), *numbers[0], *numbers[1], *numbers[2], *numbers[3]});
+    }
+    return records;
+}

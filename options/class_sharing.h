@@ -197,3 +197,17 @@ struct ZipDirectory {
 std::optional<ZipDirectory> FindZipDirectory(const unsigned char* tail, std::size_t tailSize,
                                              std::uint64_t fileSize);
 constexpr std::size_t kZipTailSize = 22 + 65535;
+
+/// A jar's content key as an earlier start found it, with what the file looked like then:
+/// its size, write time and change time (which every write, rename or change of the times
+/// sets). A jar that still looks so keeps its key without being opened.
+struct JarKeyRecord {
+    std::wstring path;
+    std::uint64_t size = 0;
+    std::uint64_t writeTime = 0;
+    std::uint64_t changeTime = 0;
+    std::uint64_t key = 0;
+};
+std::wstring FormatJarKeys(const std::vector<JarKeyRecord>& records);
+/// Lines that do not parse are left out: they are only keys to read again.
+std::vector<JarKeyRecord> ParseJarKeys(std::wstring_view text);

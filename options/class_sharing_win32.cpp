@@ -386,10 +386,11 @@ SharingReason RoomProblem(const std::wstring& folder) {
 
 /// Folds a class or module path into `key`: every entry with its size, time and content, and
 /// the files of a module folder. Why it cannot be archived, or None.
-SharingReason AddPathList(SharingKey& key, std::string_view list, bool classPath, std::wstring& detail) {
+SharingReason AddPathList(SharingKey& key, JarKeys& jars, std::string_view list, bool classPath,
+                          std::wstring& detail) {
     auto addFile = [&](const std::wstring& path, const FileStamp& stamp) {
         AddStamp(key, path, stamp);
-        if (stamp.exists && !stamp.folder) key.Add(JarContentKey(path, stamp.size));
+        if (stamp.exists && !stamp.folder) key.Add(jars.Key(path, stamp.size, stamp.time));
     };
     for (const std::wstring& entry : SplitList(FromProcessAnsi(list), L";")) {
         FileStamp stamp = StampOf(entry);
@@ -496,6 +497,12 @@ void PrepareClassSharing(Launcher& launcher) {
         facts.options = ReviewSharingOptions(launcher.VmOptions, EnvironmentOptions());
         detail = FromProcessAnsi(facts.options.culprit);
     }
+    // Without a message of its own: the launch has already found its path.
+    std::wstring executable = launcher.ExecutablePathOverride;
+    DWORD error = 0;
+    if (executable.empty()) QueryModulePath(executable, error);
+    const std::wstring stem = ArchiveStem(executable);
+    JarKeys jars(stopped() || folder.empty() ? std::wstring() : folder + L"jars." + stem);
     if (!stopped()) {
         runtimeKey.Add(std::string_view(release)).Add(sizeof(void*));
         AddStamp(runtimeKey, launcher.VmLibraryPath, StampOf(launcher.VmLibraryPath));
@@ -508,7 +515,8 @@ void PrepareClassSharing(Launcher& launcher) {
             bool classPath = false;
             std::size_t list = SharingPathListStart(option, classPath);
             if (list == std::string_view::npos) continue;
-            facts.pathProblem = AddPathList(key, std::string_view(option).substr(list), classPath, detail);
+            facts.pathProblem =
+                AddPathList(key, jars, std::string_view(option).substr(list), classPath, detail);
             if (facts.pathProblem != SharingReason::None) break;
         }
     }
@@ -523,13 +531,9 @@ void PrepareClassSharing(Launcher& launcher) {
             facts.folderProblem = SharingReason::FolderNotEncodable;
         }
     }
-    // Without a message of its own: the launch has already found its path.
-    std::wstring executable = launcher.ExecutablePathOverride;
-    DWORD error = 0;
-    if (executable.empty()) QueryModulePath(executable, error);
+    if (!stopped() && !launcher.DryRun) jars.Save();
     ArchiveFile base{ArchiveFile::Owner::Base, ArchiveFile::What::Archive, {}, runtimeKey.Value()};
-    ArchiveFile app{ArchiveFile::Owner::App, ArchiveFile::What::Archive, ArchiveStem(executable),
-                    runtimeKey.Value()};
+    ArchiveFile app{ArchiveFile::Owner::App, ArchiveFile::What::Archive, stem, runtimeKey.Value()};
     std::vector<FolderFile> files;
     std::optional<FolderFile> privateBase;
     std::optional<FolderFile> appArchive;

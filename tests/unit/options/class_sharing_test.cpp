@@ -345,3 +345,25 @@ TEST(FindZipDirectory, FromTheEndRecord) {
     EXPECT_FALSE(FindZipDirectory(file.data(), file.size(), file.size()));
     EXPECT_FALSE(FindZipDirectory(file.data(), 21, file.size()));
 }
+
+TEST(JarKeys, FormatAndParseKeepEveryRecord) {
+    std::vector<JarKeyRecord> records = {
+        {L"C:\\App\\lib\\a b.jar", 134, 0x1d689c921a68000, 0x1dd8735ecb2d289, 0xFEED},
+        {L"\\\\server\\share\\x.jar", 0, 0, 1, 0},
+    };
+    std::vector<JarKeyRecord> parsed = ParseJarKeys(FormatJarKeys(records));
+    ASSERT_EQ(parsed.size(), records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        EXPECT_EQ(parsed[i].path, records[i].path);
+        EXPECT_EQ(parsed[i].size, records[i].size);
+        EXPECT_EQ(parsed[i].writeTime, records[i].writeTime);
+        EXPECT_EQ(parsed[i].changeTime, records[i].changeTime);
+        EXPECT_EQ(parsed[i].key, records[i].key);
+    }
+    // A damaged line is a key to read again, not a wrong one; another version is none at all.
+    std::wstring text = FormatJarKeys(records);
+    text[text.find(L'\n') + 3] = L'x';
+    EXPECT_EQ(ParseJarKeys(text).size(), 1u);
+    EXPECT_EQ(ParseJarKeys(text + L"\n0000000000000001 short").size(), 1u);
+    EXPECT_TRUE(ParseJarKeys(L"vmboot jar keys 0\n" + text.substr(text.find(L'\n') + 1)).empty());
+}
