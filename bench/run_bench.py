@@ -61,6 +61,9 @@ def build_tools(folder, bitness, names=None):
         "module_check_bench": ["bench/module_check_bench.cpp", "check/module_check.cpp",
                                "check/class_file.cpp", "check/jar_manifest.cpp",
                                "check/jdk_modules.cpp"],
+        "sharing_key_bench": ["bench/sharing_key_bench.cpp", "options/jar_key_win32.cpp",
+                              "options/class_sharing.cpp", "core/path_utils.cpp",
+                              "core/format.cpp"],
     }
     if names is not None:
         tools = {name: tools[name] for name in names}

@@ -5,6 +5,7 @@
 #include <jni.h>
 
 #include <atomic>
+#include <cstdint>
 #include <string>
 
 #include "core/unique_handle_win32.h"
@@ -16,8 +17,12 @@ class Launcher;
 struct ClassSharingRecording {
     std::wstring folder;
     std::wstring temporary;
-    std::wstring prefix;
-    std::wstring family;
+    /// What names it, but the checksum that is known once it is written.
+    std::wstring stem;
+    std::uint64_t runtimeKey = 0;
+    std::uint64_t key = 0;
+    /// The folder, open without delete sharing while the VM may write into it.
+    UniqueFileHandle folderHandle;
 };
 
 /// What the VM's hooks and the console control handler work with. The VM calls its
@@ -47,6 +52,11 @@ struct VmHooks {
     ClassSharingRecording recording;
     std::atomic<bool> recordingOpen{false};
     std::atomic<bool> recordingStartNoted{false};
+    /// The program's main was called: only then is a recording kept.
+    std::atomic<bool> mainCalled{false};
+    /// The note of the archive this start maps, removed once main runs or the start ends in
+    /// order; empty when it maps none.
+    std::wstring mappingNote;
 };
 
 extern VmHooks& g_vmHooks;

@@ -556,6 +556,7 @@ bool InvokeMainClass(Launcher& launcher) {
         RecordMainThread(launcher, env);
         ::SetEvent(launcher.MainStartedEvent.get());
     }
+    NoteClassSharingMainCalled();
     env->CallStaticVoidMethod(mainClass.get(), main, arguments.get());
     launcher.MainReturned.store(true);
 

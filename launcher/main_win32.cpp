@@ -29,6 +29,9 @@ int RunLauncher(bool console) {
         // and the launch ends as a failed one.
         exitCode = -1;
     }
+    // An orderly end, with or without a VM: a note of an archive this start mapped must not
+    // be left for the next start to take for one that crashed the VM.
+    FinishClassSharingRecording();
     // At a console a failed launch ends with 1, as with the java command: batch files test
     // "if errorlevel 1", which takes -1 for success.
     if (console && exitCode == -1) exitCode = 1;

@@ -9,9 +9,10 @@ class Launcher;
 /// the speed-up. A dry run reports the same decisions and changes nothing.
 void PrepareClassSharing(Launcher& launcher);
 
-/// Puts the archive this start recorded in place. The VM writes it as it exits, before it
-/// calls its exit hook or returns from DestroyJavaVM, so both call this; later calls do
-/// nothing.
+/// Puts the archive this start recorded in place, if main was called, and clears the note of
+/// the archive it mapped. The VM writes its archive as it exits, before it calls its exit hook
+/// or returns from DestroyJavaVM, so both call this, as does the launcher's orderly end; later
+/// calls do nothing.
 void FinishClassSharingRecording();
 
 /// The VM started with the recording options, or failed to: a VM that could not start while
@@ -19,6 +20,10 @@ void FinishClassSharingRecording();
 /// next start of these settings runs without recording. Called with `started` after
 /// creation, and with false from the VM's abort hook, which matters only before that.
 void NoteClassSharingStart(bool started);
+
+/// The program's main is about to be called: the archive this start maps has served, and the
+/// archive it records holds the program's classes.
+void NoteClassSharingMainCalled();
 
 /// The hidden process that makes a base archive: true when this process was started as one,
 /// with `exitCode` its result. Called first by the entry point.

@@ -28,6 +28,7 @@ PROBE_SOURCES = ("Main.java", "NoMain.java")
 GRUESSE = "Gr\u00fc\u00dfe \u65e5\u672c"
 
 _probe_jar = None
+_shipped_jre = None
 
 
 def probe_jar():
@@ -39,6 +40,41 @@ def probe_jar():
                    for name in PROBE_SOURCES}
         _probe_jar = harness.compile_java(sources, folder, release=8, jar=folder / "probe.jar")
     return _probe_jar
+
+
+def shipped_jre():
+    """A copy of the real runtime with its default class data archive, as every full JDK and
+    JRE ships it (bin\\server\\classes.jsa), made once per test process."""
+    global _shipped_jre
+    if _shipped_jre is None:
+        copy = harness.temp_dir("shipped-") / "jre"
+        shutil.copytree(harness.real_jre()[0], copy, symlinks=False)
+        made = harness.run_wine([copy / "bin" / "java.exe", "-Xshare:dump", "-Xlog:cds=off"],
+                                timeout=300)
+        if not (copy / "bin" / "server" / "classes.jsa").is_file():
+            raise harness.HarnessError("no default archive made\n%r" % (made,))
+        _shipped_jre = copy
+    return _shipped_jre
+
+
+def version_jar(folder, version):
+    """A jar of gen.Version with V = `version`, stored, with fixed entry times: jars of equal
+    length versions have equal sizes, as a reproducible build's do."""
+    classes = harness.compile_java(
+        {"gen/Version.java": "package gen; public class Version { public static final String V;"
+                             " static { V = \"%s\"; } }" % version},
+        harness.temp_dir("version-"))
+    jar = Path(folder) / "version.jar"
+    with zipfile.ZipFile(jar, "w", zipfile.ZIP_STORED) as archive:
+        info = zipfile.ZipInfo("gen/Version.class", date_time=(2020, 1, 1, 0, 0, 0))
+        archive.writestr(info, (classes / "gen" / "Version.class").read_bytes())
+    os.utime(jar, (1600000000, 1600000000))
+    return jar
+
+
+def archive_kinds(folder):
+    """The kinds of file in the archive folder but the remembered jar keys (jars.<name>)."""
+    return sorted(p.suffix for p in folder.iterdir() if not p.name.startswith("jars."))
 
 
 def escape(text):
@@ -386,8 +422,7 @@ class RealRuntimeTest(harness.TestCase):
         while (not list(folder.glob("base.*.jsa")) or list(folder.glob("*.lock"))
                or list(folder.glob("*.tmp"))) and time.monotonic() < deadline:
             time.sleep(1)
-        self.assertEqual(sorted(p.suffix for p in folder.iterdir()), [".jsa"],
-                         list(folder.iterdir()))
+        self.assertEqual(archive_kinds(folder), [".jsa"], list(folder.iterdir()))
         # Second: records the application's archive as it exits.
         self.assertEqual(self.sharing(app)[0], "record")
         self.sharing_start(app, 1)
@@ -428,6 +463,109 @@ class RealRuntimeTest(harness.TestCase):
         self.assertEqual(self.sharing(app)[0], "record")
         self.sharing_start(app, 2)
         self.assertEqual(self.sharing(app)[0], "map")
+        # The base archive made again (its dump is not deterministic): the application's
+        # archive made on the old one would be refused by the VM, so it is recorded anew.
+        for base in folder.glob("base.*.jsa"):
+            base.chmod(0o644)
+            base.unlink()
+        self.sharing_start(app, 2)
+        deadline = time.monotonic() + 300
+        while (not list(folder.glob("base.*.jsa")) or list(folder.glob("*.lock"))) \
+                and time.monotonic() < deadline:
+            time.sleep(1)
+        self.assertEqual(self.sharing(app)[0], "record")
+        self.sharing_start(app, 2)
+        self.assertEqual(self.sharing(app)[0], "map")
+        self.sharing_start(app, 2, {"_JAVA_OPTIONS": "-Xlog:class+load:file=classes.log"})
+        self.assertIn("probe.Main source: shared objects file (top)",
+                      (app.folder / "classes.log").read_text(errors="replace"))
+
+    def shipped_app(self, java=(), main_class="probe.Main"):
+        app = self.make_app(None, java=java, main_class=main_class)
+        (app.folder / "jre64").symlink_to(shipped_jre(), target_is_directory=True)
+        return app
+
+    def test_class_data_on_the_runtimes_own_archive(self):
+        folder = self.sharing_setup()
+        # A heap size keeps the default archive's shape (compressed pointers).
+        app = self.shipped_app(java=["Virtual Machine Parameters=-Xmx256m"])
+        # No private base archive and no hidden dump: the first start records at once.
+        self.assertEqual(self.sharing(app)[0], "record")
+        # A temporary file of a dump that was killed a moment ago goes at once.
+        folder.mkdir(parents=True)
+        killed = folder / ("base.%s.4000000003.tmp" % ("0" * 16))
+        killed.write_bytes(b"\0" * 65536)
+        self.sharing_start(app, 1)
+        self.assertFalse(killed.exists())
+        self.assertEqual([p.name for p in folder.glob("base.*")], [])
+        self.assertEqual(len(list(folder.glob("app.*.jsa"))), 1, list(folder.iterdir()))
+        self.assertEqual(self.sharing(app)[0], "map")
+        self.sharing_start(app, 1, {"_JAVA_OPTIONS": "-Xlog:class+load:file=classes.log"})
+        self.assertIn("probe.Main source: shared objects file (top)",
+                      (app.folder / "classes.log").read_text(errors="replace"))
+        # A start that mapped and ran leaves no note of its mapping.
+        self.assertEqual(archive_kinds(folder), [".jsa"], list(folder.iterdir()))
+        # A note left by a start that died mapping it: the archive is suspect, removed, and
+        # the start runs without it.
+        archive = next(folder.glob("app.*.jsa"))
+        note = folder / (archive.name.rsplit(".", 2)[0] + ".mapping.4000000003")
+        note.write_bytes(b"")
+        what, fields = self.sharing(app)
+        self.assertEqual((what, fields["reason"].split(";")[0]),
+                         ("off", "a start that mapped the archive died before main"))
+        self.sharing_start(app, 1)
+        self.assertFalse(archive.exists())
+        self.assertFalse(note.exists())
+        self.assertEqual(self.sharing(app)[0], "off")
+
+    def test_class_data_keyed_on_the_jars_content(self):
+        folder = self.sharing_setup()
+        app = self.shipped_app()
+        old = version_jar(harness.temp_dir("v1-"), "AAAA")
+        new = version_jar(harness.temp_dir("v2-"), "BBBB")
+        self.assertEqual(old.stat().st_size, new.stat().st_size)
+        shutil.copy2(old, app.folder / "lib" / "version.jar")
+        for what in ("record", "map"):
+            self.assertEqual(self.sharing(app)[0], what)
+            self.assertExitCode(app.run(["version"], env=self.sharing_env, timeout=120), 0)
+            self.assertIn(("version", "AAAA"), self.reported(app))
+        # The same size and time, another content: what java.exe would run.
+        shutil.copy2(new, app.folder / "lib" / "version.jar")
+        self.assertEqual(self.sharing(app)[0], "record")
+        self.assertExitCode(app.run(["version"], env=self.sharing_env, timeout=120), 0)
+        self.assertIn(("version", "BBBB"), self.reported(app))
+        self.assertEqual(len(list(folder.glob("app.*.jsa"))), 1, list(folder.iterdir()))
+
+    def test_class_data_left_out_where_the_vm_would_refuse_it(self):
+        folder = self.sharing_setup()
+        # Options the VM will not record with: the start runs as java.exe runs it.
+        for parameters in ("--limit-modules java.base,java.desktop",
+                           "--patch-module java.desktop=nothing",
+                           "--upgrade-module-path lib"):
+            with self.subTest(parameters):
+                app = self.shipped_app(java=["Virtual Machine Parameters=" + parameters])
+                what, fields = self.sharing(app)
+                self.assertEqual((what, fields["detail"].split("=")[0]),
+                                 ("off", parameters.split()[0]))
+                self.sharing_start(app, 1)
+        # A start whose main class is missing records nothing.
+        app = self.shipped_app(main_class="probe.Nope")
+        self.assertEqual(self.sharing(app)[0], "record")
+        self.assertExitCode(app.run(["report"], env=self.sharing_env, timeout=120), 1)
+        self.assertEqual(list(folder.glob("app.*")), [])
+
+    def test_class_data_folder_kept_while_recording(self):
+        folder = self.sharing_setup()
+        app = self.shipped_app()
+        self.assertEqual(self.sharing(app)[0], "record")
+        process = app.start(["thread-exit", "7", "9000"], env=self.sharing_env, timeout=120)
+        deadline = time.monotonic() + 60
+        while not (app.folder / "logs" / "out.log").exists() and time.monotonic() < deadline:
+            time.sleep(0.2)
+        time.sleep(1)
+        harness.run_wine(["cmd", "/c", "rmdir", "/s", "/q", harness.win_path(folder)])
+        self.assertExitCode(process.wait(120), 7)
+        self.assertEqual(len(list(folder.glob("app.*.jsa"))), 1)
 
     def test_class_data_sharing_off_by_key_or_for_an_unusable_folder(self):
         folder = self.sharing_setup()
