@@ -294,6 +294,18 @@ void FlushSystemErr(JNIEnv* env) {
 /// even when the process is ended while a dialog is up. The windowed build has no console
 /// to show it on: the exception dialog with "Failure Check", else the error dialog with
 /// the trace, as for a main class that cannot be loaded. Nothing stays pending.
+/// True when the pending exception is an instance of `className`; it stays pending.
+bool PendingExceptionIs(JNIEnv* env, const char* className) {
+    LocalRef<jthrowable> thrown(env, env->ExceptionOccurred());
+    if (!thrown) return false;
+    env->ExceptionClear();
+    LocalRef<jclass> type(env, env->FindClass(className));
+    bool is = type && env->IsInstanceOf(thrown.get(), type.get());
+    env->ExceptionClear();
+    env->Throw(thrown.get());
+    return is;
+}
+
 void ReportFailedInitialisation(Launcher& launcher, JNIEnv* env) {
     LocalRef<jthrowable> thrown(env, env->ExceptionOccurred());
     std::wstring trace =
@@ -523,6 +535,12 @@ bool InvokeMainClass(Launcher& launcher) {
     jmethodID main = env->GetStaticMethodID(mainClass.get(), "main", kMainDescriptor);
     if (!main && !HasPendingException(env)) {
         ReportLaunchError(launcher, IDS_NO_MAIN_METHOD);
+        return false;
+    }
+    if (!main && PendingExceptionIs(env, "java/lang/NoSuchMethodError")) {
+        // No main at all is the VM's own error, printed as java prints it; only a failing
+        // initialiser is the program's and ends as its uncaught exceptions do.
+        env->ExceptionDescribe();
         return false;
     }
     if (!main) {
