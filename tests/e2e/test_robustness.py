@@ -338,12 +338,12 @@ class Robustness:
         blocker.write_text("a file where a folder should be")
         self.app.write_ini(GOOD_INI + "[Application]\nOutput File=blocker\\sub\\out.log\n")
         result, dialogs = self.launch(["e"])
-        self.assertOutcome(result, dialogs, 0)
+        # Said once, and the program runs on without the file.
+        target = harness.win_path(self.app.folder / "blocker" / "sub" / "out.log")
+        self.assertOutcome(result, dialogs, 0, ["The program's output cannot be written to %s; "
+                                                "it runs on without that file." % target])
         self.assertEqual(self.main_arguments(), ["e"])
         self.assertEqual(blocker.read_text(), "a file where a folder should be")
-        log = standin.read_log(self.log)
-        self.assertTrue(standin.events(log, "find_class", name="java/io/FileOutputStream") or
-                        any("FileOutputStream" in str(e) for e in log), log)
 
     # Sizes and concurrency ----------------------------------------------------------------
 
