@@ -493,6 +493,13 @@ void PrepareClassSharing(Launcher& launcher) {
     }
     // Settled after the VM's kind, so that both builds give one reason for one runtime.
     facts.pointers64 = sizeof(void*) == 8;
+    if constexpr (sizeof(void*) != 8) {
+        // The 32-bit build keeps no archives; what follows is left out of it, which keeps
+        // the launcher within its size budget.
+        NoteDecision(launcher.Decisions, "sharing", "off",
+                     {{"reason", SharingReasonText(PlanSharing(facts).reason)}, {"detail", detail}});
+        return;
+    } else {
     if (!stopped()) {
         facts.options = ReviewSharingOptions(launcher.VmOptions, EnvironmentOptions());
         detail = FromProcessAnsi(facts.options.culprit);
@@ -637,6 +644,7 @@ void PrepareClassSharing(Launcher& launcher) {
         folder.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
         FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     g_vmHooks.recordingOpen.store(true);
+    }
 }
 
 void NoteClassSharingMainCalled() {
@@ -684,6 +692,8 @@ void FinishClassSharingRecording() {
 }
 
 bool RunClassSharingDumpMode(int& exitCode) {
+    // Only the 64-bit build starts dumps, and it starts itself.
+    if constexpr (sizeof(void*) != 8) return false;
     std::wstring text = EnvironmentVariable(kJobVariable);
     if (text.empty()) return false;
     ::SetEnvironmentVariableW(kJobVariable, nullptr);
