@@ -21,6 +21,7 @@
 #include "discovery/discovery_win32.h"
 #include "discovery/missing_runtime_dialog_win32.h"
 #include "core/path_utils.h"
+#include "core/path_utils_win32.h"
 #include "launcher/launch_sequence_win32.h"
 
 namespace {
@@ -297,13 +298,7 @@ int wmain(int argc, wchar_t** argv) {
         WriteOut(kUsage);
         return 2;
     }
-    std::wstring fullPath;
-    FillGrowingBuffer(fullPath, MAX_PATH, [&](wchar_t* buffer, DWORD capacity) -> DWORD {
-        DWORD length = ::GetFullPathNameW(target.c_str(), capacity, buffer, nullptr);
-        if (length == 0) return kBufferFailed;
-        return length >= capacity ? kGrowBuffer : length;
-    });
-    if (fullPath.empty()) fullPath = target;
+    std::wstring fullPath = FullPathName(target);
     if (::GetFileAttributesW(fullPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
         WriteOut("vmbootcheck: no such launcher executable\n");
         return 2;

@@ -11,6 +11,7 @@
 #include "check/jar_manifest.h"
 #include "check/module_check.h"
 #include "core/path_utils.h"
+#include "core/path_utils_win32.h"
 #include "core/text_win32.h"
 #include "core/unique_handle_win32.h"
 
@@ -62,16 +63,6 @@ bool EndsWithIgnoringCase(std::wstring_view text, std::wstring_view end) {
 bool SameIgnoringCase(std::wstring_view a, std::wstring_view b) {
     return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
                                   static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
-
-std::wstring FullPath(const std::wstring& path) {
-    std::wstring full;
-    FillGrowingBuffer(full, MAX_PATH, [&](wchar_t* buffer, DWORD capacity) -> DWORD {
-        DWORD length = ::GetFullPathNameW(path.c_str(), capacity, buffer, nullptr);
-        if (length == 0) return kBufferFailed;
-        return length >= capacity ? kGrowBuffer : length;
-    });
-    return full.empty() ? path : full;
 }
 
 std::wstring CurrentFolder() {
@@ -155,7 +146,7 @@ void ExtractSplashImage(std::string_view zip, const std::vector<ZipEntry>& entri
 }  // namespace
 
 int InitConfigurationFromJar(const std::wstring& jar, std::string& output) {
-    std::wstring path = FullPath(jar);
+    std::wstring path = FullPathName(jar);
     MappedFile file(path);
     std::string_view zip = file.Bytes();
     std::vector<ZipEntry> entries = ZipEntries(zip);

@@ -34,6 +34,16 @@ bool FileFinder::FindFile(std::wstring_view path) {
     return true;
 }
 
+std::wstring FullPathName(const std::wstring& path) {
+    std::wstring full;
+    FillGrowingBuffer(full, MAX_PATH, [&](wchar_t* buffer, DWORD capacity) -> DWORD {
+        DWORD length = ::GetFullPathNameW(path.c_str(), capacity, buffer, nullptr);
+        if (length == 0) return kBufferFailed;
+        return length >= capacity ? kGrowBuffer : length;
+    });
+    return full.empty() ? path : full;
+}
+
 bool PathExists(std::wstring_view path) {
     FileFinder finder;
     return finder.FindFile(path);

@@ -27,6 +27,10 @@ class FileFinder {
     bool found_ = false;
 };
 
+/// The full path Windows makes of `path` (against the current folder); `path` itself when
+/// none can be formed.
+std::wstring FullPathName(const std::wstring& path);
+
 /// True when some file or folder matches the exact path.
 bool PathExists(std::wstring_view path);
 

@@ -21,16 +21,6 @@
 
 namespace {
 
-std::wstring FullPathName(const std::wstring& path) {
-    std::wstring full;
-    FillGrowingBuffer(full, MAX_PATH, [&](wchar_t* buffer, DWORD capacity) -> DWORD {
-        DWORD length = ::GetFullPathNameW(path.c_str(), capacity, buffer, nullptr);
-        if (length == 0) return kBufferFailed;
-        return length >= capacity ? kGrowBuffer : length;
-    });
-    return full.empty() ? path : full;
-}
-
 constexpr DWORD kInitialFormatBuffer = 260;
 
 // GetTimeFormatW / GetDateFormatW with a buffer as large as the result needs.
